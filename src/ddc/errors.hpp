@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "support/error.hpp"
+
+namespace lumra::ddc {
+
+// The device-model sentinels, matched by identity with support::Is.
+extern const support::Error ErrMonitorNotFound;
+extern const support::Error ErrNotSupported;
+extern const support::Error ErrInvalidFeature;
+extern const support::Error ErrBusy;
+extern const support::Error ErrBackendUnavailable;
+extern const support::Error ErrProtocol;
+
+// One of: timeout, not-found-or-hotplug, unsupported, busy, backend-unavailable, protocol,
+// invalid-argument, permission, transport.
+using ErrorCategory = std::string;
+
+// Reduces a failure to its category by a fixed order of tests over the whole wrap tree.
+ErrorCategory ClassifyError(const support::Error& err);
+
+}  // namespace lumra::ddc

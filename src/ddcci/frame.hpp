@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "support/error.hpp"
+
+namespace lumra::ddcci {
+
+inline constexpr std::uint8_t displayWriteAddress = 0x6E;
+inline constexpr std::uint8_t hostVirtualAddress = 0x50;
+inline constexpr std::uint8_t hostSourceAddress = 0x51;
+inline constexpr std::uint8_t protocolFlag = 0x80;
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The frame layer's own read result; the transport copies it into ddc::VCPValue.
+struct VCPValue {
+  std::uint16_t Current = 0;
+  std::uint16_t Maximum = 0;
+  bool Momentary = false;
+  std::array<std::uint8_t, 4> Raw{};
+};
+
+struct CapabilitiesFragment {
+  std::uint16_t Offset = 0;
+  Bytes Fragment;
+};
+
+Bytes BuildGetVCP(std::uint8_t code);
+Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value);
+Bytes BuildCapabilitiesRequest(std::uint16_t offset);
+
+// Source, length, payload, checksum.
+Bytes buildRequest(std::span<const std::uint8_t> payload);
+// `initial` XOR every byte.
+std::uint8_t checksum(std::uint8_t initial, std::span<const std::uint8_t> bytes);
+// Checks a reply frame; the payload is a view into `reply`.
+support::Result<std::span<const std::uint8_t>> parseReply(std::span<const std::uint8_t> reply);
+
+// Checks and decodes a Get VCP Feature reply for the requested code.
+support::Result<VCPValue> ParseVCPReply(std::span<const std::uint8_t> reply, std::uint8_t code);
+// Checks and decodes a Capabilities reply; the fragment is a copy.
+support::Result<CapabilitiesFragment> ParseCapabilitiesReply(std::span<const std::uint8_t> reply);
+
+}  // namespace lumra::ddcci

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumra::support {
+
+// Appends `text` as a JSON string literal: \" \\ \b \f \n \r \t, other controls as \u00xx,
+// U+2028/U+2029 escaped, each byte of invalid UTF-8 as \ufffd, and <, >, & as \u003c, \u003e,
+// \u0026 only when `escapeHTML` is set.
+void AppendJSONString(std::string& out, std::string_view text, bool escapeHTML);
+
+// Shortest text that reads back to `value`: plain notation for magnitudes in [1e-6, 1e21),
+// exponent notation otherwise (1e-7, 1e+21). `value` must be finite.
+std::string FormatJSONNumber(double value);
+
+// Shortest plain decimal text that reads back to `value`, never in exponent notation.
+std::string FormatPlainDecimal(double value);
+
+// A compact JSON writer that places the commas itself. Encoding fails (Failed()) on a
+// non-finite number or once the text would exceed the size limit; after a failure further
+// calls do nothing, so a caller can stop early by checking Failed().
+class JSONWriter {
+ public:
+  static constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
+
+  explicit JSONWriter(bool escapeHTML = false, std::size_t limit = kUnlimited)
+      : escapeHTML_(escapeHTML), limit_(limit) {}
+
+  void BeginObject();
+  void EndObject();
+  void BeginArray();
+  void EndArray();
+  void Key(std::string_view key);
+  void String(std::string_view value);
+  void Int(std::int64_t value);
+  void Uint(std::uint64_t value);
+  void Double(double value);
+  void Bool(bool value);
+  void Null();
+
+  bool Failed() const { return failed_; }
+  // True when the failure was the size limit.
+  bool ExceededLimit() const { return exceededLimit_; }
+  const std::string& Text() const { return out_; }
+
+ private:
+  void BeforeValue();
+  void Raw(std::string_view text);
+  void CheckLimit();
+
+  bool escapeHTML_;
+  std::size_t limit_;
+  bool failed_ = false;
+  bool exceededLimit_ = false;
+  bool afterKey_ = false;
+  std::vector<bool> needComma_;
+  std::string out_;
+};
+
+}  // namespace lumra::support

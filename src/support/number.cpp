@@ -1,0 +1,82 @@
+#include "support/number.hpp"
+
+#include <limits>
+
+namespace lumra::support {
+
+namespace {
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct Literal {
+  unsigned base = 10;
+  std::string_view digits;
+  bool prefixed = false;  // an explicit 0x/0o/0b, after which an "_" may come first
+};
+
+Literal SplitBase(std::string_view text) {
+  if (text.size() >= 2 && text[0] == '0') {
+    switch (Lower(text[1])) {
+      case 'x': return {16, text.substr(2), true};
+      case 'o': return {8, text.substr(2), true};
+      case 'b': return {2, text.substr(2), true};
+      default: break;
+    }
+  }
+  // A leading zero means octal; the zero itself is a digit of the number.
+  if (!text.empty() && text[0] == '0') return {8, text, false};
+  return {10, text, false};
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::uint64_t maximum) {
+  const Literal literal = SplitBase(text);
+  std::uint64_t value = 0;
+  bool sawDigit = false;
+  bool lastWasDigit = literal.prefixed;  // the prefix counts as a digit for "_" placement
+  for (const char c : literal.digits) {
+    if (c == '_') {
+      if (!lastWasDigit) return std::nullopt;
+      lastWasDigit = false;
+      continue;
+    }
+    const int digit = DigitValue(c);
+    if (digit >= static_cast<int>(literal.base)) return std::nullopt;
+    if (value > (maximum - static_cast<std::uint64_t>(digit)) / literal.base) return std::nullopt;
+    value = value * literal.base + static_cast<std::uint64_t>(digit);
+    sawDigit = true;
+    lastWasDigit = true;
+  }
+  if (!sawDigit || !lastWasDigit) return std::nullopt;
+  return value;
+}
+
+std::optional<std::int64_t> ParseDecimalInt64(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  const std::uint64_t limit =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (limit - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  if (negative) return static_cast<std::int64_t>(~value + 1);
+  return static_cast<std::int64_t>(value);
+}
+
+}  // namespace lumra::support

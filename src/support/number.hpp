@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace lumra::support {
+
+// Reads an unsigned integer literal: decimal; "0x"/"0X" hexadecimal, "0o"/"0O" octal or
+// "0b"/"0B" binary with at least one digit after the prefix; any other leading "0" octal.
+// A single "_" may stand between two digits or between the prefix and the first digit.
+// No sign, no spaces. Empty when the text is not such a literal or exceeds `maximum`.
+std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::uint64_t maximum);
+
+// Reads a base-10 signed 64-bit integer: optional "+" or "-", then one or more digits.
+std::optional<std::int64_t> ParseDecimalInt64(std::string_view text);
+
+}  // namespace lumra::support

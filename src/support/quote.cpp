@@ -1,0 +1,71 @@
+#include "support/quote.hpp"
+
+#include "support/utf8.hpp"
+
+namespace lumra::support {
+
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+bool IsInvisible(char32_t rune) {
+  return (rune >= 0x80 && rune <= 0x9F) || rune == 0xAD || (rune >= 0x200B && rune <= 0x200F) ||
+         (rune >= 0x2028 && rune <= 0x202E) || (rune >= 0x2060 && rune <= 0x2064) ||
+         rune == 0xFEFF;
+}
+
+void AppendHexEscape(std::string& out, unsigned char byte) {
+  out += "\\x";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0x0F];
+}
+
+void AppendUnicodeEscape(std::string& out, char32_t rune) {
+  out += "\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(rune >> shift) & 0x0F];
+}
+
+bool AppendShortEscape(std::string& out, char32_t rune) {
+  switch (rune) {
+    case '"': out += "\\\""; return true;
+    case '\\': out += "\\\\"; return true;
+    case '\a': out += "\\a"; return true;
+    case '\b': out += "\\b"; return true;
+    case '\f': out += "\\f"; return true;
+    case '\n': out += "\\n"; return true;
+    case '\r': out += "\\r"; return true;
+    case '\t': out += "\\t"; return true;
+    case '\v': out += "\\v"; return true;
+    default: return false;
+  }
+}
+
+void AppendQuotedRune(std::string& out, char32_t rune, std::string_view encoded) {
+  if (AppendShortEscape(out, rune)) return;
+  if (rune < 0x20 || rune == 0x7F) {
+    AppendHexEscape(out, static_cast<unsigned char>(rune));
+  } else if (IsInvisible(rune)) {
+    AppendUnicodeEscape(out, rune);
+  } else {
+    out.append(encoded);
+  }
+}
+
+}  // namespace
+
+std::string QuoteGo(std::string_view text) {
+  std::string out = "\"";
+  while (!text.empty()) {
+    const DecodedRune decoded = DecodeRune(text);
+    if (!decoded.valid) {
+      AppendHexEscape(out, static_cast<unsigned char>(text[0]));
+    } else {
+      AppendQuotedRune(out, decoded.rune, text.substr(0, decoded.size));
+    }
+    text.remove_prefix(decoded.size);
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace lumra::support

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumra::support {
+
+// Double-quotes a text with backslash escapes (lower-case hexadecimal): \" and \\, the
+// short escapes \a \b \f \n \r \t \v, \xNN for other C0 controls, DEL and bytes of invalid
+// UTF-8, \uNNNN for C1 controls and the invisible format and separator characters
+// (U+00AD, U+200B–U+200F, U+2028–U+202E, U+2060–U+2064, U+FEFF). Every other well-formed
+// character is written as it is.
+std::string QuoteGo(std::string_view text);
+
+}  // namespace lumra::support

@@ -1,0 +1,57 @@
+#include "support/unicode_fold.hpp"
+
+#include "support/utf8.hpp"
+
+namespace lumra::support {
+
+namespace {
+
+bool IsUnicodeSpace(char32_t rune) {
+  return (rune >= 0x09 && rune <= 0x0D) || rune == 0x20 || rune == 0x85 || rune == 0xA0 ||
+         rune == 0x1680 || (rune >= 0x2000 && rune <= 0x200A) || rune == 0x2028 ||
+         rune == 0x2029 || rune == 0x202F || rune == 0x205F || rune == 0x3000;
+}
+
+// Byte length of the last well-formed character when it is white space, else 0.
+std::size_t TrailingSpaceLength(std::string_view text) {
+  const std::size_t lookback = text.size() < 4 ? text.size() : 4;
+  for (std::size_t length = 1; length <= lookback; ++length) {
+    const std::string_view tail = text.substr(text.size() - length);
+    const DecodedRune decoded = DecodeRune(tail);
+    if (decoded.valid && decoded.size == length) return IsUnicodeSpace(decoded.rune) ? length : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string_view TrimUnicodeSpace(std::string_view text) {
+  while (!text.empty()) {
+    const DecodedRune decoded = DecodeRune(text);
+    if (!decoded.valid || !IsUnicodeSpace(decoded.rune)) break;
+    text.remove_prefix(decoded.size);
+  }
+  while (const std::size_t length = TrailingSpaceLength(text)) text.remove_suffix(length);
+  return text;
+}
+
+std::string FoldToASCIILower(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const DecodedRune decoded = DecodeRune(text);
+    if (decoded.valid && decoded.rune >= 'A' && decoded.rune <= 'Z') {
+      out += static_cast<char>(decoded.rune - 'A' + 'a');
+    } else if (decoded.valid && decoded.rune == 0x130) {
+      out += 'i';
+    } else if (decoded.valid && decoded.rune == 0x212A) {
+      out += 'k';
+    } else {
+      out.append(text.substr(0, decoded.size));
+    }
+    text.remove_prefix(decoded.size);
+  }
+  return out;
+}
+
+}  // namespace lumra::support

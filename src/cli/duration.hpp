@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "support/context.hpp"
+
+namespace lumra::cli {
+
+// Reads a duration text: an optional sign, then "0" or groups of a decimal number (with an
+// optional fraction) and a unit among ns, us, µs, μs, ms, s, m, h ("1h30m", "2.5s").
+// Fractions are converted at nanosecond resolution with the remainder dropped. Empty when
+// the text is not a duration or does not fit in signed 64-bit nanoseconds.
+std::optional<support::Duration> parseDuration(std::string_view text);
+
+}  // namespace lumra::cli

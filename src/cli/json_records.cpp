@@ -1,0 +1,147 @@
+#include "cli/json_records.hpp"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumra::cli {
+
+using support::JSONWriter;
+
+namespace {
+
+void writeOptionalString(JSONWriter& writer, std::string_view key, const std::string& value) {
+  if (value.empty()) return;
+  writer.Key(key);
+  writer.String(value);
+}
+
+void writeOptionalUint(JSONWriter& writer, std::string_view key, std::uint32_t value) {
+  if (value == 0) return;
+  writer.Key(key);
+  writer.Uint(value);
+}
+
+void writeDisplayModeJSON(JSONWriter& writer, const ddc::DisplayMode& mode) {
+  writer.BeginObject();
+  writer.Key("width");
+  writer.Uint(mode.Width);
+  writer.Key("height");
+  writer.Uint(mode.Height);
+  if (mode.RefreshHz != 0) {
+    writer.Key("refresh_hz");
+    writer.Double(mode.RefreshHz);
+  }
+  writeOptionalUint(writer, "logical_width", mode.LogicalWidth);
+  writeOptionalUint(writer, "logical_height", mode.LogicalHeight);
+  writer.EndObject();
+}
+
+using NodeList = std::vector<std::shared_ptr<const capabilities::Node>>;
+
+void writeNodeJSON(JSONWriter& writer, const capabilities::Node& node);
+
+void writeItemsJSON(JSONWriter& writer, const std::vector<capabilities::Item>& items) {
+  if (items.empty()) return;
+  writer.Key("items");
+  writer.BeginArray();
+  for (const capabilities::Item& item : items) {
+    if (writer.Failed()) return;
+    writer.BeginObject();
+    writer.Key("kind");
+    writer.String(item.Kind);
+    writeOptionalString(writer, "token", item.Token);
+    if (item.Node) {
+      writer.Key("node");
+      writeNodeJSON(writer, *item.Node);
+    }
+    writer.EndObject();
+  }
+  writer.EndArray();
+}
+
+void writeTokensJSON(JSONWriter& writer, const std::vector<std::string>& tokens) {
+  if (tokens.empty()) return;
+  writer.Key("tokens");
+  writer.BeginArray();
+  for (const std::string& token : tokens) writer.String(token);
+  writer.EndArray();
+}
+
+void writeChildrenJSON(JSONWriter& writer, const NodeList& children) {
+  if (children.empty()) return;
+  writer.Key("children");
+  writer.BeginArray();
+  for (const auto& child : children) {
+    if (writer.Failed()) return;
+    writeNodeJSON(writer, *child);
+  }
+  writer.EndArray();
+}
+
+void writeNodeJSON(JSONWriter& writer, const capabilities::Node& node) {
+  if (writer.Failed()) return;
+  writer.BeginObject();
+  writer.Key("name");
+  writer.String(node.Name);
+  writeItemsJSON(writer, node.Items);
+  writeTokensJSON(writer, node.Tokens);
+  writeChildrenJSON(writer, node.Children);
+  writer.Key("raw");
+  writer.String(node.Raw);
+  writer.EndObject();
+}
+
+}  // namespace
+
+void writeMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
+  writer.BeginObject();
+  writer.Key("id");
+  writer.String(monitor.ID);
+  writer.Key("index");
+  writer.Int(monitor.Index);
+  writer.Key("name");
+  writer.String(monitor.Name);
+  writeOptionalString(writer, "manufacturer", monitor.Manufacturer);
+  writeOptionalString(writer, "model", monitor.Model);
+  writeOptionalString(writer, "serial", monitor.Serial);
+  writeOptionalString(writer, "connector", monitor.Connector);
+  writeOptionalString(writer, "connector_type", monitor.ConnectorType);
+  if (monitor.CurrentMode) {
+    writer.Key("current_mode");
+    writeDisplayModeJSON(writer, *monitor.CurrentMode);
+  }
+  writer.Key("backend");
+  writer.String(monitor.Backend);
+  writeOptionalString(writer, "path", monitor.Path);
+  writer.EndObject();
+}
+
+void writeFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
+  writer.BeginObject();
+  writer.Key("name");
+  writer.String(feature.Name);
+  writer.Key("code");
+  writer.Uint(feature.Code);
+  writer.Key("writable");
+  writer.Bool(feature.Writable);
+  writer.Key("unsafe");
+  writer.Bool(feature.Unsafe);
+  writer.Key("continuous");
+  writer.Bool(feature.Continuous);
+  writer.Key("continuous_known");
+  writer.Bool(feature.ContinuousKnown);
+  writer.EndObject();
+}
+
+void writeDocumentJSON(JSONWriter& writer, const capabilities::Document& document) {
+  writer.BeginObject();
+  writer.Key("raw");
+  writer.String(document.Raw);
+  writeItemsJSON(writer, document.Items);
+  writeTokensJSON(writer, document.Tokens);
+  writeChildrenJSON(writer, document.Children);
+  writer.EndObject();
+}
+
+}  // namespace lumra::cli

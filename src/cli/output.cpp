@@ -1,0 +1,214 @@
+#include "cli/output.hpp"
+
+
+#include "capabilities/parser.hpp"
+#include "cli/json_records.hpp"
+#include "support/format.hpp"
+
+namespace lumra::cli {
+
+using support::JSONWriter;
+
+namespace {
+
+void writeLine(std::ostream& out, std::string_view text) {
+  out << text << '\n';
+  out.flush();
+}
+
+// Result objects are written with their keys in ascending byte order.
+void writeValueObject(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                      const ddc::VCPValue& value) {
+  writer.BeginObject();
+  writer.Key("code");
+  writer.Uint(value.Code);
+  writer.Key("current");
+  writer.Uint(value.Current);
+  writer.Key("feature");
+  writer.String(value.Feature);
+  writer.Key("maximum");
+  writer.Uint(value.Maximum);
+  writer.Key("maximum_meaningful");
+  if (feature.ContinuousKnown) {
+    writer.Bool(feature.Continuous);
+  } else {
+    writer.Null();
+  }
+  writer.Key("momentary");
+  writer.Bool(value.Momentary);
+  writer.Key("monitor");
+  writer.String(monitor.ID);
+  writer.Key("raw");
+  writer.BeginArray();
+  for (const std::uint8_t byte : value.Raw) writer.Uint(byte);
+  writer.EndArray();
+  writer.EndObject();
+}
+
+void writeCapabilitiesFailure(JSONWriter& writer, const ddc::Monitor& monitor,
+                              std::string_view capabilityText, std::string_view parseError) {
+  writer.BeginObject();
+  writer.Key("capabilities");
+  writer.BeginObject();
+  writer.Key("raw");
+  writer.String(capabilityText);
+  writer.EndObject();
+  writer.Key("monitor");
+  writer.String(monitor.ID);
+  writer.Key("parse_error");
+  writer.String(parseError);
+  writer.Key("parsed");
+  writer.Bool(false);
+  writer.EndObject();
+}
+
+JSONWriter encodeCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText) {
+  const auto parsed = capabilities::Parse(capabilityText);
+  JSONWriter writer;
+  if (parsed.err) {
+    writeCapabilitiesFailure(writer, monitor, capabilityText, parsed.err.Message());
+    return writer;
+  }
+  JSONWriter bounded(false, maximumCapabilitiesJSON);
+  bounded.BeginObject();
+  bounded.Key("capabilities");
+  writeDocumentJSON(bounded, parsed.value);
+  bounded.Key("monitor");
+  bounded.String(monitor.ID);
+  bounded.Key("parsed");
+  bounded.Bool(true);
+  bounded.EndObject();
+  if (!bounded.ExceededLimit()) return bounded;
+  writeCapabilitiesFailure(writer, monitor, capabilityText,
+                           "capabilities tree too large to render");
+  return writer;
+}
+
+}  // namespace
+
+int encodeJSON(std::ostream& out, const JSONWriter& encoded) {
+  if (encoded.Failed()) return 1;
+  std::string text = encoded.Text();
+  text += '\n';
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.flush();
+  return out ? 0 : 1;
+}
+
+std::string formatDisplayMode(const std::optional<ddc::DisplayMode>& mode) {
+  if (!mode || mode->Width == 0 || mode->Height == 0) return "-";
+  std::string text = std::to_string(mode->Width) + "x" + std::to_string(mode->Height);
+  // NaN compares false, so an unknown rate is left out like a zero one.
+  if (mode->RefreshHz > 0) text += "@" + support::FormatPlainDecimal(mode->RefreshHz);
+  return text;
+}
+
+std::string formatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog) {
+  if (connectorType == "hdmi") return "HDMI";
+  if (connectorType == "displayport") return "DisplayPort";
+  if (connectorType == "dvi") return "DVI";
+  if (connectorType == "vga") return "VGA";
+  if (connectorType == "usb") return "USB";
+  if (connectorType == "edp") return "eDP";
+  if (connectorType == "lvds") return "LVDS";
+  if (connectorType == "internal") return catalog.Text("connector_internal");
+  if (connectorType == "virtual") return catalog.Text("connector_virtual");
+  if (connectorType == "other") return catalog.Text("connector_other");
+  return "-";
+}
+
+int printMonitors(std::ostream& out, std::span<const ddc::Monitor> monitors, bool json,
+                  const i18n::Catalog& catalog) {
+  if (json) {
+    JSONWriter writer;
+    writer.BeginArray();
+    for (const ddc::Monitor& monitor : monitors) writeMonitorJSON(writer, monitor);
+    writer.EndArray();
+    return encodeJSON(out, writer);
+  }
+  if (monitors.empty()) {
+    writeLine(out, catalog.Text("no_monitors"));
+    return 0;
+  }
+  std::string text = catalog.Text("monitor_header") + "\n";
+  for (const ddc::Monitor& monitor : monitors) {
+    text += support::Format("%d\t%s\t%s\t%s\t%s\t%s\n", monitor.Index, monitor.ID, monitor.Name,
+                            monitor.Backend, formatDisplayMode(monitor.CurrentMode),
+                            formatConnectorType(monitor.ConnectorType, catalog));
+  }
+  out << text;
+  out.flush();
+  return 0;
+}
+
+int printFeatures(std::ostream& out, bool json, const i18n::Catalog& catalog) {
+  const std::vector<ddc::Feature> features = ddc::Features();
+  if (json) {
+    JSONWriter writer;
+    writer.BeginArray();
+    for (const ddc::Feature& feature : features) writeFeatureJSON(writer, feature);
+    writer.EndArray();
+    return encodeJSON(out, writer);
+  }
+  std::string text = catalog.Text("feature_header") + "\n";
+  for (const ddc::Feature& feature : features) {
+    text += support::Format("%s\t0x%02X\n", feature.Name, feature.Code);
+  }
+  out << text;
+  out.flush();
+  return 0;
+}
+
+int printValue(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
+               const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog) {
+  if (json) {
+    JSONWriter writer;
+    writeValueObject(writer, monitor, feature, value);
+    return encodeJSON(out, writer);
+  }
+  std::string line;
+  if (!feature.ContinuousKnown) {
+    line = catalog.Text("current_unknown", monitor.ID, value.Feature, value.Code, value.Current,
+                        value.Maximum);
+  } else if (feature.Continuous) {
+    line = catalog.Text("current_value", monitor.ID, value.Feature, value.Code, value.Current,
+                        value.Maximum);
+  } else {
+    line = catalog.Text("current_discrete", monitor.ID, value.Feature, value.Code, value.Current);
+  }
+  writeLine(out, line);
+  return 0;
+}
+
+int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                   std::uint16_t value, bool json, const i18n::Catalog& catalog) {
+  if (json) {
+    JSONWriter writer;
+    writer.BeginObject();
+    writer.Key("code");
+    writer.Uint(feature.Code);
+    writer.Key("feature");
+    writer.String(feature.Name);
+    writer.Key("monitor");
+    writer.String(monitor.ID);
+    writer.Key("transport_succeeded");
+    writer.Bool(true);
+    writer.Key("value");
+    writer.Uint(value);
+    writer.Key("verified");
+    writer.Bool(false);
+    writer.EndObject();
+    return encodeJSON(out, writer);
+  }
+  writeLine(out, catalog.Text("write_ok", monitor.ID, feature.Name, feature.Code, value));
+  return 0;
+}
+
+int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
+                      std::string_view capabilityText, bool json) {
+  if (json) return encodeJSON(out, encodeCapabilities(monitor, capabilityText));
+  writeLine(out, capabilityText);
+  return 0;
+}
+
+}  // namespace lumra::cli

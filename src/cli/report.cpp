@@ -1,0 +1,82 @@
+#include "cli/report.hpp"
+
+#include <algorithm>
+
+#include "ddc/errors.hpp"
+#include "support/json.hpp"
+
+namespace lumra::cli {
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+constexpr int kRuntimeStatus = 1;
+
+void writeErrorObject(std::ostream& err, std::string_view category, std::string_view message,
+                      std::string_view kind) {
+  support::JSONWriter writer(/*escapeHTML=*/true);
+  writer.BeginObject();
+  writer.Key("category");
+  writer.String(category);
+  writer.Key("error");
+  writer.String(message);
+  writer.Key("kind");
+  writer.String(kind);
+  writer.EndObject();
+  err << writer.Text() << '\n';
+  err.flush();
+}
+
+void writeRuntimeReport(std::ostream& err, bool jsonOutput, const std::string& message,
+                        const support::Error& failure) {
+  if (jsonOutput) {
+    writeErrorObject(err, ddc::ClassifyError(failure), message, "runtime");
+  } else {
+    err << message << '\n';
+    err.flush();
+  }
+}
+
+}  // namespace
+
+void writeError(std::ostream& err, bool jsonOutput, std::string_view kind, std::string_view message) {
+  if (jsonOutput) {
+    writeErrorObject(err, "invalid-argument", message, kind);
+    return;
+  }
+  err << message << '\n';
+  err.flush();
+}
+
+int usageError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
+               std::string_view command) {
+  writeError(err, parsed.json, "usage", catalog.Text("invalid_arguments", command));
+  return kUsageStatus;
+}
+
+int targetError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
+                const support::Error& failure) {
+  if (!support::Is(failure, ddc::ErrInvalidFeature)) {
+    return runtimeError(err, parsed, catalog, failure);
+  }
+  // The feature error reads "invalid feature: <word as typed>"; report the word itself.
+  const std::string prefix = ddc::ErrInvalidFeature.Message() + ": ";
+  std::string_view word = failure.Message();
+  if (word.substr(0, prefix.size()) == prefix) word.remove_prefix(prefix.size());
+  writeError(err, parsed.json, "usage", catalog.Text("unknown_feature", word));
+  return kUsageStatus;
+}
+
+int runtimeError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
+                 const support::Error& failure) {
+  writeRuntimeReport(err, parsed.json, catalog.Text("operation_failed", failure), failure);
+  return kRuntimeStatus;
+}
+
+void writeLifecycleError(std::ostream& err, std::span<const std::string> arguments,
+                         std::string_view prefix, const support::Error& failure) {
+  const bool jsonOutput = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
+  writeRuntimeReport(err, jsonOutput, std::string(prefix) + ": " + failure.Message(), failure);
+}
+
+}  // namespace lumra::cli

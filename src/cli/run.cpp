@@ -1,0 +1,167 @@
+#include "cli/run.hpp"
+
+#include <cstdlib>
+
+#include "cli/options.hpp"
+#include "cli/output.hpp"
+#include "cli/report.hpp"
+#include "cli/target.hpp"
+#include "i18n/catalog.hpp"
+#include "support/json.hpp"
+
+namespace lumra::cli {
+
+namespace {
+
+// What every command needs besides its own words.
+struct command {
+  const support::Context& ctx;
+  const options& parsed;
+  const i18n::Catalog& catalog;
+  std::ostream& out;
+  std::ostream& err;
+  ddc::Transport& transport;
+};
+
+int printUsage(const command& cmd) {
+  const std::string usage = cmd.catalog.Text("usage");
+  if (cmd.parsed.json) {
+    support::JSONWriter writer;
+    writer.BeginObject();
+    writer.Key("usage");
+    writer.String(usage);
+    writer.EndObject();
+    return encodeJSON(cmd.out, writer);
+  }
+  cmd.out << usage << '\n';
+  cmd.out.flush();
+  return 0;
+}
+
+int runList(const command& cmd) {
+  auto listed = cmd.transport.List(cmd.ctx);
+  if (listed.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, listed.err);
+  return printMonitors(cmd.out, listed.value, cmd.parsed.json, cmd.catalog);
+}
+
+int runGet(const command& cmd, std::span<const std::string> args) {
+  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+  const auto& [monitor, feature] = resolved.value;
+  auto read = cmd.transport.GetVCP(cmd.ctx, monitor.ID, feature.Code);
+  if (read.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, read.err);
+  read.value.Feature = feature.Name;
+  return printValue(cmd.out, monitor, feature, read.value, cmd.parsed.json, cmd.catalog);
+}
+
+int refuse(const command& cmd, std::string_view key, std::string_view argument) {
+  writeError(cmd.err, cmd.parsed.json, "usage", cmd.catalog.Text(key, argument));
+  return 2;
+}
+
+int runSet(const command& cmd, std::span<const std::string> args) {
+  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+  const auto& [monitor, feature] = resolved.value;
+
+  const auto value = parseSetValue(args[2]);
+  if (!value) return refuse(cmd, "invalid_value", args[2]);
+  if (!feature.Writable) return refuse(cmd, "read_only", feature.Name);
+  if (requiresUnsafe(args[1], feature, *value) && !cmd.parsed.unsafe) {
+    return refuse(cmd, "unsafe_required", feature.Name);
+  }
+  // A write must not start once the deadline has passed: it could not be waited for.
+  if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
+
+  if (auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value)) {
+    return runtimeError(cmd.err, cmd.parsed, cmd.catalog, failed);
+  }
+  return printSetResult(cmd.out, monitor, feature, *value, cmd.parsed.json, cmd.catalog);
+}
+
+int runCapabilities(const command& cmd, std::span<const std::string> args) {
+  // The feature word is a placeholder that always resolves: only the monitor can fail here.
+  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], "brightness");
+  if (resolved.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+  const ddc::Monitor& monitor = resolved.value.monitor;
+  auto text = cmd.transport.Capabilities(cmd.ctx, monitor.ID);
+  if (text.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, text.err);
+  return printCapabilities(cmd.out, monitor, text.value, cmd.parsed.json);
+}
+
+struct commandEntry {
+  std::string_view name;
+  std::size_t words;
+  int (*run)(const command&, std::span<const std::string>);
+};
+
+const commandEntry* findCommand(std::string_view name) {
+  static const commandEntry table[] = {
+      {"list", 0, [](const command& cmd, std::span<const std::string>) { return runList(cmd); }},
+      {"get", 2, runGet},
+      {"set", 3, runSet},
+      {"capabilities", 1, runCapabilities},
+      {"caps", 1, runCapabilities},
+      {"features", 0,
+       [](const command& cmd, std::span<const std::string>) {
+         return printFeatures(cmd.out, cmd.parsed.json, cmd.catalog);
+       }},
+  };
+  for (const commandEntry& entry : table) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+bool asksForUsage(std::span<const std::string> commandArguments) {
+  if (commandArguments.empty()) return true;
+  const std::string& first = commandArguments.front();
+  return first == "help" || first == "--help" || first == "-h";
+}
+
+}  // namespace
+
+std::string processEnvironment(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? value : "";
+}
+
+std::string firstNonEmpty(std::initializer_list<std::string> values) {
+  for (const std::string& value : values) {
+    if (!value.empty()) return value;
+  }
+  return {};
+}
+
+int Run(const support::Context& ctx, std::span<const std::string> arguments, std::ostream& out,
+        std::ostream& err, ddc::Transport& transport, EnvironmentLookup getenv) {
+  if (!getenv) getenv = processEnvironment;
+  parsedCommandLine commandLine = parseOptions(arguments);
+  options& parsed = commandLine.parsed;
+  if (parsed.locale.empty()) {
+    parsed.locale = firstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
+  }
+  const i18n::Catalog catalog = i18n::New(parsed.locale);
+
+  if (commandLine.error) {
+    const optionError& failure = *commandLine.error;
+    writeError(err, parsed.json, "usage", catalog.Text(failure.key, failure.value));
+    return 2;
+  }
+
+  const std::span<const std::string> words = commandLine.commandArguments;
+  if (asksForUsage(words)) return printUsage({ctx, parsed, catalog, out, err, transport});
+
+  // One deadline bounds the whole command: listing, resolution and the device operation.
+  auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.timeout);
+  const command cmd{deadline, parsed, catalog, out, err, transport};
+
+  const std::string& name = words.front();
+  const commandEntry* entry = findCommand(name);
+  if (entry == nullptr) return refuse(cmd, "unknown_command", name);
+  const std::span<const std::string> args = words.subspan(1);
+  if (args.size() != entry->words) return usageError(err, parsed, catalog, name);
+  return entry->run(cmd, args);
+}
+
+}  // namespace lumra::cli

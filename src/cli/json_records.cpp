@@ -1,7 +1,9 @@
 #include "cli/json_records.hpp"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace lumra::cli {
@@ -39,58 +41,78 @@ void writeDisplayModeJSON(JSONWriter& writer, const ddc::DisplayMode& mode) {
 
 using NodeList = std::vector<std::shared_ptr<const capabilities::Node>>;
 
-void writeNodeJSON(JSONWriter& writer, const capabilities::Node& node);
-
-void writeItemsJSON(JSONWriter& writer, const std::vector<capabilities::Item>& items) {
-  if (items.empty()) return;
-  writer.Key("items");
-  writer.BeginArray();
-  for (const capabilities::Item& item : items) {
-    if (writer.Failed()) return;
-    writer.BeginObject();
-    writer.Key("kind");
-    writer.String(item.Kind);
-    writeOptionalString(writer, "token", item.Token);
-    if (item.Node) {
-      writer.Key("node");
-      writeNodeJSON(writer, *item.Node);
+// Writes a capabilities tree. Every group is written twice per level (under items and under
+// children), so each distinct group is encoded once and its text reused: the work stays
+// linear in the tree, and a document over the writer's limit fails after at most that many
+// bytes of copying.
+class treeEncoder {
+ public:
+  void writeItems(JSONWriter& writer, const std::vector<capabilities::Item>& items) {
+    if (items.empty()) return;
+    writer.Key("items");
+    writer.BeginArray();
+    for (const capabilities::Item& item : items) {
+      if (writer.Failed()) return;
+      writer.BeginObject();
+      writer.Key("kind");
+      writer.String(item.Kind);
+      writeOptionalString(writer, "token", item.Token);
+      if (item.Node) {
+        writer.Key("node");
+        writeNode(writer, *item.Node);
+      }
+      writer.EndObject();
     }
+    writer.EndArray();
+  }
+
+  void writeTokens(JSONWriter& writer, const std::vector<std::string>& tokens) {
+    if (tokens.empty()) return;
+    writer.Key("tokens");
+    writer.BeginArray();
+    for (const std::string& token : tokens) writer.String(token);
+    writer.EndArray();
+  }
+
+  void writeChildren(JSONWriter& writer, const NodeList& children) {
+    if (children.empty()) return;
+    writer.Key("children");
+    writer.BeginArray();
+    for (const auto& child : children) {
+      if (writer.Failed()) return;
+      writeNode(writer, *child);
+    }
+    writer.EndArray();
+  }
+
+ private:
+  void writeNode(JSONWriter& writer, const capabilities::Node& node) {
+    auto known = encoded_.find(&node);
+    if (known == encoded_.end()) known = encoded_.emplace(&node, encode(writer, node)).first;
+    if (known->second) {
+      writer.Encoded(*known->second);
+    } else {
+      writer.FailTooLarge();  // the group alone does not fit, so the document cannot
+    }
+  }
+
+  std::optional<std::string> encode(const JSONWriter& parent, const capabilities::Node& node) {
+    JSONWriter writer = parent.Sibling();
+    writer.BeginObject();
+    writer.Key("name");
+    writer.String(node.Name);
+    writeItems(writer, node.Items);
+    writeTokens(writer, node.Tokens);
+    writeChildren(writer, node.Children);
+    writer.Key("raw");
+    writer.String(node.Raw);
     writer.EndObject();
+    if (writer.Failed()) return std::nullopt;
+    return writer.Text();
   }
-  writer.EndArray();
-}
 
-void writeTokensJSON(JSONWriter& writer, const std::vector<std::string>& tokens) {
-  if (tokens.empty()) return;
-  writer.Key("tokens");
-  writer.BeginArray();
-  for (const std::string& token : tokens) writer.String(token);
-  writer.EndArray();
-}
-
-void writeChildrenJSON(JSONWriter& writer, const NodeList& children) {
-  if (children.empty()) return;
-  writer.Key("children");
-  writer.BeginArray();
-  for (const auto& child : children) {
-    if (writer.Failed()) return;
-    writeNodeJSON(writer, *child);
-  }
-  writer.EndArray();
-}
-
-void writeNodeJSON(JSONWriter& writer, const capabilities::Node& node) {
-  if (writer.Failed()) return;
-  writer.BeginObject();
-  writer.Key("name");
-  writer.String(node.Name);
-  writeItemsJSON(writer, node.Items);
-  writeTokensJSON(writer, node.Tokens);
-  writeChildrenJSON(writer, node.Children);
-  writer.Key("raw");
-  writer.String(node.Raw);
-  writer.EndObject();
-}
+  std::unordered_map<const capabilities::Node*, std::optional<std::string>> encoded_;
+};
 
 }  // namespace
 
@@ -135,12 +157,13 @@ void writeFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
 }
 
 void writeDocumentJSON(JSONWriter& writer, const capabilities::Document& document) {
+  treeEncoder encoder;
   writer.BeginObject();
   writer.Key("raw");
   writer.String(document.Raw);
-  writeItemsJSON(writer, document.Items);
-  writeTokensJSON(writer, document.Tokens);
-  writeChildrenJSON(writer, document.Children);
+  encoder.writeItems(writer, document.Items);
+  encoder.writeTokens(writer, document.Tokens);
+  encoder.writeChildren(writer, document.Children);
   writer.EndObject();
 }
 

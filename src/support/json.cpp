@@ -33,10 +33,49 @@ bool AppendEscape(std::string& out, char32_t rune, bool escapeHTML) {
   return false;
 }
 
-std::string ToChars(double value, std::chars_format format) {
-  char buffer[512];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
+// Shortest round-trip digits in exponent form, such as "1.2345678901234568e+20".
+std::string ShortestScientific(double value) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
   return std::string(buffer, result.ptr);
+}
+
+// The shortest digits placed in plain notation and padded with zeros. The fixed form of
+// std::to_chars would print the exact binary value instead (123456789012345683968 rather
+// than 123456789012345680000).
+std::string PlainFromScientific(const std::string& scientific) {
+  const std::size_t e = scientific.find('e');
+  if (e == std::string::npos) return scientific;  // "inf" or "nan": nothing to place
+  std::string out;
+  std::size_t start = 0;
+  if (scientific[0] == '-') {
+    out += '-';
+    start = 1;
+  }
+  std::string digits;
+  for (std::size_t i = start; i < e; ++i) {
+    if (scientific[i] != '.') digits += scientific[i];
+  }
+  int exponent = 0;
+  std::from_chars(scientific.data() + e + (scientific[e + 1] == '+' ? 2 : 1),
+                  scientific.data() + scientific.size(), exponent);
+  // Number of digits before the decimal point.
+  const long point = static_cast<long>(exponent) + 1;
+  const long count = static_cast<long>(digits.size());
+  if (point <= 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-point), '0');
+    out += digits;
+  } else if (point >= count) {
+    out += digits;
+    out.append(static_cast<std::size_t>(point - count), '0');
+  } else {
+    out.append(digits, 0, static_cast<std::size_t>(point));
+    out += '.';
+    out.append(digits, static_cast<std::size_t>(point));
+  }
+  return out;
 }
 
 // "1e-07" → "1e-7", "1e+21" stays.
@@ -69,12 +108,14 @@ void AppendJSONString(std::string& out, std::string_view text, bool escapeHTML) 
 std::string FormatJSONNumber(double value) {
   const double magnitude = std::fabs(value);
   if (magnitude != 0 && (magnitude < 1e-6 || magnitude >= 1e21)) {
-    return TrimExponentZeros(ToChars(value, std::chars_format::scientific));
+    return TrimExponentZeros(ShortestScientific(value));
   }
-  return ToChars(value, std::chars_format::fixed);
+  return PlainFromScientific(ShortestScientific(value));
 }
 
-std::string FormatPlainDecimal(double value) { return ToChars(value, std::chars_format::fixed); }
+std::string FormatPlainDecimal(double value) {
+  return PlainFromScientific(ShortestScientific(value));
+}
 
 void JSONWriter::BeginObject() {
   BeforeValue();
@@ -143,6 +184,17 @@ void JSONWriter::Null() {
   Raw("null");
 }
 
+void JSONWriter::Encoded(std::string_view json) {
+  BeforeValue();
+  Raw(json);
+}
+
+void JSONWriter::FailTooLarge() {
+  failed_ = true;
+  exceededLimit_ = true;
+  out_.clear();
+}
+
 void JSONWriter::BeforeValue() {
   if (afterKey_) {
     afterKey_ = false;
@@ -160,11 +212,7 @@ void JSONWriter::Raw(std::string_view text) {
 }
 
 void JSONWriter::CheckLimit() {
-  if (out_.size() > limit_) {
-    failed_ = true;
-    exceededLimit_ = true;
-    out_.clear();
-  }
+  if (out_.size() > limit_) FailTooLarge();
 }
 
 }  // namespace lumra::support

@@ -41,6 +41,14 @@ class JSONWriter {
   void Double(double value);
   void Bool(bool value);
   void Null();
+  // Inserts an already encoded JSON value (from a Sibling writer) as the next value.
+  void Encoded(std::string_view json);
+
+  // Fails the writer as if its size limit had been passed (a part encoded apart did not fit).
+  void FailTooLarge();
+
+  // A new, empty writer with the same escaping and size limit.
+  JSONWriter Sibling() const { return JSONWriter(escapeHTML_, limit_); }
 
   bool Failed() const { return failed_; }
   // True when the failure was the size limit.

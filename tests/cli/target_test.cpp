@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "cli/fake_transport.hpp"
+#include "cli/target.hpp"
+#include "ddc/errors.hpp"
+
+namespace lumra::cli {
+namespace {
+
+TEST(ParseSetValue, NumberForms) {
+  const std::vector<std::pair<std::string, std::optional<std::uint16_t>>> cases = {
+      {"50", 50},         {"0x32", 50},       {"0X32", 50},        {"0b110010", 50},
+      {"0B110010", 50},   {"0o62", 50},       {"0O62", 50},        {"062", 50},
+      {"0", 0},           {"00", 0},          {"010", 8},          {"65535", 65535},
+      {"0xFFFF", 65535},  {"0xffff", 65535},  {"1_0", 10},         {"0x_1F", 31},
+      {"0_10", 8},        {"1_000", 1000},    {"65536", {}},       {"70000", {}},
+      {"99999", {}},      {"0x10000", {}},    {"08", {}},          {"0x", {}},
+      {"0b", {}},         {"0o", {}},         {"0b102", {}},       {"1__0", {}},
+      {"_10", {}},        {"10_", {}},        {"0x_", {}},         {"+10", {}},
+      {"-1", {}},         {"", {}},           {" 1", {}},          {"1 ", {}},
+      {"1.0", {}},        {"0x1G", {}},       {"١", {}},           {"99999999999999999999999", {}},
+  };
+  for (const auto& [word, expected] : cases) {
+    EXPECT_EQ(parseSetValue(word), expected) << "[" << word << "]";
+  }
+}
+
+ddc::Feature featureNamed(std::string_view name) {
+  auto parsed = ddc::ParseFeature(name);
+  EXPECT_FALSE(parsed.err) << name;
+  return parsed.value;
+}
+
+TEST(RequiresUnsafe, Rules) {
+  struct Case {
+    std::string input;
+    std::uint16_t value;
+    bool expected;
+  };
+  const std::vector<Case> cases = {
+      {"brightness", 50, false},     {"contrast", 0, false},      {"color-preset", 5, false},
+      {"volume", 5, false},          {"mute", 1, false},          {"sharpness", 5, false},
+      {"input", 15, true},           {"power", 4, true},          {"power", 5, true},
+      {"picture-mode", 1, true},     {"vcp:0x10", 30, true},      {"VCP:0x10", 30, true},
+      {" vcp:0x10", 30, true},       {"vcp:0xD6", 1, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(requiresUnsafe(c.input, featureNamed(c.input), c.value), c.expected) << c.input;
+  }
+}
+
+TEST(RequiresUnsafe, CodesAreGuardedWhateverTheTableSays) {
+  // A feature marked safe still needs --unsafe for these codes and values.
+  const auto safe = [](std::uint8_t code) { return ddc::Feature{"x", code, true, false, true, true}; };
+  EXPECT_TRUE(requiresUnsafe("x", safe(0x04), 1));
+  EXPECT_TRUE(requiresUnsafe("x", safe(0xE0), 1));
+  EXPECT_TRUE(requiresUnsafe("x", safe(0xFF), 1));
+  EXPECT_FALSE(requiresUnsafe("x", safe(0xDF), 1));
+  EXPECT_TRUE(requiresUnsafe("x", safe(0xD6), 5));
+  EXPECT_FALSE(requiresUnsafe("x", safe(0xD6), 4));
+  EXPECT_FALSE(requiresUnsafe("x", safe(0x05), 1));
+}
+
+TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
+  testing::FakeTransport transport;
+  transport.monitors = testing::sampleMonitors();
+
+  auto bothBad = resolveTarget(support::Context(), transport, "7", "nonsense");
+  EXPECT_TRUE(support::Is(bothBad.err, ddc::ErrMonitorNotFound));
+
+  auto badFeature = resolveTarget(support::Context(), transport, "1", "nonsense");
+  EXPECT_TRUE(support::Is(badFeature.err, ddc::ErrInvalidFeature));
+
+  auto good = resolveTarget(support::Context(), transport, "path:0123456789ab", "Contrast");
+  ASSERT_FALSE(good.err);
+  EXPECT_EQ(good.value.monitor.Index, 1);
+  EXPECT_EQ(good.value.feature.Code, 0x12);
+  EXPECT_EQ(transport.calls, (std::vector<std::string>{"List", "List", "List"}));
+
+  transport.listError = support::Error::New("registry unavailable");
+  auto listFailed = resolveTarget(support::Context(), transport, "0", "brightness");
+  EXPECT_TRUE(listFailed.err.SameAs(transport.listError));
+}
+
+}  // namespace
+}  // namespace lumra::cli

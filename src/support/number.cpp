@@ -35,6 +35,12 @@ Literal SplitBase(std::string_view text) {
   return {10, text, false};
 }
 
+// Whether value * base + digit stays within maximum; a digit above a small maximum must not
+// wrap the subtraction around.
+bool FitsAfterDigit(std::uint64_t value, unsigned base, std::uint64_t digit, std::uint64_t maximum) {
+  return digit <= maximum && value <= (maximum - digit) / base;
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::uint64_t maximum) {
@@ -50,7 +56,9 @@ std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::ui
     }
     const int digit = DigitValue(c);
     if (digit >= static_cast<int>(literal.base)) return std::nullopt;
-    if (value > (maximum - static_cast<std::uint64_t>(digit)) / literal.base) return std::nullopt;
+    if (!FitsAfterDigit(value, literal.base, static_cast<std::uint64_t>(digit), maximum)) {
+      return std::nullopt;
+    }
     value = value * literal.base + static_cast<std::uint64_t>(digit);
     sawDigit = true;
     lastWasDigit = true;

@@ -1,0 +1,121 @@
+#include "ddc/feature.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ddc/errors.hpp"
+
+namespace lumra::ddc {
+namespace {
+
+struct Want {
+  std::string name;
+  std::uint8_t code;
+  bool writable;
+  bool unsafe;
+  bool continuous;
+  bool continuousKnown;
+};
+
+void ExpectFeature(const Feature& got, const Want& want, const std::string& label) {
+  EXPECT_EQ(got.Name, want.name) << label;
+  EXPECT_EQ(got.Code, want.code) << label;
+  EXPECT_EQ(got.Writable, want.writable) << label;
+  EXPECT_EQ(got.Unsafe, want.unsafe) << label;
+  EXPECT_EQ(got.Continuous, want.continuous) << label;
+  EXPECT_EQ(got.ContinuousKnown, want.continuousKnown) << label;
+}
+
+TEST(FeaturesTest, ElevenRowsInTableOrder) {
+  const char* names[] = {"brightness", "contrast",      "color-preset", "input",
+                         "volume",     "mute",          "sharpness",    "controller-id",
+                         "power",      "picture-mode",  "mccs-version"};
+  const std::vector<Feature> features = Features();
+  ASSERT_EQ(features.size(), std::size(names));
+  for (std::size_t i = 0; i < features.size(); ++i) EXPECT_EQ(features[i].Name, names[i]) << i;
+  // Every named row must also be what ParseFeature returns for its name.
+  for (const Feature& row : features) {
+    ExpectFeature(ParseFeature(row.Name).value,
+                  {row.Name, row.Code, row.Writable, row.Unsafe, row.Continuous,
+                   row.ContinuousKnown},
+                  row.Name);
+  }
+}
+
+TEST(FeaturesTest, ReturnsAnIndependentCopy) {
+  std::vector<Feature> first = Features();
+  first[0].Name = "changed";
+  first[0].Unsafe = true;
+  first.pop_back();
+  const std::vector<Feature> second = Features();
+  ASSERT_EQ(second.size(), 11u);
+  EXPECT_EQ(second[0].Name, "brightness");
+  EXPECT_FALSE(second[0].Unsafe);
+  EXPECT_EQ(ParseFeature("brightness").value.Name, "brightness");
+}
+
+TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
+  const Want brightness{"brightness", 0x10, true, false, true, true};
+  const Want raw10{"vcp:0x10", 0x10, true, true, true, true};
+  const struct {
+    std::string argument;
+    Want want;
+  } cases[] = {
+      {"brightness", brightness},
+      {"  Brightness  ", brightness},
+      {"\tBRIGHTNESS\n", brightness},
+      {"BR\xC4\xB0GHTNESS", brightness},                        // U+0130 lower-cases to "i"
+      {"\xC2\xA0" "brightness\xC2\xA0", brightness},            // U+00A0
+      {"\xE3\x80\x80" "brightness\xE3\x80\x80", brightness},    // U+3000
+      {"\xE2\x80\xA8" "brightness\xC2\x85", brightness},        // U+2028, U+0085
+      {"INPUT", {"input", 0x60, true, true, false, true}},
+      {"sharpness", {"sharpness", 0x87, true, false, true, true}},
+      {"controller-id", {"controller-id", 0xC8, false, false, false, true}},
+      {"picture-mode", {"picture-mode", 0xDC, true, true, false, true}},
+      {"VCP:0X10", raw10},
+      {"vcp:16", raw10},
+      {"vcp:0b10000", raw10},
+      {"vcp:0o20", raw10},
+      {"vcp:020", raw10},
+      {"vcp:0x1_0", raw10},
+      {"vcp:0x_10", raw10},
+      {"vcp:1_6", raw10},
+      {" vcp:0x10 ", raw10},
+      {"vcp:010", {"vcp:0x08", 0x08, true, true, false, false}},
+      {"vcp:0", {"vcp:0x00", 0x00, true, true, false, false}},
+      {"vcp:0xdc", {"vcp:0xDC", 0xDC, true, true, false, true}},
+      {"vcp:0xc8", {"vcp:0xC8", 0xC8, true, true, false, true}},  // raw codes are always writable
+      {"vcp:10", {"vcp:0x0A", 0x0A, true, true, false, false}},
+      {"vcp:255", {"vcp:0xFF", 0xFF, true, true, false, false}},
+  };
+  for (const auto& c : cases) {
+    const auto [feature, err] = ParseFeature(c.argument);
+    ASSERT_FALSE(err) << c.argument << ": " << err.Message();
+    ExpectFeature(feature, c.want, c.argument);
+  }
+}
+
+TEST(ParseFeatureTest, RejectsAndEchoesTheArgument) {
+  const std::string arguments[] = {
+      "vcp:256", "vcp:", "vcp:-1", "vcp:+1", "vcp: 16", "vcp:0x", "vcp:09", "0x10", "Foo", "",
+      "   ", "vcp:0x__10", "vcp:0x10_", "vcp:_10", "vcp:1__6", "vcp:0x100", "vcp:16 x",
+      "bright ness", "brightness\x01",
+      "\xC5\xBF" "harpness",                 // U+017F folds to "s" only under full case folding
+      "br\xC4\xB1ghtness",                   // dotless i is not "i"
+      "\xE2\x80\x8B" "brightness",           // U+200B is not white space
+      "bright\xFFness", "\xFF", "\xC4", "brightness\xE3\x80", "\xED\xA0\x80" "brightness",
+      "vcp:1\xC0\xB0",                       // overlong "0" must not read as a digit
+  };
+  for (const std::string& argument : arguments) {
+    const auto [feature, err] = ParseFeature(argument);
+    ASSERT_TRUE(err) << argument;
+    EXPECT_TRUE(support::Is(err, ErrInvalidFeature)) << argument;
+    EXPECT_FALSE(err.SameAs(ErrInvalidFeature)) << argument;
+    EXPECT_EQ(err.Message(), "invalid feature: " + argument);
+    ExpectFeature(feature, {"", 0, false, false, false, false}, argument);
+  }
+}
+
+}  // namespace
+}  // namespace lumra::ddc

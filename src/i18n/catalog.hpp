@@ -13,7 +13,8 @@ struct Catalog {
   std::string language;  // "en" or "zh" when made by New
 
   // The key's format in the catalog's language (English when the language or key is
-  // unknown), filled with the arguments in order.
+  // unknown), filled with the arguments in order. A key that no language holds is returned
+  // as it is, unformatted, so a slip shows up as the key instead of an empty line.
   template <typename... Args>
   std::string Text(std::string_view key, const Args&... args) const {
     const support::FormatArg list[] = {support::FormatArg(args)..., support::FormatArg("")};

@@ -1,5 +1,6 @@
 #include "support/context.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -23,8 +24,9 @@ std::condition_variable& ContextChanged() {
 
 struct Context::State {
   std::shared_ptr<State> parent;
+  Clock::time_point created;
   std::optional<Clock::time_point> deadline;
-  Error reason;  // set once cancelled; guarded by ContextMutex()
+  std::optional<Clock::time_point> cancelled;  // when Cancel ran; guarded by ContextMutex()
 };
 
 const Error& ErrCanceled() {
@@ -39,13 +41,28 @@ const Error& ErrDeadlineExceeded() {
 
 namespace {
 
+// A context ends with the first event on its chain, a cancellation or a passed deadline, and
+// keeps that reason: cancelling an expired context still reports the deadline. A deadline
+// counts from its context's creation at the earliest, so a child made after its parent ended
+// reports the parent's reason. On a tie the deadline wins.
 template <typename State>
 Error ErrLocked(const State* state, Clock::time_point now) {
+  std::optional<Clock::time_point> first;
+  Error reason;
   for (; state != nullptr; state = state->parent.get()) {
-    if (state->reason) return state->reason;
-    if (state->deadline && now >= *state->deadline) return ErrDeadlineExceeded();
+    if (state->deadline && now >= *state->deadline) {
+      const Clock::time_point at = std::max(*state->deadline, state->created);
+      if (!first || at <= *first) {
+        first = at;
+        reason = ErrDeadlineExceeded();
+      }
+    }
+    if (state->cancelled && (!first || *state->cancelled < *first)) {
+      first = state->cancelled;
+      reason = ErrCanceled();
+    }
   }
-  return {};
+  return reason;
 }
 
 }  // namespace
@@ -78,6 +95,7 @@ Error Context::Wait(Duration duration) const {
 std::pair<Context, CancelHandle> Context::WithCancel(const Context& parent) {
   auto state = std::make_shared<State>();
   state->parent = parent.state_;
+  state->created = Clock::now();
   return {Context(state), CancelHandle(state)};
 }
 
@@ -85,6 +103,7 @@ std::pair<Context, CancelHandle> Context::WithDeadline(const Context& parent,
                                                        Clock::time_point deadline) {
   auto state = std::make_shared<State>();
   state->parent = parent.state_;
+  state->created = Clock::now();
   state->deadline = deadline;
   return {Context(state), CancelHandle(state)};
 }
@@ -105,21 +124,23 @@ void CancelHandle::Cancel() {
   if (!state_) return;
   {
     std::lock_guard lock(ContextMutex());
-    if (!state_->reason) {
-      // A deadline that has already passed stays the reason the context ended.
-      const bool expired = state_->deadline && Clock::now() >= *state_->deadline;
-      state_->reason = expired ? ErrDeadlineExceeded() : ErrCanceled();
-    }
+    if (!state_->cancelled) state_->cancelled = Clock::now();
   }
   ContextChanged().notify_all();
   state_.reset();
 }
 
 Clock::time_point DeadlineAfter(Clock::time_point now, Duration timeout) {
-  const auto far = Clock::time_point::max();
-  if (timeout.count() <= 0) return now + timeout;
-  if (timeout > far - now) return far;
-  return now + Duration(timeout);
+  const Duration since = now.time_since_epoch();
+  const Duration zero = Duration::zero();
+  // Overflow is only possible when both have the same sign.
+  if (timeout > zero && since > zero && timeout > Duration::max() - since) {
+    return Clock::time_point::max();
+  }
+  if (timeout < zero && since < zero && timeout < Duration::min() - since) {
+    return Clock::time_point::min();
+  }
+  return now + timeout;
 }
 
 }  // namespace lumra::support

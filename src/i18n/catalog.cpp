@@ -1,0 +1,144 @@
+#include "i18n/catalog.hpp"
+
+#include <cstddef>
+#include <iterator>
+
+#include "support/unicode_fold.hpp"
+
+namespace lumra::i18n {
+
+namespace {
+
+struct Message {
+  std::string_view key;
+  std::string_view format;
+};
+
+struct Language {
+  std::string_view code;
+  std::span<const Message> messages;
+};
+
+// All data is constant, so any number of threads may read it without locking.
+constexpr std::string_view kEnglishUsage =
+    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n"
+    "\n"
+    "Commands:\n"
+    "  list\n"
+    "  get <monitor> <feature|vcp:0xNN>\n"
+    "  set <monitor> <feature|vcp:0xNN> <value>\n"
+    "  capabilities <monitor>\n"
+    "  features\n"
+    "\n"
+    "The monitor selector is an index from list or a full monitor ID.\n"
+    "Disruptive features and raw VCP writes require --unsafe.";
+
+constexpr std::string_view kChineseUsage =
+    "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n"
+    "\n"
+    "命令：\n"
+    "  list\n"
+    "  get <显示器> <功能|vcp:0xNN>\n"
+    "  set <显示器> <功能|vcp:0xNN> <值>\n"
+    "  capabilities <显示器>\n"
+    "  features\n"
+    "\n"
+    "显示器参数可以是 list 返回的序号或完整 ID。\n"
+    "可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。";
+
+// clang-format off
+constexpr Message kEnglish[] = {
+    {"usage", kEnglishUsage},
+    {"unknown_command", "unknown command: %s"},
+    {"invalid_option", "invalid option: %s"},
+    {"missing_option", "option %s requires a value"},
+    {"invalid_timeout", "invalid timeout: %s"},
+    {"invalid_arguments", "invalid arguments for %s"},
+    {"unknown_feature", "unknown feature: %s"},
+    {"invalid_value", "invalid value: %s"},
+    {"unsafe_required", "writing %s is potentially disruptive; repeat with --unsafe after verifying the monitor model and value"},
+    {"read_only", "%s is exposed as a read-only feature"},
+    {"operation_failed", "operation failed: %s"},
+    {"no_monitors", "No external DDC/CI monitors were discovered."},
+    {"monitor_header", "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR"},
+    {"connector_internal", "Internal"},
+    {"connector_virtual", "Virtual"},
+    {"connector_other", "Other"},
+    {"current_value", "%s (%s / 0x%02X): %d of %d"},
+    {"current_discrete", "%s (%s / 0x%02X): %d"},
+    {"current_unknown", "%s (%s / 0x%02X): current %d, raw maximum %d (value kind unknown)"},
+    {"write_ok", "%s (%s / 0x%02X) command sent with value %d; the monitor value was not read back"},
+    {"feature_header", "NAME\tVCP CODE"},
+};
+
+constexpr Message kChinese[] = {
+    {"usage", kChineseUsage},
+    {"unknown_command", "未知命令：%s"},
+    {"invalid_option", "无效选项：%s"},
+    {"missing_option", "选项 %s 需要一个值"},
+    {"invalid_timeout", "无效超时时间：%s"},
+    {"invalid_arguments", "%s 的参数不正确"},
+    {"unknown_feature", "未知功能：%s"},
+    {"invalid_value", "无效数值：%s"},
+    {"unsafe_required", "写入 %s 可能中断画面；请先核实显示器型号和值，再添加 --unsafe 重试"},
+    {"read_only", "%s 仅允许读取"},
+    {"operation_failed", "操作失败：%s"},
+    {"no_monitors", "没有发现可用的外接 DDC/CI 显示器。"},
+    {"monitor_header", "序号\tID\t名称\t后端\t模式\t接口"},
+    {"connector_internal", "内置"},
+    {"connector_virtual", "虚拟"},
+    {"connector_other", "其他"},
+    {"current_value", "%s（%s / 0x%02X）：%d / %d"},
+    {"current_discrete", "%s（%s / 0x%02X）：%d"},
+    {"current_unknown", "%s（%s / 0x%02X）：当前值 %d，原始最大值 %d（数值类型未知）"},
+    {"write_ok", "%s（%s / 0x%02X）已发送值 %d；未读回验证显示器状态"},
+    {"feature_header", "名称\tVCP CODE"},
+};
+// clang-format on
+
+constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i].key != b[i].key) return false;
+  }
+  return true;
+}
+static_assert(std::size(kEnglish) == 21 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 21 keys in the same order");
+
+constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
+
+const Language* FindLanguage(std::string_view code) {
+  for (const Language& language : kLanguages) {
+    if (language.code == code) return &language;
+  }
+  return nullptr;
+}
+
+const std::string_view* FindFormat(std::string_view code, std::string_view key) {
+  const Language* language = FindLanguage(code);
+  if (language == nullptr) return nullptr;
+  for (const Message& message : language->messages) {
+    if (message.key == key) return &message.format;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string Catalog::TextArgs(std::string_view key,
+                              std::span<const support::FormatArg> args) const {
+  const std::string_view* format = FindFormat(language, key);
+  if (format == nullptr) format = FindFormat("en", key);
+  if (format == nullptr) return std::string(key);
+  return support::FormatArgs(*format, args);
+}
+
+Catalog New(std::string_view locale) {
+  // Only ASCII letters can lower-case to "zh", so the ASCII-bound fold decides the same way
+  // as a full Unicode lower-casing would.
+  const std::string lower = support::FoldToASCIILower(locale);
+  return Catalog{lower.starts_with("zh") ? "zh" : "en"};
+}
+
+}  // namespace lumra::i18n

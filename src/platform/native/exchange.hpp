@@ -1,0 +1,44 @@
+// The pieces of one DDC/CI exchange shared by the two platform paths.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/native/lumra_native.h"
+#include "platform/native/platform_api.hpp"
+
+namespace lumra::native {
+
+// The arguments of one exchange, as the caller gave them.
+struct exchange_request {
+  uint64_t endpoint_id;
+  uint32_t chip_address;
+  const uint8_t* request;
+  uint32_t request_length;
+  uint8_t* reply;
+  uint32_t reply_capacity;
+  uint32_t* reply_length;
+  uint64_t delay_ns;
+};
+
+inline constexpr uint64_t kReplySettleNanoseconds = 50'000'000;
+
+inline const char* const kStageIOFramebuffer = "IOFramebuffer";
+inline const char* const kStageLoadIOAVSymbols = "load-ioav-symbols";
+inline const char* const kStageResolveIOAVEndpoint = "resolve-ioav-endpoint";
+inline const char* const kStageIOAVCreate = "IOAVServiceCreateWithService";
+inline const char* const kStageValidateIOAVRequest = "validate-ioav-request";
+inline const char* const kStageIOAVWrite = "IOAVServiceWriteI2C";
+inline const char* const kStageIOAVRead = "IOAVServiceReadI2C";
+
+IOReturn exchange_ioframebuffer(const exchange_request& call);
+IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics);
+
+// The one service whose registry entry identifier is `entry_id`, or IO_OBJECT_NULL.
+io_service_t copy_service_for_entry_id(uint64_t entry_id);
+
+// One nanosleep; an interrupted sleep is not resumed.
+void wait_nanoseconds(uint64_t ns);
+// Nanoseconds in the Mach absolute-time units of this machine.
+uint64_t nanoseconds_to_absolute(uint64_t ns);
+
+}  // namespace lumra::native

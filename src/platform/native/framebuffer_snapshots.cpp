@@ -1,0 +1,123 @@
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "platform/native/handles.hpp"
+#include "platform/native/lumra_native.h"
+#include "platform/native/snapshots.hpp"
+#include "platform/native/text_fields.hpp"
+
+namespace lumra::native {
+
+namespace {
+
+constexpr std::size_t kInitialCapacity = 4;
+constexpr std::size_t kMaximumFramebuffers = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
+
+// Grows like a doubling array starting at four entries; false when it may not grow further.
+bool append_snapshot(std::vector<framebuffer_snapshot>& snapshots,
+                     const framebuffer_snapshot& snapshot) {
+  if (snapshots.size() >= kMaximumFramebuffers) return false;
+  try {
+    if (snapshots.size() == snapshots.capacity()) {
+      const std::size_t grown = snapshots.empty() ? kInitialCapacity : snapshots.capacity() * 2;
+      if (grown > snapshots.max_size()) return false;
+      snapshots.reserve(grown);
+    }
+    snapshots.push_back(snapshot);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+bool has_i2c_buses(io_service_t service) {
+  IOItemCount buses = 0;
+  return IOFBGetI2CInterfaceCount(service, &buses) == kIOReturnSuccess && buses > 0;
+}
+
+// Fills a snapshot from one framebuffer and its display information; false to skip it.
+bool snapshot_framebuffer(io_service_t service, CFDictionaryRef info,
+                          framebuffer_snapshot& snapshot) {
+  if (IORegistryEntryGetRegistryEntryID(service, &snapshot.entry_id) != KERN_SUCCESS) return false;
+  if (!copy_uint32_property(info, CFSTR("DisplayVendorID"), snapshot.vendor)) return false;
+  if (!copy_uint32_property(info, CFSTR("DisplayProductID"), snapshot.product)) return false;
+  copy_uint32_property(info, CFSTR("DisplaySerialNumber"), snapshot.serial);
+  copy_display_name_from_info(info, snapshot.name, sizeof snapshot.name);
+  copy_string_property(info, CFSTR("IODisplayLocation"), snapshot.location, sizeof snapshot.location);
+  snapshot.unit_valid = parse_display_unit(snapshot.location, snapshot.unit) ? 1 : 0;
+  copy_registry_path(service, snapshot.registry_path, sizeof snapshot.registry_path);
+  return true;
+}
+
+}  // namespace
+
+bool copy_uint32_property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& out) {
+  const void* value = CFDictionaryGetValue(dictionary, key);
+  if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
+  int64_t number = 0;
+  if (!CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &number)) return false;
+  if (number < std::numeric_limits<int32_t>::min() ||
+      number > static_cast<int64_t>(std::numeric_limits<uint32_t>::max())) {
+    return false;
+  }
+  out = static_cast<uint32_t>(number);  // the low 32 bits, so −1 reads 0xFFFFFFFF
+  return true;
+}
+
+bool copy_string_property(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
+                          std::size_t capacity) {
+  if (capacity == 0) return false;
+  buffer[0] = '\0';
+  return copy_cf_string(buffer, capacity, CFDictionaryGetValue(dictionary, key));
+}
+
+bool parse_display_unit(const char* location, uint32_t& unit) {
+  const char* at = std::strrchr(location, '@');
+  if (at == nullptr || at[1] < '0' || at[1] > '9') return false;
+  uint64_t value = 0;
+  for (const char* digit = at + 1; *digit >= '0' && *digit <= '9'; ++digit) {
+    value = value * 10 + static_cast<uint64_t>(*digit - '0');
+    if (value > std::numeric_limits<uint32_t>::max()) return false;
+  }
+  unit = static_cast<uint32_t>(value);
+  return true;
+}
+
+void copy_registry_path(io_service_t service, char* buffer, std::size_t capacity) {
+  if (capacity == 0) return;
+  buffer[0] = '\0';
+  if (service == IO_OBJECT_NULL) return;
+  io_string_t path = {};
+  if (IORegistryEntryGetPath(service, kIOServicePlane, path) != KERN_SUCCESS) return;
+  copy_text_field(buffer, capacity, std::string_view(path, strnlen(path, sizeof path)));
+}
+
+int32_t copy_framebuffer_snapshots(std::vector<framebuffer_snapshot>& snapshots) {
+  snapshots.clear();
+  io_iterator_t iterator = IO_OBJECT_NULL;
+  // The matching dictionary is consumed by the call, whatever happens.
+  if (IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"),
+                                   &iterator) != KERN_SUCCESS) {
+    return LUMRA_NATIVE_FAILED;
+  }
+  const io_owned services(iterator);
+  for (io_owned service(IOIteratorNext(iterator)); service; service.reset(IOIteratorNext(iterator))) {
+    if (!has_i2c_buses(service.get())) continue;
+    cf_owned<CFDictionaryRef> info(
+        IODisplayCreateInfoDictionary(service.get(), kIODisplayOnlyPreferredName));
+    if (!info) continue;
+    framebuffer_snapshot snapshot;
+    if (!snapshot_framebuffer(service.get(), info.get(), snapshot)) continue;
+    if (!append_snapshot(snapshots, snapshot)) {
+      snapshots.clear();
+      return LUMRA_NATIVE_FAILED;
+    }
+  }
+  return static_cast<int32_t>(snapshots.size());
+}
+
+}  // namespace lumra::native

@@ -1,0 +1,134 @@
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "platform/native/exchange.hpp"
+#include "platform/native/handles.hpp"
+
+namespace lumra::native {
+
+namespace {
+
+using ioav_create_fn = CFTypeRef (*)(CFAllocatorRef, io_service_t);
+using ioav_write_fn = IOReturn (*)(CFTypeRef, uint32_t, uint32_t, void*, uint32_t);
+using ioav_read_fn = IOReturn (*)(CFTypeRef, uint32_t, uint32_t, void*, uint32_t);
+
+// Set by their own lookups; a failed lookup is tried again on the next call.
+ioav_create_fn ioav_create = nullptr;
+ioav_write_fn ioav_write = nullptr;
+ioav_read_fn ioav_read = nullptr;
+
+constexpr const char* kIOKitPath = "/System/Library/Frameworks/IOKit.framework/IOKit";
+constexpr uint32_t kConverterChipAddress = 0xB7;
+constexpr uint32_t kMaximumIOAVTransfer = 256;
+constexpr uint32_t kConverterMinimumRead = 12;
+constexpr uint64_t kWriteSettleNanoseconds = 10'000'000;
+constexpr uint8_t kGetVCPOpcode = 0x01;
+constexpr uint8_t kDisplayWriteAddress = 0x6E;
+
+bool load_ioav_symbols() {
+  if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;
+  void* library = dlopen(kIOKitPath, RTLD_LAZY | RTLD_LOCAL);
+  if (library == nullptr) return false;
+  ioav_create = reinterpret_cast<ioav_create_fn>(dlsym(library, "IOAVServiceCreateWithService"));
+  ioav_read = reinterpret_cast<ioav_read_fn>(dlsym(library, "IOAVServiceReadI2C"));
+  ioav_write = reinterpret_cast<ioav_write_fn>(dlsym(library, "IOAVServiceWriteI2C"));
+  return ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr;
+}
+
+bool proxy_is_external(io_service_t service) {
+  const cf_owned<CFTypeRef> location(IORegistryEntrySearchCFProperty(
+      service, kIOServicePlane, CFSTR("Location"), kCFAllocatorDefault,
+      kIORegistryIterateRecursively | kIORegistryIterateParents));
+  if (!location || CFGetTypeID(location.get()) != CFStringGetTypeID()) return false;
+  return CFStringCompare(static_cast<CFStringRef>(location.get()), CFSTR("External"), 0) ==
+         kCFCompareEqualTo;
+}
+
+// Over IOAVService the display expects a Get VCP checksum without the source address byte,
+// except behind the converter chip, which takes the frame as it is.
+void apply_ioav_checksum_rule(uint32_t chip_address, const exchange_request& call,
+                              uint8_t* payload, uint32_t payload_length) {
+  if (chip_address == kConverterChipAddress || call.request_length < 4 ||
+      call.request[2] != kGetVCPOpcode) {
+    return;
+  }
+  uint8_t checksum = kDisplayWriteAddress;
+  for (uint32_t i = 0; i + 1 < payload_length; ++i) checksum ^= payload[i];
+  payload[payload_length - 1] = checksum;
+}
+
+IOReturn write_with_retry(CFTypeRef service, const exchange_request& call, uint32_t data_address,
+                          uint8_t* payload, uint32_t payload_length,
+                          lumra_exchange_diagnostics& diagnostics) {
+  IOReturn status = kIOReturnSuccess;
+  for (uint32_t attempt = 1; attempt <= 2; ++attempt) {
+    wait_nanoseconds(kWriteSettleNanoseconds);
+    diagnostics.stage = kStageIOAVWrite;
+    diagnostics.write_cycle = attempt;
+    status = ioav_write(service, call.chip_address, data_address, payload, payload_length);
+    if (status == kIOReturnSuccess) break;
+  }
+  return status;
+}
+
+IOReturn read_reply(CFTypeRef service, const exchange_request& call,
+                    lumra_exchange_diagnostics& diagnostics) {
+  std::array<uint8_t, kMaximumIOAVTransfer> buffer{};
+  const bool converter = call.chip_address == kConverterChipAddress;
+  const uint32_t data_address = converter ? call.request[0] : 0;
+  const uint32_t length =
+      converter ? std::max(call.reply_capacity, kConverterMinimumRead) : call.reply_capacity;
+  diagnostics.stage = kStageIOAVRead;
+  diagnostics.write_cycle = 0;
+  const IOReturn status = ioav_read(service, call.chip_address, data_address, buffer.data(), length);
+  if (status != kIOReturnSuccess) return status;
+  if (call.reply != nullptr) std::memcpy(call.reply, buffer.data(), call.reply_capacity);
+  if (call.reply_length != nullptr) *call.reply_length = call.reply_capacity;
+  wait_nanoseconds(kReplySettleNanoseconds);
+  return status;
+}
+
+}  // namespace
+
+IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics) {
+  diagnostics.stage = kStageLoadIOAVSymbols;
+  if (!load_ioav_symbols()) return kIOReturnUnsupported;
+
+  diagnostics.stage = kStageResolveIOAVEndpoint;
+  io_owned proxy(copy_service_for_entry_id(call.endpoint_id));
+  if (!proxy || !proxy_is_external(proxy.get())) return kIOReturnNoDevice;
+
+  diagnostics.stage = kStageIOAVCreate;
+  const cf_owned<CFTypeRef> service(ioav_create(kCFAllocatorDefault, proxy.get()));
+  proxy.reset();
+  if (!service) return kIOReturnUnsupported;
+
+  diagnostics.stage = kStageValidateIOAVRequest;
+  // The reply is read through a fixed buffer, so a larger capacity is refused like a
+  // larger request.
+  if (call.request == nullptr || call.request_length < 2 || call.request_length > kMaximumIOAVTransfer ||
+      call.reply_capacity > kMaximumIOAVTransfer ||
+      (call.reply_capacity != 0 && call.reply == nullptr)) {
+    return kIOReturnBadArgument;
+  }
+
+  const uint32_t data_address = call.request[0];
+  const uint32_t payload_length = call.request_length - 1;
+  std::array<uint8_t, kMaximumIOAVTransfer> payload{};
+  std::memcpy(payload.data(), call.request + 1, payload_length);
+  apply_ioav_checksum_rule(call.chip_address, call, payload.data(), payload_length);
+
+  IOReturn status = write_with_retry(service.get(), call, data_address, payload.data(),
+                                     payload_length, diagnostics);
+  if (status != kIOReturnSuccess) return status;
+
+  const uint64_t settle = call.chip_address == kConverterChipAddress
+                              ? std::max(call.delay_ns, kReplySettleNanoseconds)
+                              : call.delay_ns;
+  wait_nanoseconds(settle);
+  if (call.reply_capacity != 0) status = read_reply(service.get(), call, diagnostics);
+  return status;
+}
+
+}  // namespace lumra::native

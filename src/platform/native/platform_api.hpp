@@ -1,0 +1,32 @@
+// The platform APIs the bridge calls, by their real names: the system frameworks on macOS,
+// the stand-in platform everywhere else.
+#pragma once
+
+#include <time.h>
+
+#if defined(__APPLE__)
+#include <AvailabilityMacros.h>
+#include <CoreFoundation/CoreFoundation.h>
+#include <CoreGraphics/CoreGraphics.h>
+#include <IOKit/IOKitLib.h>
+#include <IOKit/graphics/IOGraphicsLib.h>
+#include <dlfcn.h>
+#include <mach/mach_time.h>
+extern "C" {
+// This system header lacks its own C++ guard.
+#include <IOKit/i2c/IOI2CInterface.h>
+}
+#if !defined(MAC_OS_VERSION_12_0)
+#define kIOMainPortDefault kIOMasterPortDefault
+#endif
+#else
+#include "platform/native/sim/macos_api.h"
+
+namespace lumra::native {
+// The stand-in's dynamic loader answers for the framework paths; these names hide the C
+// library's within the bridge, so the bridge text reads as it does on macOS.
+inline void* dlopen(const char* path, int mode) { return lumra_sim_dlopen(path, mode); }
+inline void* dlsym(void* handle, const char* symbol) { return lumra_sim_dlsym(handle, symbol); }
+inline int dlclose(void* handle) { return lumra_sim_dlclose(handle); }
+}  // namespace lumra::native
+#endif

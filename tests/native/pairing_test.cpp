@@ -71,7 +71,9 @@ TEST(ParseDisplayUnit, LastAtSign) {
   for (const Case& c : cases) {
     uint32_t unit = 77;
     EXPECT_EQ(parse_display_unit(c.location, unit), c.valid) << c.location;
-    if (c.valid) EXPECT_EQ(unit, c.unit) << c.location;
+    if (c.valid) {
+      EXPECT_EQ(unit, c.unit) << c.location;
+    }
   }
 }
 

@@ -110,6 +110,7 @@ typedef uint32_t CGDirectDisplayID;
 typedef int32_t CGError;
 #define kCGErrorSuccess ((CGError)0)
 #define kCGErrorFailure ((CGError)1000)
+#define kCGErrorIllegalArgument ((CGError)1001)
 typedef struct CGDisplayMode* CGDisplayModeRef;
 
 CGError CGGetOnlineDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays,

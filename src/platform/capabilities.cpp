@@ -1,0 +1,37 @@
+#include "platform/capabilities.hpp"
+
+#include <algorithm>
+
+#include "ddc/errors.hpp"
+#include "support/format.hpp"
+
+namespace lumra::platform {
+
+namespace {
+
+support::Error capabilitiesTooLong() {
+  return support::Errorf("%w: capabilities string exceeds 64 KiB", ddc::ErrProtocol);
+}
+
+}  // namespace
+
+support::Result<std::string> readCapabilitiesFragments(const support::Context& ctx,
+                                                       const darwinFragmentReader& reader) {
+  std::string assembled;
+  assembled.reserve(256);
+  while (assembled.size() < maximumCapabilitiesLength) {
+    if (support::Error ended = ctx.Err()) return {{}, ended};
+    auto fragment = reader(static_cast<std::uint16_t>(assembled.size()));
+    if (fragment.err) return {{}, fragment.err};
+    const ddcci::Bytes& bytes = fragment.value;
+
+    const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    const std::size_t usable = static_cast<std::size_t>(zero - bytes.begin());
+    if (assembled.size() + usable > maximumCapabilitiesLength) return {{}, capabilitiesTooLong()};
+    assembled.append(bytes.begin(), zero);
+    if (zero != bytes.end() || bytes.empty()) return {std::move(assembled), {}};
+  }
+  return {{}, capabilitiesTooLong()};
+}
+
+}  // namespace lumra::platform

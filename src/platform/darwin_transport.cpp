@@ -1,0 +1,159 @@
+#include "platform/darwin_transport.hpp"
+
+#include <algorithm>
+
+#include "ddc/errors.hpp"
+#include "ddc/resolve_monitor.hpp"
+#include "ddcci/errors.hpp"
+#include "platform/capabilities.hpp"
+#include "support/format.hpp"
+
+namespace lumra::platform {
+
+namespace {
+
+std::uint64_t nanoseconds(support::Duration delay) {
+  return static_cast<std::uint64_t>(std::max<support::Duration::rep>(delay.count(), 0));
+}
+
+}  // namespace
+
+support::Result<darwinMonitor> darwinTransport::monitorLocked(std::string_view selector) const {
+  const std::vector<ddc::Monitor> list = infoLocked();
+  auto resolved = ddc::ResolveMonitor(list, selector);
+  if (resolved.err) return {{}, resolved.err};
+  for (const darwinMonitor& monitor : monitors_) {
+    if (monitor.info.ID == resolved.value.ID) return {monitor, {}};
+  }
+  return {{}, support::Errorf("%w: %s", ddc::ErrMonitorNotFound, selector)};
+}
+
+support::Result<darwinEndpointLock> darwinTransport::lockMonitorEndpoint(
+    const support::Context& ctx, const darwinMonitor& monitor) const {
+  auto held = lockDarwinEndpoint(ctx, monitor.endpointID, options_.lock);
+  if (held.err) return held;
+  // Returning without `held` releases the lock it took before the context's error is reported.
+  if (support::Error ended = ctx.Err()) return {{}, ended};
+  return held;
+}
+
+support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonitor& monitor,
+                                                              std::span<const std::uint8_t> request,
+                                                              std::uint32_t replyCapacity,
+                                                              support::Duration delay) const {
+  ddcci::Bytes reply(replyCapacity);
+  std::uint32_t replyLength = 0;
+  lumra_exchange_diagnostics diagnostics{};
+  const int32_t status = options_.bridge.exchangeDDCCI(
+      monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
+      static_cast<std::uint32_t>(request.size()), replyCapacity > 0 ? reply.data() : nullptr,
+      replyCapacity, &replyLength, nanoseconds(delay), &diagnostics);
+  if (status != 0) {
+    const std::string_view stage = diagnostics.stage != nullptr ? diagnostics.stage : "";
+    return {{}, darwinExchangeError(static_cast<std::uint32_t>(status), stage,
+                                    diagnostics.write_cycle, monitor.chipAddress, request)};
+  }
+  // A bridge that reports more than it could have stored is never read past the buffer.
+  reply.resize(std::min(replyLength, replyCapacity));
+  return {std::move(reply), {}};
+}
+
+support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
+                                                       std::string_view monitorID,
+                                                       std::uint8_t code) {
+  std::lock_guard lock(mu_);
+  auto monitor = monitorLocked(monitorID);
+  if (monitor.err) return {{}, monitor.err};
+  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
+  if (endpoint.err) return {{}, endpoint.err};
+
+  ddcci::VCPValue read;
+  support::Error err = retryDarwin(
+      ctx,
+      [&]() -> support::Error {
+        auto reply = exchangeDarwin(monitor.value, ddcci::BuildGetVCP(code),
+                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay);
+        if (reply.err) return reply.err;
+        auto parsed = ddcci::ParseVCPReply(reply.value, code);
+        if (parsed.err) return parsed.err;
+        read = parsed.value;
+        return {};
+      },
+      options_.retryPause);
+  if (err) return {{}, err};
+  ddc::VCPValue value;
+  value.Code = code;
+  value.Current = read.Current;
+  value.Maximum = read.Maximum;
+  value.Momentary = read.Momentary;
+  value.Raw = read.Raw;
+  return {value, {}};
+}
+
+support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
+                                       std::uint8_t code, std::uint16_t value) {
+  if (support::Error ended = ctx.Err()) return ended;
+  std::lock_guard lock(mu_);
+  auto monitor = monitorLocked(monitorID);
+  if (monitor.err) return monitor.err;
+  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
+  if (endpoint.err) return endpoint.err;
+
+  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
+  return retryDarwin(
+      ctx,
+      [&]() -> support::Error {
+        return exchangeDarwin(monitor.value, request, 0, darwinSetVCPDelay).err;
+      },
+      options_.retryPause);
+}
+
+support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
+    const support::Context& ctx, const darwinMonitor& monitor, std::uint16_t offset) const {
+  ddcci::Bytes fragment;
+  support::Error err = retryDarwin(
+      ctx,
+      [&]() -> support::Error {
+        auto reply = exchangeDarwin(monitor, ddcci::BuildCapabilitiesRequest(offset),
+                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay);
+        if (reply.err) return reply.err;
+        auto parsed = ddcci::ParseCapabilitiesReply(reply.value);
+        if (parsed.err) return parsed.err;
+        if (parsed.value.Offset != offset) {
+          return support::Errorf("%w: got %d, want %d", ddcci::ErrOffsetMismatch,
+                                 parsed.value.Offset, offset);
+        }
+        fragment = std::move(parsed.value.Fragment);
+        return {};
+      },
+      options_.retryPause);
+  if (err) return {{}, err};
+  return {std::move(fragment), {}};
+}
+
+support::Result<std::string> darwinTransport::Capabilities(const support::Context& ctx,
+                                                           std::string_view monitorID) {
+  std::lock_guard lock(mu_);
+  auto monitor = monitorLocked(monitorID);
+  if (monitor.err) return {{}, monitor.err};
+  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
+  if (endpoint.err) return {{}, endpoint.err};
+
+  return readCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
+    return readCapabilitiesFragment(ctx, monitor.value, offset);
+  });
+}
+
+support::Error darwinTransport::Close() {
+  std::lock_guard lock(mu_);
+  monitors_.clear();
+  return {};
+}
+
+std::unique_ptr<ddc::Transport> Open() { return std::make_unique<darwinTransport>(); }
+
+std::unique_ptr<ddc::Transport> Open(darwinTransportOptions options) {
+  return std::make_unique<darwinTransport>(std::move(options));
+}
+
+}  // namespace lumra::platform

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ddc/transport.hpp"
+#include "ddcci/frame.hpp"
+#include "platform/darwin_metadata.hpp"
+#include "platform/endpoint_lock.hpp"
+#include "platform/native_bridge.hpp"
+#include "platform/retry.hpp"
+#include "support/context.hpp"
+#include "support/error.hpp"
+
+namespace lumra::platform {
+
+// The pause the native exchange observes after the write of each request.
+inline constexpr support::Duration darwinGetVCPDelay = std::chrono::milliseconds(40);
+inline constexpr support::Duration darwinSetVCPDelay = std::chrono::milliseconds(50);
+inline constexpr support::Duration darwinCapabilitiesDelay = std::chrono::milliseconds(50);
+
+// Reply bytes read back for each request; Set VCP reads none.
+inline constexpr std::uint32_t darwinGetVCPReplyCapacity = 11;
+inline constexpr std::uint32_t darwinCapabilitiesReplyCapacity = 38;
+
+// What the transport depends on. The defaults are the real bridge, the real environment and
+// the real pauses; tests replace them.
+struct darwinTransportOptions {
+  NativeBridge bridge = realNativeBridge();
+  support::Duration retryPause = darwinRetryPause;
+  EndpointLockOptions lock;
+};
+
+// The macOS transport: discovers monitors through the native bridge, caches them, and runs
+// DDC/CI exchanges on them under the transport mutex and the cross-process endpoint lock.
+class darwinTransport final : public ddc::Transport {
+ public:
+  darwinTransport() = default;
+  explicit darwinTransport(darwinTransportOptions options) : options_(std::move(options)) {}
+
+  support::Result<std::string> Capabilities(const support::Context& ctx,
+                                            std::string_view monitorID) override;
+  // Drops the cached monitors; always succeeds.
+  support::Error Close() override;
+  support::Result<ddc::VCPValue> GetVCP(const support::Context& ctx, std::string_view monitorID,
+                                        std::uint8_t code) override;
+  support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override;
+  support::Error SetVCP(const support::Context& ctx, std::string_view monitorID,
+                        std::uint8_t code, std::uint16_t value) override;
+
+ private:
+  // All four run with mu_ held.
+  std::vector<ddc::Monitor> infoLocked() const;
+  support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
+  support::Result<darwinEndpointLock> lockMonitorEndpoint(const support::Context& ctx,
+                                                          const darwinMonitor& monitor) const;
+  support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
+                                               std::span<const std::uint8_t> request,
+                                               std::uint32_t replyCapacity,
+                                               support::Duration delay) const;
+  support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
+                                                         const darwinMonitor& monitor,
+                                                         std::uint16_t offset) const;
+
+  darwinTransportOptions options_;
+  std::mutex mu_;
+  std::vector<darwinMonitor> monitors_;
+};
+
+// A new, empty transport over the real bridge; touches no device.
+std::unique_ptr<ddc::Transport> Open();
+// The same over the given dependencies.
+std::unique_ptr<ddc::Transport> Open(darwinTransportOptions options);
+
+}  // namespace lumra::platform

@@ -1,0 +1,26 @@
+// One bus transaction with a simulated monitor, shared by the I2C driver and IOAVService:
+// a write delivers a request frame, a read fetches the reply. Each is one locked
+// read-modify-write of the monitor's shared state.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/native/sim/monitor.hpp"
+#include "platform/native/sim/world.hpp"
+
+namespace lumra::sim {
+
+// The IOReturn of the write: 0, an injected fault's status, or kIOReturnError when the
+// monitor state cannot be saved.
+std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
+                            std::span<const std::uint8_t> frame, ChecksumRule rule);
+
+// The IOReturn of the read; on success `reply` holds the monitor's reply frame.
+std::int32_t ReadFromMonitor(const World& world, const std::string& monitor, Bytes& reply);
+
+// Sleeps for `nanoseconds` (no-op for 0).
+void SleepNanoseconds(std::uint64_t nanoseconds);
+
+}  // namespace lumra::sim

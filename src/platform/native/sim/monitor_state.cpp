@@ -1,0 +1,212 @@
+#include "platform/native/sim/monitor_state.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "platform/native/sim/json_reader.hpp"
+#include "platform/native/sim/state_file.hpp"
+
+namespace lumra::sim {
+namespace {
+
+constexpr int kFormat = 1;
+
+std::string HexBytes(const Bytes& bytes) {
+  std::string text;
+  char pair[4];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+    if (i > 0) text += ' ';
+    text += pair;
+  }
+  return text;
+}
+
+// "51 82 01 10 AC" back to bytes; anything malformed ends the sequence.
+Bytes BytesFromHex(const Json& value) {
+  Bytes bytes;
+  if (!value.is_string()) return bytes;
+  const std::string text = value.get<std::string>();
+  for (std::size_t i = 0; i + 2 <= text.size(); i += 3) {
+    unsigned int byte = 0;
+    if (std::sscanf(text.c_str() + i, "%2x", &byte) != 1) break;
+    bytes.push_back(static_cast<std::uint8_t>(byte));
+  }
+  return bytes;
+}
+
+std::optional<std::size_t> IndexFrom(const std::string& key) {
+  if (key.empty() || key.size() > 9) return std::nullopt;
+  std::size_t index = 0;
+  for (char c : key) {
+    if (c < '0' || c > '9') return std::nullopt;
+    index = index * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return index;
+}
+
+std::string CodeKey(std::uint8_t code) {
+  char key[8];
+  std::snprintf(key, sizeof key, "0x%02X", code);
+  return key;
+}
+
+std::uint64_t Counter(const Json& counters, const char* name) {
+  auto found = counters.find(name);
+  return found != counters.end() && found->is_number_unsigned() ? found->get<std::uint64_t>() : 0;
+}
+
+// Processes share the file; threads of this process also share this mutex, so the file lock
+// is never contended within the process.
+std::mutex& ProcessMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+using MemoryState = std::map<std::string, std::map<std::string, MonitorRecord>>;
+MemoryState& Memory() {
+  static MemoryState state;
+  return state;
+}
+
+Json ParseState(const std::string& text) {
+  Json state = Json::parse(text, nullptr, false);
+  if (state.is_discarded() || !state.is_object() || !state["monitors"].is_object()) {
+    state = Json{{"format", kFormat}, {"monitors", Json::object()}};
+  }
+  return state;
+}
+
+struct StatePaths {
+  std::string lock;
+  std::string file;
+};
+
+std::optional<StatePaths> PathsFor(const std::string& stateKey) {
+  const std::string directory = StateDirectory();
+  if (directory.empty() || !EnsureDirectory(directory)) return std::nullopt;
+  return StatePaths{directory + "/" + stateKey + ".lock", directory + "/" + stateKey + ".json"};
+}
+
+}  // namespace
+
+std::string StateDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return "";
+  return std::string(home) + "/Library/Caches/lumra/sim";
+}
+
+Json RecordToJson(const MonitorRecord& record) {
+  Json values = Json::object();
+  for (const auto& [code, value] : record.values) values[CodeKey(code)] = value;
+  Json faults = Json::object();
+  for (const auto& [index, used] : record.faultsUsed) faults[std::to_string(index)] = used;
+  const MonitorCounters& c = record.counters;
+  return Json{{"values", values},
+              {"last_request", HexBytes(record.lastRequest)},
+              {"pending_reply", HexBytes(record.pendingReply)},
+              {"faults_used", faults},
+              {"counters",
+               {{"writes", c.writes},
+                {"reads", c.reads},
+                {"gets", c.gets},
+                {"sets", c.sets},
+                {"capabilities", c.capabilities},
+                {"faults", c.faults},
+                {"ignored", c.ignored}}}};
+}
+
+MonitorRecord RecordFromJson(const Json& json) {
+  MonitorRecord record;
+  if (!json.is_object()) return record;
+  if (auto values = json.find("values"); values != json.end() && values->is_object()) {
+    for (const auto& [key, value] : values->items()) {
+      const auto code = ReadVcpCode(key);
+      if (code && value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFF) {
+        record.values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
+      }
+    }
+  }
+  if (auto last = json.find("last_request"); last != json.end()) record.lastRequest = BytesFromHex(*last);
+  if (auto reply = json.find("pending_reply"); reply != json.end()) {
+    record.pendingReply = BytesFromHex(*reply);
+  }
+  if (auto faults = json.find("faults_used"); faults != json.end() && faults->is_object()) {
+    for (const auto& [key, used] : faults->items()) {
+      const auto index = IndexFrom(key);
+      if (index && used.is_number_unsigned()) record.faultsUsed[*index] = used.get<std::uint64_t>();
+    }
+  }
+  if (auto counters = json.find("counters"); counters != json.end() && counters->is_object()) {
+    MonitorCounters& c = record.counters;
+    c.writes = Counter(*counters, "writes");
+    c.reads = Counter(*counters, "reads");
+    c.gets = Counter(*counters, "gets");
+    c.sets = Counter(*counters, "sets");
+    c.capabilities = Counter(*counters, "capabilities");
+    c.faults = Counter(*counters, "faults");
+    c.ignored = Counter(*counters, "ignored");
+  }
+  return record;
+}
+
+namespace {
+
+bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
+                  const std::function<void(MonitorRecord&)>& change) {
+  std::lock_guard processLock(ProcessMutex());
+  if (StateDirectory().empty()) {
+    change(Memory()[stateKey][monitor]);
+    return true;
+  }
+  const auto paths = PathsFor(stateKey);
+  if (!paths) return false;
+  FileLock lock(paths->lock);
+  if (!lock.Held()) return false;
+  const auto text = ReadWholeFile(paths->file);
+  if (!text) return false;
+  Json state = ParseState(*text);
+  MonitorRecord record = RecordFromJson(state["monitors"][monitor]);
+  change(record);
+  state["format"] = kFormat;
+  state["monitors"][monitor] = RecordToJson(record);
+  return ReplaceFile(paths->file, state.dump(2) + "\n");
+}
+
+std::optional<MonitorRecord> ReadLocked(const std::string& stateKey,
+                                        const std::string& monitor) {
+  std::lock_guard processLock(ProcessMutex());
+  if (StateDirectory().empty()) return Memory()[stateKey][monitor];
+  const auto paths = PathsFor(stateKey);
+  if (!paths) return std::nullopt;
+  FileLock lock(paths->lock);
+  if (!lock.Held()) return std::nullopt;
+  const auto text = ReadWholeFile(paths->file);
+  if (!text) return std::nullopt;
+  Json state = ParseState(*text);
+  return RecordFromJson(state["monitors"][monitor]);
+}
+
+}  // namespace
+
+bool UpdateMonitorRecord(const std::string& stateKey, const std::string& monitor,
+                         const std::function<void(MonitorRecord&)>& change) {
+  try {
+    return UpdateLocked(stateKey, monitor, change);
+  } catch (const std::exception&) {
+    return false;  // the JSON library throws only on states it cannot encode
+  }
+}
+
+std::optional<MonitorRecord> ReadMonitorRecord(const std::string& stateKey,
+                                               const std::string& monitor) {
+  try {
+    return ReadLocked(stateKey, monitor);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace lumra::sim

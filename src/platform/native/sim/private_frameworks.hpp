@@ -1,0 +1,18 @@
+// Entry points that the bridge finds only through the dynamic loader: the IOAVService
+// functions of IOKit and the CoreDisplay information dictionary. They are not exported under
+// their own names, so code that skipped the lookup would not link.
+#pragma once
+
+#include "platform/native/sim/macos_api.h"
+
+namespace lumra::sim {
+
+CFTypeRef IoavCreateWithService(CFAllocatorRef allocator, io_service_t service);
+IOReturn IoavWriteI2C(CFTypeRef service, uint32_t chipAddress, uint32_t dataAddress, void* buffer,
+                      uint32_t length);
+IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, void* buffer,
+                     uint32_t length);
+
+CFDictionaryRef CoreDisplayCreateInfoDictionary(CGDirectDisplayID display);
+
+}  // namespace lumra::sim

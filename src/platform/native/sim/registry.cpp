@@ -1,0 +1,126 @@
+#include "platform/native/sim/registry.hpp"
+
+#include <algorithm>
+
+namespace lumra::sim {
+namespace {
+
+constexpr std::string_view kRootPath = "IOService:/";
+
+std::string EntryName(std::string_view path) {
+  if (path == kRootPath) return "Root";
+  std::string_view component = path.substr(path.rfind('/') + 1);
+  return std::string(component.substr(0, component.find('@')));
+}
+
+std::vector<std::string> ClassChain(std::initializer_list<std::string_view> classes) {
+  std::vector<std::string> chain;
+  for (auto name : classes) {
+    if (std::find(chain.begin(), chain.end(), name) == chain.end()) chain.emplace_back(name);
+  }
+  return chain;
+}
+
+void MergeProperties(Json& into, const Json& from) {
+  for (const auto& [key, value] : from.items()) into[key] = value;
+}
+
+}  // namespace
+
+Registry::Registry(const Scenario& scenario) {
+  // Explicit identifiers first, so generated ones never collide with them.
+  for (const auto& fb : scenario.framebuffers) {
+    if (fb.entryId) reserved_.insert(*fb.entryId);
+  }
+  for (const auto& av : scenario.avServices) reserved_.insert(av.entryId);
+
+  for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
+    const auto& fb = scenario.framebuffers[i];
+    const std::size_t at = Ensure(fb.path);
+    RegistryEntry& entry = entries_[at];
+    entry.role = EntryRole::Framebuffer;
+    entry.specIndex = i;
+    entry.classChain = ClassChain({fb.className, "IOFramebuffer", "IOService", "IORegistryEntry"});
+    if (entry.entryId) byId_.erase(*entry.entryId);
+    entry.entryId = fb.entryId;
+    if (fb.entryId) byId_[*fb.entryId] = at;
+    MergeProperties(entry.properties, fb.properties);
+    matchOrder_.push_back(at);
+  }
+  for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
+    const auto& av = scenario.avServices[i];
+    const std::size_t at = Ensure(av.path);
+    RegistryEntry& entry = entries_[at];
+    entry.role = EntryRole::AvService;
+    entry.specIndex = i;
+    entry.classChain = ClassChain({"DCPAVServiceProxy", "IOService", "IORegistryEntry"});
+    if (entry.entryId) byId_.erase(*entry.entryId);
+    entry.entryId = av.entryId;
+    byId_[av.entryId] = at;
+    MergeProperties(entry.properties, av.properties);
+    if (entry.parent) MergeProperties(entries_[*entry.parent].properties, av.parentProperties);
+    if (av.location) {
+      const std::size_t holder = av.locationOnParent && entry.parent ? *entry.parent : at;
+      entries_[holder].properties["Location"] = *av.location;
+    }
+    matchOrder_.push_back(at);
+  }
+  for (const auto& display : scenario.displays) {
+    if (display.location && display.locationExists) Ensure(*display.location);
+  }
+  for (const auto& fb : scenario.framebuffers) {
+    if (fb.location && fb.location->starts_with(kRootPath)) Ensure(*fb.location);
+  }
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (std::find(matchOrder_.begin(), matchOrder_.end(), i) == matchOrder_.end()) {
+      matchOrder_.push_back(i);
+    }
+  }
+}
+
+std::size_t Registry::Ensure(std::string_view path) {
+  if (auto found = byPath_.find(path); found != byPath_.end()) return found->second;
+  std::optional<std::size_t> parent;
+  if (path != kRootPath) {
+    const std::size_t slash = path.rfind('/');
+    const std::string_view parentPath = path.substr(0, slash);
+    parent = Ensure(parentPath.size() < kRootPath.size() ? kRootPath : parentPath);
+  }
+  RegistryEntry entry;
+  entry.path = std::string(path);
+  entry.name = EntryName(path);
+  entry.classChain = parent ? ClassChain({"IOService", "IORegistryEntry"})
+                            : ClassChain({"IORegistryEntry"});
+  entry.parent = parent;
+  entry.entryId = NextFreeId();
+  const std::size_t index = entries_.size();
+  byId_[*entry.entryId] = index;
+  byPath_.emplace(entry.path, index);
+  entries_.push_back(std::move(entry));
+  if (parent) entries_[*parent].children.push_back(index);
+  return index;
+}
+
+std::uint64_t Registry::NextFreeId() {
+  while (byId_.contains(nextId_) || reserved_.contains(nextId_)) ++nextId_;
+  return nextId_++;
+}
+
+std::optional<std::size_t> Registry::FindPath(std::string_view path) const {
+  auto found = byPath_.find(path);
+  if (found == byPath_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::size_t> Registry::FindId(std::uint64_t entryId) const {
+  auto found = byId_.find(entryId);
+  if (found == byId_.end()) return std::nullopt;
+  return found->second;
+}
+
+bool Registry::ConformsTo(std::size_t index, std::string_view className) const {
+  const auto& chain = entries_[index].classChain;
+  return std::find(chain.begin(), chain.end(), className) != chain.end();
+}
+
+}  // namespace lumra::sim

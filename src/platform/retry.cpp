@@ -1,0 +1,74 @@
+#include "platform/retry.hpp"
+
+#include "ddc/errors.hpp"
+#include "support/format.hpp"
+
+namespace lumra::platform {
+
+namespace {
+
+constexpr std::uint32_t kIOReturnNoDevice = 0xE00002C0;
+constexpr std::uint32_t kIOReturnNotPrivileged = 0xE00002C1;
+constexpr std::uint32_t kIOReturnUnsupported = 0xE00002C7;
+constexpr std::uint32_t kIOReturnBusy = 0xE00002D5;
+constexpr std::uint32_t kIOReturnNotPermitted = 0xE00002E2;
+constexpr std::uint32_t kIOReturnUnsupportedMode = 0xE00002E6;
+
+// The device-model failure an IOKit status stands for; null when it stands for none.
+const support::Error* sentinelForStatus(std::uint32_t status) {
+  switch (status) {
+    case kIOReturnNoDevice:
+      return &ddc::ErrMonitorNotFound;
+    case kIOReturnNotPrivileged:
+    case kIOReturnNotPermitted:
+      return &support::ErrPermission();
+    case kIOReturnUnsupported:
+    case kIOReturnUnsupportedMode:
+      return &ddc::ErrNotSupported;
+    case kIOReturnBusy:
+      return &ddc::ErrBusy;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+support::Error retryDarwin(const support::Context& ctx,
+                           const std::function<support::Error()>& operation,
+                           support::Duration pause) {
+  support::Error last;
+  for (int attempt = 0; attempt < darwinRetryAttempts; ++attempt) {
+    if (support::Error ended = ctx.Err()) return ended;
+    support::Error err = operation();
+    if (!err) return {};
+    if (!retryableDarwin(err)) return err;
+    last = err;
+    if (attempt == darwinRetryAttempts - 1) break;
+    if (support::Error ended = ctx.Wait(pause)) return ended;
+  }
+  return support::Errorf("DDC/CI failed after 3 attempts: %w", last);
+}
+
+bool retryableDarwin(const support::Error& err) {
+  const ddc::ErrorCategory category = ddc::ClassifyError(err);
+  return category == "transport" || category == "protocol" || category == "busy";
+}
+
+support::Error darwinExchangeError(std::uint32_t status, std::string_view stage,
+                                   std::uint32_t writeCycle, std::uint32_t chipAddress,
+                                   std::span<const std::uint8_t> request) {
+  const std::uint8_t command = request.size() >= 3 ? request[2] : 0;
+  return support::Errorf("%w (stage=%s, write_cycle=%d, chip=0x%02X, command=0x%02X)",
+                         classifyDarwinStatus(status), stage, writeCycle, chipAddress, command);
+}
+
+support::Error classifyDarwinStatus(std::uint32_t status) {
+  const support::Error detail =
+      support::Errorf("IOKit DDC/CI transaction failed: 0x%08X", status);
+  const support::Error* sentinel = sentinelForStatus(status);
+  if (sentinel == nullptr) return detail;
+  return support::Errorf("%w: %w", *sentinel, detail);
+}
+
+}  // namespace lumra::platform

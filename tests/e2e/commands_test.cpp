@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "e2e/e2e_fixture.hpp"
+
+namespace lumra::testing {
+namespace {
+
+const std::string L = "darwin:3E56:2710:00000042";
+const std::string R = "darwin:3E56:3220:00000043";
+const EnvironmentChanges kChinese{{"LANG", "zh_CN.UTF-8"}};
+
+struct CommandCase {
+  std::string name;
+  std::vector<std::string> words;
+  EnvironmentChanges environment;
+  int status;
+  std::string out;
+  std::string err;
+};
+
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
+class Commands : public LumraBinary, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(Commands, PrintExactly) {
+  const CommandCase& c = GetParam();
+  const ProcessResult result = run(c.words, "desk.json", c.environment);
+  EXPECT_EQ(result.status, c.status);
+  EXPECT_EQ(result.out, c.out);
+  EXPECT_EQ(result.err, c.err);
+}
+
+const std::string kCapabilities =
+    "(prot(monitor)type(LCD)model(DESK)cmds(01 02 03 E3 F3)vcp(10 12 60(0F 11) 62 D6(01 04 "
+    "05))mccs_ver(2.2))";
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, Commands,
+    ::testing::Values(
+        CommandCase{"list_text", {"list"}, {}, 0,
+                    "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR\n"
+                    "0\t" + L + "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
+                    "1\t" + R + "\tDesk Right\tioframebuffer\t-\t-\n",
+                    ""},
+        CommandCase{"list_text_chinese", {"list"}, kChinese, 0,
+                    "序号\tID\t名称\t后端\t模式\t接口\n"
+                    "0\t" + L + "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
+                    "1\t" + R + "\tDesk Right\tioframebuffer\t-\t-\n",
+                    ""},
+        CommandCase{"list_json", {"--json", "list"}, {}, 0,
+                    "[{\"id\":\"" + L + "\",\"index\":0,\"name\":\"Desk <Left> & Co\","
+                    "\"manufacturer\":\"0x3E56\",\"model\":\"0x2710\",\"serial\":\"00000042\","
+                    "\"connector\":\"path:e21d3392c27b\",\"current_mode\":{\"width\":2560,\"height\":1440,\"refresh_hz\":59.951,"
+                    "\"logical_width\":1280,\"logical_height\":720},\"backend\":\"ioframebuffer\"},"
+                    "{\"id\":\"" + R + "\",\"index\":1,\"name\":\"Desk Right\",\"manufacturer\":"
+                    "\"0x3E56\",\"model\":\"0x3220\",\"serial\":\"00000043\",\"connector\":"
+                    "\"path:83ba31e98056\",\"backend\":"
+                    "\"ioframebuffer\"}]\n",
+                    ""},
+        CommandCase{"get_text", {"get", "0", "brightness"}, {}, 0,
+                    L + " (brightness / 0x10): 40 of 100\n", ""},
+        CommandCase{"get_text_chinese", {"get", L, "input"}, kChinese, 0,
+                    L + "（input / 0x60）：15\n", ""},
+        CommandCase{"get_json", {"get", "1", "brightness", "--json"}, {}, 0,
+                    "{\"code\":16,\"current\":70,\"feature\":\"brightness\",\"maximum\":100,"
+                    "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + R +
+                        "\",\"raw\":[0,100,0,70]}\n",
+                    ""},
+        CommandCase{"set_text", {"set", "0", "volume", "0x20"}, {}, 0,
+                    L + " (volume / 0x62) command sent with value 32; the monitor value was not "
+                        "read back\n",
+                    ""},
+        CommandCase{"set_json_chinese_unsafe", {"--unsafe", "--json", "set", "0", "input", "17"},
+                    kChinese, 0,
+                    "{\"code\":96,\"feature\":\"input\",\"monitor\":\"" + L +
+                        "\",\"transport_succeeded\":true,\"value\":17,\"verified\":false}\n",
+                    ""},
+        CommandCase{"capabilities_text", {"capabilities", "0"}, {}, 0, kCapabilities + "\n", ""},
+        CommandCase{"capabilities_json_unparsable", {"--json", "caps", "1"}, {}, 0,
+                    "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10))trailing\"},\"monitor\":\"" +
+                        R + "\",\"parse_error\":\"unexpected capabilities data at byte 22\","
+                        "\"parsed\":false}\n",
+                    ""},
+        CommandCase{"unsupported_code", {"get", "1", "contrast"}, {}, 1, "",
+                    "operation failed: DDC/CI VCP feature is unsupported\n"},
+        CommandCase{"unsupported_code_json", {"--json", "get", "1", "contrast"}, {}, 1, "",
+                    "{\"category\":\"unsupported\",\"error\":\"operation failed: DDC/CI VCP feature "
+                    "is unsupported\",\"kind\":\"runtime\"}\n"},
+        CommandCase{"no_such_monitor_chinese", {"get", "2", "brightness"}, kChinese, 1, "",
+                    "操作失败：monitor not found: 2\n"},
+        CommandCase{"unknown_feature", {"get", "0", "bright"}, {}, 2, "", "unknown feature: bright\n"},
+        CommandCase{"unsafe_required", {"set", "0", "power", "5"}, {}, 2, "",
+                    "writing power is potentially disruptive; repeat with --unsafe after verifying "
+                    "the monitor model and value\n"},
+        CommandCase{"usage_error_json", {"--json", "--timeout", "soon", "list"}, {}, 2, "",
+                    "{\"category\":\"invalid-argument\",\"error\":\"invalid timeout: soon\",\"kind\":"
+                    "\"usage\"}\n"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(LumraBinary, CapabilitiesJSONIsParsed) {
+  const ProcessResult result = run({"--json", "capabilities", "0"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.rfind("{\"capabilities\":{\"raw\":\"" + kCapabilities +
+                                 "\",\"items\":[{\"kind\":\"node\",\"node\":{\"name\":\"prot\"",
+                             0),
+            0u);
+  EXPECT_NE(result.out.find("},\"monitor\":\"" + L + "\",\"parsed\":true}\n"), std::string::npos);
+}
+
+TEST_F(LumraBinary, SetIsSeenByTheNextProcess) {
+  ASSERT_EQ(run({"set", "1", "brightness", "12"}).status, 0);
+  EXPECT_EQ(run({"get", "1", "brightness"}).out, R + " (brightness / 0x10): 12 of 100\n");
+  ASSERT_EQ(run({"--unsafe", "set", "0", "vcp:0x12", "0b11"}).status, 0);
+  EXPECT_EQ(run({"get", "0", "contrast"}).out, L + " (contrast / 0x12): 3 of 100\n");
+  // Another scenario's monitors never share this state.
+  EXPECT_EQ(run({"get", "0", "brightness"}, "twins.json").status, 0);
+  EXPECT_EQ(run({"get", "1", "brightness"}).out, R + " (brightness / 0x10): 12 of 100\n");
+}
+
+TEST_F(LumraBinary, FeaturesNeedNoMonitor) {
+  const ProcessResult result = run({"features"}, "missing.json");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out.rfind("NAME\tVCP CODE\nbrightness\t0x10\n", 0), 0u);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(LumraBinary, UnreadableScenarioIsOneClearReport) {
+  const ProcessResult result = run({"list"}, "missing.json");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("missing.json"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("operation failed: native display enumeration failed: -2\n"),
+            std::string::npos)
+      << result.err;
+}
+
+}  // namespace
+}  // namespace lumra::testing

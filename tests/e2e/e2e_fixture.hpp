@@ -1,0 +1,48 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/process.hpp"
+
+namespace lumra::testing {
+
+// Each test gets its own HOME, so lock files and the simulated monitors' state start afresh.
+class LumraBinary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumra-e2e-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    home_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(home_, ignored);
+  }
+
+  static std::string scenario(const std::string& name) {
+    return std::string(LUMRA_SCENARIO_DIR) + "/" + name;
+  }
+
+  ProcessResult run(const std::vector<std::string>& arguments, const std::string& scenarioName = "desk.json",
+                    EnvironmentChanges extra = {}) const {
+    EnvironmentChanges environment{{"HOME", home_},
+                                   {"LUMRA_SIMULATION", scenario(scenarioName)},
+                                   {"LC_ALL", std::nullopt},
+                                   {"LANG", std::nullopt}};
+    for (auto& [name, value] : extra) environment[name] = value;
+    return runProcess(LUMRA_BINARY, arguments, environment);
+  }
+
+  const std::string& home() const { return home_; }
+  std::filesystem::path cacheDirectory() const { return std::filesystem::path(home_) / "Library/Caches/lumra"; }
+
+ private:
+  std::string home_;
+};
+
+}  // namespace lumra::testing

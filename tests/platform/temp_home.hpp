@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/endpoint_lock.hpp"
+
+namespace lumra::platform::testing {
+
+// A scratch home directory, removed with everything in it when the value goes.
+class TempHome {
+ public:
+  TempHome() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "lumra-platform-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  TempHome(const TempHome&) = delete;
+  TempHome& operator=(const TempHome&) = delete;
+  ~TempHome() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+
+  const std::string& path() const { return path_; }
+  std::string locks() const { return path_ + "/Library/Caches/lumra/locks"; }
+
+  // Lock options that see this directory as HOME and poll every `poll`.
+  EndpointLockOptions lockOptions(support::Duration poll = darwinLockPollInterval) const {
+    const std::string home = path_;
+    return EndpointLockOptions{[home](std::string_view name) {
+                                 return name == "HOME" ? home : std::string();
+                               },
+                               poll};
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace lumra::platform::testing

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "ddc/errors.hpp"
+#include "ddcci/errors.hpp"
+#include "fake_native_bridge.hpp"
+#include "platform/darwin_transport.hpp"
+#include "temp_home.hpp"
+
+namespace lumra::platform {
+namespace {
+
+using testing::ExchangeOutcome;
+using testing::fakeNative;
+
+constexpr auto kBusy = static_cast<std::int32_t>(0xE00002D5);
+constexpr auto kNoDevice = static_cast<std::int32_t>(0xE00002C0);
+
+ExchangeOutcome ok(ddcci::Bytes reply) { return {0, std::move(reply), -1, nullptr}; }
+ExchangeOutcome failed(std::int32_t status) { return {status, {}, -1, "IOFramebuffer"}; }
+
+class VCPOperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::resetFakeNative();
+    fakeNative().displays = {testing::externalDisplay(1, 0xE1, 0xA0C4, 0x12345678),
+                             testing::externalDisplay(2, 0xE2, 0xA0C4, 0x87654321)};
+    fakeNative().displays[1].chip_address = 0x38;
+    ASSERT_FALSE(transport.List(ctx).err);
+  }
+
+  testing::TempHome home;
+  darwinTransport transport{
+      darwinTransportOptions{testing::fakeBridge(), support::Duration(0), home.lockOptions()}};
+  support::Context ctx;
+};
+
+TEST_F(VCPOperationsTest, ExchangeParameters) {
+  fakeNative().outcomes = {ok(testing::vcpReply(0x10, 70)), ok({})};
+  auto got = transport.GetVCP(ctx, "1", 0x10);
+  ASSERT_FALSE(got.err) << got.err.Message();
+  EXPECT_EQ(got.value.Code, 0x10);
+  EXPECT_EQ(got.value.Feature, "");
+  EXPECT_EQ(got.value.Current, 70);
+  EXPECT_EQ(got.value.Maximum, 100);
+  EXPECT_EQ(got.value.Raw, (std::array<std::uint8_t, 4>{0, 100, 0, 70}));
+  ASSERT_FALSE(transport.SetVCP(ctx, "darwin:10AC:A0C4:12345678", 0x10, 0x0132));
+
+  const auto& calls = fakeNative().exchanges;
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].endpointID, 0xE2u);
+  EXPECT_EQ(calls[0].chipAddress, 0x38u);
+  EXPECT_EQ(calls[0].request, (ddcci::Bytes{0x51, 0x82, 0x01, 0x10, 0xAC}));
+  EXPECT_TRUE(calls[0].replyBufferGiven);
+  EXPECT_EQ(calls[0].replyCapacity, 11u);
+  EXPECT_EQ(calls[0].delayNs, 40'000'000u);
+  EXPECT_EQ(calls[1].endpointID, 0xE1u);
+  EXPECT_EQ(calls[1].request, ddcci::BuildSetVCP(0x10, 0x0132));
+  EXPECT_FALSE(calls[1].replyBufferGiven);
+  EXPECT_EQ(calls[1].replyCapacity, 0u);
+  EXPECT_EQ(calls[1].delayNs, 50'000'000u);
+}
+
+TEST_F(VCPOperationsTest, GetVCPRetriesAndFailures) {
+  const struct {
+    const char* name;
+    std::deque<ExchangeOutcome> outcomes;
+    std::size_t wantExchanges;
+    const char* want;
+  } cases[] = {
+      {"busy twice then success",
+       {failed(kBusy), failed(kBusy), ok(testing::vcpReply(0x10, 1))}, 3, ""},
+      {"busy three times", {failed(kBusy), failed(kBusy), failed(kBusy)}, 3,
+       "DDC/CI failed after 3 attempts: monitor transport is busy: IOKit DDC/CI transaction "
+       "failed: 0xE00002D5 (stage=IOFramebuffer, write_cycle=0, chip=0x37, command=0x01)"},
+      {"no device is not retried; a null stage reads as empty", {{kNoDevice, {}, -1, nullptr}}, 1,
+       "monitor not found: IOKit DDC/CI transaction failed: 0xE00002C0 (stage=, "
+       "write_cycle=0, chip=0x37, command=0x01)"},
+      {"unsupported code is not retried", {ok(testing::vcpReply(0x10, 0, 1))}, 1,
+       "DDC/CI VCP feature is unsupported"},
+      {"garbled replies are retried", {ok({0x6E}), ok({}), ok(testing::vcpReply(0x12, 1))}, 3,
+       "DDC/CI failed after 3 attempts: DDC/CI reply VCP code mismatch: got 0x12, want 0x10"},
+  };
+  for (const auto& c : cases) {
+    fakeNative().exchanges.clear();
+    fakeNative().outcomes = c.outcomes;
+    auto got = transport.GetVCP(ctx, "0", 0x10);
+    EXPECT_EQ(fakeNative().exchanges.size(), c.wantExchanges) << c.name;
+    EXPECT_EQ(got.err.Message(), c.want) << c.name;
+    EXPECT_EQ(got.value.Code, got.err ? 0 : 0x10) << c.name;
+  }
+}
+
+TEST_F(VCPOperationsTest, ReplyLengthAboveCapacityIsClamped) {
+  // The frame claims 40 payload bytes; only the 38 stored bytes may be looked at.
+  ddcci::Bytes claimsMore = testing::capabilitiesReply(0, std::string(32, 'a'));
+  claimsMore[1] = 0x80 | 40;
+  fakeNative().respond = [&](const testing::ExchangeCall&) {
+    return ExchangeOutcome{0, claimsMore, 4096, nullptr};
+  };
+  auto got = transport.Capabilities(ctx, "0");
+  EXPECT_TRUE(support::Is(got.err, ddcci::ErrInvalidLength));
+  EXPECT_NE(got.err.Message().find("got 38 bytes, want 43"), std::string::npos)
+      << got.err.Message();
+}
+
+TEST_F(VCPOperationsTest, CapabilitiesFragments) {
+  const std::string text = "(prot(monitor)type(lcd)vcp(10 12 14 60)mccs_ver(2.2))";
+  fakeNative().respond = [&](const testing::ExchangeCall& call) {
+    const auto offset = static_cast<std::uint16_t>(call.request[3] << 8 | call.request[4]);
+    const std::string fragment = text.substr(std::min<std::size_t>(offset, text.size()), 32);
+    return ok(testing::capabilitiesReply(offset, fragment));
+  };
+  auto got = transport.Capabilities(ctx, "0");
+  ASSERT_FALSE(got.err) << got.err.Message();
+  EXPECT_EQ(got.value, text);
+  const auto& calls = fakeNative().exchanges;
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[2].request, ddcci::BuildCapabilitiesRequest(std::uint16_t(text.size())));
+  EXPECT_EQ(calls[0].replyCapacity, 38u);
+  EXPECT_EQ(calls[0].delayNs, 50'000'000u);
+
+  // A monitor answering the wrong offset fails each attempt.
+  fakeNative().exchanges.clear();
+  fakeNative().respond = [](const testing::ExchangeCall&) {
+    return ok(testing::capabilitiesReply(32, "late"));
+  };
+  got = transport.Capabilities(ctx, "0");
+  EXPECT_EQ(got.err.Message(),
+            "DDC/CI failed after 3 attempts: DDC/CI capabilities offset mismatch: got 32, want 0");
+  EXPECT_EQ(fakeNative().exchanges.size(), 3u);
+
+  // Each fragment has its own budget of three attempts.
+  fakeNative().respond = nullptr;
+  fakeNative().outcomes = {failed(kBusy), failed(kBusy), ok(testing::capabilitiesReply(0, "ab")),
+                           failed(kBusy), failed(kBusy), ok(testing::capabilitiesReply(2, ""))};
+  got = transport.Capabilities(ctx, "0");
+  EXPECT_FALSE(got.err) << got.err.Message();
+  EXPECT_EQ(got.value, "ab");
+}
+
+TEST_F(VCPOperationsTest, SelectorsAndContextOrder) {
+  auto [ended, cancel] = support::Context::WithCancel(ctx);
+  cancel.Cancel();
+  const std::string notFound = "monitor not found: nope";
+  EXPECT_TRUE(transport.SetVCP(ended, "nope", 0x10, 1).SameAs(support::ErrCanceled()));
+  EXPECT_EQ(transport.GetVCP(ended, "nope", 0x10).err.Message(), notFound);
+  EXPECT_EQ(transport.Capabilities(ended, "nope").err.Message(), notFound);
+
+  // A known monitor with a free lock: the lock is taken and given back, no exchange is made.
+  EXPECT_TRUE(transport.GetVCP(ended, "0", 0x10).err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(transport.Capabilities(ended, "0").err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(fakeNative().exchanges.empty());
+  const int fd = ::open((home.locks() + "/ddc-00000000000000e1.lock").c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ::close(fd);
+
+  darwinTransport noHome{darwinTransportOptions{
+      testing::fakeBridge(), {}, EndpointLockOptions{[](std::string_view) { return ""; }, {}}}};
+  ASSERT_FALSE(noHome.List(ctx).err);
+  EXPECT_EQ(noHome.GetVCP(ctx, "0", 0x10).err.Message(),
+            "resolve user cache directory: $HOME is not defined");
+}
+
+TEST_F(VCPOperationsTest, CloseEmptiesTheCache) {
+  EXPECT_FALSE(transport.Close());
+  for (const char* selector : {"0", "darwin:10AC:A0C4:12345678"}) {
+    const std::string want = std::string("monitor not found: ") + selector;
+    EXPECT_EQ(transport.GetVCP(ctx, selector, 0x10).err.Message(), want);
+    EXPECT_EQ(transport.SetVCP(ctx, selector, 0x10, 1).Message(), want);
+    EXPECT_EQ(transport.Capabilities(ctx, selector).err.Message(), want);
+  }
+  EXPECT_TRUE(fakeNative().exchanges.empty());
+}
+
+// Twins without location or endpoint must each be reachable by the ID that List gave them.
+TEST_F(VCPOperationsTest, TwinsAreReachedByTheirOwnIdentifier) {
+  fakeNative().displays[0].serial_number = fakeNative().displays[1].serial_number = 0;
+  fakeNative().displays[0].endpoint_id = fakeNative().displays[1].endpoint_id = 0;
+  auto listed = transport.List(ctx);
+  ASSERT_FALSE(listed.err);
+  ASSERT_EQ(listed.value[1].ID, "darwin:10AC:A0C4:00000000#1");
+  ASSERT_FALSE(transport.SetVCP(ctx, listed.value[1].ID, 0xD6, 4));
+  ASSERT_FALSE(transport.SetVCP(ctx, listed.value[0].ID, 0xD6, 4));
+  ASSERT_EQ(fakeNative().exchanges.size(), 2u);
+  EXPECT_EQ(fakeNative().exchanges[0].chipAddress, 0x38u);
+  EXPECT_EQ(fakeNative().exchanges[1].chipAddress, 0x37u);
+}
+
+}  // namespace
+}  // namespace lumra::platform

@@ -1,0 +1,168 @@
+// The simulated monitor's frame handling, byte for byte, and its injected faults, checked
+// against the project's own DDC/CI reply parser.
+#include "platform/native/sim/monitor.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ddcci/errors.hpp"
+#include "ddcci/frame.hpp"
+#include "sim_test_support.hpp"
+#include "support/error.hpp"
+
+namespace lumra::sim::testing {
+namespace {
+
+MonitorSpec Monitor() {
+  MonitorSpec spec;
+  spec.vcp[0x10] = VcpSpec{50, 100, false};
+  spec.vcp[0x05] = VcpSpec{0, 1, true};
+  spec.capabilities = "(prot(monitor)vcp(10))";  // 22 bytes
+  spec.fragmentSize = 8;
+  return spec;
+}
+
+// Writes one frame and reads the reply.
+std::string Exchange(const MonitorSpec& spec, MonitorRecord& record, const std::string& frame,
+                     ChecksumRule rule = ChecksumRule::Standard) {
+  EXPECT_EQ(ReceiveWrite(spec, record, Hex(frame), rule), 0);
+  return Spaced(AnswerRead(record));
+}
+
+TEST(MonitorTest, RepliesByteForByte) {
+  const struct {
+    const char* request;
+    const char* reply;
+  } cases[] = {
+      {"51 82 01 10 AC", "6E 88 02 00 10 00 00 64 00 32 F2"},     // brightness 50 of 100
+      {"51 82 01 12 AE", "6E 88 02 01 12 00 00 00 00 00 A7"},     // a code it lacks
+      {"51 82 01 05 B9", "6E 88 02 00 05 01 00 01 00 00 B1"},     // momentary type
+      {"51 83 F3 00 00 4F", "6E 8B E3 00 00 28 70 72 6F 74 28 6D 6F 4D"},  // "(prot(mo"
+      {"51 83 F3 00 16 59", "6E 83 E3 00 16 48"},                 // past the end: empty
+      {"51 82 01 10 AD", "6E 80 BE"},                             // bad checksum: ignored
+      {"51 02 01 10 2C", "6E 80 BE"},                             // no protocol flag
+      {"50 82 01 10 AD", "6E 80 BE"},                             // wrong source
+      {"51 84 03 10", "6E 80 BE"},                                // shorter than announced
+      {"51 81 0C B2", "6E 80 BE"},                                // save settings: no reply
+  };
+  for (const auto& c : cases) {
+    MonitorRecord record;
+    EXPECT_EQ(Exchange(Monitor(), record, c.request), c.reply) << c.request;
+  }
+}
+
+TEST(MonitorTest, CapabilitiesComeInFragmentsThatReassembleTheString) {
+  const MonitorSpec spec = Monitor();
+  MonitorRecord record;
+  std::string text;
+  for (std::uint16_t offset = 0;;) {
+    const auto reply = Hex(Exchange(spec, record, Spaced(ddcci::BuildCapabilitiesRequest(offset))));
+    const auto fragment = ddcci::ParseCapabilitiesReply(reply);
+    ASSERT_FALSE(fragment.err) << fragment.err.Message();
+    ASSERT_EQ(fragment.value.Offset, offset);
+    if (fragment.value.Fragment.empty()) break;
+    EXPECT_LE(fragment.value.Fragment.size(), 8u);
+    text.append(fragment.value.Fragment.begin(), fragment.value.Fragment.end());
+    offset = static_cast<std::uint16_t>(offset + fragment.value.Fragment.size());
+  }
+  EXPECT_EQ(text, spec.capabilities);
+  EXPECT_EQ(record.counters.capabilities, 4u);  // 8 + 8 + 6 bytes, then the empty fragment
+}
+
+TEST(MonitorTest, SetStoresTheValueAndLeavesNoReply) {
+  const MonitorSpec spec = Monitor();
+  MonitorRecord record;
+  EXPECT_EQ(Exchange(spec, record, "51 84 03 10 12 34 8E"), "6E 80 BE");
+  EXPECT_EQ(CurrentValue(spec, record, 0x10), 0x1234);
+  EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 12 34 E6");
+  // A set of a code the monitor lacks changes nothing.
+  EXPECT_EQ(Exchange(spec, record, Spaced(ddcci::BuildSetVCP(0x99, 7))), "6E 80 BE");
+  EXPECT_FALSE(record.values.contains(0x99));
+  EXPECT_EQ(record.counters.sets, 2u);
+  EXPECT_EQ(record.counters.gets, 1u);
+}
+
+// A read answers the latest request and keeps answering it until the next write.
+TEST(MonitorTest, ReadsAnswerTheLatestRequest) {
+  const MonitorSpec spec = Monitor();
+  MonitorRecord record;
+  ASSERT_EQ(ReceiveWrite(spec, record, Hex("51 82 01 10 AC"), ChecksumRule::Standard), 0);
+  ASSERT_EQ(ReceiveWrite(spec, record, Hex("51 82 01 05 B9"), ChecksumRule::Standard), 0);
+  EXPECT_EQ(Spaced(AnswerRead(record)), "6E 88 02 00 05 01 00 01 00 00 B1");
+  EXPECT_EQ(Spaced(AnswerRead(record)), "6E 88 02 00 05 01 00 01 00 00 B1");
+  EXPECT_EQ(Spaced(record.lastRequest), "51 82 01 05 B9");
+  EXPECT_EQ(record.counters.writes, 2u);
+  EXPECT_EQ(record.counters.reads, 2u);
+}
+
+TEST(MonitorTest, GetChecksumRuleOfTheDisplayChip) {
+  const MonitorSpec spec = Monitor();
+  const struct {
+    const char* request;
+    ChecksumRule rule;
+    bool answered;
+  } cases[] = {
+      {"51 82 01 10 FD", ChecksumRule::GetVcpSkipsSource, true},   // 0x6E ^ 82 01 10
+      {"51 82 01 10 AC", ChecksumRule::GetVcpSkipsSource, false},  // the standard one is refused
+      {"51 82 01 10 FD", ChecksumRule::Standard, false},
+      {"51 83 F3 00 00 4F", ChecksumRule::GetVcpSkipsSource, true},  // others stay standard
+  };
+  for (const auto& c : cases) {
+    MonitorRecord record;
+    const std::string reply = Exchange(spec, record, c.request, c.rule);
+    EXPECT_EQ(reply != "6E 80 BE", c.answered) << c.request;
+  }
+}
+
+TEST(MonitorTest, FrameFaultsSurfaceAsTheMatchingParseErrors) {
+  const struct {
+    FaultKind kind;
+    const support::Error* want;
+  } cases[] = {
+      {FaultKind::Checksum, &ddcci::ErrChecksum},
+      {FaultKind::NullReply, &ddcci::ErrNullReply},
+      {FaultKind::MalformedSource, &ddcci::ErrMalformedSource},
+      {FaultKind::ProtocolFlag, &ddcci::ErrInvalidProtocolFlag},
+      {FaultKind::ShortReply, &ddcci::ErrInvalidLength},
+      {FaultKind::WrongCode, &ddcci::ErrVCPCodeMismatch},
+      {FaultKind::UnexpectedResult, &ddcci::ErrUnexpectedResult},
+  };
+  for (const auto& c : cases) {
+    MonitorSpec spec = Monitor();
+    spec.faults.push_back(FaultSpec{RequestKind::Get, 0x10, c.kind, 0, 1});
+    MonitorRecord record;
+    const auto reply = Hex(Exchange(spec, record, "51 82 01 10 AC"));
+    const auto parsed = ddcci::ParseVCPReply(reply, 0x10);
+    EXPECT_TRUE(support::Is(parsed.err, *c.want)) << Spaced(reply) << ": " << parsed.err.Message();
+    // The count is used up: the next exchange is clean.
+    EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 00 32 F2");
+    EXPECT_EQ(record.counters.faults, 1u);
+  }
+}
+
+TEST(MonitorTest, FaultsMatchByKindAndCode) {
+  MonitorSpec spec = Monitor();
+  spec.faults.push_back(FaultSpec{RequestKind::Get, 0x05, FaultKind::Status, kIOReturnBusy, {}});
+  spec.faults.push_back(FaultSpec{RequestKind::Capabilities, {}, FaultKind::OffsetMismatch, 0, 1});
+  spec.faults.push_back(FaultSpec{RequestKind::Set, {}, FaultKind::Checksum, 0, 1});
+  MonitorRecord record;
+  // Every get of 0x05 fails, without a count; gets of 0x10 are untouched.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ReceiveWrite(spec, record, Hex("51 82 01 05 B9"), ChecksumRule::Standard),
+              kIOReturnBusy);
+  }
+  EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 00 32 F2");
+  EXPECT_EQ(Exchange(spec, record, "51 83 F3 00 08 47"),
+            "6E 8B E3 00 09 6E 69 74 6F 72 29 76 63 0D");
+  // A garbled set is dropped; the next one lands.
+  EXPECT_EQ(Exchange(spec, record, Spaced(ddcci::BuildSetVCP(0x10, 7))), "6E 80 BE");
+  EXPECT_EQ(CurrentValue(spec, record, 0x10), 50);
+  EXPECT_EQ(Exchange(spec, record, Spaced(ddcci::BuildSetVCP(0x10, 8))), "6E 80 BE");
+  EXPECT_EQ(CurrentValue(spec, record, 0x10), 8);
+  EXPECT_EQ(record.counters.faults, 5u);
+  EXPECT_EQ(record.faultsUsed[0], 3u);
+}
+
+}  // namespace
+}  // namespace lumra::sim::testing

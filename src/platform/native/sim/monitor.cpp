@@ -179,9 +179,11 @@ void CountRequest(MonitorCounters& counters, RequestKind kind) {
 }  // namespace
 
 Bytes ReplyFrame(std::span<const std::uint8_t> payload) {
-  Bytes frame{kDisplayAddress, static_cast<std::uint8_t>(kProtocolFlag | payload.size())};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(Xor(kHostVirtual, frame));
+  Bytes frame(payload.size() + 3);
+  frame[0] = kDisplayAddress;
+  frame[1] = static_cast<std::uint8_t>(kProtocolFlag | payload.size());
+  std::copy(payload.begin(), payload.end(), frame.begin() + 2);
+  frame.back() = Xor(kHostVirtual, std::span<const std::uint8_t>(frame).first(frame.size() - 1));
   return frame;
 }
 

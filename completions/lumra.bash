@@ -1,0 +1,146 @@
+# bash completion for lumra                                  -*- shell-script -*-
+#
+# Completes the global options, the commands, the --lang values, the named features (asked of
+# `lumra --json features`) and the monitor selectors (indexes and IDs from `lumra --json list`).
+# Installed as share/bash-completion/completions/lumra, where bash-completion loads it on demand;
+# it also works when sourced into a shell without bash-completion.
+
+# Prints the string members named $2 of a JSON document, one a line. The tool writes compact
+# JSON ("key":"value") and escapes every quote inside a value, so a member's text ends at the
+# first plain quote; IDs and feature names hold no escapes.
+_lumra_json_strings()
+{
+    command grep -o "\"$2\":\"[^\"]*\"" <<<"$1" | command sed -e "s/^\"$2\":\"//" -e 's/"$//'
+}
+
+# Prints the integer members named $2 of a JSON document, one a line.
+_lumra_json_integers()
+{
+    command grep -o "\"$2\":[0-9][0-9]*" <<<"$1" | command sed -e "s/^\"$2\"://"
+}
+
+_lumra_features()
+{
+    local json
+    json=$("$1" --json features 2>/dev/null) || return
+    _lumra_json_strings "$json" name
+}
+
+# Indexes first, then IDs. The deadline keeps a slow or absent monitor from stalling the shell.
+_lumra_selectors()
+{
+    local json
+    json=$("$1" --json --timeout 2s list 2>/dev/null) || return
+    _lumra_json_integers "$json" index
+    _lumra_json_strings "$json" id
+}
+
+# Offers the words of $1 that begin with $cur, one per COMPREPLY entry. Readline replaces only
+# the text after the last word-break character, so a colon inside an ID (darwin:3E56:...) or the
+# "=" of --lang=VALUE leaves its left part on the line, and the replies must not repeat it.
+# $2 is the "--option=" text already stripped from $cur, if any.
+_lumra_offer()
+{
+    local word full typed=${2-}$cur breaks= left=
+    [[ $COMP_WORDBREAKS == *=* ]] && breaks+='='
+    [[ $COMP_WORDBREAKS == *:* ]] && breaks+=':'
+    if [[ -n $breaks && $typed == *["$breaks"]* ]]; then
+        left=${typed%"${typed##*["$breaks"]}"}
+    fi
+    COMPREPLY=()
+    while IFS= read -r word; do
+        [[ -n $word && $word == "$cur"* ]] || continue
+        full=${2-}$word
+        COMPREPLY+=("${full#"$left"}")
+    done <<<"$1"
+}
+
+_lumra()
+{
+    local cur prev words cword
+    if declare -F _get_comp_words_by_ref >/dev/null; then
+        # Reassembles words that bash split at "=" and ":" (--lang=zh-CN, darwin:3E56:...).
+        _get_comp_words_by_ref -n =: cur prev words cword
+    elif [[ -n ${COMP_LINE-} ]]; then
+        # Without bash-completion, split the line before the cursor at blanks only.
+        local line=${COMP_LINE:0:COMP_POINT}
+        read -ra words <<<"$line"
+        [[ $line == *[[:blank:]] || ${#words[@]} -eq 0 ]] && words+=("")
+        cword=$((${#words[@]} - 1))
+        cur=${words[cword]}
+        prev=${words[cword - 1]}
+    else
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+        cur=${words[cword]}
+        prev=${words[cword - 1]}
+    fi
+
+    local program=${words[0]}
+    [[ $program == "~/"* ]] && program=$HOME/${program#"~/"}
+
+    # The words before the cursor that are not options: the command and its arguments. Options
+    # may stand anywhere until "--"; --lang and --timeout take the next word as their value.
+    local i word options_done= expects_value=
+    local -a positional=()
+    for ((i = 1; i < cword; i++)); do
+        word=${words[i]}
+        if [[ -n $expects_value ]]; then
+            expects_value=
+        elif [[ -n $options_done || $word == - || $word != -* ]]; then
+            positional+=("$word")
+        elif [[ $word == -- ]]; then
+            options_done=1
+        elif [[ $word == --lang || $word == --timeout ]]; then
+            expects_value=1
+        fi
+    done
+
+    if [[ -n $expects_value ]]; then
+        case $prev in
+            --lang) _lumra_offer $'en\nzh-CN' ;;
+            --timeout) _lumra_offer $'1s\n3s\n5s\n10s\n30s' ;;
+        esac
+        return
+    fi
+
+    if [[ -z $options_done && $cur == -* ]]; then
+        case $cur in
+            --lang=*)
+                cur=${cur#--lang=}
+                _lumra_offer $'en\nzh-CN' --lang=
+                ;;
+            --timeout=*)
+                cur=${cur#--timeout=}
+                _lumra_offer $'1s\n3s\n5s\n10s\n30s' --timeout=
+                ;;
+            *)
+                _lumra_offer $'--json\n--lang\n--timeout\n--unsafe\n--help\n-h\n--'
+                ;;
+        esac
+        return
+    fi
+
+    case ${#positional[@]} in
+        0)
+            _lumra_offer $'list\nget\nset\ncapabilities\ncaps\nfeatures\nhelp'
+            ;;
+        1)
+            case ${positional[0]} in
+                get | set | capabilities | caps)
+                    _lumra_offer "$(_lumra_selectors "$program")"
+                    ;;
+            esac
+            ;;
+        2)
+            case ${positional[0]} in
+                get | set)
+                    _lumra_offer "$(_lumra_features "$program")"
+                    ;;
+            esac
+            ;;
+    esac
+} &&
+    complete -F _lumra lumra
+
+# ex: filetype=sh

@@ -1,0 +1,78 @@
+# fish completion for lumra: global options, commands, --lang values, named features (asked of
+# `lumra --json features`) and monitor selectors (indexes and IDs from `lumra --json list`).
+# Installed as share/fish/vendor_completions.d/lumra.fish, where fish looks for completions.
+
+# The command words typed so far (options and their values left out). Options may stand anywhere
+# until "--"; --lang and --timeout take the next word as their value.
+function __lumra_command_words
+    set -l words (commandline -opc)
+    set -e words[1]
+    set -l options_done 0
+    set -l expects_value 0
+    for word in $words
+        if test $expects_value -eq 1
+            set expects_value 0
+        else if test $options_done -eq 1; or test "$word" = -; or not string match -q -- '-*' $word
+            echo $word
+        else if test "$word" = --
+            set options_done 1
+        else if contains -- $word --lang --timeout
+            set expects_value 1
+        end
+    end
+end
+
+# True when the command words so far are exactly $argv[1] words and the first is one of the rest
+# (or, with no more arguments, whatever it is).
+function __lumra_at_word
+    set -l words (__lumra_command_words)
+    test (count $words) -eq $argv[1]; or return 1
+    test (count $argv) -eq 1; and return 0
+    contains -- $words[1] $argv[2..-1]
+end
+
+function __lumra_program
+    set -l words (commandline -opc)
+    echo $words[1]
+end
+
+# Indexes and IDs, each described by the monitor's name. The deadline keeps a slow or absent
+# monitor from stalling the shell.
+function __lumra_selectors
+    set -l program (__lumra_program)
+    set -l json ($program --json --timeout 2s list 2>/dev/null)
+    or return
+    # Each monitor object begins {"id":"…","index":N,"name":"…"; no other object holds "id".
+    set -l fields (string match -ar '"id":"([^"]*)","index":([0-9]+),"name":"([^"]*)"' -g -- $json)
+    for i in (seq 1 3 (count $fields))
+        printf '%s\t%s\n' $fields[(math $i + 1)] $fields[(math $i + 2)]
+    end
+    for i in (seq 1 3 (count $fields))
+        printf '%s\t%s\n' $fields[$i] $fields[(math $i + 2)]
+    end
+end
+
+function __lumra_features
+    set -l program (__lumra_program)
+    set -l json ($program --json features 2>/dev/null)
+    or return
+    string match -ar '"name":"([^"]*)"' -g -- $json
+end
+
+complete -c lumra -f
+complete -c lumra -l json -d 'Print results and errors as JSON'
+complete -c lumra -l unsafe -d 'Allow disruptive writes and raw VCP writes'
+complete -c lumra -l lang -x -a 'en zh-CN' -d 'Language of the messages'
+complete -c lumra -l timeout -x -a '1s 3s 5s 10s 30s' -d 'Deadline for the whole command'
+complete -c lumra -s h -l help -d 'Print the usage text'
+
+complete -c lumra -n '__lumra_at_word 0' -a list -d 'List the monitors that answer DDC/CI'
+complete -c lumra -n '__lumra_at_word 0' -a get -d 'Read a feature of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a set -d 'Write a feature of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a capabilities -d 'Print the capabilities string of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a caps -d 'Print the capabilities string of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features'
+complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
+
+complete -c lumra -n '__lumra_at_word 1 get set capabilities caps' -a '(__lumra_selectors)'
+complete -c lumra -n '__lumra_at_word 2 get set' -a '(__lumra_features)' -d Feature

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Drives the bash completion of lumra as readline would: sets COMP_LINE, COMP_POINT, COMP_WORDS
+# and COMP_CWORD for a command line, calls the completion function and compares COMPREPLY.
+#
+# Usage: bash-completion-test.sh LUMRA_BINARY [COMPLETION_FILE]
+#   COMPLETION_FILE defaults to the lumra.bash beside this folder. When the file is installed
+#   under PREFIX/share/bash-completion/completions/, set LUMRA_COMPLETION_DATA_DIR=PREFIX/share
+#   to also check that bash-completion finds it there on its own.
+# Runs on the simulated monitors (or the real ones on a Mac) in a scratch HOME.
+set -uo pipefail
+
+binary=${1:?usage: bash-completion-test.sh LUMRA_BINARY [COMPLETION_FILE]}
+here=$(cd "$(dirname "$0")" && pwd)
+completion_file=${2:-$here/../lumra.bash}
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/bin" "$scratch/home"
+ln -s "$(cd "$(dirname "$binary")" && pwd)/$(basename "$binary")" "$scratch/bin/lumra"
+export PATH="$scratch/bin:$PATH" HOME="$scratch/home"
+
+failures=0
+passes=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+bash_completion_script=""
+for candidate in /usr/share/bash-completion/bash_completion \
+  /usr/local/share/bash-completion/bash_completion \
+  /opt/homebrew/share/bash-completion/bash_completion; do
+  if [ -f "$candidate" ]; then
+    bash_completion_script=$candidate
+    break
+  fi
+done
+
+# Loads the completion into this shell. With bash-completion present, first check that its
+# loader finds the installed file by itself (the install location is the point of the check).
+if [ -n "$bash_completion_script" ]; then
+  # bash_completion expects an interactive-looking shell but works when sourced from a script.
+  # shellcheck source=/dev/null
+  . "$bash_completion_script"
+  if [ -n "${LUMRA_COMPLETION_DATA_DIR-}" ]; then
+    XDG_DATA_DIRS="$LUMRA_COMPLETION_DATA_DIR" _completion_loader lumra
+    if [ "$(complete -p lumra 2>/dev/null)" != "complete -F _lumra lumra" ]; then
+      fail "bash-completion did not load lumra from $LUMRA_COMPLETION_DATA_DIR"
+    else
+      passes=$((passes + 1))
+    fi
+    complete -r lumra 2>/dev/null
+  fi
+else
+  echo "note: bash-completion is not installed; testing the completion on its own" >&2
+fi
+
+load_output=$(. "$completion_file" 2>&1)
+if [ -n "$load_output" ]; then
+  fail "loading $completion_file printed: $load_output"
+fi
+# shellcheck source=/dev/null
+. "$completion_file"
+
+# Splits LINE (the text before the cursor) into COMP_WORDS the way readline does with the
+# default word breaks: at blanks, and "=" and ":" are words of their own.
+split_like_readline() {
+  local line=$1 word="" ch i
+  COMP_WORDS=()
+  for ((i = 0; i < ${#line}; i++)); do
+    ch=${line:i:1}
+    case $ch in
+      ' ')
+        [ -n "$word" ] && COMP_WORDS+=("$word")
+        word=""
+        ;;
+      '=' | ':')
+        [ -n "$word" ] && COMP_WORDS+=("$word")
+        # Consecutive break characters form one word, as readline does.
+        if [ ${#COMP_WORDS[@]} -gt 0 ] && [ -z "$word" ] && [[ ${line:i-1:1} == [=:] ]]; then
+          COMP_WORDS[-1]+=$ch
+        else
+          COMP_WORDS+=("$ch")
+        fi
+        word=""
+        ;;
+      *) word+=$ch ;;
+    esac
+  done
+  COMP_WORDS+=("$word")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+}
+
+# expect LINE WANT...: completing LINE (cursor at its end) must give exactly WANT, in order.
+expect() {
+  local line=$1
+  shift
+  local -a want=("$@")
+  COMP_LINE=$line
+  COMP_POINT=${#line}
+  split_like_readline "$line"
+  COMPREPLY=()
+  _lumra lumra "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+  local got want_text
+  got=$(printf '[%s] ' "${COMPREPLY[@]}")
+  want_text=$(printf '[%s] ' "${want[@]}")
+  [ ${#want[@]} -eq 0 ] && want_text="[] "
+  [ ${#COMPREPLY[@]} -eq 0 ] && got="[] "
+  if [ "$got" != "$want_text" ]; then
+    fail "completing '$line': got $got, want $want_text"
+  else
+    passes=$((passes + 1))
+  fi
+}
+
+run_cases() {
+  expect "lumra get 0 bri" brightness
+  expect "lumra get 0 c" contrast color-preset controller-id
+  expect "lumra set 1 p" power picture-mode
+  expect "lumra --json get 0 m" mute mccs-version
+  expect "lumra get --unsafe 0 vol" volume
+  expect "lumra c" capabilities caps
+  expect "lumra " list get set capabilities caps features help
+  expect "lumra f" features
+  expect "lumra --lang zh-CN l" list
+  expect "lumra --timeout 3s s" set
+  expect "lumra --lang " en zh-CN
+  expect "lumra --lang z" zh-CN
+  expect "lumra --lang=z" zh-CN
+  expect "lumra --timeout 1" 1s 10s
+  expect "lumra --j" --json
+  expect "lumra get 0 brightness --u" --unsafe
+  expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6
+  expect "lumra caps darwin:3E56:3" 3220:00D4E5F6
+  expect "lumra get darwin:3E56:2710:00A1B2C3 b" brightness
+  # Words after "--" are command words even when they look like options.
+  expect "lumra -- get 0 --" 
+  expect "lumra -- get 0 b" brightness
+  # Nothing to offer: commands without a monitor, and the value of set.
+  expect "lumra list "
+  expect "lumra features "
+  expect "lumra set 0 brightness "
+  expect "lumra get 0 nothing-like-this"
+}
+
+run_cases
+if [ -n "$bash_completion_script" ]; then
+  # The same cases through the fallback that splits COMP_LINE itself.
+  unset -f _get_comp_words_by_ref
+  run_cases
+fi
+
+echo "bash-completion: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]

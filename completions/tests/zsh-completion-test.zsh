@@ -1,0 +1,99 @@
+#!/usr/bin/env zsh
+# Types command lines into an interactive zsh on a pseudo-terminal, presses Tab, and compares the
+# line that completion left behind. The completion function is found through fpath, as after an
+# install, so the test also proves that compinit picks it up.
+#
+# Usage: zsh-completion-test.zsh LUMRA_BINARY FUNCTION_DIR
+#   FUNCTION_DIR holds _lumra (completions/ in the source tree, or
+#   PREFIX/share/zsh/site-functions after an install).
+# Runs on the simulated monitors in a scratch HOME.
+emulate -L zsh
+setopt err_return no_unset
+
+binary=${1:?usage: zsh-completion-test.zsh LUMRA_BINARY FUNCTION_DIR}
+function_dir=${2:?usage: zsh-completion-test.zsh LUMRA_BINARY FUNCTION_DIR}
+binary=${binary:A}
+function_dir=${function_dir:A}
+
+scratch=$(mktemp -d)
+trap 'zpty -d lumra_completion 2>/dev/null; rm -rf $scratch' EXIT
+mkdir -p $scratch/bin $scratch/home
+ln -s $binary $scratch/bin/lumra
+
+# The shell under test: no user files, the completion directory first in fpath, and ^X bound to
+# a widget that writes the edited line to a file and clears it for the next case.
+cat > $scratch/home/.zshrc <<EOF
+PS1='> '
+PATH=$scratch/bin:\$PATH
+fpath=($function_dir \$fpath)
+autoload -Uz compinit
+compinit -u -D
+dump_line() { print -r -- "\$BUFFER" > $scratch/line.tmp && mv $scratch/line.tmp $scratch/line; BUFFER=; }
+zle -N dump_line
+bindkey '^X' dump_line
+print -r -- "\${_comps[lumra]-none}" > $scratch/ready
+EOF
+
+zmodload zsh/zpty
+HOME=$scratch/home ZDOTDIR=$scratch/home zpty lumra_completion zsh -i
+
+wait_for() {
+  local file=$1 tries=0
+  while [[ ! -s $file ]]; do
+    (( ++tries > 200 )) && return 1
+    sleep 0.05
+  done
+}
+
+failures=0
+passes=0
+
+if ! wait_for $scratch/ready; then
+  print -u2 "FAIL: the interactive zsh did not start"
+  exit 1
+fi
+if [[ $(<$scratch/ready) != _lumra ]]; then
+  print -u2 "FAIL: compinit did not register _lumra for lumra (got $(<$scratch/ready))"
+  (( ++failures ))
+fi
+
+# complete_line TYPED WANT: typing TYPED and Tab must leave WANT on the line.
+complete_line() {
+  local typed=$1 want=$2 got
+  rm -f $scratch/line
+  zpty -w -n lumra_completion "$typed"$'\t'
+  sleep 0.1
+  zpty -w -n lumra_completion $'\C-x'
+  if ! wait_for $scratch/line; then
+    print -u2 "FAIL: completing '$typed': no line came back"
+    (( ++failures ))
+    return 0
+  fi
+  got=$(<$scratch/line)
+  if [[ $got != "$want" ]]; then
+    print -u2 "FAIL: completing '$typed': got '$got', want '$want'"
+    (( ++failures ))
+  else
+    (( ++passes ))
+  fi
+  return 0
+}
+
+complete_line 'lumra get 0 bri' 'lumra get 0 brightness '
+complete_line 'lumra set 1 vol' 'lumra set 1 volume '
+complete_line 'lumra get 0 co' 'lumra get 0 co'
+complete_line 'lumra fea' 'lumra features '
+complete_line 'lumra capa' 'lumra capabilities '
+complete_line 'lumra cap' 'lumra cap'
+complete_line 'lumra --lang z' 'lumra --lang zh-CN '
+complete_line 'lumra list --js' 'lumra list --json '
+complete_line 'lumra caps darwin:3E56:3' 'lumra caps darwin:3E56:3220:00D4E5F6 '
+complete_line 'lumra get darwin:3E56:2710:00A1B2C3 mcc' 'lumra get darwin:3E56:2710:00A1B2C3 mccs-version '
+complete_line 'lumra --timeout 3s get 1 sha' 'lumra --timeout 3s get 1 sharpness '
+complete_line 'lumra -- get 0 pic' 'lumra -- get 0 picture-mode '
+# No monitor selectors or features where the command takes none.
+complete_line 'lumra list 0' 'lumra list 0'
+complete_line 'lumra features bri' 'lumra features bri'
+
+print "zsh-completion: $passes passed, $failures failed"
+(( failures == 0 ))

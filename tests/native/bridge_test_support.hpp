@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/native/lumra_native.h"
+#include "platform/native/sim/macos_api.h"
 #include "platform/native/sim/simulator.hpp"
 
 namespace lumra::native::testing {

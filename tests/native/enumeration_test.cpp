@@ -1,6 +1,9 @@
 // The two list functions against scenarios of displays and framebuffers: pairing, record
 // contents and fallbacks, mode validity, capacity and probing, skipped framebuffers, platform
 // failures, cut text fields, and the once-per-process CoreDisplay lookup.
+// They need the stand-in platform, which exists only where the system frameworks do not.
+#if !defined(__APPLE__)
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -477,3 +480,5 @@ TEST_F(EnumerationTest, WithoutCoreDisplayNamesStayEmptyForTheProcess) {
 
 }  // namespace
 }  // namespace lumra::native::testing
+
+#endif  // !defined(__APPLE__)

@@ -30,10 +30,18 @@ bool load_ioav_symbols() {
   if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;
   void* library = dlopen(kIOKitPath, RTLD_LAZY | RTLD_LOCAL);
   if (library == nullptr) return false;
-  ioav_create = reinterpret_cast<ioav_create_fn>(dlsym(library, "IOAVServiceCreateWithService"));
-  ioav_read = reinterpret_cast<ioav_read_fn>(dlsym(library, "IOAVServiceReadI2C"));
-  ioav_write = reinterpret_cast<ioav_write_fn>(dlsym(library, "IOAVServiceWriteI2C"));
-  return ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr;
+  const auto create = reinterpret_cast<ioav_create_fn>(dlsym(library, "IOAVServiceCreateWithService"));
+  const auto read = reinterpret_cast<ioav_read_fn>(dlsym(library, "IOAVServiceReadI2C"));
+  const auto write = reinterpret_cast<ioav_write_fn>(dlsym(library, "IOAVServiceWriteI2C"));
+  if (create == nullptr || read == nullptr || write == nullptr) {
+    // The lookup is tried again on the next call, so a failed one must not keep its handle.
+    dlclose(library);
+    return false;
+  }
+  ioav_create = create;
+  ioav_read = read;
+  ioav_write = write;
+  return true;
 }
 
 bool proxy_is_external(io_service_t service) {

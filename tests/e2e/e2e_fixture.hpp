@@ -33,7 +33,9 @@ class LumraBinary : public ::testing::Test {
     EnvironmentChanges environment{{"HOME", home_},
                                    {"LUMRA_SIMULATION", scenario(scenarioName)},
                                    {"LC_ALL", std::nullopt},
-                                   {"LANG", std::nullopt}};
+                                   {"LANG", std::nullopt},
+                                   // Every command must release its platform objects and descriptors.
+                                   {"LUMRA_SIM_CHECK_RELEASES", "1"}};
     for (auto& [name, value] : extra) environment[name] = value;
     return runProcess(LUMRA_BINARY, arguments, environment);
   }

@@ -1,5 +1,6 @@
 #include <new>
 
+#include "platform/native/ioav_enumeration.hpp"
 #include "platform/native/lumra_native.h"
 #include "platform/native/snapshots.hpp"
 #include "platform/native/text_fields.hpp"
@@ -71,6 +72,20 @@ int32_t list_ioframebuffer_displays(lumra_external_display* records, int32_t cap
   return count;
 }
 
+// The IOFramebuffer records (Intel Macs) first, then the IOAVService ones (Apple silicon),
+// under one count and one capacity.
+int32_t list_external_displays(lumra_external_display* records, int32_t capacity) {
+  const int32_t framebuffer_count = list_ioframebuffer_displays(records, capacity);
+  if (framebuffer_count < 0) return framebuffer_count;
+  const bool room_left = records != nullptr && framebuffer_count < capacity;
+  const int32_t ioav_count =
+      list_ioav_displays(room_left ? records + framebuffer_count : nullptr,
+                         room_left ? capacity - framebuffer_count : 0);
+  if (ioav_count < 0) return ioav_count;
+  if (ioav_count > INT32_MAX - framebuffer_count) return LUMRA_NATIVE_FAILED;
+  return framebuffer_count + ioav_count;
+}
+
 int32_t list_display_metadata(lumra_display_metadata* records, int32_t capacity) {
   std::vector<cg_display_snapshot> displays;
   const int32_t display_count = copy_cg_display_snapshots(displays);
@@ -91,7 +106,7 @@ int32_t list_display_metadata(lumra_display_metadata* records, int32_t capacity)
 // The C entry points never let an exception cross into their callers.
 extern "C" int32_t lumra_list_external_displays(lumra_external_display* records, int32_t capacity) {
   try {
-    return lumra::native::list_ioframebuffer_displays(records, capacity);
+    return lumra::native::list_external_displays(records, capacity);
   } catch (...) {
     return LUMRA_NATIVE_FAILED;
   }

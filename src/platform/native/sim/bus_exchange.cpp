@@ -19,10 +19,14 @@ std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
   return saved ? status : kIOReturnError;
 }
 
-std::int32_t ReadFromMonitor(const World& world, const std::string& monitor, Bytes& reply) {
+std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
+                             const ReadTransaction& read, Bytes& reply) {
   if (!world.scenario.monitors.contains(monitor)) return kIOReturnNoDevice;
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
     reply = AnswerRead(record);
+    record.counters.lastReadChip = read.chip;
+    record.counters.lastReadAddress = read.dataAddress;
+    record.counters.lastReadLength = read.length;
   });
   return saved ? 0 : kIOReturnError;
 }

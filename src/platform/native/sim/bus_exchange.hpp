@@ -17,8 +17,16 @@ namespace lumra::sim {
 std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
                             std::span<const std::uint8_t> frame, ChecksumRule rule);
 
+// How a read transaction addressed the monitor, kept in its counters for tests to see.
+struct ReadTransaction {
+  std::uint32_t chip = 0;  // 7-bit I2C address
+  std::uint32_t dataAddress = 0;
+  std::uint32_t length = 0;
+};
+
 // The IOReturn of the read; on success `reply` holds the monitor's reply frame.
-std::int32_t ReadFromMonitor(const World& world, const std::string& monitor, Bytes& reply);
+std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
+                             const ReadTransaction& read, Bytes& reply);
 
 // Sleeps for `nanoseconds` (no-op for 0).
 void SleepNanoseconds(std::uint64_t nanoseconds);

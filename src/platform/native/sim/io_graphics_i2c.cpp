@@ -42,7 +42,8 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
   if (request.replyBuffer == 0) return kIOReturnBadArgument;
   SleepNanoseconds(AbsoluteToNanoseconds(*connection.world, request.minReplyDelay));
   Bytes reply;
-  const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, reply);
+  const ReadTransaction read{request.replyAddress >> 1, request.replySubAddress, capacity};
+  const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, read, reply);
   if (status != kIOReturnSuccess) return status;
   const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, reply.size()));
   std::memcpy(reinterpret_cast<void*>(request.replyBuffer), reply.data(), delivered);

@@ -60,7 +60,7 @@ IOReturn IoavWriteI2C(CFTypeRef service, uint32_t chipAddress, uint32_t dataAddr
   return WriteToMonitor(av->world(), *av->spec().monitor, frame, rule);
 }
 
-IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t, void* buffer,
+IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, void* buffer,
                      uint32_t length) {
   const IoavService* av = ServiceFrom(service, "IOAVServiceReadI2C");
   if (av == nullptr || (buffer == nullptr && length > 0)) return kIOReturnBadArgument;
@@ -68,7 +68,8 @@ IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t, void* bu
     return status;
   }
   Bytes reply;
-  const IOReturn status = ReadFromMonitor(av->world(), *av->spec().monitor, reply);
+  const IOReturn status =
+      ReadFromMonitor(av->world(), *av->spec().monitor, ReadTransaction{chipAddress, offset, length}, reply);
   if (status != kIOReturnSuccess) return status;
   // A fixed-length read: the reply, then zeros.
   auto* out = static_cast<std::uint8_t*>(buffer);

@@ -108,6 +108,10 @@ Json RecordToJson(const MonitorRecord& record) {
               {"last_request", HexBytes(record.lastRequest)},
               {"pending_reply", HexBytes(record.pendingReply)},
               {"faults_used", faults},
+              {"last_read",
+               {{"chip", c.lastReadChip},
+                {"address", c.lastReadAddress},
+                {"length", c.lastReadLength}}},
               {"counters",
                {{"writes", c.writes},
                 {"reads", c.reads},
@@ -148,6 +152,12 @@ MonitorRecord RecordFromJson(const Json& json) {
     c.capabilities = Counter(*counters, "capabilities");
     c.faults = Counter(*counters, "faults");
     c.ignored = Counter(*counters, "ignored");
+  }
+  if (auto read = json.find("last_read"); read != json.end() && read->is_object()) {
+    MonitorCounters& c = record.counters;
+    c.lastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
+    c.lastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
+    c.lastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
   }
   return record;
 }

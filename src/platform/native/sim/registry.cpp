@@ -25,6 +25,17 @@ void MergeProperties(Json& into, const Json& from) {
   for (const auto& [key, value] : from.items()) into[key] = value;
 }
 
+// "DisplayAttributes" as a display pipe carries it: the EDID numbers and the product name under
+// "ProductAttributes"; absent values are left out.
+Json DisplayAttributes(const ProductAttributesSpec& display) {
+  Json product = Json::object();
+  if (display.vendor) product["LegacyManufacturerID"] = *display.vendor;
+  if (display.product) product["ProductID"] = *display.product;
+  if (display.serial) product["SerialNumber"] = *display.serial;
+  if (display.name) product["ProductName"] = *display.name;
+  return Json{{"ProductAttributes", product}};
+}
+
 }  // namespace
 
 Registry::Registry(const Scenario& scenario) {
@@ -33,6 +44,9 @@ Registry::Registry(const Scenario& scenario) {
     if (fb.entryId) reserved_.insert(*fb.entryId);
   }
   for (const auto& av : scenario.avServices) reserved_.insert(av.entryId);
+  for (const auto& fb : scenario.mobileFramebuffers) {
+    if (fb.entryId) reserved_.insert(*fb.entryId);
+  }
 
   for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
     const auto& fb = scenario.framebuffers[i];
@@ -65,6 +79,9 @@ Registry::Registry(const Scenario& scenario) {
     }
     matchOrder_.push_back(at);
   }
+  for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
+    AddMobileFramebuffer(scenario.mobileFramebuffers[i], i);
+  }
   for (const auto& display : scenario.displays) {
     if (display.location && display.locationExists) Ensure(*display.location);
   }
@@ -76,6 +93,22 @@ Registry::Registry(const Scenario& scenario) {
       matchOrder_.push_back(i);
     }
   }
+}
+
+void Registry::AddMobileFramebuffer(const MobileFramebufferSpec& fb, std::size_t specIndex) {
+  const std::size_t at = Ensure(fb.path);
+  RegistryEntry& entry = entries_[at];
+  entry.role = EntryRole::MobileFramebuffer;
+  entry.specIndex = specIndex;
+  entry.classChain = ClassChain({fb.className, "IOService", "IORegistryEntry"});
+  if (fb.entryId) {
+    if (entry.entryId) byId_.erase(*entry.entryId);
+    entry.entryId = fb.entryId;
+    byId_[*fb.entryId] = at;
+  }
+  if (fb.display) entry.properties["DisplayAttributes"] = DisplayAttributes(*fb.display);
+  MergeProperties(entry.properties, fb.properties);
+  matchOrder_.push_back(at);
 }
 
 std::size_t Registry::Ensure(std::string_view path) {

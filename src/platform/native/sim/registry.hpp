@@ -15,7 +15,7 @@
 
 namespace lumra::sim {
 
-enum class EntryRole { Plain, Framebuffer, AvService };
+enum class EntryRole { Plain, Framebuffer, AvService, MobileFramebuffer };
 
 struct RegistryEntry {
   std::string path;  // "IOService:/..." as IORegistryEntryGetPath gives it
@@ -26,7 +26,7 @@ struct RegistryEntry {
   std::vector<std::size_t> children;
   Json properties = Json::object();
   EntryRole role = EntryRole::Plain;
-  std::size_t specIndex = 0;  // into Scenario::framebuffers or Scenario::avServices
+  std::size_t specIndex = 0;  // into Scenario::framebuffers, avServices or mobileFramebuffers
 };
 
 class Registry {
@@ -38,13 +38,14 @@ class Registry {
   std::optional<std::size_t> FindPath(std::string_view path) const;
   std::optional<std::size_t> FindId(std::uint64_t entryId) const;
   bool ConformsTo(std::size_t index, std::string_view className) const;
-  // Services in the order matching reports them: framebuffers and proxies in scenario order,
-  // then every other entry.
+  // Services in the order matching reports them: framebuffers, proxies and mobile
+  // framebuffers in scenario order, then every other entry.
   const std::vector<std::size_t>& MatchOrder() const { return matchOrder_; }
 
  private:
   std::size_t Ensure(std::string_view path);
   std::uint64_t NextFreeId();
+  void AddMobileFramebuffer(const MobileFramebufferSpec& fb, std::size_t specIndex);
 
   std::vector<RegistryEntry> entries_;
   std::map<std::string, std::size_t, std::less<>> byPath_;

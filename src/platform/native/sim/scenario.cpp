@@ -171,6 +171,38 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
   return av;
 }
 
+ProductAttributesSpec ReadProductAttributes(const Json& value, const std::string& path,
+                                            Problems& problems) {
+  ObjectReader reader(value, path, problems);
+  ProductAttributesSpec display;
+  display.vendor = reader.Signed("vendor");
+  display.product = reader.Signed("product");
+  display.serial = reader.Signed("serial");
+  display.name = reader.String("name", false);
+  reader.RejectUnknownKeys();
+  return display;
+}
+
+MobileFramebufferSpec ReadMobileFramebuffer(const Json& value, const std::string& path,
+                                            Problems& problems) {
+  ObjectReader reader(value, path, problems);
+  MobileFramebufferSpec fb;
+  if (const Json* id = reader.Take("entry_id")) {
+    fb.entryId = ReadUnsigned(*id, reader.PathOf("entry_id"), kMax64, problems);
+  }
+  fb.className = reader.String("class", false).value_or("IOMobileFramebufferShim");
+  fb.path = reader.String("path", true).value_or("");
+  if (const Json* display = reader.Take("display")) {
+    fb.display = ReadProductAttributes(*display, reader.PathOf("display"), problems);
+  }
+  fb.properties = reader.FreeObject("properties", false).value_or(Json::object());
+  reader.RejectUnknownKeys();
+  if (reader.IsObject() && !fb.path.empty() && !IsServicePath(fb.path)) {
+    problems.Add(reader.PathOf("path"), "must start with \"IOService:/\"");
+  }
+  return fb;
+}
+
 std::optional<RequestKind> RequestKindNamed(std::string_view name) {
   if (name == "get") return RequestKind::Get;
   if (name == "set") return RequestKind::Set;
@@ -375,6 +407,10 @@ void ReadTopLevel(const Json& root, Scenario& scenario, Problems& problems) {
               [&](const Json& v, const std::string& at, std::size_t i) {
                 scenario.avServices.push_back(ReadAvService(v, at, i, problems));
               });
+  ForEachItem(reader, "mobile_framebuffers", problems,
+              [&](const Json& v, const std::string& at, std::size_t) {
+                scenario.mobileFramebuffers.push_back(ReadMobileFramebuffer(v, at, problems));
+              });
   if (const Json* monitors = reader.Take("monitors")) {
     if (!monitors->is_object()) problems.Add("monitors", "must be an object of name to monitor");
     for (auto it = monitors->begin(); monitors->is_object() && it != monitors->end(); ++it) {
@@ -430,6 +466,14 @@ void CheckReferences(const Scenario& scenario, Problems& problems) {
     }
     if (!paths.insert(av.path).second) problems.Add(at + ".path", "registry path used twice");
     CheckMonitorName(scenario, av.monitor, at + ".monitor", problems);
+  }
+  for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
+    const auto& fb = scenario.mobileFramebuffers[i];
+    const std::string at = Item("mobile_framebuffers", i);
+    if (fb.entryId && !entryIds.insert(*fb.entryId).second) {
+      problems.Add(at + ".entry_id", "registry entry id used twice");
+    }
+    if (!paths.insert(fb.path).second) problems.Add(at + ".path", "registry path used twice");
   }
 }
 

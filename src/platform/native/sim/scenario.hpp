@@ -75,6 +75,24 @@ struct AvServiceSpec {
   Json parentProperties = Json::object();  // merged into the proxy's parent entry
 };
 
+// A display pipe of an Apple silicon machine (IOMobileFramebufferShim, or AppleCLCD2 on older
+// systems): not an IOFramebuffer, it offers no I2C bus, and it names the display it drives in
+// "DisplayAttributes" → "ProductAttributes".
+struct ProductAttributesSpec {
+  std::optional<std::int64_t> vendor;   // "LegacyManufacturerID"
+  std::optional<std::int64_t> product;  // "ProductID"
+  std::optional<std::int64_t> serial;   // "SerialNumber"
+  std::optional<std::string> name;      // "ProductName"
+};
+
+struct MobileFramebufferSpec {
+  std::optional<std::uint64_t> entryId;  // none: generated
+  std::string className = "IOMobileFramebufferShim";
+  std::string path;
+  std::optional<ProductAttributesSpec> display;  // none: no display behind this pipe
+  Json properties = Json::object();              // merged last, over "DisplayAttributes"
+};
+
 enum class RequestKind { Get, Set, Capabilities, Any };
 
 enum class FaultKind {
@@ -132,6 +150,7 @@ struct Scenario {
   std::vector<DisplaySpec> displays;
   std::vector<FramebufferSpec> framebuffers;
   std::vector<AvServiceSpec> avServices;
+  std::vector<MobileFramebufferSpec> mobileFramebuffers;
   std::map<std::string, MonitorSpec, std::less<>> monitors;
   FrameworkSpec coreDisplay;
   FrameworkSpec ioav;
@@ -147,5 +166,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string& proble
 
 // The built-in scenario used when LUMRA_SIMULATION is unset.
 std::string_view DefaultScenarioJson();
+
+// The built-in Apple silicon scenario, chosen with LUMRA_SIMULATION=apple-silicon.
+std::string_view AppleSiliconScenarioJson();
 
 }  // namespace lumra::sim

@@ -7,10 +7,14 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/native/sim/release_check.hpp"
+
 namespace lumra::sim {
 namespace {
 
 constexpr const char* kScenarioVariable = "LUMRA_SIMULATION";
+// The value of LUMRA_SIMULATION that picks the built-in Apple silicon scenario, not a file.
+constexpr std::string_view kAppleSiliconName = "apple-silicon";
 
 struct ActiveWorld {
   std::mutex mutex;
@@ -62,6 +66,7 @@ WorldPtr BuildWorld(std::string_view text, std::string_view source, std::string&
 WorldPtr LoadFromEnvironment(std::string& problem) {
   const char* path = std::getenv(kScenarioVariable);
   if (path == nullptr) return BuildWorld(DefaultScenarioJson(), "built-in", problem);
+  if (path == kAppleSiliconName) return BuildWorld(AppleSiliconScenarioJson(), path, problem);
   std::string detail;
   const auto text = ReadFile(path, detail);
   if (!text) {
@@ -74,6 +79,7 @@ WorldPtr LoadFromEnvironment(std::string& problem) {
 }  // namespace
 
 WorldPtr CurrentWorld() {
+  ArmReleaseCheckOnce();
   ActiveWorld& active = Active();
   std::lock_guard lock(active.mutex);
   if (!active.loaded) {
@@ -107,6 +113,7 @@ void ForgetWorld() {
 
 std::string StateKeyFor(std::string_view text) {
   if (text == DefaultScenarioJson()) return "default";
+  if (text == AppleSiliconScenarioJson()) return std::string(kAppleSiliconName);
   std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
   for (unsigned char c : text) {
     hash ^= c;

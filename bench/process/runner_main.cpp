@@ -1,0 +1,138 @@
+// Runs one command many times and prints its wall-time median, CPU time and peak resident
+// set size, as one tab-separated line (see run_stats.hpp). Used by scripts/bench.sh.
+//
+//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- program [arguments...]
+//
+// The child's standard output and error go to /dev/null. The wait reports the child's own
+// resource usage (wait4), so the runner's own memory never counts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "process/run_stats.hpp"
+
+extern char** environ;
+
+namespace {
+
+using lumra::bench::RunSample;
+
+struct Settings {
+  int runs = 20;
+  int warmup = 2;
+  std::optional<int> expect;
+  std::vector<char*> command;  // null-terminated
+};
+
+double Milliseconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
+}
+
+std::optional<RunSample> RunOnce(const Settings& settings) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t child = 0;
+  const int spawned = posix_spawnp(&child, settings.command[0], &actions, nullptr,
+                                   settings.command.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    std::fprintf(stderr, "lumra_bench_process: cannot run %s: %s\n", settings.command[0],
+                 std::strerror(spawned));
+    return std::nullopt;
+  }
+  int status = 0;
+  rusage usage{};
+  pid_t waited = 0;
+  do {
+    waited = wait4(child, &status, 0, &usage);
+  } while (waited < 0 && errno == EINTR);
+  const auto end = std::chrono::steady_clock::now();
+  if (waited < 0) return std::nullopt;
+
+  RunSample sample;
+  sample.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
+  sample.cpuMs = Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime);
+#ifdef __APPLE__
+  sample.peakRssKiB = usage.ru_maxrss / 1024;  // bytes there, KiB on Linux
+#else
+  sample.peakRssKiB = usage.ru_maxrss;
+#endif
+  sample.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return sample;
+}
+
+std::optional<int> Count(const char* text) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 0 || value > 100000) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+std::optional<Settings> ParseArguments(int argc, char** argv) {
+  Settings settings;
+  int i = 1;
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; i += 2) {
+    if (i + 1 >= argc) return std::nullopt;
+    const auto value = Count(argv[i + 1]);
+    if (!value) return std::nullopt;
+    if (std::strcmp(argv[i], "--runs") == 0 && *value > 0) {
+      settings.runs = *value;
+    } else if (std::strcmp(argv[i], "--warmup") == 0) {
+      settings.warmup = *value;
+    } else if (std::strcmp(argv[i], "--expect") == 0) {
+      settings.expect = *value;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (i + 1 >= argc) return std::nullopt;
+  settings.command.assign(argv + i + 1, argv + argc);
+  settings.command.push_back(nullptr);
+  return settings;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto settings = ParseArguments(argc, argv);
+  if (!settings) {
+    std::fprintf(stderr,
+                 "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- "
+                 "program [arguments...]\n");
+    return 2;
+  }
+  for (int i = 0; i < settings->warmup; ++i) {
+    if (!RunOnce(*settings)) return 1;
+  }
+  std::vector<RunSample> samples;
+  for (int i = 0; i < settings->runs; ++i) {
+    const auto sample = RunOnce(*settings);
+    if (!sample) return 1;
+    samples.push_back(*sample);
+  }
+  const auto summary = lumra::bench::Summarise(samples);
+  std::printf("%s\n", lumra::bench::FormatSummary(summary).c_str());
+  if (!summary.statusesAgree) {
+    std::fprintf(stderr, "lumra_bench_process: the runs ended with different statuses\n");
+    return 1;
+  }
+  if (settings->expect && summary.status != *settings->expect) {
+    std::fprintf(stderr, "lumra_bench_process: exit status %d, expected %d\n", summary.status,
+                 *settings->expect);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,37 @@
+// The scenario behind the "list, 16 monitors" figure must really list sixteen monitors.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "platform/darwin_transport.hpp"
+#include "platform/native/sim/simulator.hpp"
+
+namespace lumra::bench {
+namespace {
+
+TEST(BenchScenario, SixteenMonitorsAreListed) {
+  std::ifstream file(LUMRA_BENCH_SCENARIO_DIR "/sixteen-monitors.json", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(text.empty());
+  ASSERT_FALSE(sim::UseScenarioText(text, "sixteen-monitors.json"));
+
+  const auto transport = platform::Open();
+  const auto listed = transport->List(support::Context());
+  sim::ResetScenario();
+  ASSERT_FALSE(listed.err) << listed.err.Message();
+  ASSERT_EQ(listed.value.size(), 16u);
+  std::set<std::string> ids;
+  for (std::size_t i = 0; i < listed.value.size(); ++i) {
+    EXPECT_EQ(listed.value[i].Index, static_cast<std::int64_t>(i));
+    EXPECT_EQ(listed.value[i].Backend, "ioframebuffer");
+    EXPECT_TRUE(listed.value[i].CurrentMode.has_value());
+    ids.insert(listed.value[i].ID);
+  }
+  EXPECT_EQ(ids.size(), 16u);
+}
+
+}  // namespace
+}  // namespace lumra::bench

@@ -1,0 +1,95 @@
+// The global option parser and the duration syntax of --timeout, on command lines cut from
+// the input at NUL bytes.
+#include <algorithm>
+#include <limits>
+
+#include "cli/duration.hpp"
+#include "cli/options.hpp"
+#include "fuzz_check.hpp"
+
+namespace {
+
+using lumra::cli::parseDuration;
+using lumra::cli::parsedCommandLine;
+using lumra::fuzz::SplitWords;
+
+bool SameResult(const parsedCommandLine& a, const parsedCommandLine& b) {
+  const bool sameError = a.error.has_value() == b.error.has_value() &&
+                         (!a.error || (a.error->key == b.error->key && a.error->value == b.error->value));
+  return sameError && a.commandArguments == b.commandArguments && a.parsed.json == b.parsed.json &&
+         a.parsed.unsafe == b.parsed.unsafe && a.parsed.locale == b.parsed.locale &&
+         a.parsed.timeout == b.parsed.timeout;
+}
+
+bool IsOneOf(const std::string& word, const std::vector<std::string>& words) {
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+void CheckCommandLine(const std::vector<std::string>& words) {
+  const parsedCommandLine result = lumra::cli::parseOptions(words);
+  FUZZ_CHECK(SameResult(result, lumra::cli::parseOptions(words)), "parsing is not deterministic");
+  if (result.error) {
+    const auto& error = *result.error;
+    FUZZ_CHECK(result.commandArguments.empty(), "a failure still returned command words");
+    if (error.key == "invalid_option") {
+      FUZZ_CHECK(IsOneOf(error.value, words) && error.value.size() > 1 && error.value[0] == '-',
+                 error.value);
+    } else if (error.key == "missing_option") {
+      FUZZ_CHECK(error.value == "--lang" || error.value == "--timeout", error.value);
+      FUZZ_CHECK(words.back() == error.value, "a missing value reported before the last word");
+    } else {
+      FUZZ_CHECK(error.key == "invalid_timeout", error.key);
+      const auto timeout = parseDuration(error.value);
+      FUZZ_CHECK(!timeout || timeout->count() <= 0, "a positive timeout was refused: " + error.value);
+    }
+    return;
+  }
+  FUZZ_CHECK(result.parsed.timeout.count() > 0, "the timeout is not positive");
+  // Every command word is an input word; without "--" none of them is an option.
+  for (const std::string& word : result.commandArguments) {
+    FUZZ_CHECK(IsOneOf(word, words) || word == "help", word);
+  }
+  if (!IsOneOf("--", words)) {
+    for (const std::string& word : result.commandArguments) {
+      FUZZ_CHECK(word.empty() || word[0] != '-' || word == "-" || word == "help", word);
+    }
+  }
+}
+
+bool HasSign(std::string_view text) { return !text.empty() && (text[0] == '+' || text[0] == '-'); }
+
+void CheckDuration(std::string_view text) {
+  const auto value = parseDuration(text);
+  FUZZ_CHECK(value == parseDuration(text), "duration parsing is not deterministic");
+  if (!value || HasSign(text)) return;
+  // A sign changes the sign of the value and nothing else.
+  FUZZ_CHECK(parseDuration("+" + std::string(text)) == value, text);
+  const auto negative = parseDuration("-" + std::string(text));
+  FUZZ_CHECK(negative.has_value() && *negative == -*value, text);
+}
+
+// Durations written one after another add up, as long as the sum fits.
+void CheckSum(std::string_view first, std::string_view second) {
+  if (first == "0" || second == "0" || HasSign(first) || HasSign(second)) return;
+  const auto a = parseDuration(first);
+  const auto b = parseDuration(second);
+  if (!a || !b) return;
+  const auto joined = parseDuration(std::string(first) + std::string(second));
+  const auto limit = std::numeric_limits<lumra::support::Duration::rep>::max();
+  if (a->count() > limit - b->count()) {
+    FUZZ_CHECK(!joined, "an overflowing sum was accepted");
+    return;
+  }
+  FUZZ_CHECK(joined.has_value() && *joined == *a + *b,
+             std::string(first) + " + " + std::string(second));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto words = SplitWords(lumra::fuzz::AsText(data, size));
+  CheckCommandLine(words);
+  for (const std::string& word : words) CheckDuration(word);
+  if (words.size() >= 2) CheckSum(words[0], words[1]);
+  return 0;
+}

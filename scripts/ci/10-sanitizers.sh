@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The whole test suite once more, built with AddressSanitizer (LeakSanitizer included) and
+# UndefinedBehaviorSanitizer (the "asan" preset), then the four device commands of the normal
+# build under valgrind's leak checker. No sanitizer suppressions are used.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! command -v valgrind >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y valgrind
+fi
+scripts/install-deps.sh
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+
+# valgrind on the normal build: list, get, set and capabilities must leave nothing behind.
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target lumra
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+# valgrind slows a process down some fifty times: the deadline is raised to match.
+for words in "list" "get 0 brightness" "set 0 brightness 30" "--json capabilities 0"; do
+  echo "valgrind: lumra $words"
+  # shellcheck disable=SC2086 # the words are meant to be split
+  HOME="$home" LUMRA_SIM_CHECK_RELEASES=1 valgrind --quiet --leak-check=full \
+    --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible \
+    --error-exitcode=99 build/dev/lumra --timeout 120s $words >/dev/null
+done
+echo "sanitizers and valgrind: clean"

@@ -1,0 +1,148 @@
+#include "e2e/child_process.hpp"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace lumra::testing {
+
+namespace {
+
+std::vector<std::string> environmentWith(const EnvironmentChanges& changes) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (changes.count(text.substr(0, text.find('='))) == 0) entries.push_back(text);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) entries.push_back(name + "=" + *value);
+  }
+  return entries;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> list;
+  for (std::string& text : texts) list.push_back(text.data());
+  list.push_back(nullptr);
+  return list;
+}
+
+// A pipe whose ends are not inherited by processes that other threads start meanwhile.
+bool closeOnExecPipe(int ends[2]) {
+  if (pipe(ends) != 0) return false;
+  fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+  fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+  return true;
+}
+
+// In the child, between fork and exec: only async-signal-safe calls.
+[[noreturn]] void becomeProgram(const std::string& program, char** argv, char** envp, int out, int err,
+                                const ChildOptions& options) {
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  if (options.group && (setgroups(0, nullptr) != 0 || setgid(*options.group) != 0)) _exit(126);
+  if (options.user && setuid(*options.user) != 0) _exit(126);
+  execve(program.c_str(), argv, envp);
+  _exit(127);
+}
+
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      char buffer[4096];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+Child::Child(const std::string& program, const std::vector<std::string>& arguments,
+             const EnvironmentChanges& environment, const ChildOptions& options) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> envp = environmentWith(environment);
+  std::vector<char*> argvPointers = pointers(argv);
+  std::vector<char*> envPointers = pointers(envp);
+  int outPipe[2];
+  int errPipe[2];
+  if (!closeOnExecPipe(outPipe)) return;
+  if (!closeOnExecPipe(errPipe)) {
+    close(outPipe[0]);
+    close(outPipe[1]);
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    becomeProgram(program, argvPointers.data(), envPointers.data(), outPipe[1], errPipe[1], options);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  out_ = outPipe[0];
+  err_ = errPipe[0];
+  if (pid_ < 0) Finish();
+}
+
+Child::~Child() {
+  if (!finished_ && pid_ > 0) {
+    Kill(SIGKILL);
+    Finish();
+  }
+}
+
+bool Child::Running() const {
+  if (pid_ <= 0 || finished_) return false;
+  siginfo_t info{};
+  // WNOWAIT leaves the process to be reaped by Finish.
+  if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+  return info.si_pid == 0;
+}
+
+void Child::Kill(int signal) const {
+  if (pid_ > 0 && !finished_) kill(pid_, signal);
+}
+
+ProcessResult Child::Finish() {
+  ProcessResult result;
+  if (finished_) return result;
+  finished_ = true;
+  if (out_ >= 0) drain(out_, err_, result.out, result.err);
+  if (out_ >= 0) close(out_);
+  if (err_ >= 0) close(err_);
+  out_ = err_ = -1;
+  if (pid_ <= 0) return result;
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,
+                       const EnvironmentChanges& environment, const ChildOptions& options) {
+  Child child(program, arguments, environment, options);
+  return child.Finish();
+}
+
+}  // namespace lumra::testing

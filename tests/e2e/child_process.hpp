@@ -1,0 +1,53 @@
+// A child process that runs while the test goes on: started, watched, killed or waited for.
+// It can also run as another user, so permission checks bind when the tests run as root.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/process.hpp"
+
+namespace lumra::testing {
+
+// The unprivileged account that permission tests switch to when they run as root.
+inline constexpr uid_t kNobodyUser = 65534;
+inline constexpr gid_t kNobodyGroup = 65534;
+
+struct ChildOptions {
+  // Run as this user and group (needs root); none: as the test itself.
+  std::optional<uid_t> user;
+  std::optional<gid_t> group;
+};
+
+class Child {
+ public:
+  // Starts `program`; Started() is false when it could not be.
+  Child(const std::string& program, const std::vector<std::string>& arguments,
+        const EnvironmentChanges& environment, const ChildOptions& options = {});
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  // True while the process has not ended (it is not reaped here).
+  bool Running() const;
+  void Kill(int signal) const;
+  // Collects both outputs to their end, then waits for the process.
+  ProcessResult Finish();
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  bool finished_ = false;
+};
+
+// The same as runProcess, with the options of Child.
+ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,
+                       const EnvironmentChanges& environment, const ChildOptions& options);
+
+}  // namespace lumra::testing

@@ -62,7 +62,7 @@ simulator=$PWD/$build/bench/lumra_bench_simulator_once
 wall_scenario=$PWD/bench/scenarios/sixteen-monitors.json
 
 # Other work on the machine preempts short processes at random; a real-time priority keeps
-# it from being counted as lumra's (the pause table below is measured without it).
+# it from being counted as lumra's. --no-realtime measures under normal scheduling.
 policy="normal scheduling"
 priority=()
 if [ "$realtime" -eq 1 ] && [ "$(id -u)" -eq 0 ] && command -v chrt >/dev/null; then
@@ -172,15 +172,15 @@ if [ "$measure_pauses" -eq 1 ]; then
       trace=$(mktemp)
       for _ in $(seq "$pause_runs"); do
         # shellcheck disable=SC2086 # the command is split into words on purpose
-        strace -f -T -e trace=nanosleep,clock_nanosleep -o "$trace.one" "$lumra" $command \
-          >/dev/null
+        "${priority[@]}" strace -f -T -e trace=nanosleep,clock_nanosleep -o "$trace.one" \
+          "$lumra" $command >/dev/null
         cat "$trace.one" >>"$trace"
       done
       awk -v command="$command" -f bench/pauses.awk "$trace"
       rm -f "$trace" "$trace.one"
     done
   )
-  echo "## Pauses (strace -T, $pause_runs runs of each command, normal scheduling)"
+  echo "## Pauses (strace -T, $pause_runs runs of each command, $policy)"
   echo
   echo "| command | asked ms | pauses | median ms | max ms | median deviation ms | within 2 ms |"
   echo "|---|---:|---:|---:|---:|---:|---|"

@@ -37,8 +37,11 @@ run_one() {
   if "$build/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
       -rss_limit_mb=4096 -artifact_prefix="$dir/" "$dir/corpus" "fuzz/corpus/$name" \
       >"$dir/log" 2>&1; then
-    printf '%-22s ok      %10s runs  %6s corpus  %s s\n' "$name" \
+    local last
+    last=$(grep -E '^#[0-9]+' "$dir/log" | tail -n 1)
+    printf '%-22s ok  %10s runs  %-10s %-10s %6s corpus  %s s\n' "$name" \
       "$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")" \
+      "$(grep -o 'cov: [0-9]*' <<<"$last")" "$(grep -o 'ft: [0-9]*' <<<"$last")" \
       "$(find "$dir/corpus" -type f | wc -l)" "$seconds"
   else
     printf '%-22s FAILED  see %s\n' "$name" "$dir/log"

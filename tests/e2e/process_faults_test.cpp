@@ -217,6 +217,8 @@ struct HomeCase {
   std::optional<std::string> home;  // nullopt: unset
 };
 
+void PrintTo(const HomeCase& c, std::ostream* os) { *os << c.name; }
+
 class WithoutHome : public ProcessFaults, public ::testing::WithParamInterface<HomeCase> {};
 
 TEST_P(WithoutHome, DeviceCommandsCannotLockButListWorks) {

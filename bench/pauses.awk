@@ -1,6 +1,8 @@
 # Summarises strace -T lines of nanosleep and clock_nanosleep calls: one table row per asked
-# pause length with the number of pauses, the median and longest measured pause, the median
-# deviation from the asked length, and how many pauses came within 2 ms of it.
+# pause length with the number of pauses, the median, 95th percentile and longest measured
+# pause, the median deviation from the asked length, and how many pauses ended more than 2 ms
+# off it. A pause is within 2 ms when its median and 95th percentile are: a single late
+# wake-up is the scheduler's, which the reference sleeper shows as often (docs/performance.md).
 # Set `command` (-v command=...) to label the rows.
 match($0, /tv_sec=[0-9]+, tv_nsec=[0-9]+/) {
   split(substr($0, RSTART, RLENGTH), parts, /[=,]/)
@@ -31,9 +33,11 @@ END {
       v[j + 1] = x
     }
     median = median_of(v, n)
-    within = close_enough[key] + 0
-    verdict = within == n ? "yes" : sprintf("no: %d of %d", within, n)
-    printf "| %s | %s | %d | %.3f | %.3f | %.3f | %s |\n", command, key, n, median, v[n],
-           median - key, verdict
+    p95 = v[int((n * 95 + 99) / 100)]  # nearest rank
+    late = n - close_enough[key]
+    verdict = median - key <= 2 && key - median <= 2 && p95 - key <= 2 && key - p95 <= 2 \
+      ? "yes" : "no"
+    printf "| %s | %s | %d | %.3f | %.3f | %.3f | %.3f | %d | %s |\n", command, key, n, median,
+           p95, v[n], median - key, late, verdict
   }
 }

@@ -25,4 +25,20 @@ trap 'rm -rf "$HOME"' EXIT
 "$build/bench/lumra_bench_process" --runs 2 --warmup 0 --expect 0 -- "$build/lumra" features
 "$build/bench/lumra_bench_process" --runs 1 --warmup 0 --expect 2 -- "$build/lumra" --bogus
 "$build/bench/lumra_bench_process" --runs 1 --warmup 0 --expect 0 -- "$build/lumra" get 0 brightness
+
+# The pause summary on a known trace: one late pause of three fails the 95th percentile.
+summary=$(awk -v command=t -f bench/pauses.awk <<'TRACE'
+101 clock_nanosleep(CLOCK_MONOTONIC, 0, {tv_sec=0, tv_nsec=40000000}, NULL) = 0 <0.040100>
+101 nanosleep({tv_sec=0, tv_nsec=50000000}, NULL) = 0 <0.050100>
+101 nanosleep({tv_sec=0, tv_nsec=50000000}, NULL) = 0 <0.050200>
+101 nanosleep({tv_sec=0, tv_nsec=50000000}, NULL) = 0 <0.053000>
+101 +++ exited with 0 +++
+TRACE
+)
+expected='| t | 40.000 | 1 | 40.100 | 40.100 | 40.100 | 0.100 | 0 | yes |
+| t | 50.000 | 3 | 50.200 | 53.000 | 53.000 | 0.200 | 1 | no |'
+if [ "$summary" != "$expected" ]; then
+  printf 'bench/pauses.awk summarised a known trace as\n%s\nexpected\n%s\n' "$summary" "$expected" >&2
+  exit 1
+fi
 echo "benchmarks build and run"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "e2e/e2e_fixture.hpp"
+#include "e2e/sim_state.hpp"
 #include "platform/native/sim/simulator.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
@@ -22,23 +22,6 @@ const std::string kU32 = "darwin:3E56:3220:00D4E5F6";
 std::string pathKey(const std::string& location) {
   const auto digest = support::Sha256(location);
   return "path:" + support::Format("%x", std::vector<std::uint8_t>(digest.begin(), digest.begin() + 6));
-}
-
-// The shared state of a simulated monitor as the binary left it; `simulation` is the value of
-// LUMRA_SIMULATION the binary ran with.
-sim::MonitorCounters countersOf(const std::string& home, const std::string& simulation,
-                                const std::string& monitor) {
-  const char* previousHome = std::getenv("HOME");
-  const std::string savedHome = previousHome ? previousHome : "";
-  setenv("HOME", home.c_str(), 1);
-  setenv("LUMRA_SIMULATION", simulation.c_str(), 1);
-  sim::ResetScenario();
-  auto counters = sim::ReadMonitorCounters(monitor);
-  sim::ResetScenario();
-  unsetenv("LUMRA_SIMULATION");
-  setenv("HOME", savedHome.c_str(), 1);
-  EXPECT_FALSE(counters.err) << counters.err.Message();
-  return counters.value;
 }
 
 TEST_F(LumraBinary, AppleSiliconListShowsTheExternalMonitorsOverIOAVService) {
@@ -90,7 +73,7 @@ TEST_P(AppleSiliconMonitors, AnswerGetSetAndCapabilities) {
   const ProcessResult get = run({"get", c.index, "brightness"}, "", kAppleSilicon);
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out, support::Format("%s (brightness / 0x10): %d of 100\n", c.id, c.brightness));
-  const sim::MonitorCounters afterGet = countersOf(home(), "apple-silicon", c.monitor);
+  const sim::MonitorCounters afterGet = SimulatedState(home(), "apple-silicon").Counters(c.monitor);
   EXPECT_EQ(afterGet.writes, 1u);
   EXPECT_EQ(afterGet.gets, 1u);
   EXPECT_EQ(afterGet.lastReadChip, c.chip);
@@ -105,7 +88,7 @@ TEST_P(AppleSiliconMonitors, AnswerGetSetAndCapabilities) {
   ASSERT_EQ(caps.status, 0) << caps.err;
   EXPECT_TRUE(caps.out.starts_with("(prot(monitor)type(LCD)")) << caps.out;
   EXPECT_TRUE(caps.out.ends_with(c.capabilitiesEnd)) << caps.out;
-  const sim::MonitorCounters afterAll = countersOf(home(), "apple-silicon", c.monitor);
+  const sim::MonitorCounters afterAll = SimulatedState(home(), "apple-silicon").Counters(c.monitor);
   EXPECT_EQ(afterAll.sets, 1u);
   EXPECT_GT(afterAll.capabilities, 1u);
   EXPECT_EQ(afterAll.ignored, 0u) << "a frame went out with a checksum the monitor refused";
@@ -141,7 +124,7 @@ TEST_P(AppleSiliconFaults, NameTheIOAVServiceStage) {
   EXPECT_EQ(result.status, c.status);
   EXPECT_EQ(result.out, c.out);
   EXPECT_EQ(result.err, c.err);
-  EXPECT_EQ(countersOf(home(), scenario("apple-silicon-faults.json"), c.monitor).writes, c.writes);
+  EXPECT_EQ(SimulatedState(home(), scenario("apple-silicon-faults.json")).Counters(c.monitor).writes, c.writes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

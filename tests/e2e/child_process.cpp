@@ -145,4 +145,9 @@ ProcessResult runChild(const std::string& program, const std::vector<std::string
   return child.Finish();
 }
 
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const EnvironmentChanges& environment) {
+  return runChild(program, arguments, environment, {});
+}
+
 }  // namespace lumra::testing

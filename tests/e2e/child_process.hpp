@@ -46,7 +46,12 @@ class Child {
   bool finished_ = false;
 };
 
-// The same as runProcess, with the options of Child.
+// Runs `program` with `arguments` and the current environment changed by `environment`,
+// collecting standard output and standard error.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const EnvironmentChanges& environment);
+
+// runProcess with the options of Child.
 ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,
                        const EnvironmentChanges& environment, const ChildOptions& options);
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/process.hpp"
+#include "e2e/child_process.hpp"
 
 namespace lumra::testing {
 

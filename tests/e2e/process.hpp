@@ -1,9 +1,9 @@
+// What a child process of a test is given and what it leaves.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace lumra::testing {
 
@@ -15,10 +15,5 @@ struct ProcessResult {
 
 // Environment changes for a child: a value sets the variable, nullopt removes it.
 using EnvironmentChanges = std::map<std::string, std::optional<std::string>>;
-
-// Runs `program` with `arguments` and the current environment changed by `environment`,
-// collecting standard output and standard error.
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const EnvironmentChanges& environment);
 
 }  // namespace lumra::testing

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <set>
 #include <thread>
 
 #include "e2e/e2e_fixture.hpp"
+#include "e2e/sim_state.hpp"
 #include "platform/native/sim/simulator.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
@@ -20,22 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// Reads the shared state of a simulated monitor as the binary left it.
-sim::MonitorCounters countersOf(const std::string& home, const std::string& scenarioPath,
-                                const std::string& monitor) {
-  const char* previousHome = std::getenv("HOME");
-  const std::string savedHome = previousHome ? previousHome : "";
-  setenv("HOME", home.c_str(), 1);
-  setenv("LUMRA_SIMULATION", scenarioPath.c_str(), 1);
-  sim::ResetScenario();
-  auto counters = sim::ReadMonitorCounters(monitor);
-  sim::ResetScenario();
-  unsetenv("LUMRA_SIMULATION");
-  setenv("HOME", savedHome.c_str(), 1);
-  EXPECT_FALSE(counters.err) << counters.err.Message();
-  return counters.value;
-}
 
 unsigned permissions(const fs::path& path) {
   struct stat info {};
@@ -92,7 +76,7 @@ TEST_P(Faults, AreReportedAfterTheRightNumberOfAttempts) {
   if (c.status != 0) {
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_EQ(countersOf(home(), scenario("faults.json"), c.monitor).writes, c.writes);
+  EXPECT_EQ(SimulatedState(home(), scenario("faults.json")).Counters(c.monitor).writes, c.writes);
 }
 
 const std::string kOK = "";

@@ -6,7 +6,6 @@ namespace lumra::native {
 
 namespace {
 
-constexpr uint32_t kDisplayWriteAddress = 0x6E;
 constexpr uint32_t kDisplayReadAddress = 0x6F;
 constexpr uint8_t kHostSourceAddress = 0x51;
 

@@ -20,6 +20,8 @@ struct exchange_request {
   uint64_t delay_ns;
 };
 
+// The display's DDC/CI write address; its 8-bit form also seeds every request checksum.
+inline constexpr uint8_t kDisplayWriteAddress = 0x6E;
 inline constexpr uint64_t kReplySettleNanoseconds = 50'000'000;
 
 inline const char* const kStageIOFramebuffer = "IOFramebuffer";

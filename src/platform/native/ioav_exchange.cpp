@@ -24,7 +24,6 @@ constexpr uint32_t kMaximumIOAVTransfer = 256;
 constexpr uint32_t kConverterMinimumRead = 12;
 constexpr uint64_t kWriteSettleNanoseconds = 10'000'000;
 constexpr uint8_t kGetVCPOpcode = 0x01;
-constexpr uint8_t kDisplayWriteAddress = 0x6E;
 
 bool load_ioav_symbols() {
   if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;

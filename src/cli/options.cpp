@@ -8,10 +8,6 @@ namespace lumra::cli {
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 std::optional<optionError> applyTimeout(options& parsed, std::string_view value) {
   const auto timeout = parseDuration(value);
   if (!timeout || timeout->count() <= 0) return optionError{"invalid_timeout", std::string(value)};
@@ -35,7 +31,7 @@ parsedCommandLine parseOptions(std::span<const std::string> arguments) {
                                      arguments.end());
       return result;
     }
-    if (!startsWith(word, "-") || word == "-") {
+    if (!word.starts_with("-") || word == "-") {
       result.commandArguments.push_back(word);
     } else if (word == "--json") {
       parsed.json = true;
@@ -49,9 +45,9 @@ parsedCommandLine parseOptions(std::span<const std::string> arguments) {
       } else if (auto error = applyTimeout(parsed, value)) {
         return failed(parsed, std::move(*error));
       }
-    } else if (startsWith(word, "--lang=")) {
+    } else if (word.starts_with("--lang=")) {
       parsed.locale = word.substr(std::string_view("--lang=").size());
-    } else if (startsWith(word, "--timeout=")) {
+    } else if (word.starts_with("--timeout=")) {
       if (auto error = applyTimeout(parsed, word.substr(std::string_view("--timeout=").size()))) {
         return failed(parsed, std::move(*error));
       }

@@ -77,10 +77,6 @@ const darwinDisplayMetadata* mergeableMetadata(
   return metadataByKey.at(item.adapterKey);
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_display& record) {
@@ -127,14 +123,14 @@ std::string darwinAdapterKeyFromDisplayLocation(std::string_view location) {
   if (components.size() < 3 || components.back().empty()) return {};
   std::string_view adapter = components[components.size() - 2];
   adapter = adapter.substr(0, adapter.find('@'));
-  return startsWith(adapter, kAdapterPrefix) ? std::string(adapter) : std::string();
+  return adapter.starts_with(kAdapterPrefix) ? std::string(adapter) : std::string();
 }
 
 std::string darwinAdapterKeyFromProxyInterface(std::string_view interfaceName) {
   const std::size_t marker = interfaceName.find(kProxyServiceMarker);
   if (marker == std::string_view::npos || marker == 0) return {};
   const std::string_view adapter = interfaceName.substr(0, marker);
-  return startsWith(adapter, kAdapterPrefix) ? std::string(adapter) : std::string();
+  return adapter.starts_with(kAdapterPrefix) ? std::string(adapter) : std::string();
 }
 
 std::string darwinIdentity(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial) {

@@ -25,10 +25,6 @@ support::Result<std::string> userCacheDirectory(const EndpointLockOptions& optio
   return {home + "/Library/Caches", {}};
 }
 
-std::string lockDirectory(const std::string& cacheDirectory) {
-  return cacheDirectory + "/lumra/locks";
-}
-
 // Creates one directory; an existing directory is left as it is.
 support::Error makeDirectory(const std::string& path) {
   int result;
@@ -92,19 +88,12 @@ void darwinEndpointLock::release() {
   fd_ = -1;
 }
 
-support::Result<std::string> darwinEndpointLockPath(std::uint64_t endpointID,
-                                                    const EndpointLockOptions& options) {
-  auto cache = userCacheDirectory(options);
-  if (cache.err) return {{}, cache.err};
-  return {support::Format("%s/ddc-%016x.lock", lockDirectory(cache.value), endpointID), {}};
-}
-
 support::Result<darwinEndpointLock> lockDarwinEndpoint(const support::Context& ctx,
                                                        std::uint64_t endpointID,
                                                        const EndpointLockOptions& options) {
   auto cache = userCacheDirectory(options);
   if (cache.err) return {{}, support::Errorf("resolve user cache directory: %w", cache.err)};
-  const std::string directory = lockDirectory(cache.value);
+  const std::string directory = cache.value + "/lumra/locks";
   if (support::Error err = makeDirectories(directory)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }

@@ -39,10 +39,6 @@ class darwinEndpointLock {
   int fd_ = -1;
 };
 
-// "$HOME/Library/Caches/lumra/locks/ddc-%016x.lock" for the endpoint.
-support::Result<std::string> darwinEndpointLockPath(std::uint64_t endpointID,
-                                                    const EndpointLockOptions& options);
-
 // Takes the exclusive lock on the endpoint's lock file, creating the file and its directories
 // as needed, and polls while another open file holds it until the context ends. On failure
 // nothing stays open; the context's error comes back unchanged.

@@ -92,20 +92,22 @@ Error Context::Wait(Duration duration) const {
   return ErrLocked(state, Clock::now());
 }
 
-std::pair<Context, CancelHandle> Context::WithCancel(const Context& parent) {
-  auto state = std::make_shared<State>();
-  state->parent = parent.state_;
-  state->created = Clock::now();
-  return {Context(state), CancelHandle(state)};
-}
-
-std::pair<Context, CancelHandle> Context::WithDeadline(const Context& parent,
-                                                       Clock::time_point deadline) {
+std::pair<Context, CancelHandle> Context::Child(const Context& parent,
+                                                std::optional<Clock::time_point> deadline) {
   auto state = std::make_shared<State>();
   state->parent = parent.state_;
   state->created = Clock::now();
   state->deadline = deadline;
   return {Context(state), CancelHandle(state)};
+}
+
+std::pair<Context, CancelHandle> Context::WithCancel(const Context& parent) {
+  return Child(parent, std::nullopt);
+}
+
+std::pair<Context, CancelHandle> Context::WithDeadline(const Context& parent,
+                                                       Clock::time_point deadline) {
+  return Child(parent, deadline);
 }
 
 std::pair<Context, CancelHandle> Context::WithTimeout(const Context& parent, Duration timeout) {

@@ -41,6 +41,8 @@ class Context {
  private:
   struct State;
   explicit Context(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  static std::pair<Context, CancelHandle> Child(const Context& parent,
+                                                std::optional<Clock::time_point> deadline);
   std::shared_ptr<State> state_;
   friend class CancelHandle;
 };

@@ -1,5 +1,6 @@
 #include <new>
 
+#include "platform/native/exchange.hpp"
 #include "platform/native/ioav_enumeration.hpp"
 #include "platform/native/lumra_native.h"
 #include "platform/native/snapshots.hpp"
@@ -8,8 +9,6 @@
 namespace lumra::native {
 
 namespace {
-
-constexpr uint32_t kDDCChipAddress = 0x37;
 
 template <typename Record>
 void copy_snapshot_mode_to_monitor(const cg_display_snapshot& display, Record& record) {

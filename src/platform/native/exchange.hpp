@@ -22,6 +22,10 @@ struct exchange_request {
 
 // The display's DDC/CI write address; its 8-bit form also seeds every request checksum.
 inline constexpr uint8_t kDisplayWriteAddress = 0x6E;
+// The chip addresses an enumeration record carries: the display's own DDC/CI address, and the
+// HDMI converter's that Apple silicon puts between some ports and the display.
+inline constexpr uint32_t kDDCChipAddress = 0x37;
+inline constexpr uint32_t kConverterChipAddress = 0xB7;
 inline constexpr uint64_t kReplySettleNanoseconds = 50'000'000;
 
 inline const char* const kStageIOFramebuffer = "IOFramebuffer";
@@ -34,6 +38,10 @@ inline const char* const kStageIOAVRead = "IOAVServiceReadI2C";
 
 IOReturn exchange_ioframebuffer(const exchange_request& call);
 IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics);
+
+// True when the service or one of its parents has the registry property "Location" equal to
+// "External". The enumeration lists only proxies the exchange accepts by this same test.
+bool proxy_is_external(io_service_t service);
 
 // The one service whose registry entry identifier is `entry_id`, or IO_OBJECT_NULL.
 io_service_t copy_service_for_entry_id(uint64_t entry_id);

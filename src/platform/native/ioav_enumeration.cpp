@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/native/exchange.hpp"
 #include "platform/native/handles.hpp"
 #include "platform/native/platform_api.hpp"
 #include "platform/native/snapshots.hpp"
@@ -15,8 +16,6 @@ namespace lumra::native {
 
 namespace {
 
-constexpr uint32_t kDDCChipAddress = 0x37;
-constexpr uint32_t kConverterChipAddress = 0xB7;
 constexpr const char* kProxyClass = "DCPAVServiceProxy";
 // Newer systems name the display pipe IOMobileFramebufferShim, older ones AppleCLCD2.
 constexpr const char* kDisplayPipeClasses[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
@@ -100,15 +99,6 @@ const display_pipe_snapshot* pipe_for_adapter(const std::vector<display_pipe_sna
     if (pipe.adapter_key == adapter_key) return &pipe;
   }
   return nullptr;
-}
-
-// The same test the exchange applies before it talks to a proxy, so that every listed
-// proxy is one the exchange accepts.
-bool proxy_is_external(io_service_t proxy) {
-  const cf_owned<CFTypeRef> location(IORegistryEntrySearchCFProperty(
-      proxy, kIOServicePlane, CFSTR("Location"), kCFAllocatorDefault,
-      kIORegistryIterateRecursively | kIORegistryIterateParents));
-  return is_string_equal_to(location.get(), CFSTR("External"));
 }
 
 // Only an explicit false refuses DDC/CI; proxies without the property are tried.

@@ -19,7 +19,6 @@ ioav_write_fn ioav_write = nullptr;
 ioav_read_fn ioav_read = nullptr;
 
 constexpr const char* kIOKitPath = "/System/Library/Frameworks/IOKit.framework/IOKit";
-constexpr uint32_t kConverterChipAddress = 0xB7;
 constexpr uint32_t kMaximumIOAVTransfer = 256;
 constexpr uint32_t kConverterMinimumRead = 12;
 constexpr uint64_t kWriteSettleNanoseconds = 10'000'000;
@@ -41,15 +40,6 @@ bool load_ioav_symbols() {
   ioav_read = read;
   ioav_write = write;
   return true;
-}
-
-bool proxy_is_external(io_service_t service) {
-  const cf_owned<CFTypeRef> location(IORegistryEntrySearchCFProperty(
-      service, kIOServicePlane, CFSTR("Location"), kCFAllocatorDefault,
-      kIORegistryIterateRecursively | kIORegistryIterateParents));
-  if (!location || CFGetTypeID(location.get()) != CFStringGetTypeID()) return false;
-  return CFStringCompare(static_cast<CFStringRef>(location.get()), CFSTR("External"), 0) ==
-         kCFCompareEqualTo;
 }
 
 // Over IOAVService the display expects a Get VCP checksum without the source address byte,
@@ -97,6 +87,15 @@ IOReturn read_reply(CFTypeRef service, const exchange_request& call,
 }
 
 }  // namespace
+
+bool proxy_is_external(io_service_t service) {
+  const cf_owned<CFTypeRef> location(IORegistryEntrySearchCFProperty(
+      service, kIOServicePlane, CFSTR("Location"), kCFAllocatorDefault,
+      kIORegistryIterateRecursively | kIORegistryIterateParents));
+  if (!location || CFGetTypeID(location.get()) != CFStringGetTypeID()) return false;
+  return CFStringCompare(static_cast<CFStringRef>(location.get()), CFSTR("External"), 0) ==
+         kCFCompareEqualTo;
+}
 
 IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics) {
   diagnostics.stage = kStageLoadIOAVSymbols;

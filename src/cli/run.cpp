@@ -1,12 +1,13 @@
 #include "cli/run.hpp"
 
-#include <cstdlib>
+#include <initializer_list>
 
 #include "cli/options.hpp"
 #include "cli/output.hpp"
 #include "cli/report.hpp"
 #include "cli/target.hpp"
 #include "i18n/catalog.hpp"
+#include "support/environment.hpp"
 #include "support/json.hpp"
 
 namespace lumra::cli {
@@ -119,13 +120,7 @@ bool asksForUsage(std::span<const std::string> commandArguments) {
   return first == "help" || first == "--help" || first == "-h";
 }
 
-}  // namespace
-
-std::string processEnvironment(const std::string& name) {
-  const char* value = std::getenv(name.c_str());
-  return value ? value : "";
-}
-
+// The first non-empty text, or the empty text.
 std::string firstNonEmpty(std::initializer_list<std::string> values) {
   for (const std::string& value : values) {
     if (!value.empty()) return value;
@@ -133,9 +128,11 @@ std::string firstNonEmpty(std::initializer_list<std::string> values) {
   return {};
 }
 
+}  // namespace
+
 int Run(const support::Context& ctx, std::span<const std::string> arguments, std::ostream& out,
         std::ostream& err, ddc::Transport& transport, EnvironmentLookup getenv) {
-  if (!getenv) getenv = processEnvironment;
+  if (!getenv) getenv = support::Getenv;
   parsedCommandLine commandLine = parseOptions(arguments);
   options& parsed = commandLine.parsed;
   if (parsed.locale.empty()) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <ostream>
 #include <span>
 #include <string>
@@ -14,12 +13,6 @@ namespace lumra::cli {
 
 // Environment lookup: the variable's value, or the empty text when unset.
 using EnvironmentLookup = std::function<std::string(const std::string& name)>;
-
-// The process environment.
-std::string processEnvironment(const std::string& name);
-
-// The first non-empty text, or the empty text.
-std::string firstNonEmpty(std::initializer_list<std::string> values);
 
 // Runs one command: parses the options, chooses the language, puts one deadline over the
 // whole command, drives the transport and prints the result or one error report. Returns the

@@ -28,13 +28,16 @@ support::Result<darwinMonitor> darwinTransport::monitorLocked(std::string_view s
   return {{}, support::Errorf("%w: %s", ddc::ErrMonitorNotFound, selector)};
 }
 
-support::Result<darwinEndpointLock> darwinTransport::lockMonitorEndpoint(
-    const support::Context& ctx, const darwinMonitor& monitor) const {
-  auto held = lockDarwinEndpoint(ctx, monitor.endpointID, options_.lock);
-  if (held.err) return held;
-  // Returning without `held` releases the lock it took before the context's error is reported.
+support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitorLocked(
+    const support::Context& ctx, std::string_view selector) const {
+  auto monitor = monitorLocked(selector);
+  if (monitor.err) return {{}, monitor.err};
+  auto endpoint = lockDarwinEndpoint(ctx, monitor.value.endpointID, options_.lock);
+  if (endpoint.err) return {{}, endpoint.err};
+  // Returning without `endpoint` releases the lock it took before the context's error is
+  // reported.
   if (support::Error ended = ctx.Err()) return {{}, ended};
-  return held;
+  return {{std::move(monitor.value), std::move(endpoint.value)}, {}};
 }
 
 support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonitor& monitor,
@@ -62,16 +65,15 @@ support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& c
                                                        std::string_view monitorID,
                                                        std::uint8_t code) {
   std::lock_guard lock(mu_);
-  auto monitor = monitorLocked(monitorID);
-  if (monitor.err) return {{}, monitor.err};
-  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
-  if (endpoint.err) return {{}, endpoint.err};
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return {{}, held.err};
+  const darwinMonitor& monitor = held.value.monitor;
 
   ddcci::VCPValue read;
   support::Error err = retryDarwin(
       ctx,
       [&]() -> support::Error {
-        auto reply = exchangeDarwin(monitor.value, ddcci::BuildGetVCP(code),
+        auto reply = exchangeDarwin(monitor, ddcci::BuildGetVCP(code),
                                     darwinGetVCPReplyCapacity, darwinGetVCPDelay);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseVCPReply(reply.value, code);
@@ -94,16 +96,15 @@ support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_
                                        std::uint8_t code, std::uint16_t value) {
   if (support::Error ended = ctx.Err()) return ended;
   std::lock_guard lock(mu_);
-  auto monitor = monitorLocked(monitorID);
-  if (monitor.err) return monitor.err;
-  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
-  if (endpoint.err) return endpoint.err;
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return held.err;
+  const darwinMonitor& monitor = held.value.monitor;
 
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
   return retryDarwin(
       ctx,
       [&]() -> support::Error {
-        return exchangeDarwin(monitor.value, request, 0, darwinSetVCPDelay).err;
+        return exchangeDarwin(monitor, request, 0, darwinSetVCPDelay).err;
       },
       options_.retryPause);
 }
@@ -134,13 +135,12 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
 support::Result<std::string> darwinTransport::Capabilities(const support::Context& ctx,
                                                            std::string_view monitorID) {
   std::lock_guard lock(mu_);
-  auto monitor = monitorLocked(monitorID);
-  if (monitor.err) return {{}, monitor.err};
-  auto endpoint = lockMonitorEndpoint(ctx, monitor.value);
-  if (endpoint.err) return {{}, endpoint.err};
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return {{}, held.err};
+  const darwinMonitor& monitor = held.value.monitor;
 
   return readCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
-    return readCapabilitiesFragment(ctx, monitor.value, offset);
+    return readCapabilitiesFragment(ctx, monitor, offset);
   });
 }
 

@@ -55,11 +55,16 @@ class darwinTransport final : public ddc::Transport {
                         std::uint8_t code, std::uint16_t value) override;
 
  private:
-  // All four run with mu_ held.
+  // All five run with mu_ held.
   std::vector<ddc::Monitor> infoLocked() const;
   support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
-  support::Result<darwinEndpointLock> lockMonitorEndpoint(const support::Context& ctx,
-                                                          const darwinMonitor& monitor) const;
+  // The selected monitor with its endpoint lock held, for one device command.
+  struct heldMonitor {
+    darwinMonitor monitor;
+    darwinEndpointLock endpoint;
+  };
+  support::Result<heldMonitor> holdMonitorLocked(const support::Context& ctx,
+                                                 std::string_view selector) const;
   support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,

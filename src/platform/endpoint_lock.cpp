@@ -1,12 +1,12 @@
 #include "platform/endpoint_lock.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/environment.hpp"
 #include "support/format.hpp"
 
 namespace lumra::platform {
@@ -14,9 +14,7 @@ namespace lumra::platform {
 namespace {
 
 std::string lookupEnvironment(const EndpointLockOptions& options, std::string_view name) {
-  if (options.getenv) return options.getenv(name);
-  const char* value = std::getenv(std::string(name).c_str());
-  return value != nullptr ? value : "";
+  return options.getenv ? options.getenv(name) : support::Getenv(name);
 }
 
 support::Result<std::string> userCacheDirectory(const EndpointLockOptions& options) {

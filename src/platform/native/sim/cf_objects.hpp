@@ -33,7 +33,6 @@ class CfObject {
   CfObject& operator=(const CfObject&) = delete;
 
   CFTypeID Type() const { return type_; }
-  bool Constant() const { return constant_; }
   void Retain() const;
   // Drops one reference and deletes the object at zero; constants ignore both.
   void Release() const;

@@ -7,11 +7,8 @@ namespace lumra::sim {
 
 CFDictionaryRef CoreDisplayCreateInfoDictionary(CGDirectDisplayID display) {
   WorldPtr world = CurrentWorld();
-  if (!world) return nullptr;
-  for (const auto& spec : world->scenario.displays) {
-    if (spec.id == display) return ToRef<CFDictionaryRef>(CoreDisplayInfoDictionary(spec));
-  }
-  return nullptr;
+  const DisplaySpec* spec = world ? world->FindDisplay(display) : nullptr;
+  return spec ? ToRef<CFDictionaryRef>(CoreDisplayInfoDictionary(*spec)) : nullptr;
 }
 
 }  // namespace lumra::sim

@@ -1,6 +1,5 @@
 // The CoreGraphics functions of macos_api.h over the scenario's displays.
 #include <algorithm>
-#include <optional>
 
 #include "platform/native/sim/cf_objects.hpp"
 #include "platform/native/sim/macos_api.h"
@@ -16,13 +15,12 @@ struct CGDisplayMode final : lumra::sim::CfObject {
 namespace lumra::sim {
 namespace {
 
-std::optional<DisplaySpec> FindDisplay(CGDirectDisplayID id) {
+// `read` applied to the display with this id, or `absent` when there is none.
+template <typename T, typename Read>
+T ReadDisplay(CGDirectDisplayID id, T absent, Read read) {
   WorldPtr world = CurrentWorld();
-  if (!world) return std::nullopt;
-  for (const auto& display : world->scenario.displays) {
-    if (display.id == id) return display;
-  }
-  return std::nullopt;
+  const DisplaySpec* display = world ? world->FindDisplay(id) : nullptr;
+  return display ? read(*display) : absent;
 }
 
 const DisplayModeSpec* ModeOf(CGDisplayModeRef mode, const char* caller) {
@@ -58,34 +56,29 @@ CGError CGGetOnlineDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays
 }
 
 uint32_t CGDisplayVendorNumber(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  return found ? found->vendor : 0;
+  return ReadDisplay<uint32_t>(display, 0, [](const DisplaySpec& d) { return d.vendor; });
 }
 
 uint32_t CGDisplayModelNumber(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  return found ? found->product : 0;
+  return ReadDisplay<uint32_t>(display, 0, [](const DisplaySpec& d) { return d.product; });
 }
 
 uint32_t CGDisplaySerialNumber(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  return found ? found->serial : 0;
+  return ReadDisplay<uint32_t>(display, 0, [](const DisplaySpec& d) { return d.serial; });
 }
 
 uint32_t CGDisplayUnitNumber(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  return found ? found->unit : 0;
+  return ReadDisplay<uint32_t>(display, 0, [](const DisplaySpec& d) { return d.unit; });
 }
 
 boolean_t CGDisplayIsBuiltin(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  return found && found->builtin ? 1 : 0;
+  return ReadDisplay<boolean_t>(display, 0, [](const DisplaySpec& d) { return d.builtin ? 1 : 0; });
 }
 
 CGDisplayModeRef CGDisplayCopyDisplayMode(CGDirectDisplayID display) {
-  auto found = FindDisplay(display);
-  if (!found || !found->mode) return nullptr;
-  return new CGDisplayMode(*found->mode);
+  return ReadDisplay<CGDisplayModeRef>(display, nullptr, [](const DisplaySpec& d) {
+    return d.mode ? new CGDisplayMode(*d.mode) : nullptr;
+  });
 }
 
 size_t CGDisplayModeGetWidth(CGDisplayModeRef mode) {

@@ -2,6 +2,7 @@
 // IOAVService entry points) and CoreDisplay, and whose answers the scenario's "frameworks"
 // switches can take away.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -34,17 +35,24 @@ void* Address(Function* function) {
   return reinterpret_cast<void*>(function);
 }
 
+// Pairs a library's entry point names with their addresses, given in the same order.
+template <std::size_t N>
+std::vector<Symbol> Symbols(const std::string_view (&names)[N], void* const (&addresses)[N]) {
+  std::vector<Symbol> symbols;
+  for (std::size_t i = 0; i < N; ++i) symbols.push_back({names[i], addresses[i]});
+  return symbols;
+}
+
 struct Loader {
   std::mutex mutex;
   Library ioKit{"/System/Library/Frameworks/IOKit.framework/IOKit",
                 &Scenario::ioav,
-                {{"IOAVServiceCreateWithService", Address(&IoavCreateWithService)},
-                 {"IOAVServiceWriteI2C", Address(&IoavWriteI2C)},
-                 {"IOAVServiceReadI2C", Address(&IoavReadI2C)}}};
+                Symbols(kIoavEntryPoints, {Address(&IoavCreateWithService), Address(&IoavWriteI2C),
+                                           Address(&IoavReadI2C)})};
   Library coreDisplay{"/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay",
                       &Scenario::coreDisplay,
-                      {{"CoreDisplay_DisplayCreateInfoDictionary",
-                        Address(&CoreDisplayCreateInfoDictionary)}}};
+                      Symbols(kCoreDisplayEntryPoints,
+                              {Address(&CoreDisplayCreateInfoDictionary)})};
 };
 
 Loader& TheLoader() {

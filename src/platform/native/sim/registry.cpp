@@ -50,37 +50,28 @@ Registry::Registry(const Scenario& scenario) {
 
   for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
     const auto& fb = scenario.framebuffers[i];
-    const std::size_t at = Ensure(fb.path);
-    RegistryEntry& entry = entries_[at];
-    entry.role = EntryRole::Framebuffer;
-    entry.specIndex = i;
-    entry.classChain = ClassChain({fb.className, "IOFramebuffer", "IOService", "IORegistryEntry"});
-    if (entry.entryId) byId_.erase(*entry.entryId);
-    entry.entryId = fb.entryId;
-    if (fb.entryId) byId_[*fb.entryId] = at;
+    RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::Framebuffer, i,
+                                 {fb.className, "IOFramebuffer", "IOService", "IORegistryEntry"});
+    if (!fb.entryId) entry.entryId.reset();  // a null entry_id: the entry has no identifier
     MergeProperties(entry.properties, fb.properties);
-    matchOrder_.push_back(at);
   }
   for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
     const auto& av = scenario.avServices[i];
-    const std::size_t at = Ensure(av.path);
-    RegistryEntry& entry = entries_[at];
-    entry.role = EntryRole::AvService;
-    entry.specIndex = i;
-    entry.classChain = ClassChain({"DCPAVServiceProxy", "IOService", "IORegistryEntry"});
-    if (entry.entryId) byId_.erase(*entry.entryId);
-    entry.entryId = av.entryId;
-    byId_[av.entryId] = at;
+    RegistryEntry& entry = Place(av.path, av.entryId, EntryRole::AvService, i,
+                                 {"DCPAVServiceProxy", "IOService", "IORegistryEntry"});
     MergeProperties(entry.properties, av.properties);
     if (entry.parent) MergeProperties(entries_[*entry.parent].properties, av.parentProperties);
     if (av.location) {
-      const std::size_t holder = av.locationOnParent && entry.parent ? *entry.parent : at;
-      entries_[holder].properties["Location"] = *av.location;
+      RegistryEntry& holder = av.locationOnParent && entry.parent ? entries_[*entry.parent] : entry;
+      holder.properties["Location"] = *av.location;
     }
-    matchOrder_.push_back(at);
   }
   for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
-    AddMobileFramebuffer(scenario.mobileFramebuffers[i], i);
+    const auto& fb = scenario.mobileFramebuffers[i];
+    RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::MobileFramebuffer, i,
+                                 {fb.className, "IOService", "IORegistryEntry"});
+    if (fb.display) entry.properties["DisplayAttributes"] = DisplayAttributes(*fb.display);
+    MergeProperties(entry.properties, fb.properties);
   }
   for (const auto& display : scenario.displays) {
     if (display.location && display.locationExists) Ensure(*display.location);
@@ -95,20 +86,19 @@ Registry::Registry(const Scenario& scenario) {
   }
 }
 
-void Registry::AddMobileFramebuffer(const MobileFramebufferSpec& fb, std::size_t specIndex) {
-  const std::size_t at = Ensure(fb.path);
+// Makes the entry at `path` (created with its parents if needed) a scenario service, queued
+// for matching in scenario order; a given `entryId` replaces the generated one.
+RegistryEntry& Registry::Place(std::string_view path, std::optional<std::uint64_t> entryId,
+                               EntryRole role, std::size_t specIndex,
+                               std::initializer_list<std::string_view> classes) {
+  const std::size_t at = Ensure(path);
   RegistryEntry& entry = entries_[at];
-  entry.role = EntryRole::MobileFramebuffer;
+  entry.role = role;
   entry.specIndex = specIndex;
-  entry.classChain = ClassChain({fb.className, "IOService", "IORegistryEntry"});
-  if (fb.entryId) {
-    if (entry.entryId) byId_.erase(*entry.entryId);
-    entry.entryId = fb.entryId;
-    byId_[*fb.entryId] = at;
-  }
-  if (fb.display) entry.properties["DisplayAttributes"] = DisplayAttributes(*fb.display);
-  MergeProperties(entry.properties, fb.properties);
+  entry.classChain = ClassChain(classes);
+  if (entryId) entry.entryId = entryId;
   matchOrder_.push_back(at);
+  return entry;
 }
 
 std::size_t Registry::Ensure(std::string_view path) {
@@ -127,7 +117,6 @@ std::size_t Registry::Ensure(std::string_view path) {
   entry.parent = parent;
   entry.entryId = NextFreeId();
   const std::size_t index = entries_.size();
-  byId_[*entry.entryId] = index;
   byPath_.emplace(entry.path, index);
   entries_.push_back(std::move(entry));
   if (parent) entries_[*parent].children.push_back(index);
@@ -135,19 +124,13 @@ std::size_t Registry::Ensure(std::string_view path) {
 }
 
 std::uint64_t Registry::NextFreeId() {
-  while (byId_.contains(nextId_) || reserved_.contains(nextId_)) ++nextId_;
+  while (reserved_.contains(nextId_)) ++nextId_;
   return nextId_++;
 }
 
 std::optional<std::size_t> Registry::FindPath(std::string_view path) const {
   auto found = byPath_.find(path);
   if (found == byPath_.end()) return std::nullopt;
-  return found->second;
-}
-
-std::optional<std::size_t> Registry::FindId(std::uint64_t entryId) const {
-  auto found = byId_.find(entryId);
-  if (found == byId_.end()) return std::nullopt;
   return found->second;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -33,10 +34,8 @@ class Registry {
  public:
   explicit Registry(const Scenario& scenario);
 
-  std::size_t Size() const { return entries_.size(); }
   const RegistryEntry& Entry(std::size_t index) const { return entries_[index]; }
   std::optional<std::size_t> FindPath(std::string_view path) const;
-  std::optional<std::size_t> FindId(std::uint64_t entryId) const;
   bool ConformsTo(std::size_t index, std::string_view className) const;
   // Services in the order matching reports them: framebuffers, proxies and mobile
   // framebuffers in scenario order, then every other entry.
@@ -45,11 +44,13 @@ class Registry {
  private:
   std::size_t Ensure(std::string_view path);
   std::uint64_t NextFreeId();
-  void AddMobileFramebuffer(const MobileFramebufferSpec& fb, std::size_t specIndex);
+  RegistryEntry& Place(std::string_view path, std::optional<std::uint64_t> entryId,
+                       EntryRole role, std::size_t specIndex,
+                       std::initializer_list<std::string_view> classes);
 
   std::vector<RegistryEntry> entries_;
   std::map<std::string, std::size_t, std::less<>> byPath_;
-  std::map<std::uint64_t, std::size_t> byId_;
+  // Every explicit identifier; generated ones skip them and only grow, so none repeats.
   std::set<std::uint64_t> reserved_;
   std::vector<std::size_t> matchOrder_;
   std::uint64_t nextId_ = 0x100000100;

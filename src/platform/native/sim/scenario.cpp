@@ -1,12 +1,15 @@
 // Scenario loading and validation: JSON text to a Scenario, or the first problem found.
 #include "platform/native/sim/scenario.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
+#include <span>
 
 #include "platform/native/sim/json_reader.hpp"
 #include "platform/native/sim/macos_api.h"
+#include "platform/native/sim/private_frameworks.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -118,6 +121,13 @@ BusSpec ReadBus(const Json& value, const std::string& path, Problems& problems) 
   return bus;
 }
 
+// A service's "path", once the rest of its object has been read.
+void CheckServicePath(const ObjectReader& reader, std::string_view path, Problems& problems) {
+  if (reader.IsObject() && !IsServicePath(path)) {
+    problems.Add(reader.PathOf("path"), "must start with \"IOService:/\"");
+  }
+}
+
 std::optional<std::uint64_t> ReadEntryId(ObjectReader& reader, Problems& problems) {
   const Json* value = reader.Require("entry_id");
   if (value == nullptr || value->is_null()) return std::nullopt;
@@ -143,9 +153,7 @@ FramebufferSpec ReadFramebuffer(const Json& value, const std::string& path, Prob
   fb.infoExtra = reader.FreeObject("info_extra", true).value_or(Json::object());
   fb.properties = reader.FreeObject("properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  if (reader.IsObject() && !fb.path.empty() && !IsServicePath(fb.path)) {
-    problems.Add(reader.PathOf("path"), "must start with \"IOService:/\"");
-  }
+  if (!fb.path.empty()) CheckServicePath(reader, fb.path, problems);
   return fb;
 }
 
@@ -165,9 +173,7 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
   av.properties = reader.FreeObject("properties", false).value_or(Json::object());
   av.parentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  if (reader.IsObject() && !IsServicePath(av.path)) {
-    problems.Add(reader.PathOf("path"), "must start with \"IOService:/\"");
-  }
+  CheckServicePath(reader, av.path, problems);
   return av;
 }
 
@@ -197,9 +203,7 @@ MobileFramebufferSpec ReadMobileFramebuffer(const Json& value, const std::string
   }
   fb.properties = reader.FreeObject("properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  if (reader.IsObject() && !fb.path.empty() && !IsServicePath(fb.path)) {
-    problems.Add(reader.PathOf("path"), "must start with \"IOService:/\"");
-  }
+  if (!fb.path.empty()) CheckServicePath(reader, fb.path, problems);
   return fb;
 }
 
@@ -333,7 +337,7 @@ MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& pr
 }
 
 FrameworkSpec ReadFramework(const Json& value, const std::string& path,
-                            const std::set<std::string_view>& symbols, Problems& problems) {
+                            std::span<const std::string_view> symbols, Problems& problems) {
   FrameworkSpec framework;
   if (value.is_boolean()) {
     framework.opens = value.get<bool>();
@@ -341,7 +345,8 @@ FrameworkSpec ReadFramework(const Json& value, const std::string& path,
   }
   if (value.is_array()) {
     for (std::size_t i = 0; i < value.size(); ++i) {
-      if (!value[i].is_string() || !symbols.contains(value[i].get<std::string>())) {
+      if (!value[i].is_string() ||
+          std::find(symbols.begin(), symbols.end(), value[i].get<std::string>()) == symbols.end()) {
         problems.Add(Item(path, i), "is not an entry point of this framework");
         return framework;
       }
@@ -357,13 +362,11 @@ void ReadFrameworks(const Json& value, const std::string& path, Scenario& scenar
                     Problems& problems) {
   ObjectReader reader(value, path, problems);
   if (const Json* cd = reader.Take("core_display")) {
-    scenario.coreDisplay = ReadFramework(*cd, reader.PathOf("core_display"),
-                                         {"CoreDisplay_DisplayCreateInfoDictionary"}, problems);
+    scenario.coreDisplay =
+        ReadFramework(*cd, reader.PathOf("core_display"), kCoreDisplayEntryPoints, problems);
   }
   if (const Json* ioav = reader.Take("ioav")) {
-    scenario.ioav = ReadFramework(
-        *ioav, reader.PathOf("ioav"),
-        {"IOAVServiceCreateWithService", "IOAVServiceWriteI2C", "IOAVServiceReadI2C"}, problems);
+    scenario.ioav = ReadFramework(*ioav, reader.PathOf("ioav"), kIoavEntryPoints, problems);
   }
   reader.RejectUnknownKeys();
 }
@@ -436,6 +439,21 @@ void CheckMonitorName(const Scenario& scenario, const std::optional<std::string>
   }
 }
 
+// The registry entry ids and paths taken so far, which every kind of service shares.
+struct TakenServiceNames {
+  std::set<std::uint64_t> entryIds;
+  std::set<std::string> paths;
+
+  // Takes the service's id (if it has one) and path; `at` names the service.
+  void Take(std::optional<std::uint64_t> entryId, const std::string& path, const std::string& at,
+             Problems& problems) {
+    if (entryId && !entryIds.insert(*entryId).second) {
+      problems.Add(at + ".entry_id", "registry entry id used twice");
+    }
+    if (!paths.insert(path).second) problems.Add(at + ".path", "registry path used twice");
+  }
+};
+
 // Identifiers and paths that must be unique, and monitor names that must exist.
 void CheckReferences(const Scenario& scenario, Problems& problems) {
   std::set<std::uint32_t> displayIds;
@@ -444,15 +462,11 @@ void CheckReferences(const Scenario& scenario, Problems& problems) {
       problems.Add(Item("displays", i) + ".id", "display id used twice");
     }
   }
-  std::set<std::uint64_t> entryIds;
-  std::set<std::string> paths;
+  TakenServiceNames taken;
   for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
     const auto& fb = scenario.framebuffers[i];
     const std::string at = Item("framebuffers", i);
-    if (fb.entryId && !entryIds.insert(*fb.entryId).second) {
-      problems.Add(at + ".entry_id", "registry entry id used twice");
-    }
-    if (!paths.insert(fb.path).second) problems.Add(at + ".path", "registry path used twice");
+    taken.Take(fb.entryId, fb.path, at, problems);
     for (std::size_t b = 0; b < fb.buses.size(); ++b) {
       CheckMonitorName(scenario, fb.buses[b].monitor, Item(at + ".buses", b) + ".monitor",
                        problems);
@@ -461,19 +475,12 @@ void CheckReferences(const Scenario& scenario, Problems& problems) {
   for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
     const auto& av = scenario.avServices[i];
     const std::string at = Item("av_services", i);
-    if (!entryIds.insert(av.entryId).second) {
-      problems.Add(at + ".entry_id", "registry entry id used twice");
-    }
-    if (!paths.insert(av.path).second) problems.Add(at + ".path", "registry path used twice");
+    taken.Take(av.entryId, av.path, at, problems);
     CheckMonitorName(scenario, av.monitor, at + ".monitor", problems);
   }
   for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
     const auto& fb = scenario.mobileFramebuffers[i];
-    const std::string at = Item("mobile_framebuffers", i);
-    if (fb.entryId && !entryIds.insert(*fb.entryId).second) {
-      problems.Add(at + ".entry_id", "registry entry id used twice");
-    }
-    if (!paths.insert(fb.path).second) problems.Add(at + ".path", "registry path used twice");
+    taken.Take(fb.entryId, fb.path, Item("mobile_framebuffers", i), problems);
   }
 }
 

@@ -78,6 +78,13 @@ WorldPtr LoadFromEnvironment(std::string& problem) {
 
 }  // namespace
 
+const DisplaySpec* World::FindDisplay(std::uint32_t id) const {
+  for (const auto& display : scenario.displays) {
+    if (display.id == id) return &display;
+  }
+  return nullptr;
+}
+
 WorldPtr CurrentWorld() {
   ArmReleaseCheckOnce();
   ActiveWorld& active = Active();

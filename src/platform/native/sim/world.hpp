@@ -3,6 +3,7 @@
 // by every object handed out while it was active.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ namespace lumra::sim {
 struct World {
   World(Scenario loaded, std::string key)
       : scenario(std::move(loaded)), registry(scenario), stateKey(std::move(key)) {}
+
+  // The display with this id, or nullptr; valid while the world is.
+  const DisplaySpec* FindDisplay(std::uint32_t id) const;
 
   Scenario scenario;
   Registry registry;

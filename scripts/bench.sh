@@ -33,24 +33,12 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-install_missing() {
-  local need=()
-  [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-  [ "$measure_pauses" -eq 0 ] || command -v strace >/dev/null || need+=(strace)
-  [ "$count_instructions" -eq 0 ] || command -v valgrind >/dev/null || need+=(valgrind)
-  [ ${#need[@]} -eq 0 ] && return 0
-  if [ "$(uname -s)" = Darwin ]; then
-    echo "missing: ${need[*]} (install them with your package manager)" >&2
-    exit 1
-  fi
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${need[@]}" >/dev/null
-}
-
-scripts/install-deps.sh
-install_missing
+need=()
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ "$measure_pauses" -eq 0 ] || command -v strace >/dev/null || need+=(strace)
+[ "$count_instructions" -eq 0 ] || command -v valgrind >/dev/null || need+=(valgrind)
+# Standard output is the report, which apt-get's progress would clutter.
+scripts/install-deps.sh "${need[@]}" >/dev/null
 # The release preset's settings, with the benchmarks and without the test suite.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMRA_WERROR=ON \
   -DLUMRA_BUILD_TESTS=OFF -DLUMRA_BUILD_BENCHMARKS=ON >/dev/null

@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, when they are missing.
+# Installs the Debian packages the build needs, when they are missing, together with the
+# packages named as arguments: the other scripts pass the ones they found missing, so that one
+# apt-get update serves them all. Leading options (e.g. --no-install-recommends) go to
+# apt-get install.
+#
+#   scripts/install-deps.sh [APT-OPTION...] [PACKAGE...]
 set -euo pipefail
 
-need=()
+options=()
+while [ $# -gt 0 ] && [[ $1 == -* ]]; do
+  options+=("$1")
+  shift
+done
+need=("$@")
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
@@ -20,4 +30,4 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
-$sudo apt-get install -y "${need[@]}"
+$sudo apt-get install -y "${options[@]}" "${need[@]}"

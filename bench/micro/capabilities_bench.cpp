@@ -33,7 +33,7 @@ BENCHMARK(BM_ParseCapabilitiesFlat)->Apply(lumra::bench::ScalingSizes);
 
 void BM_ParseCapabilitiesNested32(benchmark::State& state) {
   timeParse(state, lumra::bench::NestedCapabilities(static_cast<std::size_t>(state.range(0)),
-                                                    lumra::bench::kDeepestNesting));
+                                                    lumra::capabilities::maximumDepth));
 }
 BENCHMARK(BM_ParseCapabilitiesNested32)->Apply(lumra::bench::ScalingSizes);
 

@@ -1,6 +1,12 @@
 #include "micro/inputs.hpp"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#ifndef LUMRA_BENCH_SCENARIO_DIR
+#error "LUMRA_BENCH_SCENARIO_DIR must name bench/scenarios"
+#endif
 
 namespace lumra::bench {
 
@@ -48,6 +54,11 @@ std::string NestedCapabilities(std::size_t size, int depth) {
   text.reserve(size);
   while (text.size() + unit.size() + 1 <= size) text += unit;
   return closeAt(std::move(text), size);
+}
+
+std::string SixteenMonitorsScenario() {
+  std::ifstream file(LUMRA_BENCH_SCENARIO_DIR "/sixteen-monitors.json", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::vector<platform::darwinNativeMonitorInfo> NativeMonitors(std::size_t count, bool twins) {

@@ -21,8 +21,9 @@ std::string FlatCapabilities(std::size_t size);
 // inside the outer group.
 std::string NestedCapabilities(std::size_t size, int depth);
 
-// The deepest nesting that parses; one more level fails.
-inline constexpr int kDeepestNesting = 32;
+// The scenario of sixteen monitors (bench/scenarios/sixteen-monitors.json) as text, empty when
+// it cannot be read.
+std::string SixteenMonitorsScenario();
 
 // `count` displays as the native bridge reports them. With `twins`, pairs of displays share
 // vendor, product and serial, so their identifiers come from their locations.

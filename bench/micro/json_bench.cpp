@@ -64,7 +64,7 @@ BENCHMARK(BM_PrintCapabilitiesJSONFlat64KiB)->Unit(benchmark::kMicrosecond);
 
 void BM_PrintCapabilitiesJSONNested32x64KiB(benchmark::State& state) {
   timePrintCapabilities(
-      state, lumra::bench::NestedCapabilities(1 << 16, lumra::bench::kDeepestNesting));
+      state, lumra::bench::NestedCapabilities(1 << 16, lumra::capabilities::maximumDepth));
 }
 BENCHMARK(BM_PrintCapabilitiesJSONNested32x64KiB)->Unit(benchmark::kMillisecond);
 

@@ -3,25 +3,19 @@
 // of the monitor state file per transaction). lumra_bench_simulator_once measures the same
 // cold, in a fresh process, for the process table of scripts/bench.sh.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "ddcci/frame.hpp"
 #include "micro/bench_support.hpp"
+#include "micro/inputs.hpp"
 #include "platform/native/sim/simulator.hpp"
 #include "sim/sim_exchange.hpp"
-
-#ifndef LUMRA_BENCH_SCENARIO_DIR
-#error "LUMRA_BENCH_SCENARIO_DIR must name bench/scenarios"
-#endif
 
 namespace {
 
 std::string scenarioText(std::int64_t which) {
   if (which == 0) return std::string(lumra::sim::DefaultScenarioText());
-  std::ifstream file(LUMRA_BENCH_SCENARIO_DIR "/sixteen-monitors.json", std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return lumra::bench::SixteenMonitorsScenario();
 }
 
 void BM_SimLoadScenario(benchmark::State& state) {

@@ -12,6 +12,8 @@
 namespace lumra::bench {
 namespace {
 
+using capabilities::maximumDepth;
+
 // Levels of parentheses: the outer group and every group inside it.
 int depthOf(const std::vector<std::shared_ptr<const capabilities::Node>>& children) {
   int deepest = 0;
@@ -35,8 +37,8 @@ TEST(BenchInputs, CapabilitiesStringsHaveTheAdvertisedSizeAndShape) {
       {"flat 1 KiB", FlatCapabilities(1024), 1024, 3},
       {"flat 3000 bytes", FlatCapabilities(3000), 3000, 3},
       {"flat 64 KiB", FlatCapabilities(65536), 65536, 3},
-      {"nested 1 KiB", NestedCapabilities(1024, kDeepestNesting), 1024, kDeepestNesting},
-      {"nested 64 KiB", NestedCapabilities(65536, kDeepestNesting), 65536, kDeepestNesting},
+      {"nested 1 KiB", NestedCapabilities(1024, maximumDepth), 1024, maximumDepth},
+      {"nested 64 KiB", NestedCapabilities(65536, maximumDepth), 65536, maximumDepth},
       {"nested 4 levels", NestedCapabilities(2048, 4), 2048, 4},
   };
   for (const auto& c : cases) {
@@ -50,7 +52,7 @@ TEST(BenchInputs, CapabilitiesStringsHaveTheAdvertisedSizeAndShape) {
 TEST(BenchInputs, LargeInputsRepeatGroupsRatherThanPadding) {
   // Most of a large input must be groups, or the per-byte figures would time the filler.
   for (const std::string& input :
-       {FlatCapabilities(65536), NestedCapabilities(65536, kDeepestNesting)}) {
+       {FlatCapabilities(65536), NestedCapabilities(65536, maximumDepth)}) {
     const auto parsed = capabilities::Parse(input);
     ASSERT_FALSE(parsed.err);
     EXPECT_GT(parsed.value.Children.size(), 500u);
@@ -59,7 +61,7 @@ TEST(BenchInputs, LargeInputsRepeatGroupsRatherThanPadding) {
 }
 
 TEST(BenchInputs, OneLevelMoreThanTheDeepestNestingFails) {
-  const auto parsed = capabilities::Parse(NestedCapabilities(4096, kDeepestNesting + 1));
+  const auto parsed = capabilities::Parse(NestedCapabilities(4096, maximumDepth + 1));
   EXPECT_EQ(parsed.err.Message(), "capabilities nesting exceeds 32 levels");
 }
 

@@ -1,11 +1,10 @@
 // The scenario behind the "list, 16 monitors" figure must really list sixteen monitors.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
+#include "micro/inputs.hpp"
 #include "platform/darwin_transport.hpp"
 #include "platform/native/sim/simulator.hpp"
 
@@ -13,8 +12,7 @@ namespace lumra::bench {
 namespace {
 
 TEST(BenchScenario, SixteenMonitorsAreListed) {
-  std::ifstream file(LUMRA_BENCH_SCENARIO_DIR "/sixteen-monitors.json", std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string text = SixteenMonitorsScenario();
   ASSERT_FALSE(text.empty());
   ASSERT_FALSE(sim::UseScenarioText(text, "sixteen-monitors.json"));
 

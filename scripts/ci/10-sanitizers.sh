@@ -5,14 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-if ! command -v valgrind >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y valgrind
-fi
-scripts/install-deps.sh
+need=()
+command -v valgrind >/dev/null || need+=(valgrind)
+scripts/install-deps.sh "${need[@]}"
 
 cmake --preset asan
 cmake --build --preset asan

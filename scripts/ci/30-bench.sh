@@ -5,12 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-if [ ! -f /usr/include/benchmark/benchmark.h ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y libbenchmark-dev >/dev/null
-fi
+need=()
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+scripts/install-deps.sh "${need[@]}" >/dev/null
 
 build=${LUMRA_CI_BENCH_BUILD_DIR:-build/ci-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMRA_WERROR=ON \

@@ -7,36 +7,22 @@
 # LUMRA_BUILD_DIR chooses the build directory (default build/dev, the README test command's).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-source_dir=$PWD
 
-# Tools this check needs beyond the build, installed when missing (CI runs as root on Debian).
-install_missing_tools() {
-  local need=()
-  command -v man >/dev/null || need+=(man-db)
-  [ -f /usr/share/bash-completion/bash_completion ] || need+=(bash-completion)
-  command -v zsh >/dev/null || need+=(zsh)
-  command -v fish >/dev/null || need+=(fish)
-  command -v jq >/dev/null || need+=(jq)
-  [ ${#need[@]} -eq 0 ] && return 0
-  if [ "$(uname -s)" = Darwin ]; then
-    echo "missing tools: ${need[*]} (install them with your package manager)" >&2
-    return 1
-  fi
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${need[@]}"
-}
+# Tools this check needs beyond the build, installed with it when missing (CI runs as root on
+# Debian); without --no-install-recommends fish would bring a clipboard tool and a web browser.
+need=()
+command -v man >/dev/null || need+=(man-db)
+[ -f /usr/share/bash-completion/bash_completion ] || need+=(bash-completion)
+command -v zsh >/dev/null || need+=(zsh)
+command -v fish >/dev/null || need+=(fish)
+command -v jq >/dev/null || need+=(jq)
+scripts/install-deps.sh --no-install-recommends "${need[@]}"
 
 failures=0
 fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
 }
-
-install_missing_tools
-scripts/install-deps.sh
 
 build_dir=${LUMRA_BUILD_DIR:-build/dev}
 if [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" = build/dev ]; then

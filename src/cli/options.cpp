@@ -37,6 +37,8 @@ parsedCommandLine parseOptions(std::span<const std::string> arguments) {
       parsed.json = true;
     } else if (word == "--unsafe") {
       parsed.unsafe = true;
+    } else if (word == "--version") {
+      parsed.version = true;
     } else if (word == "--lang" || word == "--timeout") {
       if (i + 1 >= arguments.size()) return failed(parsed, {"missing_option", word});
       const std::string& value = arguments[++i];

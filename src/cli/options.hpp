@@ -14,6 +14,8 @@ namespace lumra::cli {
 struct options {
   bool json = false;
   bool unsafe = false;
+  // --version: print the version instead of running a command.
+  bool version = false;
   std::string locale;
   support::Duration timeout = std::chrono::seconds(5);
 };

@@ -6,6 +6,7 @@
 #include "cli/output.hpp"
 #include "cli/report.hpp"
 #include "cli/target.hpp"
+#include "cli/version.hpp"
 #include "i18n/catalog.hpp"
 #include "support/environment.hpp"
 #include "support/json.hpp"
@@ -36,6 +37,20 @@ int printUsage(const command& cmd) {
   }
   cmd.out << usage << '\n';
   cmd.out.flush();
+  return 0;
+}
+
+int printVersion(std::ostream& out, bool json) {
+  if (json) {
+    support::JSONWriter writer;
+    writer.BeginObject();
+    writer.Key("version");
+    writer.String(version);
+    writer.EndObject();
+    return encodeJSON(out, writer);
+  }
+  out << "lumra " << version << '\n';
+  out.flush();
   return 0;
 }
 
@@ -146,6 +161,7 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
     return 2;
   }
 
+  if (parsed.version) return printVersion(out, parsed.json);
   const std::span<const std::string> words = commandLine.commandArguments;
   if (asksForUsage(words)) return printUsage({ctx, parsed, catalog, out, err, transport});
 

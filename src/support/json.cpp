@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "support/shortest_double.hpp"
 #include "support/utf8.hpp"
 
 namespace lumra::support {
@@ -33,17 +34,8 @@ bool AppendEscape(std::string& out, char32_t rune, bool escapeHTML) {
   return false;
 }
 
-// Shortest round-trip digits in exponent form, such as "1.2345678901234568e+20".
-std::string ShortestScientific(double value) {
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-  return std::string(buffer, result.ptr);
-}
-
-// The shortest digits placed in plain notation and padded with zeros. The fixed form of
-// std::to_chars would print the exact binary value instead (123456789012345683968 rather
-// than 123456789012345680000).
+// The shortest digits placed in plain notation and padded with zeros, rather than the exact
+// binary value (123456789012345680000, not 123456789012345683968).
 std::string PlainFromScientific(const std::string& scientific) {
   const std::size_t e = scientific.find('e');
   if (e == std::string::npos) return scientific;  // "inf" or "nan": nothing to place

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "cli/run_test_support.hpp"
+#include "cli/version.hpp"
 #include "ddc/errors.hpp"
 #include "ddcci/errors.hpp"
 #include "support/context.hpp"
@@ -80,6 +81,22 @@ INSTANTIATE_TEST_SUITE_P(
              "原始 VCP 写入必须显式添加 --unsafe。\n",
              "",
              {}}),
+    [](const auto& info) { return info.param.name; });
+
+const std::string kVersion = "lumra " + std::string(cli::version) + "\n";
+
+// The version never reaches the transport, whatever the command words say.
+INSTANTIATE_TEST_SUITE_P(
+    Version, RunTable,
+    ::testing::Values(
+        Case{"version", {"--version"}, {}, 0, kVersion, "", {}},
+        Case{"version_ignores_command", {"set", "0", "brightness", "5", "--version"}, kChinese, 0,
+             kVersion, "", {}},
+        Case{"version_json", {"--version", "--json", "list"}, {}, 0,
+             "{\"version\":\"" + std::string(cli::version) + "\"}\n", "", {}},
+        Case{"help_stops_before_version", {"-h", "--version"}, {}, 0, kUsageEN + "\n", "", {}},
+        Case{"bad_option_after_version", {"--version", "--bogus"}, {}, 2, "",
+             "invalid option: --bogus\n", {}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(

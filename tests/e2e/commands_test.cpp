@@ -92,6 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"unsafe_required", {"set", "0", "power", "5"}, {}, 2, "",
                     "writing power is potentially disruptive; repeat with --unsafe after verifying "
                     "the monitor model and value\n"},
+        CommandCase{"version", {"--version"}, {}, 0, "lumra " LUMRA_EXPECTED_VERSION "\n", ""},
+        CommandCase{"version_json_ignores_command_words",
+                    {"--json", "get", "9", "nothing", "--version"}, kChinese, 0,
+                    "{\"version\":\"" LUMRA_EXPECTED_VERSION "\"}\n", ""},
+        CommandCase{"version_after_bad_option", {"--bogus", "--version"}, {}, 2, "",
+                    "invalid option: --bogus\n"},
         CommandCase{"usage_error_json", {"--json", "--timeout", "soon", "list"}, {}, 2, "",
                     "{\"category\":\"invalid-argument\",\"error\":\"invalid timeout: soon\",\"kind\":"
                     "\"usage\"}\n"}),

@@ -71,7 +71,7 @@ void copy_core_display_metadata(CGDirectDisplayID display, char* name, std::size
   copy_display_name_from_info(info.get(), name, name_capacity);
   const void* value = CFDictionaryGetValue(info.get(), CFSTR("IODisplayLocation"));
   if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID()) return;
-  io_owned entry(IORegistryEntryCopyFromPath(kIOMainPortDefault, static_cast<CFStringRef>(value)));
+  io_owned entry(IORegistryEntryCopyFromPath(kDefaultMainPort, static_cast<CFStringRef>(value)));
   if (!entry) return;
   copy_cf_string(location, location_capacity, value);
 }

@@ -68,7 +68,7 @@ io_service_t copy_service_for_entry_id(uint64_t entry_id) {
   CFMutableDictionaryRef matching = IORegistryEntryIDMatching(entry_id);
   if (matching == nullptr) return IO_OBJECT_NULL;
   // The matching dictionary is consumed by the call.
-  return IOServiceGetMatchingService(kIOMainPortDefault, matching);
+  return IOServiceGetMatchingService(kDefaultMainPort, matching);
 }
 
 IOReturn exchange_ioframebuffer(const exchange_request& call) {

@@ -100,7 +100,7 @@ int32_t copy_framebuffer_snapshots(std::vector<framebuffer_snapshot>& snapshots)
   snapshots.clear();
   io_iterator_t iterator = IO_OBJECT_NULL;
   // The matching dictionary is consumed by the call, whatever happens.
-  if (IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"),
+  if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching("IOFramebuffer"),
                                    &iterator) != KERN_SUCCESS) {
     return LUMRA_NATIVE_FAILED;
   }

@@ -79,7 +79,7 @@ int32_t copy_display_pipe_snapshots(std::vector<display_pipe_snapshot>& pipes) {
   for (const char* class_name : kDisplayPipeClasses) {
     io_iterator_t iterator = IO_OBJECT_NULL;
     // The matching dictionary is consumed by the call, whatever happens.
-    if (IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(class_name),
+    if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(class_name),
                                      &iterator) != KERN_SUCCESS) {
       pipes.clear();
       return LUMRA_NATIVE_FAILED;
@@ -180,7 +180,7 @@ int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity) {
   std::vector<display_pipe_snapshot> pipes;
   if (copy_display_pipe_snapshots(pipes) == LUMRA_NATIVE_FAILED) return LUMRA_NATIVE_FAILED;
   io_iterator_t iterator = IO_OBJECT_NULL;
-  if (IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(kProxyClass),
+  if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(kProxyClass),
                                    &iterator) != KERN_SUCCESS) {
     return LUMRA_NATIVE_FAILED;
   }

@@ -5,7 +5,6 @@
 #include <time.h>
 
 #if defined(__APPLE__)
-#include <AvailabilityMacros.h>
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreGraphics/CoreGraphics.h>
 #include <IOKit/IOKitLib.h>
@@ -16,9 +15,6 @@ extern "C" {
 // This system header lacks its own C++ guard.
 #include <IOKit/i2c/IOI2CInterface.h>
 }
-#if !defined(MAC_OS_VERSION_12_0)
-#define kIOMainPortDefault kIOMasterPortDefault
-#endif
 #else
 #include "platform/native/sim/macos_api.h"
 
@@ -30,3 +26,9 @@ inline void* dlsym(void* handle, const char* symbol) { return lumra_sim_dlsym(ha
 inline int dlclose(void* handle) { return lumra_sim_dlclose(handle); }
 }  // namespace lumra::native
 #endif
+
+namespace lumra::native {
+// The default main port: MACH_PORT_NULL on every macOS version, where the name
+// kIOMainPortDefault exists only from macOS 12 and kIOMasterPortDefault is deprecated there.
+inline constexpr mach_port_t kDefaultMainPort = MACH_PORT_NULL;
+}  // namespace lumra::native

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds lumra for macOS 11 against the SDK subset in ../shared/macos-sdk (or LUMRA_MACOS_SDK)
+# with clang and ld64.lld: both architectures, the universal binary, and every test executable a
+# Mac builds (arm64). Nothing built here can run here; the checks read the Mach-O files.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+sdk=${LUMRA_MACOS_SDK:-$root/../shared/macos-sdk}
+if [ ! -d "$sdk/usr/include/c++/v1" ]; then
+  echo "macOS build check skipped: no macOS SDK at $sdk"
+  exit 0
+fi
+sdk=$(cd "$sdk" && pwd)
+export LUMRA_MACOS_SDK=$sdk
+
+need=()
+command -v clang++-14 >/dev/null || need+=(clang-14)
+command -v ld64.lld-14 >/dev/null || need+=(lld-14)
+command -v llvm-objdump-14 >/dev/null || need+=(llvm-14)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+scripts/install-deps.sh "${need[@]}"
+
+out=$root/build/macos
+toolchain=$root/cmake/toolchains/macos.cmake
+mkdir -p "$out"
+
+fail() {
+  echo "macOS build check: $*" >&2
+  exit 1
+}
+
+# Configures and builds one architecture; every compiler or linker warning fails the check.
+build() {
+  local dir=$1 arch=$2
+  shift 2
+  cmake -S "$root" -B "$dir" -G Ninja --fresh -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_OSX_ARCHITECTURES="$arch" -DCMAKE_BUILD_TYPE=Release -DLUMRA_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" 2>&1 | tee "$dir/build.log"
+  if grep -q 'warning:' "$dir/build.log"; then fail "warnings in $dir/build.log"; fi
+}
+
+# Framework symbols must be bound to their framework: a flat lookup means the SDK's framework
+# does not export the name, so dyld would fail or find it elsewhere on a real Mac.
+check_binary() {
+  local binary=$1 arch=$2 flat
+  file "$binary" | grep -q "Mach-O 64-bit.*$arch" || fail "$binary is not a $arch Mach-O executable"
+  flat=$(llvm-objdump-14 --macho --bind --lazy-bind "$binary" |
+    awk '$0 ~ /flat-namespace/ { print $NF }' | grep -E '^_+(k?CF|k?CG|k?IO)[A-Za-z]' || true)
+  [ -z "$flat" ] || fail "framework symbols left as flat lookups in $binary: $flat"
+  llvm-objdump-14 --macho --private-headers "$binary" | grep -A4 LC_BUILD_VERSION |
+    grep -Eq 'minos 11\.0$' || fail "$binary does not say minos 11.0"
+  echo "$binary: $arch, minos 11.0, framework symbols bound ($(stat -c %s "$binary") bytes)"
+}
+
+# GoogleTest from Debian's sources, built by the same toolchain for the arm64 test executables.
+gtest=$out/googletest-arm64
+cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja --fresh \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_OSX_ARCHITECTURES=arm64 \
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest/prefix" >/dev/null
+cmake --build "$gtest/build"
+cmake --install "$gtest/build" >/dev/null
+
+# arm64: lumra and the test executables (test discovery would run them, so it waits for ctest).
+build "$out/arm64" arm64 -DLUMRA_BUILD_TESTS=ON -DCMAKE_FIND_ROOT_PATH="$gtest/prefix" \
+  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
+build "$out/x86_64" x86_64 -DLUMRA_BUILD_TESTS=OFF
+check_binary "$out/arm64/lumra" arm64
+check_binary "$out/x86_64/lumra" x86_64
+tests=$(find "$out/arm64/tests" -maxdepth 1 -type f -name 'lumra_*_tests' | sort)
+[ -n "$tests" ] || fail "no test executables were built"
+for t in $tests; do
+  file "$t" | grep -q 'Mach-O 64-bit.*arm64' || fail "$t is not an arm64 Mach-O executable"
+done
+echo "test executables (arm64): $(echo "$tests" | xargs -n1 basename | tr '\n' ' ')"
+
+llvm-lipo-14 -create "$out/arm64/lumra" "$out/x86_64/lumra" -output "$out/lumra"
+archs=$(llvm-lipo-14 -archs "$out/lumra")
+for arch in arm64 x86_64; do
+  [[ " $archs " == *" $arch "* ]] || fail "universal binary lacks $arch (has: $archs)"
+done
+echo "$out/lumra: universal ($archs), $(stat -c %s "$out/lumra") bytes"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string_view>
+
+namespace lumra::cli {
+
+// The release version, "<major>.<minor>.<patch>", from the build.
+extern const std::string_view version;
+
+}  // namespace lumra::cli

@@ -65,6 +65,7 @@ complete -c lumra -l unsafe -d 'Allow disruptive writes and raw VCP writes'
 complete -c lumra -l lang -x -a 'en zh-CN' -d 'Language of the messages'
 complete -c lumra -l timeout -x -a '1s 3s 5s 10s 30s' -d 'Deadline for the whole command'
 complete -c lumra -s h -l help -d 'Print the usage text'
+complete -c lumra -l version -d 'Print the version'
 
 complete -c lumra -n '__lumra_at_word 0' -a list -d 'List the monitors that answer DDC/CI'
 complete -c lumra -n '__lumra_at_word 0' -a get -d 'Read a feature of a monitor'

@@ -17,6 +17,7 @@ need=()
 command -v clang++-14 >/dev/null || need+=(clang-14)
 command -v ld64.lld-14 >/dev/null || need+=(lld-14)
 command -v llvm-objdump-14 >/dev/null || need+=(llvm-14)
+command -v file >/dev/null || need+=(file)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 scripts/install-deps.sh "${need[@]}"
 

@@ -40,6 +40,15 @@ build() {
   if grep -q 'warning:' "$dir/build.log"; then fail "warnings in $dir/build.log"; fi
 }
 
+# With -undefined dynamic_lookup a missing definition still links, as a flat lookup; none of
+# ours (lumra's or GoogleTest's) may be one.
+check_own_symbols_defined() {
+  local missing
+  missing=$(llvm-objdump-14 --macho --bind --lazy-bind "$1" |
+    awk '$0 ~ /flat-namespace/ { print $NF }' | grep -E '5lumra|^_lumra_|7testing' || true)
+  [ -z "$missing" ] || fail "$1 leaves its own symbols undefined: $missing"
+}
+
 # Framework symbols must be bound to their framework: a flat lookup means the SDK's framework
 # does not export the name, so dyld would fail or find it elsewhere on a real Mac.
 check_binary() {
@@ -50,6 +59,7 @@ check_binary() {
   [ -z "$flat" ] || fail "framework symbols left as flat lookups in $binary: $flat"
   llvm-objdump-14 --macho --private-headers "$binary" | grep -A4 LC_BUILD_VERSION |
     grep -Eq 'minos 11\.0$' || fail "$binary does not say minos 11.0"
+  check_own_symbols_defined "$binary"
   echo "$binary: $arch, minos 11.0, framework symbols bound ($(stat -c %s "$binary") bytes)"
 }
 
@@ -71,6 +81,7 @@ tests=$(find "$out/arm64/tests" -maxdepth 1 -type f -name 'lumra_*_tests' | sort
 [ -n "$tests" ] || fail "no test executables were built"
 for t in $tests; do
   file "$t" | grep -q 'Mach-O 64-bit.*arm64' || fail "$t is not an arm64 Mach-O executable"
+  check_own_symbols_defined "$t"
 done
 echo "test executables (arm64): $(echo "$tests" | xargs -n1 basename | tr '\n' ' ')"
 

@@ -9,7 +9,6 @@
 # are left to the dynamic loader (-undefined dynamic_lookup) while every framework symbol is
 # bound to its framework through the SDK's .tbd files. Nothing built this way runs here.
 set(CMAKE_SYSTEM_NAME Darwin)
-set(CMAKE_SYSTEM_PROCESSOR arm64)
 
 if(NOT LUMRA_MACOS_SDK)
   if(DEFINED ENV{LUMRA_MACOS_SDK})
@@ -26,6 +25,7 @@ endif()
 set(CMAKE_OSX_SYSROOT "${LUMRA_MACOS_SDK}" CACHE PATH "")
 set(CMAKE_OSX_DEPLOYMENT_TARGET 11.0 CACHE STRING "")
 set(CMAKE_OSX_ARCHITECTURES arm64 CACHE STRING "")
+set(CMAKE_SYSTEM_PROCESSOR "${CMAKE_OSX_ARCHITECTURES}")
 # Try-compiles see this file again; these carry the choices into them.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMRA_MACOS_SDK)
 

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +77,38 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Reads whole messages from both sockets until both ends are closed.
+void receiveMessages(int outFd, int errFd, std::vector<std::string>& out,
+                     std::vector<std::string>& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::vector<std::string>* sinks[2] = {&out, &err};
+  std::vector<char> buffer(1 << 20);
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      const ssize_t got = recv(fds[i].fd, buffer.data(), buffer.size(), 0);
+      if (got > 0) {
+        sinks[i]->emplace_back(buffer.data(), static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 Child::Child(const std::string& program, const std::vector<std::string>& arguments,
@@ -132,11 +165,39 @@ ProcessResult Child::Finish() {
   if (err_ >= 0) close(err_);
   out_ = err_ = -1;
   if (pid_ <= 0) return result;
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.status = waitFor(pid_);
   return result;
+}
+
+WriteLog runRecordingWrites(const std::string& program, const std::vector<std::string>& arguments,
+                            const EnvironmentChanges& environment) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> envp = environmentWith(environment);
+  std::vector<char*> argvPointers = pointers(argv);
+  std::vector<char*> envPointers = pointers(envp);
+  WriteLog log;
+  int outPair[2];
+  int errPair[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, outPair) != 0) return log;
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, errPair) != 0) {
+    close(outPair[0]);
+    close(outPair[1]);
+    return log;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    becomeProgram(program, argvPointers.data(), envPointers.data(), outPair[1], errPair[1], {});
+  }
+  close(outPair[1]);
+  close(errPair[1]);
+  if (pid > 0) {
+    receiveMessages(outPair[0], errPair[0], log.out, log.err);
+    log.status = waitFor(pid);
+  }
+  close(outPair[0]);
+  close(errPair[0]);
+  return log;
 }
 
 ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
+#include <string_view>
 
 extern char** environ;
 
@@ -54,9 +56,13 @@ bool closeOnExecPipe(int ends[2]) {
   _exit(127);
 }
 
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
+// Reads both descriptors until both are closed, handing the bytes of each read to `sink` with
+// 0 for the first descriptor and 1 for the second. On a socket that keeps message boundaries a
+// read takes one whole message, when `chunk` is large enough.
+void readBoth(int outFd, int errFd, std::size_t chunk,
+              const std::function<void(int, std::string_view)>& sink) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  std::string* sinks[2] = {&out, &err};
+  std::vector<char> buffer(chunk);
   int open = 2;
   while (open > 0) {
     if (poll(fds, 2, -1) < 0) {
@@ -65,10 +71,9 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
     }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
       if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+        sink(i, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
       } else if (got == 0 || errno != EINTR) {
         fds[i].fd = -1;
         --open;
@@ -82,31 +87,6 @@ int waitFor(pid_t pid) {
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Reads whole messages from both sockets until both ends are closed.
-void receiveMessages(int outFd, int errFd, std::vector<std::string>& out,
-                     std::vector<std::string>& err) {
-  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  std::vector<std::string>* sinks[2] = {&out, &err};
-  std::vector<char> buffer(1 << 20);
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      const ssize_t got = recv(fds[i].fd, buffer.data(), buffer.size(), 0);
-      if (got > 0) {
-        sinks[i]->emplace_back(buffer.data(), static_cast<std::size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
 }
 
 }  // namespace
@@ -160,7 +140,11 @@ ProcessResult Child::Finish() {
   ProcessResult result;
   if (finished_) return result;
   finished_ = true;
-  if (out_ >= 0) drain(out_, err_, result.out, result.err);
+  if (out_ >= 0) {
+    readBoth(out_, err_, 4096, [&](int i, std::string_view data) {
+      (i == 0 ? result.out : result.err).append(data);
+    });
+  }
   if (out_ >= 0) close(out_);
   if (err_ >= 0) close(err_);
   out_ = err_ = -1;
@@ -192,7 +176,9 @@ WriteLog runRecordingWrites(const std::string& program, const std::vector<std::s
   close(outPair[1]);
   close(errPair[1]);
   if (pid > 0) {
-    receiveMessages(outPair[0], errPair[0], log.out, log.err);
+    readBoth(outPair[0], errPair[0], 1 << 20, [&](int i, std::string_view data) {
+      (i == 0 ? log.out : log.err).emplace_back(data);
+    });
     log.status = waitFor(pid);
   }
   close(outPair[0]);

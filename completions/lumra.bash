@@ -1,7 +1,8 @@
 # bash completion for lumra                                  -*- shell-script -*-
 #
 # Completes the global options, the commands, the --lang values, the named features (asked of
-# `lumra --json features`) and the monitor selectors (indexes and IDs from `lumra --json list`).
+# `lumra --json features`; for adjust only the writable quantities) and the monitor selectors
+# (indexes and IDs from `lumra --json list`).
 # Installed as share/bash-completion/completions/lumra, where bash-completion loads it on demand;
 # it also works when sourced into a shell without bash-completion.
 
@@ -19,10 +20,15 @@ _lumra_json_integers()
     command grep -o "\"$2\":[0-9][0-9]*" <<<"$1" | command sed -e "s/^\"$2\"://"
 }
 
+# The named features; with "adjustable" as $2, only the writable quantities that adjust steps
+# through (each feature object begins name, code, writable, unsafe, continuous).
 _lumra_features()
 {
     local json
     json=$("$1" --json features 2>/dev/null) || return
+    if [[ ${2-} == adjustable ]]; then
+        json=$(command grep -o '"name":"[^"]*","code":[0-9]*,"writable":true,"unsafe":[a-z]*,"continuous":true' <<<"$json")
+    fi
     _lumra_json_strings "$json" name
 }
 
@@ -123,11 +129,11 @@ _lumra()
 
     case ${#positional[@]} in
         0)
-            _lumra_offer $'list\nget\nset\ncapabilities\ncaps\nfeatures\nhelp'
+            _lumra_offer $'list\nget\nset\nadjust\ncapabilities\ncaps\nfeatures\nhelp'
             ;;
         1)
             case ${positional[0]} in
-                get | set | capabilities | caps)
+                get | set | adjust | capabilities | caps)
                     _lumra_offer "$(_lumra_selectors "$program")"
                     ;;
             esac
@@ -136,6 +142,9 @@ _lumra()
             case ${positional[0]} in
                 get | set)
                     _lumra_offer "$(_lumra_features "$program")"
+                    ;;
+                adjust)
+                    _lumra_offer "$(_lumra_features "$program" adjustable)"
                     ;;
             esac
             ;;

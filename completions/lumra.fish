@@ -1,5 +1,6 @@
 # fish completion for lumra: global options, commands, --lang values, named features (asked of
-# `lumra --json features`) and monitor selectors (indexes and IDs from `lumra --json list`).
+# `lumra --json features`; for adjust only the writable quantities) and monitor selectors
+# (indexes and IDs from `lumra --json list`).
 # Installed as share/fish/vendor_completions.d/lumra.fish, where fish looks for completions.
 
 # The command words typed so far (options and their values left out). Options may stand anywhere
@@ -52,11 +53,17 @@ function __lumra_selectors
     end
 end
 
+# With "adjustable", only the writable quantities that adjust steps through (each feature
+# object begins name, code, writable, unsafe, continuous).
 function __lumra_features
     set -l program (__lumra_program)
     set -l json ($program --json features 2>/dev/null)
     or return
-    string match -ar '"name":"([^"]*)"' -g -- $json
+    if test "$argv[1]" = adjustable
+        string match -ar '"name":"([^"]*)","code":[0-9]+,"writable":true,"unsafe":[a-z]+,"continuous":true' -g -- $json
+    else
+        string match -ar '"name":"([^"]*)"' -g -- $json
+    end
 end
 
 complete -c lumra -f
@@ -70,10 +77,12 @@ complete -c lumra -l version -d 'Print the version'
 complete -c lumra -n '__lumra_at_word 0' -a list -d 'List the monitors that answer DDC/CI'
 complete -c lumra -n '__lumra_at_word 0' -a get -d 'Read a feature of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a set -d 'Write a feature of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a adjust -d 'Raise or lower a feature of a monitor by a step'
 complete -c lumra -n '__lumra_at_word 0' -a capabilities -d 'Print the capabilities string of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a caps -d 'Print the capabilities string of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features'
 complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 
-complete -c lumra -n '__lumra_at_word 1 get set capabilities caps' -a '(__lumra_selectors)'
+complete -c lumra -n '__lumra_at_word 1 get set adjust capabilities caps' -a '(__lumra_selectors)'
 complete -c lumra -n '__lumra_at_word 2 get set' -a '(__lumra_features)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 adjust' -a '(__lumra_features adjustable)' -d Feature

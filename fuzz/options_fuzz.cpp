@@ -45,13 +45,19 @@ void CheckCommandLine(const std::vector<std::string>& words) {
     return;
   }
   FUZZ_CHECK(result.parsed.timeout.count() > 0, "the timeout is not positive");
-  // Every command word is an input word; without "--" none of them is an option.
+  // Every command word is an input word;
   for (const std::string& word : result.commandArguments) {
     FUZZ_CHECK(IsOneOf(word, words) || word == "help", word);
   }
+  // without "--" none of them is an option, but the negative delta of adjust.
   if (!IsOneOf("--", words)) {
-    for (const std::string& word : result.commandArguments) {
-      FUZZ_CHECK(word.empty() || word[0] != '-' || word == "-" || word == "help", word);
+    const auto& command = result.commandArguments;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+      const std::string& word = command[i];
+      const bool negativeDelta = i == 3 && command[0] == "adjust" && word.size() > 1 &&
+                                 word[1] >= '0' && word[1] <= '9';
+      FUZZ_CHECK(word.empty() || word[0] != '-' || word == "-" || word == "help" || negativeDelta,
+                 word);
     }
   }
 }

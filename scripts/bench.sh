@@ -2,7 +2,9 @@
 # Process-level benchmark of lumra on the simulated monitors. For each command it reports the
 # median wall time, the floor that the DDC/CI protocol's mandated pauses set, the overhead
 # above that floor (split into the simulator's share and ours), CPU time and peak resident
-# set size; then it measures the pauses themselves. Method: docs/performance.md.
+# set size; then it measures the pauses themselves, and counts the updates that sixteen
+# concurrent get-then-set pairs lose against sixteen adjust processes. Method:
+# docs/performance.md.
 #
 #   scripts/bench.sh [--runs N] [--capability-runs N] [--build-dir DIR] [--no-realtime]
 #                    [--no-pauses] [--instructions]
@@ -72,10 +74,16 @@ caps_length=$(( $("$lumra" capabilities 0 | wc -c) - 1 ))
 fragments=$(( (caps_length + 31) / 32 + 1 ))
 
 # Runs a command; prints the runner's line: runs, median, min, max, CPU, peak RSS KiB, status.
-run() { # count command...
-  local count=$1
+# With --alternate, every second run has WORD as its last argument.
+run() { # count [--alternate WORD] command...
+  local count=$1 options=()
   shift
-  "${priority[@]}" "$runner" --runs "$count" --warmup 2 -- "$@" || echo "0	0	0	0	0	0	-1"
+  if [ "$1" = --alternate ]; then
+    options=(--alternate "$2")
+    shift 2
+  fi
+  "${priority[@]}" "$runner" --runs "$count" --warmup 2 "${options[@]}" -- "$@" ||
+    echo "0	0	0	0	0	0	-1"
 }
 median_of() { cut -f2 <<<"$1"; }
 
@@ -92,6 +100,7 @@ sim_load=$(sim_share load)
 sim_load_wall=$(LUMRA_SIMULATION=$wall_scenario sim_share load)
 sim_get=$(sim_share get)
 sim_set=$(sim_share set)
+sim_adjust=$(sim_share adjust)
 sim_caps=$(sim_share capabilities "$fragments")
 
 # Prints: name, expected status, floor ms, simulator ms, target, then the runner's line.
@@ -113,6 +122,9 @@ results=$(
   measure "get 0 brightness" 0 90 "$sim_get" "overhead<=3" "$runs" "$lumra" get 0 brightness
   measure "set 0 brightness 40" 0 50 "$sim_set" "overhead<=3" "$runs" \
     "$lumra" set 0 brightness 40
+  # Alternating with -10 keeps every run a read and a write, away from the maximum.
+  measure "adjust 0 brightness +10" 0 140 "$sim_adjust" "overhead<=3" "$runs" \
+    --alternate -10 "$lumra" adjust 0 brightness +10
   measure "capabilities 0 ($fragments fragments)" 0 $((100 * fragments)) "$sim_caps" - \
     "$capability_runs" "$lumra" capabilities 0
 )
@@ -176,6 +188,9 @@ if [ "$measure_pauses" -eq 1 ]; then
       # shellcheck disable=SC2086 # the command is split into words on purpose
       trace_pauses "$command" "$pause_runs" "$lumra" $command
     done
+    # From 40, five steps of +10 each read and write.
+    "$lumra" set 0 brightness 40 >/dev/null
+    trace_pauses "adjust 0 brightness +10" "$pause_runs" "$lumra" adjust 0 brightness +10
     trace_pauses "(reference: sleep 0.05)" 100 sleep 0.05
   )
   echo "## Pauses (strace -T, $pause_runs runs of each command, $policy)"
@@ -186,6 +201,33 @@ if [ "$measure_pauses" -eq 1 ]; then
   echo
   case "$pauses" in *"| no"*) failed=1 ;; esac
 fi
+
+# Lost updates: from brightness 20, sixteen processes started together each add 1, either as
+# a get and a set of their own or as one adjust; 36 means nothing was lost. Processes queue on
+# the monitor's lock, hence the long deadline.
+lost_rounds=5
+brightness() { "$lumra" --timeout 60s get 0 brightness | awk '{ print $(NF - 2) }'; }
+get_then_set() { "$lumra" --timeout 60s set 0 brightness $(($(brightness) + 1)) >/dev/null; }
+adjust_once() { "$lumra" --timeout 60s adjust 0 brightness +1 >/dev/null; }
+lost_updates() { # function -> the final values of each round, then the updates lost in all
+  local finals=() lost=0 final
+  for _ in $(seq "$lost_rounds"); do
+    "$lumra" set 0 brightness 20 >/dev/null
+    for _ in $(seq 16); do "$1" & done
+    wait
+    final=$(brightness)
+    finals+=("$final")
+    lost=$((lost + 36 - final))
+  done
+  echo "${finals[*]} | $lost of $((16 * lost_rounds))"
+}
+echo "## Lost updates (16 processes at once adding 1 to brightness 20, $lost_rounds rounds)"
+echo
+echo "| each process runs | final values (36 loses nothing) | updates lost |"
+echo "|---|---|---|"
+echo "| get, then set to the value read + 1 | $(lost_updates get_then_set) |"
+echo "| adjust 0 brightness +1 | $(lost_updates adjust_once) |"
+echo
 
 if [ "$count_instructions" -eq 1 ]; then
   # Instructions of one Parse call (and of one JSON rendering of its tree) per input byte: the

@@ -1,12 +1,16 @@
-#include <iostream>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
+#include "cli/descriptor_stream.hpp"
 #include "cli/entry.hpp"
 #include "platform/darwin_transport.hpp"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const auto transport = lumra::platform::Open();
-  return lumra::cli::RunAndClose(arguments, std::cout, std::cerr, *transport);
+  lumra::cli::DescriptorStream out(STDOUT_FILENO);
+  lumra::cli::DescriptorStream err(STDERR_FILENO);
+  return lumra::cli::RunAndClose(arguments, out, err, *transport);
 }

@@ -1,7 +1,12 @@
 // Runs one command many times and prints its wall-time median, CPU time and peak resident
 // set size, as one tab-separated line (see run_stats.hpp). Used by scripts/bench.sh.
 //
-//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- program [arguments...]
+//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] [--alternate WORD]
+//                       -- program [arguments...]
+//
+// --alternate puts WORD in place of the last argument on every second run, so a command that
+// changes what the next run finds ("adjust 0 brightness +10" with -10) neither drifts to a
+// limit nor stops writing there.
 //
 // The child's standard output and error go to /dev/null. The wait reports the child's own
 // resource usage (wait4), so the runner's own memory never counts.
@@ -31,25 +36,26 @@ struct Settings {
   int runs = 20;
   int warmup = 2;
   std::optional<int> expect;
-  std::vector<char*> command;  // null-terminated
+  std::vector<char*> command;    // null-terminated
+  std::vector<char*> alternate;  // the same with the other last argument; empty when none
 };
 
 double Milliseconds(const timeval& time) {
   return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
 }
 
-std::optional<RunSample> RunOnce(const Settings& settings) {
+std::optional<RunSample> RunOnce(const std::vector<char*>& command) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t child = 0;
-  const int spawned = posix_spawnp(&child, settings.command[0], &actions, nullptr,
-                                   settings.command.data(), environ);
+  const int spawned =
+      posix_spawnp(&child, command[0], &actions, nullptr, command.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
-    std::fprintf(stderr, "lumra_bench_process: cannot run %s: %s\n", settings.command[0],
+    std::fprintf(stderr, "lumra_bench_process: cannot run %s: %s\n", command[0],
                  std::strerror(spawned));
     return std::nullopt;
   }
@@ -83,9 +89,14 @@ std::optional<int> Count(const char* text) {
 
 std::optional<Settings> ParseArguments(int argc, char** argv) {
   Settings settings;
+  char* alternate = nullptr;
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; i += 2) {
     if (i + 1 >= argc) return std::nullopt;
+    if (std::strcmp(argv[i], "--alternate") == 0) {
+      alternate = argv[i + 1];
+      continue;
+    }
     const auto value = Count(argv[i + 1]);
     if (!value) return std::nullopt;
     if (std::strcmp(argv[i], "--runs") == 0 && *value > 0) {
@@ -101,6 +112,11 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
   if (i + 1 >= argc) return std::nullopt;
   settings.command.assign(argv + i + 1, argv + argc);
   settings.command.push_back(nullptr);
+  if (alternate != nullptr) {
+    if (settings.command.size() < 3) return std::nullopt;  // no argument to replace
+    settings.alternate = settings.command;
+    settings.alternate[settings.alternate.size() - 2] = alternate;
+  }
   return settings;
 }
 
@@ -110,16 +126,21 @@ int main(int argc, char** argv) {
   const auto settings = ParseArguments(argc, argv);
   if (!settings) {
     std::fprintf(stderr,
-                 "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- "
-                 "program [arguments...]\n");
+                 "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] "
+                 "[--alternate WORD] -- program [arguments...]\n");
     return 2;
   }
+  int started = 0;
+  const auto nextCommand = [&]() -> const std::vector<char*>& {
+    const bool odd = started++ % 2 == 1;
+    return odd && !settings->alternate.empty() ? settings->alternate : settings->command;
+  };
   for (int i = 0; i < settings->warmup; ++i) {
-    if (!RunOnce(*settings)) return 1;
+    if (!RunOnce(nextCommand())) return 1;
   }
   std::vector<RunSample> samples;
   for (int i = 0; i < settings->runs; ++i) {
-    const auto sample = RunOnce(*settings);
+    const auto sample = RunOnce(nextCommand());
     if (!sample) return 1;
     samples.push_back(*sample);
   }

@@ -3,7 +3,7 @@
 // against "none" (the same process doing nothing) to get the simulator's cold share of each
 // command, page faults and file system work included.
 //
-//   lumra_bench_simulator_once none | load | get | set | capabilities FRAGMENTS
+//   lumra_bench_simulator_once none | load | get | set | adjust | capabilities FRAGMENTS
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +15,8 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: lumra_bench_simulator_once none | load | get | set | capabilities N\n");
+               "usage: lumra_bench_simulator_once none | load | get | set | adjust | "
+               "capabilities N\n");
   return 2;
 }
 
@@ -26,6 +27,10 @@ bool exchanges(const char* mode, int fragments) {
   }
   if (std::strcmp(mode, "set") == 0) {
     return lumra::bench::SimExchange(connection, lumra::ddcci::BuildSetVCP(0x10, 40), 0);
+  }
+  if (std::strcmp(mode, "adjust") == 0) {
+    return lumra::bench::SimExchange(connection, lumra::ddcci::BuildGetVCP(0x10), 11) &&
+           lumra::bench::SimExchange(connection, lumra::ddcci::BuildSetVCP(0x10, 70), 0);
   }
   for (int i = 0; i < fragments; ++i) {
     const auto request = lumra::ddcci::BuildCapabilitiesRequest(static_cast<std::uint16_t>(32 * i));
@@ -41,7 +46,7 @@ int main(int argc, char** argv) {
   const char* mode = argv[1];
   if (std::strcmp(mode, "none") == 0) return 0;
   const bool known = std::strcmp(mode, "load") == 0 || std::strcmp(mode, "get") == 0 ||
-                     std::strcmp(mode, "set") == 0 ||
+                     std::strcmp(mode, "set") == 0 || std::strcmp(mode, "adjust") == 0 ||
                      (std::strcmp(mode, "capabilities") == 0 && argc == 3);
   if (!known) return usage();
   if (!lumra::bench::LoadSimulatedWorld()) return 1;

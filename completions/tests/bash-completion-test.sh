@@ -120,7 +120,12 @@ run_cases() {
   expect "lumra --json get 0 m" mute mccs-version
   expect "lumra get --unsafe 0 vol" volume
   expect "lumra c" capabilities caps
-  expect "lumra " list get set capabilities caps features help
+  expect "lumra " list get set adjust capabilities caps features help
+  expect "lumra a" adjust
+  expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6
+  # adjust offers only the writable quantities.
+  expect "lumra adjust 0 " brightness contrast volume sharpness
+  expect "lumra adjust 0 brightness "
   expect "lumra f" features
   expect "lumra --lang zh-CN l" list
   expect "lumra --timeout 3s s" set

@@ -22,6 +22,8 @@ trap 'rm -rf "$HOME"' EXIT
 "$build/bench/lumra_bench_process" --runs 2 --warmup 0 --expect 0 -- "$build/lumra" features
 "$build/bench/lumra_bench_process" --runs 1 --warmup 0 --expect 2 -- "$build/lumra" --bogus
 "$build/bench/lumra_bench_process" --runs 1 --warmup 0 --expect 0 -- "$build/lumra" get 0 brightness
+"$build/bench/lumra_bench_process" --runs 2 --warmup 0 --expect 0 --alternate -10 -- \
+  "$build/lumra" adjust 0 brightness +10
 
 # The pause summary on a known trace: one late pause of three fails the 95th percentile.
 summary=$(awk -v command=t -f bench/pauses.awk <<'TRACE'

@@ -72,7 +72,7 @@ grep -q "^\.TH LUMRA 1 [0-9-]* \"Lumora $project_version\"" "$page" ||
 categories="timeout not-found-or-hotplug unsupported busy backend-unavailable protocol
   invalid-argument permission transport"
 required="NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS FEATURES VALUES SAFETY EXIT STATUS
-  ENVIRONMENT FILES EXAMPLES list get set capabilities caps features --json --lang --timeout
+  ENVIRONMENT FILES EXAMPLES list get set adjust capabilities caps features --json --lang --timeout
   --unsafe --help LC_ALL LANG HOME LUMRA_SIMULATION ddc-XXXXXXXXXXXXXXXX.lock $categories
   $feature_names"
 for word in $required; do

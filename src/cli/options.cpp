@@ -19,6 +19,13 @@ parsedCommandLine failed(const options& parsed, optionError error) {
   return {parsed, {}, std::move(error)};
 }
 
+// "adjust 0 brightness -10": in the place of adjust's delta, a word of "-" and a digit is the
+// delta, not an option; no option begins with a digit.
+bool isNegativeDelta(const std::vector<std::string>& commandWords, std::string_view word) {
+  return commandWords.size() == 3 && commandWords.front() == "adjust" && word.size() > 1 &&
+         word[0] == '-' && word[1] >= '0' && word[1] <= '9';
+}
+
 }  // namespace
 
 parsedCommandLine parseOptions(std::span<const std::string> arguments) {
@@ -31,7 +38,7 @@ parsedCommandLine parseOptions(std::span<const std::string> arguments) {
                                      arguments.end());
       return result;
     }
-    if (!word.starts_with("-") || word == "-") {
+    if (!word.starts_with("-") || word == "-" || isNegativeDelta(result.commandArguments, word)) {
       result.commandArguments.push_back(word);
     } else if (word == "--json") {
       parsed.json = true;

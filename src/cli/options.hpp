@@ -36,7 +36,8 @@ struct parsedCommandLine {
 };
 
 // Splits the words after the program name into global options and command words. Options
-// may stand anywhere until a "--"; the first bad word ends parsing.
+// may stand anywhere until a "--"; the first bad word ends parsing. The fourth command word of
+// "adjust" may begin with "-" and a digit (a negative delta).
 parsedCommandLine parseOptions(std::span<const std::string> arguments);
 
 }  // namespace lumra::cli

@@ -2,6 +2,7 @@
 
 
 #include "capabilities/parser.hpp"
+#include "cli/delta.hpp"
 #include "cli/json_records.hpp"
 #include "support/format.hpp"
 
@@ -201,6 +202,41 @@ int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Fe
     return encodeJSON(out, writer);
   }
   writeLine(out, catalog.Text("write_ok", monitor.ID, feature.Name, feature.Code, value));
+  return 0;
+}
+
+int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                      const ddc::VCPAdjustment& adjustment, bool json,
+                      const i18n::Catalog& catalog) {
+  const std::uint16_t previous = adjustment.Previous.Current;
+  const std::uint16_t maximum = adjustmentMaximum(adjustment.Previous.Maximum);
+  if (json) {
+    JSONWriter writer;
+    writer.BeginObject();
+    writer.Key("code");
+    writer.Uint(feature.Code);
+    writer.Key("feature");
+    writer.String(feature.Name);
+    writer.Key("maximum");
+    writer.Uint(maximum);
+    writer.Key("monitor");
+    writer.String(monitor.ID);
+    writer.Key("previous");
+    writer.Uint(previous);
+    writer.Key("value");
+    writer.Uint(adjustment.Value);
+    writer.Key("written");
+    writer.Bool(adjustment.Written);
+    writer.EndObject();
+    return encodeJSON(out, writer);
+  }
+  if (adjustment.Written) {
+    writeLine(out, catalog.Text("adjust_ok", monitor.ID, feature.Name, feature.Code, previous,
+                                adjustment.Value, maximum));
+  } else {
+    writeLine(out, catalog.Text("adjust_unchanged", monitor.ID, feature.Name, feature.Code,
+                                adjustment.Value, maximum));
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
+#include "ddc/transport.hpp"
 #include "i18n/catalog.hpp"
 #include "support/json.hpp"
 
@@ -34,6 +35,9 @@ int printValue(std::ostream& out, const ddc::Monitor& monitor, const ddc::Featur
                const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog);
 int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
                    std::uint16_t value, bool json, const i18n::Catalog& catalog);
+int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                      const ddc::VCPAdjustment& adjustment, bool json,
+                      const i18n::Catalog& catalog);
 int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
                       std::string_view capabilityText, bool json);
 

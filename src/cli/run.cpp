@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "cli/delta.hpp"
 #include "cli/options.hpp"
 #include "cli/output.hpp"
 #include "cli/report.hpp"
@@ -95,6 +96,33 @@ int runSet(const command& cmd, std::span<const std::string> args) {
   return printSetResult(cmd.out, monitor, feature, *value, cmd.parsed.json, cmd.catalog);
 }
 
+int runAdjust(const command& cmd, std::span<const std::string> args) {
+  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+  const auto& [monitor, feature] = resolved.value;
+
+  const auto change = parseDelta(args[2]);
+  if (!change) return refuse(cmd, "invalid_value", args[2]);
+  if (!feature.Writable) return refuse(cmd, "read_only", feature.Name);
+  // A choice such as an input source has no order to step through. A raw code of unknown
+  // kind is the user's call, made with --unsafe.
+  if (feature.ContinuousKnown && !feature.Continuous) {
+    return refuse(cmd, "discrete_values", feature.Name);
+  }
+  if (requiresUnsafeForAnyValue(args[1], feature) && !cmd.parsed.unsafe) {
+    return refuse(cmd, "unsafe_required", feature.Name);
+  }
+  // As for set: no write starts once the deadline has passed.
+  if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
+
+  auto adjusted = cmd.transport.AdjustVCP(
+      cmd.ctx, monitor.ID, feature.Code,
+      [&](const ddc::VCPValue& read) { return applyDelta(*change, read.Current, read.Maximum); });
+  if (adjusted.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, adjusted.err);
+  return printAdjustResult(cmd.out, monitor, feature, adjusted.value, cmd.parsed.json,
+                           cmd.catalog);
+}
+
 int runCapabilities(const command& cmd, std::span<const std::string> args) {
   // The feature word is a placeholder that always resolves: only the monitor can fail here.
   auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], "brightness");
@@ -116,6 +144,7 @@ const commandEntry* findCommand(std::string_view name) {
       {"list", 0, [](const command& cmd, std::span<const std::string>) { return runList(cmd); }},
       {"get", 2, runGet},
       {"set", 3, runSet},
+      {"adjust", 3, runAdjust},
       {"capabilities", 1, runCapabilities},
       {"caps", 1, runCapabilities},
       {"features", 0,

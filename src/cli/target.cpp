@@ -47,6 +47,10 @@ bool requiresUnsafe(std::string_view input, const ddc::Feature& feature, std::ui
   return false;
 }
 
+bool requiresUnsafeForAnyValue(std::string_view input, const ddc::Feature& feature) {
+  return requiresUnsafe(input, feature, kPowerOff);
+}
+
 std::optional<std::uint16_t> parseSetValue(std::string_view word) {
   const auto value = support::ParseUnsignedLiteral(word, 0xFFFF);
   if (!value) return std::nullopt;

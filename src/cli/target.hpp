@@ -25,6 +25,9 @@ support::Result<target> resolveTarget(const support::Context& ctx, ddc::Transpor
 
 // Whether writing `value` to `feature` (typed as `input`) needs --unsafe.
 bool requiresUnsafe(std::string_view input, const ddc::Feature& feature, std::uint16_t value);
+// Whether some value written to `feature` would need --unsafe: a relative change may end at
+// any value.
+bool requiresUnsafeForAnyValue(std::string_view input, const ddc::Feature& feature);
 
 // The value word of "set": an unsigned 16-bit literal (decimal, 0x, 0o, 0b, leading-0 octal,
 // single "_" separators). Empty when invalid.

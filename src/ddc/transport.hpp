@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,12 +13,29 @@
 
 namespace lumra::ddc {
 
+// The value to write, computed from the value read.
+using VCPUpdate = std::function<std::uint16_t(const VCPValue& read)>;
+
+// What a read-modify-write did: the value read (its Feature name left empty), the value
+// computed from it, and whether that value was sent (it is not when it equals the current one).
+struct VCPAdjustment {
+  VCPValue Previous;
+  std::uint16_t Value = 0;
+  bool Written = false;
+};
+
 // The one interface between the front end and the hardware. Errors wrap the device-model or
 // frame sentinels so ClassifyError can categorise them.
 class Transport {
  public:
   virtual ~Transport() = default;
 
+  // Reads one feature, computes its new value with `update` and writes it when it differs
+  // from the current one, so that no other process reaches the monitor between the read and
+  // the write. Success means the write, if any, was sent.
+  virtual support::Result<VCPAdjustment> AdjustVCP(const support::Context& ctx,
+                                                   std::string_view monitorID, std::uint8_t code,
+                                                   const VCPUpdate& update) = 0;
   // The monitor's whole capabilities string, assembled from its fragments.
   virtual support::Result<std::string> Capabilities(const support::Context& ctx,
                                                     std::string_view monitorID) = 0;

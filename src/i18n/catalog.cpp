@@ -27,6 +27,7 @@ constexpr std::string_view kEnglishUsage =
     "  list\n"
     "  get <monitor> <feature|vcp:0xNN>\n"
     "  set <monitor> <feature|vcp:0xNN> <value>\n"
+    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%%>\n"
     "  capabilities <monitor>\n"
     "  features\n"
     "\n"
@@ -40,6 +41,7 @@ constexpr std::string_view kChineseUsage =
     "  list\n"
     "  get <显示器> <功能|vcp:0xNN>\n"
     "  set <显示器> <功能|vcp:0xNN> <值>\n"
+    "  adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%%>\n"
     "  capabilities <显示器>\n"
     "  features\n"
     "\n"
@@ -58,6 +60,7 @@ constexpr Message kEnglish[] = {
     {"invalid_value", "invalid value: %s"},
     {"unsafe_required", "writing %s is potentially disruptive; repeat with --unsafe after verifying the monitor model and value"},
     {"read_only", "%s is exposed as a read-only feature"},
+    {"discrete_values", "%s takes discrete values; use set"},
     {"operation_failed", "operation failed: %s"},
     {"no_monitors", "No external DDC/CI monitors were discovered."},
     {"monitor_header", "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR"},
@@ -68,6 +71,8 @@ constexpr Message kEnglish[] = {
     {"current_discrete", "%s (%s / 0x%02X): %d"},
     {"current_unknown", "%s (%s / 0x%02X): current %d, raw maximum %d (value kind unknown)"},
     {"write_ok", "%s (%s / 0x%02X) command sent with value %d; the monitor value was not read back"},
+    {"adjust_ok", "%s (%s / 0x%02X): %d -> %d of %d"},
+    {"adjust_unchanged", "%s (%s / 0x%02X): stays at %d of %d"},
     {"feature_header", "NAME\tVCP CODE"},
 };
 
@@ -82,6 +87,7 @@ constexpr Message kChinese[] = {
     {"invalid_value", "无效数值：%s"},
     {"unsafe_required", "写入 %s 可能中断画面；请先核实显示器型号和值，再添加 --unsafe 重试"},
     {"read_only", "%s 仅允许读取"},
+    {"discrete_values", "%s 只接受离散值；请改用 set"},
     {"operation_failed", "操作失败：%s"},
     {"no_monitors", "没有发现可用的外接 DDC/CI 显示器。"},
     {"monitor_header", "序号\tID\t名称\t后端\t模式\t接口"},
@@ -92,6 +98,8 @@ constexpr Message kChinese[] = {
     {"current_discrete", "%s（%s / 0x%02X）：%d"},
     {"current_unknown", "%s（%s / 0x%02X）：当前值 %d，原始最大值 %d（数值类型未知）"},
     {"write_ok", "%s（%s / 0x%02X）已发送值 %d；未读回验证显示器状态"},
+    {"adjust_ok", "%s（%s / 0x%02X）：%d -> %d / %d"},
+    {"adjust_unchanged", "%s（%s / 0x%02X）：保持 %d / %d"},
     {"feature_header", "名称\tVCP CODE"},
 };
 // clang-format on
@@ -103,8 +111,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 21 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 21 keys in the same order");
+static_assert(std::size(kEnglish) == 24 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 24 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -61,14 +61,9 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
   return {std::move(reply), {}};
 }
 
-support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
-                                                       std::string_view monitorID,
-                                                       std::uint8_t code) {
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
-  if (held.err) return {{}, held.err};
-  const darwinMonitor& monitor = held.value.monitor;
-
+support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& ctx,
+                                                        const darwinMonitor& monitor,
+                                                        std::uint8_t code) const {
   ddcci::VCPValue read;
   support::Error err = retryDarwin(
       ctx,
@@ -92,14 +87,8 @@ support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& c
   return {value, {}};
 }
 
-support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
-                                       std::uint8_t code, std::uint16_t value) {
-  if (support::Error ended = ctx.Err()) return ended;
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
-  if (held.err) return held.err;
-  const darwinMonitor& monitor = held.value.monitor;
-
+support::Error darwinTransport::writeVCP(const support::Context& ctx, const darwinMonitor& monitor,
+                                         std::uint8_t code, std::uint16_t value) const {
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
   return retryDarwin(
       ctx,
@@ -107,6 +96,44 @@ support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_
         return exchangeDarwin(monitor, request, 0, darwinSetVCPDelay).err;
       },
       options_.retryPause);
+}
+
+support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
+                                                       std::string_view monitorID,
+                                                       std::uint8_t code) {
+  std::lock_guard lock(mu_);
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return {{}, held.err};
+  return readVCP(ctx, held.value.monitor, code);
+}
+
+support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
+                                       std::uint8_t code, std::uint16_t value) {
+  if (support::Error ended = ctx.Err()) return ended;
+  std::lock_guard lock(mu_);
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return held.err;
+  return writeVCP(ctx, held.value.monitor, code, value);
+}
+
+support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Context& ctx,
+                                                               std::string_view monitorID,
+                                                               std::uint8_t code,
+                                                               const ddc::VCPUpdate& update) {
+  if (support::Error ended = ctx.Err()) return {{}, ended};
+  std::lock_guard lock(mu_);
+  auto held = holdMonitorLocked(ctx, monitorID);
+  if (held.err) return {{}, held.err};
+  const darwinMonitor& monitor = held.value.monitor;
+
+  auto read = readVCP(ctx, monitor, code);
+  if (read.err) return {{}, read.err};
+  ddc::VCPAdjustment adjustment{read.value, update(read.value), false};
+  if (adjustment.Value == adjustment.Previous.Current) return {adjustment, {}};
+  // The read's own trailing pause has passed, so the write keeps the protocol's spacing.
+  if (support::Error err = writeVCP(ctx, monitor, code, adjustment.Value)) return {{}, err};
+  adjustment.Written = true;
+  return {adjustment, {}};
 }
 
 support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(

@@ -44,6 +44,11 @@ class darwinTransport final : public ddc::Transport {
   darwinTransport() = default;
   explicit darwinTransport(darwinTransportOptions options) : options_(std::move(options)) {}
 
+  // Like SetVCP at entry, then GetVCP and, when the value changes, SetVCP's exchange, all
+  // under one hold of the endpoint lock.
+  support::Result<ddc::VCPAdjustment> AdjustVCP(const support::Context& ctx,
+                                                std::string_view monitorID, std::uint8_t code,
+                                                const ddc::VCPUpdate& update) override;
   support::Result<std::string> Capabilities(const support::Context& ctx,
                                             std::string_view monitorID) override;
   // Drops the cached monitors; always succeeds.
@@ -55,7 +60,7 @@ class darwinTransport final : public ddc::Transport {
                         std::uint8_t code, std::uint16_t value) override;
 
  private:
-  // All five run with mu_ held.
+  // All seven run with mu_ held.
   std::vector<ddc::Monitor> infoLocked() const;
   support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
   // The selected monitor with its endpoint lock held, for one device command.
@@ -69,6 +74,11 @@ class darwinTransport final : public ddc::Transport {
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
                                                support::Duration delay) const;
+  // One Get VCP and one Set VCP exchange, each with retries; the endpoint lock is held.
+  support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, const darwinMonitor& monitor,
+                                         std::uint8_t code) const;
+  support::Error writeVCP(const support::Context& ctx, const darwinMonitor& monitor,
+                          std::uint8_t code, std::uint16_t value) const;
   support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
                                                          const darwinMonitor& monitor,
                                                          std::uint16_t offset) const;

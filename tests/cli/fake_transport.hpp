@@ -24,6 +24,25 @@ class FakeTransport : public ddc::Transport {
   std::vector<std::string> calls;
   std::vector<support::Context> contexts;
 
+  // Reads `value` (or fails with getError), then records the write of the computed value,
+  // when it differs, in the same call entry (failing with setError).
+  support::Result<ddc::VCPAdjustment> AdjustVCP(const support::Context& ctx,
+                                                std::string_view monitorID, std::uint8_t code,
+                                                const ddc::VCPUpdate& update) override {
+    std::string call = support::Format("AdjustVCP %s 0x%02X", monitorID, code);
+    if (getError) {
+      record(ctx, std::move(call));
+      return {{}, getError};
+    }
+    ddc::VCPAdjustment adjustment{value, 0, false};
+    adjustment.Previous.Code = code;
+    adjustment.Value = update(adjustment.Previous);
+    adjustment.Written = adjustment.Value != value.Current;
+    if (adjustment.Written) call += support::Format(" write %d", adjustment.Value);
+    record(ctx, std::move(call));
+    if (adjustment.Written && setError) return {{}, setError};
+    return {adjustment, {}};
+  }
   support::Result<std::string> Capabilities(const support::Context& ctx,
                                             std::string_view monitorID) override {
     record(ctx, support::Format("Capabilities %s", monitorID));

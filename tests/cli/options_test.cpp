@@ -45,6 +45,12 @@ TEST(ParseOptions, Grammar) {
       {{"---json"}, {}, false, false, "", 5s, "invalid_option", "---json"},
       {{"--unsafe=1"}, {}, false, false, "", 5s, "invalid_option", "--unsafe=1"},
       {{"set", "1", "brightness", "-5"}, {}, false, false, "", 5s, "invalid_option", "-5"},
+      // Only adjust's delta may begin with "-", and only with a digit after it.
+      {{"--json", "adjust", "0", "brightness", "-5%", "--unsafe"},
+       {"adjust", "0", "brightness", "-5%"}, true, true},
+      {{"adjust", "0", "brightness", "-x"}, {}, false, false, "", 5s, "invalid_option", "-x"},
+      {{"adjust", "0", "brightness", "--json"}, {"adjust", "0", "brightness"}, true},
+      {{"adjust", "0", "-5"}, {}, false, false, "", 5s, "invalid_option", "-5"},
       {{"--timeout"}, {}, false, false, "", 5s, "missing_option", "--timeout"},
       {{"--unsafe", "--lang"}, {}, false, true, "", 5s, "missing_option", "--lang"},
       {{"--timeout="}, {}, false, false, "", 5s, "invalid_timeout", ""},

@@ -14,13 +14,13 @@ namespace {
 const std::string kUsageEN =
     "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
-    "  capabilities <monitor>\n  features\n\nThe monitor selector is an index from list or a "
+    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n  capabilities <monitor>\n  features\n\nThe monitor selector is an index from list or a "
     "full monitor ID.\nDisruptive features and raw VCP writes require --unsafe.";
 
 const std::string kUsageJSON =
     "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
-    "<feature|vcp:0xNN> <value>\\n  capabilities <monitor>\\n  features\\n\\nThe monitor selector "
+    "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  capabilities <monitor>\\n  features\\n\\nThe monitor selector "
     "is an index from list or a full monitor ID.\\nDisruptive features and raw VCP writes require "
     "--unsafe.\"}\n";
 
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
              kChinese,
              0,
              "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令：\n  list\n"
-             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  capabilities "
+             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  capabilities "
              "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号或完整 ID。\n可能中断画面的功能和"
              "原始 VCP 写入必须显式添加 --unsafe。\n",
              "",
@@ -387,6 +387,135 @@ INSTANTIATE_TEST_SUITE_P(
              {"List"}}),
     [](const auto& info) { return info.param.name; });
 
+// The fake reads 50 of 100.
+INSTANTIATE_TEST_SUITE_P(
+    Adjust, RunTable,
+    ::testing::Values(
+        Case{"text",
+             {"adjust", "0", "brightness", "+10"},
+             {},
+             0,
+             M0 + " (brightness / 0x10): 50 -> 60 of 100\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10 write 60"}},
+        Case{"negative_percent_chinese",
+             {"adjust", "1", "volume", "-5%"},
+             kChinese,
+             0,
+             M1 + "（volume / 0x62）：50 -> 45 / 100\n",
+             "",
+             {"List", "AdjustVCP " + M1 + " 0x62 write 45"}},
+        Case{"clamped_json",
+             {"--json", "adjust", "0", "contrast", "+0x40"},
+             {},
+             0,
+             "{\"code\":18,\"feature\":\"contrast\",\"maximum\":100,\"monitor\":\"" + M0 +
+                 "\",\"previous\":50,\"value\":100,\"written\":true}\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x12 write 100"}},
+        Case{"unchanged_json",
+             {"--json", "adjust", "0", "brightness", "-0%"},
+             {},
+             0,
+             "{\"code\":16,\"feature\":\"brightness\",\"maximum\":100,\"monitor\":\"" + M0 +
+                 "\",\"previous\":50,\"value\":50,\"written\":false}\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10"}},
+        Case{"unchanged_text_chinese",
+             {"adjust", "0", "sharpness", "+0"},
+             kChinese,
+             0,
+             M0 + "（sharpness / 0x87）：保持 50 / 100\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x87"}},
+        Case{"negative_after_double_dash",
+             {"adjust", "0", "brightness", "--", "-60"},
+             {},
+             0,
+             M0 + " (brightness / 0x10): 50 -> 0 of 100\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10 write 0"}},
+        Case{"raw_code_with_unsafe",
+             {"--unsafe", "adjust", "1", "vcp:0x10", "+1"},
+             {},
+             0,
+             M1 + " (vcp:0x10 / 0x10): 50 -> 51 of 100\n",
+             "",
+             {"List", "AdjustVCP " + M1 + " 0x10 write 51"}},
+        Case{"raw_code_of_unknown_kind_with_unsafe",
+             {"--unsafe", "adjust", "1", "vcp:0x16", "+1"},
+             {},
+             0,
+             M1 + " (vcp:0x16 / 0x16): 50 -> 51 of 100\n",
+             "",
+             {"List", "AdjustVCP " + M1 + " 0x16 write 51"}},
+        Case{"raw_code_needs_unsafe",
+             {"adjust", "1", "vcp:0x10", "+1"},
+             {},
+             2,
+             "",
+             "writing vcp:0x10 is potentially disruptive; repeat with --unsafe after verifying the "
+             "monitor model and value\n",
+             {"List"}},
+        Case{"delta_checked_first", {"adjust", "1", "mccs-version", "10"}, {}, 2, "", "invalid value: 10\n", {"List"}},
+        Case{"read_only",
+             {"--unsafe", "adjust", "1", "controller-id", "+1"},
+             {},
+             2,
+             "",
+             "controller-id is exposed as a read-only feature\n",
+             {"List"}},
+        Case{"discrete_before_unsafe",
+             {"adjust", "1", "input", "+1"},
+             {},
+             2,
+             "",
+             "input takes discrete values; use set\n",
+             {"List"}},
+        Case{"discrete_raw_code_chinese",
+             {"--unsafe", "adjust", "1", "vcp:0x8d", "-1"},
+             kChinese,
+             2,
+             "",
+             "vcp:0x8D 只接受离散值；请改用 set\n",
+             {"List"}},
+        Case{"discrete_json",
+             {"--json", "adjust", "1", "color-preset", "+1"},
+             {},
+             2,
+             "",
+             "{\"category\":\"invalid-argument\",\"error\":\"color-preset takes discrete values; use "
+             "set\",\"kind\":\"usage\"}\n",
+             {"List"}},
+        Case{"too_few_words", {"adjust", "0", "brightness"}, {}, 2, "", "invalid arguments for adjust\n", {}}),
+    [](const auto& info) { return info.param.name; });
+
+// A failed read writes nothing; a failed write after a good read is reported as such.
+TEST(Run, AdjustFailures) {
+  const struct {
+    support::Error FakeTransport::*slot;
+    support::Error failure;
+    std::string err;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {&FakeTransport::getError, ddcci::ErrUnsupportedVCP,
+       "operation failed: DDC/CI VCP feature is unsupported\n",
+       {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10"}},
+      {&FakeTransport::setError, ddc::ErrBusy, "operation failed: monitor transport is busy\n",
+       {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10 write 10"}},
+  };
+  for (const auto& c : cases) {
+    FakeTransport transport;
+    transport.monitors = sampleMonitors();
+    transport.*c.slot = c.failure;
+    const RunOutcome outcome = runWith(transport, {"adjust", "0", "brightness", "+10"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, c.err);
+    EXPECT_EQ(transport.calls, c.calls);
+  }
+}
+
 TEST(Run, FeaturesNeverTouchTheTransport) {
   FakeTransport transport;
   const RunOutcome text = runWith(transport, {"features"});
@@ -518,18 +647,22 @@ TEST(Run, HugeTimeoutSaturatesInsteadOfExpiring) {
   EXPECT_EQ(transport.calls.back(), "SetVCP darwin:10AC:A0C4:12345678 0x10 5");
 }
 
-TEST(Run, SetDoesNotWriteAfterTheDeadline) {
-  FakeTransport transport;
-  transport.monitors = sampleMonitors();
-  auto [ended, cancel] = support::Context::WithCancel(support::Context());
-  cancel.Cancel();
-  const RunOutcome outcome =
-      runWith(transport, {"--json", "set", "0", "brightness", "5"}, {}, ended);
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err,
-            "{\"category\":\"timeout\",\"error\":\"operation failed: context canceled\",\"kind\":"
-            "\"runtime\"}\n");
-  EXPECT_EQ(transport.calls, std::vector<std::string>{"List"});
+TEST(Run, WritesDoNotStartAfterTheDeadline) {
+  for (const std::string command : {"set", "adjust"}) {
+    FakeTransport transport;
+    transport.monitors = sampleMonitors();
+    auto [ended, cancel] = support::Context::WithCancel(support::Context());
+    cancel.Cancel();
+    const std::string value = command == "set" ? "5" : "+5";
+    const RunOutcome outcome =
+        runWith(transport, {"--json", command, "0", "brightness", value}, {}, ended);
+    EXPECT_EQ(outcome.status, 1) << command;
+    EXPECT_EQ(outcome.err,
+              "{\"category\":\"timeout\",\"error\":\"operation failed: context canceled\",\"kind\":"
+              "\"runtime\"}\n")
+        << command;
+    EXPECT_EQ(transport.calls, std::vector<std::string>{"List"}) << command;
+  }
 }
 
 // A stream whose every write fails.

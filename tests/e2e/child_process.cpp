@@ -4,10 +4,13 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
+#include <string_view>
 
 extern char** environ;
 
@@ -53,9 +56,13 @@ bool closeOnExecPipe(int ends[2]) {
   _exit(127);
 }
 
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
+// Reads both descriptors until both are closed, handing the bytes of each read to `sink` with
+// 0 for the first descriptor and 1 for the second. On a socket that keeps message boundaries a
+// read takes one whole message, when `chunk` is large enough.
+void readBoth(int outFd, int errFd, std::size_t chunk,
+              const std::function<void(int, std::string_view)>& sink) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  std::string* sinks[2] = {&out, &err};
+  std::vector<char> buffer(chunk);
   int open = 2;
   while (open > 0) {
     if (poll(fds, 2, -1) < 0) {
@@ -64,16 +71,22 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
     }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
       if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+        sink(i, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
       } else if (got == 0 || errno != EINTR) {
         fds[i].fd = -1;
         --open;
       }
     }
   }
+}
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
@@ -127,16 +140,50 @@ ProcessResult Child::Finish() {
   ProcessResult result;
   if (finished_) return result;
   finished_ = true;
-  if (out_ >= 0) drain(out_, err_, result.out, result.err);
+  if (out_ >= 0) {
+    readBoth(out_, err_, 4096, [&](int i, std::string_view data) {
+      (i == 0 ? result.out : result.err).append(data);
+    });
+  }
   if (out_ >= 0) close(out_);
   if (err_ >= 0) close(err_);
   out_ = err_ = -1;
   if (pid_ <= 0) return result;
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.status = waitFor(pid_);
   return result;
+}
+
+WriteLog runRecordingWrites(const std::string& program, const std::vector<std::string>& arguments,
+                            const EnvironmentChanges& environment) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> envp = environmentWith(environment);
+  std::vector<char*> argvPointers = pointers(argv);
+  std::vector<char*> envPointers = pointers(envp);
+  WriteLog log;
+  int outPair[2];
+  int errPair[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, outPair) != 0) return log;
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, errPair) != 0) {
+    close(outPair[0]);
+    close(outPair[1]);
+    return log;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    becomeProgram(program, argvPointers.data(), envPointers.data(), outPair[1], errPair[1], {});
+  }
+  close(outPair[1]);
+  close(errPair[1]);
+  if (pid > 0) {
+    readBoth(outPair[0], errPair[0], 1 << 20, [&](int i, std::string_view data) {
+      (i == 0 ? log.out : log.err).emplace_back(data);
+    });
+    log.status = waitFor(pid);
+  }
+  close(outPair[0]);
+  close(errPair[0]);
+  return log;
 }
 
 ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,

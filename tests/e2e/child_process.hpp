@@ -51,6 +51,18 @@ class Child {
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const EnvironmentChanges& environment);
 
+// What a child wrote, one entry per write call it made.
+struct WriteLog {
+  int status = -1;
+  std::vector<std::string> out;
+  std::vector<std::string> err;
+};
+
+// Runs `program` with standard output and error on sockets that keep the boundaries of
+// messages (SOCK_SEQPACKET), so each write the program makes arrives as one entry.
+WriteLog runRecordingWrites(const std::string& program, const std::vector<std::string>& arguments,
+                            const EnvironmentChanges& environment);
+
 // runProcess with the options of Child.
 ProcessResult runChild(const std::string& program, const std::vector<std::string>& arguments,
                        const EnvironmentChanges& environment, const ChildOptions& options);

@@ -75,6 +75,18 @@ INSTANTIATE_TEST_SUITE_P(
                     "{\"code\":96,\"feature\":\"input\",\"monitor\":\"" + L +
                         "\",\"transport_succeeded\":true,\"value\":17,\"verified\":false}\n",
                     ""},
+        CommandCase{"adjust_text", {"adjust", "0", "brightness", "-5"}, {}, 0,
+                    L + " (brightness / 0x10): 40 -> 35 of 100\n", ""},
+        CommandCase{"adjust_text_chinese", {"adjust", "1", "brightness", "+100%"}, kChinese, 0,
+                    R + "（brightness / 0x10）：70 -> 100 / 100\n", ""},
+        CommandCase{"adjust_json_clamped", {"--json", "adjust", "0", "volume", "-20"}, {}, 0,
+                    "{\"code\":98,\"feature\":\"volume\",\"maximum\":100,\"monitor\":\"" + L +
+                        "\",\"previous\":10,\"value\":0,\"written\":true}\n",
+                    ""},
+        CommandCase{"adjust_discrete", {"adjust", "0", "input", "+1"}, {}, 2, "",
+                    "input takes discrete values; use set\n"},
+        CommandCase{"adjust_unsupported", {"adjust", "1", "contrast", "+1"}, {}, 1, "",
+                    "operation failed: DDC/CI VCP feature is unsupported\n"},
         CommandCase{"capabilities_text", {"capabilities", "0"}, {}, 0, kCapabilities + "\n", ""},
         CommandCase{"capabilities_json_unparsable", {"--json", "caps", "1"}, {}, 0,
                     "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10))trailing\"},\"monitor\":\"" +

@@ -30,6 +30,11 @@ class LumraBinary : public ::testing::Test {
 
   ProcessResult run(const std::vector<std::string>& arguments, const std::string& scenarioName = "desk.json",
                     EnvironmentChanges extra = {}) const {
+    return runProcess(LUMRA_BINARY, arguments, environment(scenarioName, std::move(extra)));
+  }
+
+  EnvironmentChanges environment(const std::string& scenarioName = "desk.json",
+                                 EnvironmentChanges extra = {}) const {
     EnvironmentChanges environment{{"HOME", home_},
                                    {"LUMRA_SIMULATION", scenario(scenarioName)},
                                    {"LC_ALL", std::nullopt},
@@ -37,7 +42,7 @@ class LumraBinary : public ::testing::Test {
                                    // Every command must release its platform objects and descriptors.
                                    {"LUMRA_SIM_CHECK_RELEASES", "1"}};
     for (auto& [name, value] : extra) environment[name] = value;
-    return runProcess(LUMRA_BINARY, arguments, environment);
+    return environment;
   }
 
   const std::string& home() const { return home_; }

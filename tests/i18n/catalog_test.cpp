@@ -31,14 +31,15 @@ TEST(CatalogNew, ChoosesChineseOnlyForALeadingZh) {
 constexpr std::string_view kKeys[] = {
     "usage",           "unknown_command",  "invalid_option",     "missing_option",
     "invalid_timeout", "invalid_arguments", "unknown_feature",   "invalid_value",
-    "unsafe_required", "read_only",        "operation_failed",   "no_monitors",
+    "unsafe_required", "read_only",        "discrete_values",    "operation_failed",
+    "no_monitors",
     "monitor_header",  "connector_internal", "connector_virtual", "connector_other",
     "current_value",   "current_discrete", "current_unknown",    "write_ok",
-    "feature_header",
+    "adjust_ok",       "adjust_unchanged", "feature_header",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 21);
+  static_assert(std::size(kKeys) == 24);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {
@@ -92,6 +93,17 @@ TEST(CatalogText, FillsFormatsInBothLanguages) {
        "No external DDC/CI monitors were discovered."},
       {"zh", "no_monitors", Catalog{"zh"}.Text("no_monitors"), "没有发现可用的外接 DDC/CI 显示器。"},
       {"zh", "connector_virtual", Catalog{"zh"}.Text("connector_virtual"), "虚拟"},
+      {"en", "adjust_ok", Catalog{"en"}.Text("adjust_ok", "m", "volume", 0x62, 40, 50, 100),
+       "m (volume / 0x62): 40 -> 50 of 100"},
+      {"zh", "adjust_ok", Catalog{"zh"}.Text("adjust_ok", "m", "volume", 0x62, 40, 50, 100),
+       "m（volume / 0x62）：40 -> 50 / 100"},
+      {"en", "adjust_unchanged", Catalog{"en"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
+       "m (volume / 0x62): stays at 100 of 100"},
+      {"zh", "adjust_unchanged", Catalog{"zh"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
+       "m（volume / 0x62）：保持 100 / 100"},
+      {"en", "discrete_values", Catalog{"en"}.Text("discrete_values", "input"),
+       "input takes discrete values; use set"},
+      {"zh", "discrete_values", Catalog{"zh"}.Text("discrete_values", "input"), "input 只接受离散值；请改用 set"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.got, c.want) << c.language << " " << c.key;
@@ -105,6 +117,7 @@ Commands:
   list
   get <monitor> <feature|vcp:0xNN>
   set <monitor> <feature|vcp:0xNN> <value>
+  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>
   capabilities <monitor>
   features
 
@@ -116,6 +129,7 @@ Disruptive features and raw VCP writes require --unsafe.)";
   list
   get <显示器> <功能|vcp:0xNN>
   set <显示器> <功能|vcp:0xNN> <值>
+  adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%>
   capabilities <显示器>
   features
 

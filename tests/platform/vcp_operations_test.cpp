@@ -142,11 +142,59 @@ TEST_F(VCPOperationsTest, CapabilitiesFragments) {
   EXPECT_EQ(got.value, "ab");
 }
 
+// One lock hold for the read and the write: no other open file can take the lock while the
+// new value is computed, and nothing is written after a failed read.
+TEST_F(VCPOperationsTest, AdjustReadsAndWritesUnderOneLock) {
+  const std::string lockPath = home.locks() + "/ddc-00000000000000e1.lock";
+  const struct {
+    const char* name;
+    std::deque<ExchangeOutcome> outcomes;
+    std::uint16_t next;
+    std::vector<ddcci::Bytes> requests;
+    const char* want;
+  } cases[] = {
+      {"read then write", {ok(testing::vcpReply(0x10, 70)), ok({})}, 80,
+       {ddcci::BuildGetVCP(0x10), ddcci::BuildSetVCP(0x10, 80)}, ""},
+      {"unchanged value is not written", {ok(testing::vcpReply(0x10, 70))}, 70,
+       {ddcci::BuildGetVCP(0x10)}, ""},
+      {"failed read writes nothing", {ok(testing::vcpReply(0x10, 0, 1))}, 80,
+       {ddcci::BuildGetVCP(0x10)}, "DDC/CI VCP feature is unsupported"},
+      {"failed write after a good read", {ok(testing::vcpReply(0x10, 70)), failed(kNoDevice)}, 80,
+       {ddcci::BuildGetVCP(0x10), ddcci::BuildSetVCP(0x10, 80)},
+       "monitor not found: IOKit DDC/CI transaction failed: 0xE00002C0 (stage=IOFramebuffer, "
+       "write_cycle=0, chip=0x37, command=0x03)"},
+  };
+  for (const auto& c : cases) {
+    fakeNative().exchanges.clear();
+    fakeNative().outcomes = c.outcomes;
+    bool lockedElsewhere = false;
+    auto adjusted = transport.AdjustVCP(ctx, "0", 0x10, [&](const ddc::VCPValue& read) {
+      const int fd = ::open(lockPath.c_str(), O_RDWR);
+      lockedElsewhere = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+      if (fd >= 0) ::close(fd);
+      EXPECT_EQ(read.Current, 70) << c.name;
+      return c.next;
+    });
+    EXPECT_EQ(adjusted.err.Message(), c.want) << c.name;
+    std::vector<ddcci::Bytes> requests;
+    for (const auto& call : fakeNative().exchanges) requests.push_back(call.request);
+    EXPECT_EQ(requests, c.requests) << c.name;
+    if (adjusted.err) continue;
+    EXPECT_TRUE(lockedElsewhere) << c.name;
+    EXPECT_EQ(adjusted.value.Previous.Code, 0x10) << c.name;
+    EXPECT_EQ(adjusted.value.Previous.Current, 70) << c.name;
+    EXPECT_EQ(adjusted.value.Value, c.next) << c.name;
+    EXPECT_EQ(adjusted.value.Written, c.next != 70) << c.name;
+  }
+}
+
 TEST_F(VCPOperationsTest, SelectorsAndContextOrder) {
   auto [ended, cancel] = support::Context::WithCancel(ctx);
   cancel.Cancel();
   const std::string notFound = "monitor not found: nope";
   EXPECT_TRUE(transport.SetVCP(ended, "nope", 0x10, 1).SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(transport.AdjustVCP(ended, "nope", 0x10, [](const ddc::VCPValue&) { return 1; })
+                  .err.SameAs(support::ErrCanceled()));
   EXPECT_EQ(transport.GetVCP(ended, "nope", 0x10).err.Message(), notFound);
   EXPECT_EQ(transport.Capabilities(ended, "nope").err.Message(), notFound);
 

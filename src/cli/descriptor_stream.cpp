@@ -1,0 +1,44 @@
+#include "cli/descriptor_stream.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace lumra::cli {
+
+DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) {
+  rdbuf(&buffer_);
+}
+
+DescriptorStream::~DescriptorStream() { flush(); }
+
+DescriptorStream::buffer::int_type DescriptorStream::buffer::overflow(int_type ch) {
+  if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+    pending_.push_back(traits_type::to_char_type(ch));
+  }
+  return traits_type::not_eof(ch);
+}
+
+std::streamsize DescriptorStream::buffer::xsputn(const char* text, std::streamsize count) {
+  pending_.append(text, static_cast<std::size_t>(count));
+  return count;
+}
+
+int DescriptorStream::buffer::sync() {
+  std::size_t done = 0;
+  // A blocking descriptor takes it all in one write; the loop only resumes after a signal or
+  // a short write to a non-blocking one.
+  while (done < pending_.size()) {
+    const ssize_t wrote = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      pending_.clear();
+      return -1;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  pending_.clear();
+  return 0;
+}
+
+}  // namespace lumra::cli

@@ -34,6 +34,8 @@ fail() {
 build() {
   local dir=$1 arch=$2
   shift 2
+  # Executables of an earlier configuration would pass for this one's.
+  rm -f "$dir"/lumra "$dir"/tests/lumra_*_tests
   cmake -S "$root" -B "$dir" -G Ninja --fresh -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_OSX_ARCHITECTURES="$arch" -DCMAKE_BUILD_TYPE=Release -DLUMRA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" 2>&1 | tee "$dir/build.log"

@@ -43,10 +43,15 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitorLocked
 support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonitor& monitor,
                                                               std::span<const std::uint8_t> request,
                                                               std::uint32_t replyCapacity,
-                                                              support::Duration delay) const {
+                                                              support::Duration delay,
+                                                              darwinEndpointLock* quiet) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
   lumra_exchange_diagnostics diagnostics{};
+  if (quiet != nullptr) {
+    quiet->keepQuiet();
+    diagnostics.flags = LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
+  }
   const int32_t status = options_.bridge.exchangeDDCCI(
       monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
       static_cast<std::uint32_t>(request.size()), replyCapacity > 0 ? reply.data() : nullptr,
@@ -56,9 +61,23 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
     return {{}, darwinExchangeError(static_cast<std::uint32_t>(status), stage,
                                     diagnostics.write_cycle, monitor.chipAddress, request)};
   }
+  if (quiet != nullptr) quiet->oweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
   // A bridge that reports more than it could have stored is never read past the buffer.
   reply.resize(std::min(replyLength, replyCapacity));
   return {std::move(reply), {}};
+}
+
+support::Error darwinTransport::retryOnEndpoint(const support::Context& ctx,
+                                               darwinEndpointLock& endpoint,
+                                               const std::function<support::Error()>& attempt) const {
+  return retryDarwin(
+      ctx,
+      [&]() -> support::Error {
+        support::Error err = attempt();
+        if (err) endpoint.keepQuiet();
+        return err;
+      },
+      options_.retryPause);
 }
 
 support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
@@ -70,18 +89,17 @@ support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& c
   const darwinMonitor& monitor = held.value.monitor;
 
   ddcci::VCPValue read;
-  support::Error err = retryDarwin(
-      ctx,
+  support::Error err = retryOnEndpoint(
+      ctx, held.value.endpoint,
       [&]() -> support::Error {
-        auto reply = exchangeDarwin(monitor, ddcci::BuildGetVCP(code),
-                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay);
+        auto reply = exchangeDarwin(monitor, ddcci::BuildGetVCP(code), darwinGetVCPReplyCapacity,
+                                    darwinGetVCPDelay, &held.value.endpoint);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseVCPReply(reply.value, code);
         if (parsed.err) return parsed.err;
         read = parsed.value;
         return {};
-      },
-      options_.retryPause);
+      });
   if (err) return {{}, err};
   ddc::VCPValue value;
   value.Code = code;
@@ -101,22 +119,25 @@ support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_
   const darwinMonitor& monitor = held.value.monitor;
 
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
-  return retryDarwin(
-      ctx,
+  return retryOnEndpoint(
+      ctx, held.value.endpoint,
       [&]() -> support::Error {
-        return exchangeDarwin(monitor, request, 0, darwinSetVCPDelay).err;
-      },
-      options_.retryPause);
+        return exchangeDarwin(monitor, request, 0, darwinSetVCPDelay, &held.value.endpoint).err;
+      });
 }
 
 support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
-    const support::Context& ctx, const darwinMonitor& monitor, std::uint16_t offset) const {
+    const support::Context& ctx, const darwinMonitor& monitor, darwinEndpointLock& endpoint,
+    std::uint16_t offset) const {
+  // The last fragment's quiet time passes before the context is consulted for this one.
+  endpoint.keepQuiet();
   ddcci::Bytes fragment;
-  support::Error err = retryDarwin(
-      ctx,
+  support::Error err = retryOnEndpoint(
+      ctx, endpoint,
       [&]() -> support::Error {
         auto reply = exchangeDarwin(monitor, ddcci::BuildCapabilitiesRequest(offset),
-                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay);
+                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay,
+                                    &endpoint);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseCapabilitiesReply(reply.value);
         if (parsed.err) return parsed.err;
@@ -126,8 +147,7 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
         }
         fragment = std::move(parsed.value.Fragment);
         return {};
-      },
-      options_.retryPause);
+      });
   if (err) return {{}, err};
   return {std::move(fragment), {}};
 }
@@ -140,7 +160,7 @@ support::Result<std::string> darwinTransport::Capabilities(const support::Contex
   const darwinMonitor& monitor = held.value.monitor;
 
   return readCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
-    return readCapabilitiesFragment(ctx, monitor, offset);
+    return readCapabilitiesFragment(ctx, monitor, held.value.endpoint, offset);
   });
 }
 

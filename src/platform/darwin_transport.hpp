@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,12 +66,21 @@ class darwinTransport final : public ddc::Transport {
   };
   support::Result<heldMonitor> holdMonitorLocked(const support::Context& ctx,
                                                  std::string_view selector) const;
+  // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
+  // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
-                                               support::Duration delay) const;
+                                               support::Duration delay,
+                                               darwinEndpointLock* quiet = nullptr) const;
+  // retryDarwin over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
+  // time here, so retries and failures keep their timing; only a success leaves quiet time owed
+  // to the lock, which its release hands to a holder.
+  support::Error retryOnEndpoint(const support::Context& ctx, darwinEndpointLock& endpoint,
+                                 const std::function<support::Error()>& attempt) const;
   support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
                                                          const darwinMonitor& monitor,
+                                                         darwinEndpointLock& endpoint,
                                                          std::uint16_t offset) const;
 
   darwinTransportOptions options_;

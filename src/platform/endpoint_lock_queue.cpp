@@ -23,8 +23,9 @@ namespace {
 // The queue file is held only for a directory scan, so a busy one is asked for again soon.
 constexpr support::Duration kQueueFileRetry = std::chrono::milliseconds(1);
 // A holder closes the lock file at the end of its quiet time; the front looks again this much
-// later.
+// later, and while the holder is late (a loaded machine is slow to wake it), this often.
 constexpr std::uint64_t kAfterHolderNanoseconds = 1'000'000;
+constexpr support::Duration kLateHolderLook = std::chrono::milliseconds(1);
 constexpr std::size_t kHintLength = 21;  // 20 digits and a line feed
 const std::string kTicketSuffix = ".ticket";
 
@@ -92,6 +93,10 @@ bool ticketAlive(const std::string& path) {
   if (failure == 0) ::unlink(path.c_str());
   ::close(opened.value);
   return failure == EWOULDBLOCK;
+}
+
+support::Duration nanoseconds(std::uint64_t ns) {
+  return support::Duration(static_cast<support::Duration::rep>(ns));
 }
 
 std::uint64_t readQuietUntil(int queueFd) {
@@ -167,12 +172,10 @@ bool endpointQueue::atFront(const support::Context& ctx) {
 
 support::Duration endpointQueue::nextLook(bool front, support::Duration poll) const {
   if (!front) return poll;
-  const std::uint64_t free = readQuietUntil(queueFd_);
+  const std::uint64_t free = readQuietUntil(queueFd_) + kAfterHolderNanoseconds;
   const std::uint64_t now = monotonicNanoseconds();
-  if (free == 0 || free + kAfterHolderNanoseconds <= now) return poll;
-  const auto untilFree =
-      support::Duration(static_cast<support::Duration::rep>(free + kAfterHolderNanoseconds - now));
-  return std::min(poll, untilFree);
+  if (free > now) return std::min(poll, nanoseconds(free - now));
+  return nanoseconds(now - free) < poll ? std::min(poll, kLateHolderLook) : poll;
 }
 
 void endpointQueue::leave() {

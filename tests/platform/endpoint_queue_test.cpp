@@ -1,0 +1,255 @@
+// Taking turns across processes: the holder that keeps a lock through its quiet time, and the
+// line that serves waiting processes in the order they asked. Waiters are forked children of
+// the test, each reporting through a pipe when it got the lock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/endpoint_lock.hpp"
+#include "temp_home.hpp"
+
+namespace lumra::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempHome;
+using Clock = support::Clock;
+
+constexpr std::uint64_t kEndpoint = 0x42;
+const char* const kLockName = "ddc-0000000000000042.lock";
+
+bool lockableElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) ::close(fd);
+  return locked;
+}
+
+std::set<std::string> filesIn(const std::string& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+std::size_t ticketsIn(const std::string& directory) {
+  const auto names = filesIn(directory);
+  return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+    return name.ends_with(".ticket");
+  }));
+}
+
+// What a waiting child reports when it got the lock, or did not.
+struct Report {
+  int waiter = 0;
+  bool locked = false;
+  Clock::rep at = 0;
+};
+
+// Forked children that wait for the endpoint and report through one pipe.
+class Waiters {
+ public:
+  explicit Waiters(const TempHome& home) : options_(home.lockOptions()) {
+    EXPECT_EQ(::pipe(pipe_), 0);
+  }
+  ~Waiters() {
+    for (const pid_t child : children_) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+  }
+
+  // Starts waiter `index`, which gives up after `timeout` and holds the lock for `hold`.
+  pid_t start(int index, support::Duration timeout, support::Duration hold,
+              support::Duration poll = darwinLockPollInterval) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      EndpointLockOptions options = options_;
+      options.pollInterval = poll;
+      auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), timeout);
+      auto got = lockDarwinEndpoint(ctx, kEndpoint, options);
+      const Report report{index, !got.err, Clock::now().time_since_epoch().count()};
+      if (::write(pipe_[1], &report, sizeof report) != sizeof report) ::_exit(1);
+      std::this_thread::sleep_for(hold);
+      ::_exit(0);
+    }
+    children_.push_back(child);
+    return child;
+  }
+
+  Report next() const {
+    Report report;
+    EXPECT_EQ(::read(pipe_[0], &report, sizeof report), static_cast<ssize_t>(sizeof report));
+    return report;
+  }
+
+  void waitForAll() {
+    for (const pid_t child : children_) ::waitpid(child, nullptr, 0);
+    children_.clear();
+  }
+
+ private:
+  EndpointLockOptions options_;
+  int pipe_[2] = {-1, -1};
+  std::vector<pid_t> children_;
+};
+
+class EndpointQueueTest : public ::testing::Test {
+ protected:
+  std::string lockFile() const { return home.locks() + "/" + kLockName; }
+
+  // Waits until `count` processes stand in line.
+  bool waitForTickets(std::size_t count) const {
+    for (const auto until = Clock::now() + 5s; Clock::now() < until;) {
+      if (ticketsIn(home.locks()) == count) return true;
+      std::this_thread::sleep_for(2ms);
+    }
+    return false;
+  }
+
+  TempHome home;
+  support::Context ctx;
+};
+
+// Released with quiet time owed, the lock stays held by a holder process until the quiet time
+// ends, while the releasing process goes on at once; without a holder it sleeps the rest itself.
+TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
+  const struct {
+    const char* name;
+    QuietHandOver handOver;
+    bool returnsAtOnce;
+  } cases[] = {
+      {"holder", startQuietHolder, true},
+      {"no holder can be made", [](int, std::uint64_t) { return false; }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndpointLockOptions options = home.lockOptions();
+    options.handOver = c.handOver;
+    auto held = lockDarwinEndpoint(ctx, kEndpoint, options);
+    ASSERT_FALSE(held.err) << held.err.Message();
+    // Standing for the standard output of `$(lumra ...)`: the holder must not keep it open.
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+
+    const auto owed = Clock::now();
+    held.value.oweQuiet(150ms);
+    held.value.release();
+    const auto released = Clock::now();
+    ::close(output[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(output[0], &byte, 1), 0);
+    const auto outputEnded = Clock::now();
+    ::close(output[0]);
+    const bool heldAfterRelease = !lockableElsewhere(lockFile());
+    while (!lockableElsewhere(lockFile()) && Clock::now() < owed + 2s) std::this_thread::sleep_for(1ms);
+    const auto free = Clock::now();
+
+    if (c.returnsAtOnce) {
+      EXPECT_LT(released - owed, 100ms);
+      EXPECT_LT(outputEnded - owed, 100ms) << "the holder kept the pipe open";
+      EXPECT_TRUE(heldAfterRelease);
+      // The intermediate process was reaped and the holder is not this process's child.
+      EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    } else {
+      EXPECT_GE(released - owed, 150ms);
+      EXPECT_FALSE(heldAfterRelease);
+    }
+    EXPECT_GE(free - owed, 150ms);
+    EXPECT_LT(free - owed, 400ms);
+  }
+}
+
+// Five waiters asking 10 ms apart get the lock in that order; one killed while it waits holds
+// up nobody, and its ticket is cleared away. Each waiter gets the lock within one poll of the
+// one before it letting go.
+TEST_F(EndpointQueueTest, WaitersAreServedInOrder) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  Waiters waiters(home);
+  pid_t killed = -1;
+  for (int i = 1; i <= 5; ++i) {
+    const pid_t child = waiters.start(i, 10s, 30ms);
+    if (i == 3) killed = child;
+    ASSERT_TRUE(waitForTickets(static_cast<std::size_t>(i)));
+    std::this_thread::sleep_for(10ms);
+  }
+  ::kill(killed, SIGKILL);
+  held.value.release();
+  const auto released = Clock::now().time_since_epoch().count();
+
+  Clock::rep previous = released;
+  support::Duration previousHold = 0ms;
+  for (const int expected : {1, 2, 4, 5}) {
+    const Report report = waiters.next();
+    EXPECT_EQ(report.waiter, expected);
+    EXPECT_TRUE(report.locked);
+    const auto waited = support::Duration(report.at - previous) - previousHold;
+    EXPECT_LT(waited, darwinLockPollInterval + 25ms) << "waiter " << report.waiter;
+    previous = report.at;
+    previousHold = 30ms;
+  }
+  waiters.waitForAll();
+  EXPECT_EQ(filesIn(home.locks()),
+            (std::set<std::string>{kLockName, "ddc-0000000000000042.queue"}));
+}
+
+// A waiter whose deadline passes leaves the line at once and fails with the context's error;
+// the one behind it takes the lock within one poll of its release.
+TEST_F(EndpointQueueTest, AnExpiredWaiterHoldsUpNobody) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  Waiters waiters(home);
+  waiters.start(1, 100ms, 0ms);
+  ASSERT_TRUE(waitForTickets(1));
+  waiters.start(2, 10s, 0ms);
+  ASSERT_TRUE(waitForTickets(2));
+
+  const Report expired = waiters.next();
+  EXPECT_EQ(expired.waiter, 1);
+  EXPECT_FALSE(expired.locked);
+  EXPECT_TRUE(waitForTickets(1)) << "the expired waiter's ticket is gone";
+  std::this_thread::sleep_for(100ms);
+  held.value.release();
+  const auto released = Clock::now().time_since_epoch().count();
+  const Report next = waiters.next();
+  EXPECT_EQ(next.waiter, 2);
+  EXPECT_TRUE(next.locked);
+  EXPECT_LT(support::Duration(next.at - released), darwinLockPollInterval + 25ms);
+}
+
+// The first waiter does not poll through a handed-over quiet time: it tries again just after
+// the holder's published end. Polling every 100 ms from the release on, it would try 50 ms after
+// the end of 250 ms.
+TEST_F(EndpointQueueTest, TheFrontWakesAtTheEndOfTheQuietTime) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  const auto owed = Clock::now();
+  held.value.oweQuiet(250ms);
+  held.value.release();
+  Waiters waiters(home);
+  waiters.start(1, 10s, 0ms, 100ms);
+  const Report report = waiters.next();
+  EXPECT_TRUE(report.locked);
+  const auto after = Clock::time_point(support::Duration(report.at)) - owed;
+  EXPECT_GE(after, 250ms);
+  EXPECT_LT(after, 250ms + 30ms);
+}
+
+}  // namespace
+}  // namespace lumra::platform

@@ -17,6 +17,10 @@ namespace lumra::platform {
 
 namespace {
 
+// A process runs one command, so its start is when the command was asked for. Taken while the
+// program loads, before anything else can keep one process slower than another.
+const std::uint64_t processStarted = monotonicNanoseconds();
+
 std::string lookupEnvironment(const EndpointLockOptions& options, std::string_view name) {
   return options.getenv ? options.getenv(name) : support::Getenv(name);
 }
@@ -97,7 +101,8 @@ support::Result<darwinEndpointLock> lockDarwinEndpoint(const support::Context& c
   if (opened.err) return {{}, support::Errorf("open DDC lock: %w", opened.err)};
 
   ownedDescriptor file(opened.value);
-  endpointQueue line = endpointQueue::join(ctx, directory, endpointID);
+  endpointQueue line = endpointQueue::join(ctx, directory, endpointID,
+                                           options.askedAt != 0 ? options.askedAt : processStarted);
   for (;;) {
     const bool front = line.atFront(ctx);
     if (front) {

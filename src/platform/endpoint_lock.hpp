@@ -23,6 +23,9 @@ struct EndpointLockOptions {
   std::function<std::string(std::string_view)> getenv;
   support::Duration pollInterval = darwinLockPollInterval;
   QuietHandOver handOver = startQuietHolder;
+  // When the command was asked for (monotonic nanoseconds), which decides its place in line;
+  // 0: when this process started.
+  std::uint64_t askedAt = 0;
 };
 
 // A held endpoint lock. It owns the open lock file; releasing unlocks and closes it, ignoring

@@ -137,7 +137,7 @@ endpointQueue& endpointQueue::operator=(endpointQueue&& other) noexcept {
 }
 
 endpointQueue endpointQueue::join(const support::Context& ctx, const std::string& directory,
-                                  std::uint64_t endpointID) {
+                                  std::uint64_t endpointID, std::uint64_t askedAt) {
   const std::string prefix = support::Format("ddc-%016x.", endpointID);
   const auto queueFile = openLockFile(directory + "/" + prefix + "queue", O_RDWR | O_CREAT);
   if (queueFile.err) return {};
@@ -148,13 +148,15 @@ endpointQueue endpointQueue::join(const support::Context& ctx, const std::string
 
   const queueScan scan(ctx, line.queueFd_);
   if (!scan.held()) return {};
-  // Dead tickets may still stand; a place above all of them is above every live one too.
-  const std::vector<std::uint64_t> taken = places(directory, prefix);
-  line.place_ = taken.empty() ? 1 : taken.front() + 1;
-  const auto ticket =
-      openLockFile(ticketPath(directory, prefix, line.place_), O_RDWR | O_CREAT | O_EXCL);
-  if (ticket.err) return {};
-  line.ticketFd_ = ticket.value;
+  // Two commands asked for in the same nanosecond take neighbouring places.
+  for (line.place_ = askedAt;; ++line.place_) {
+    const auto ticket =
+        openLockFile(ticketPath(directory, prefix, line.place_), O_RDWR | O_CREAT | O_EXCL);
+    if (ticket.err && ticket.err.Errno() == EEXIST) continue;
+    if (ticket.err) return {};
+    line.ticketFd_ = ticket.value;
+    break;
+  }
   // Taken before the queue file is let go, so no scan ever sees a live ticket unlocked.
   if (tryLockFile(line.ticketFd_) != 0) return {};
   return line;

@@ -1,12 +1,15 @@
 // The line of processes waiting for one endpoint, so that they take its lock in the order they
-// asked for it. It lives beside the lock file "ddc-<endpoint>.lock" in the locks directory:
+// asked for it: by the time their commands started, not the time they got round to the lock,
+// which depends on how fast each enumerated the monitors. It lives beside the lock file
+// "ddc-<endpoint>.lock" in the locks directory:
 //
 // - "ddc-<endpoint>.queue": its exclusive flock, held for microseconds, makes joining the line
 //   and clearing dead places one step each. Its content is a hint: until when (the monotonic
 //   clock in nanoseconds, 20 decimal digits and a line feed) a holder keeps the lock for the
 //   quiet time of the last command.
-// - "ddc-<endpoint>.<place>.ticket", <place> 16 hexadecimal digits, increasing: one per waiting
-//   process, which holds an exclusive flock on it while it waits and removes it when it leaves.
+// - "ddc-<endpoint>.<place>.ticket", <place> the time the command was asked for (monotonic
+//   nanoseconds, 16 hexadecimal digits; one more when taken): one per waiting process, which
+//   holds an exclusive flock on it while it waits and removes it when it leaves.
 //   A ticket whose flock is free belongs to a process that died; the next process that looks
 //   removes it.
 //
@@ -31,10 +34,12 @@ class endpointQueue {
   endpointQueue& operator=(const endpointQueue&) = delete;
   ~endpointQueue() { leave(); }
 
-  // Takes the place after every live one. When the line's files cannot be made (a read-only
-  // directory, an ended context while another process holds the queue file) there is no line.
+  // Takes the place of a command asked for at `askedAt` (monotonic nanoseconds): behind those
+  // asked for earlier, ahead of those asked for later. When the line's files cannot be made (a
+  // read-only directory, an ended context while another process holds the queue file) there is
+  // no line.
   static endpointQueue join(const support::Context& ctx, const std::string& directory,
-                            std::uint64_t endpointID);
+                            std::uint64_t endpointID, std::uint64_t askedAt);
 
   // True when no live process joined before this one, or there is no line; removes the tickets
   // of dead processes on the way.

@@ -74,13 +74,15 @@ class Waiters {
     ::close(pipe_[1]);
   }
 
-  // Starts waiter `index`, which gives up after `timeout` and holds the lock for `hold`.
+  // Starts waiter `index`, which gives up after `timeout` and holds the lock for `hold`. It
+  // asked for the lock at `askedAt`, or when it is forked (the children share the test's start).
   pid_t start(int index, support::Duration timeout, support::Duration hold,
-              support::Duration poll = darwinLockPollInterval) {
+              support::Duration poll = darwinLockPollInterval, std::uint64_t askedAt = 0) {
     const pid_t child = ::fork();
     if (child == 0) {
       EndpointLockOptions options = options_;
       options.pollInterval = poll;
+      options.askedAt = askedAt != 0 ? askedAt : monotonicNanoseconds();
       auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), timeout);
       auto got = lockDarwinEndpoint(ctx, kEndpoint, options);
       const Report report{index, !got.err, Clock::now().time_since_epoch().count()};
@@ -207,6 +209,22 @@ TEST_F(EndpointQueueTest, WaitersAreServedInOrder) {
   waiters.waitForAll();
   EXPECT_EQ(filesIn(home.locks()),
             (std::set<std::string>{kLockName, "ddc-0000000000000042.queue"}));
+}
+
+// The line is ordered by when the commands were asked for, not by when they reached the lock:
+// a command that took longer to get there goes before one asked for after it.
+TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  const std::uint64_t asked = monotonicNanoseconds();
+  Waiters waiters(home);
+  waiters.start(1, 10s, 0ms, darwinLockPollInterval, asked + 1'000'000);
+  ASSERT_TRUE(waitForTickets(1));
+  waiters.start(2, 10s, 0ms, darwinLockPollInterval, asked);
+  ASSERT_TRUE(waitForTickets(2));
+  held.value.release();
+  EXPECT_EQ(waiters.next().waiter, 2);
+  EXPECT_EQ(waiters.next().waiter, 1);
 }
 
 // A waiter whose deadline passes leaves the line at once and fails with the context's error;

@@ -1,7 +1,11 @@
 // Runs one command many times and prints its wall-time median, CPU time and peak resident
 // set size, as one tab-separated line (see run_stats.hpp). Used by scripts/bench.sh.
 //
-//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- program [arguments...]
+//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] [--gap MS]
+//                       -- program [arguments...]
+//
+// --gap waits that long after each run, outside the timing: a lumra device command leaves a
+// holder keeping the monitor for its quiet time, which the next run would otherwise wait for.
 //
 // The child's standard output and error go to /dev/null. The wait reports the child's own
 // resource usage (wait4), so the runner's own memory never counts.
@@ -17,6 +21,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "process/run_stats.hpp"
@@ -31,6 +36,7 @@ struct Settings {
   int runs = 20;
   int warmup = 2;
   std::optional<int> expect;
+  int gapMs = 0;
   std::vector<char*> command;  // null-terminated
 };
 
@@ -61,6 +67,7 @@ std::optional<RunSample> RunOnce(const Settings& settings) {
   } while (waited < 0 && errno == EINTR);
   const auto end = std::chrono::steady_clock::now();
   if (waited < 0) return std::nullopt;
+  std::this_thread::sleep_for(std::chrono::milliseconds(settings.gapMs));
 
   RunSample sample;
   sample.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
@@ -94,6 +101,8 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
       settings.warmup = *value;
     } else if (std::strcmp(argv[i], "--expect") == 0) {
       settings.expect = *value;
+    } else if (std::strcmp(argv[i], "--gap") == 0) {
+      settings.gapMs = *value;
     } else {
       return std::nullopt;
     }
@@ -110,8 +119,8 @@ int main(int argc, char** argv) {
   const auto settings = ParseArguments(argc, argv);
   if (!settings) {
     std::fprintf(stderr,
-                 "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] -- "
-                 "program [arguments...]\n");
+                 "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] [--gap MS] "
+                 "-- program [arguments...]\n");
     return 2;
   }
   for (int i = 0; i < settings->warmup; ++i) {

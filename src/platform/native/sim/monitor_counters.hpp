@@ -28,6 +28,6 @@ struct MonitorCounters {
   std::vector<std::uint64_t> readTimes;
 };
 
-inline constexpr std::size_t kBusTimesKept = 1024;
+inline constexpr std::size_t kBusTimesKept = 64;
 
 }  // namespace lumra::sim

@@ -94,7 +94,8 @@ bool Round(const Settings& settings, int round) {
   }
   std::vector<std::int64_t> writes;
   for (const std::uint64_t time : counters.value.writeTimes) {
-    if (static_cast<std::int64_t>(time) >= starts.front()) writes.push_back(static_cast<std::int64_t>(time));
+    const auto at = static_cast<std::int64_t>(time);
+    if (at >= starts.front()) writes.push_back(at);
   }
   if (writes.empty()) return false;
   std::printf("%d\t%d\t%.2f\t%.2f\t%.2f\n", round, inOrder ? 1 : 0,

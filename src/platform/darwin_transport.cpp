@@ -67,9 +67,9 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
   return {std::move(reply), {}};
 }
 
-support::Error darwinTransport::retryOnEndpoint(const support::Context& ctx,
-                                               darwinEndpointLock& endpoint,
-                                               const std::function<support::Error()>& attempt) const {
+support::Error darwinTransport::retryOnEndpoint(
+    const support::Context& ctx, darwinEndpointLock& endpoint,
+    const std::function<support::Error()>& attempt) const {
   return retryDarwin(
       ctx,
       [&]() -> support::Error {

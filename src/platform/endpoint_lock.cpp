@@ -62,7 +62,8 @@ darwinEndpointLock& darwinEndpointLock::operator=(darwinEndpointLock&& other) no
 
 void darwinEndpointLock::oweQuiet(support::Duration quiet) {
   if (quiet <= support::Duration::zero()) return;
-  quietUntil_ = std::max(quietUntil_, monotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count()));
+  const auto until = monotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count());
+  quietUntil_ = std::max(quietUntil_, until);
 }
 
 void darwinEndpointLock::keepQuiet() {

@@ -24,14 +24,12 @@ constexpr rlim_t kHighestDescriptorClosed = 65536;
 // process that may have used CoreFoundation, must not allocate or read directories.
 std::vector<int> openDescriptors() {
   std::vector<int> descriptors;
+  // The listing's own descriptor is among them; it is closed by the time the holder closes it.
   if (DIR* directory = ::opendir("/dev/fd")) {
-    const int own = ::dirfd(directory);
     while (const dirent* entry = ::readdir(directory)) {
       char* end = nullptr;
       const long fd = std::strtol(entry->d_name, &end, 10);
-      if (end != entry->d_name && *end == '\0' && fd != own) {
-        descriptors.push_back(static_cast<int>(fd));
-      }
+      if (end != entry->d_name && *end == '\0') descriptors.push_back(static_cast<int>(fd));
     }
     ::closedir(directory);
     return descriptors;
@@ -44,7 +42,8 @@ std::vector<int> openDescriptors() {
 }
 
 // The holder's whole life. Only async-signal-safe calls: close, clock_gettime, select, _exit.
-[[noreturn]] void holdQuietly(int lockFd, std::uint64_t until, const std::vector<int>& descriptors) {
+[[noreturn]] void holdQuietly(int lockFd, std::uint64_t until,
+                              const std::vector<int>& descriptors) {
   for (const int fd : descriptors) {
     if (fd != lockFd) ::close(fd);
   }

@@ -55,7 +55,8 @@ class queueScan {
   bool held_ = false;
 };
 
-std::string ticketPath(const std::string& directory, const std::string& prefix, std::uint64_t place) {
+std::string ticketPath(const std::string& directory, const std::string& prefix,
+                       std::uint64_t place) {
   return support::Format("%s/%s%016x%s", directory, prefix, place, kTicketSuffix);
 }
 
@@ -182,7 +183,7 @@ support::Duration endpointQueue::nextLook(bool front, support::Duration poll) co
 
 void endpointQueue::leave() {
   if (ticketFd_ >= 0) {
-    // Removed before its flock goes, so nobody takes the place for a dead one's.
+    // Removed while still locked, so that no scan finds a live process's ticket unlocked.
     ::unlink(ticketPath(directory_, prefix_, place_).c_str());
     ::close(ticketFd_);
     ticketFd_ = -1;
@@ -201,7 +202,8 @@ void publishQuietUntil(int queueFd, std::uint64_t until) {
   if (queueFd < 0) return;
   char text[kHintLength + 1];
   std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(until));
-  (void)!::pwrite(queueFd, text, kHintLength, 0);
+  // A failed write leaves the waiting processes polling, which is all the hint saves them.
+  if (::pwrite(queueFd, text, kHintLength, 0) != static_cast<ssize_t>(kHintLength)) return;
 }
 
 }  // namespace lumra::platform

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>

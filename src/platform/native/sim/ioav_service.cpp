@@ -69,8 +69,7 @@ IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, v
   }
   Bytes reply;
   const IOReturn status =
-      ReadFromMonitor(av->world(), *av->spec().monitor,
-                      ReadTransaction{chipAddress, offset, length, 0}, reply);
+      ReadFromMonitor(av->world(), *av->spec().monitor, ReadTransaction{chipAddress, offset, length}, reply);
   if (status != kIOReturnSuccess) return status;
   // A fixed-length read: the reply, then zeros.
   auto* out = static_cast<std::uint8_t*>(buffer);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -40,6 +41,7 @@ struct Runner {
   ProcessResult result;
   Clock::time_point started;
   Clock::time_point ended;
+  std::atomic<bool> done{false};  // set once `result` and `ended` are
   std::thread finisher;
 };
 
@@ -77,6 +79,7 @@ class WaitingLine : public LumraBinary {
       runner.finisher = std::thread([&runner] {
         runner.result = runner.child->Finish();
         runner.ended = Clock::now();
+        runner.done = true;
       });
     }
     close(placesTaken);
@@ -162,12 +165,12 @@ TEST_F(WaitingLine, BurstsAreWrittenInStartOrder) {
   EXPECT_EQ(tickets(), 0u);
 }
 
-// The tenth process is killed while it waits, once the fifth has written.
+// The tenth process is killed while it waits, once the fifth has written and ended.
 TEST_F(WaitingLine, AKilledWaiterHoldsUpNobody) {
   ASSERT_EQ(run({"list"}).status, 0);
   const std::uint64_t since = now();
   const std::vector<Runner> runners = burst([this](std::vector<Runner>& started) {
-    while (brightness() != 5) std::this_thread::sleep_for(2ms);
+    while (!started[4].done) std::this_thread::sleep_for(1ms);
     // Child::Kill leaves alone a child that another thread is finishing.
     kill(started[9].child->Pid(), SIGKILL);
   });

@@ -1,5 +1,6 @@
-# Summarises strace -T lines of nanosleep and clock_nanosleep calls: one table row per asked
-# pause length with the number of pauses, the median, 95th percentile and longest measured
+# Summarises strace -T lines of nanosleep, clock_nanosleep and pselect6 calls: one table row per
+# asked pause length, to the millisecond (a quiet time is asked for as what is left of it), with
+# the number of pauses, the median, 95th percentile and longest measured
 # pause, the median deviation from the asked length, and how many pauses ended more than 2 ms
 # off it. A pause is within 2 ms when its median and 95th percentile are: a single late
 # wake-up is the scheduler's, which the reference sleeper shows as often (docs/performance.md).
@@ -9,7 +10,7 @@ match($0, /tv_sec=[0-9]+, tv_nsec=[0-9]+/) {
   asked = parts[2] * 1000 + parts[4] / 1e6
   if (!match($0, /<[0-9.]+>$/)) next
   took = substr($0, RSTART + 1, RLENGTH - 2) * 1000
-  key = sprintf("%.3f", asked)
+  key = sprintf("%.0f", asked)
   if (!(key in count)) order[++keys] = key
   count[key]++
   taken[key, count[key]] = took

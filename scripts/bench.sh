@@ -7,7 +7,10 @@
 # docs/performance.md.
 #
 #   scripts/bench.sh [--runs N] [--capability-runs N] [--build-dir DIR] [--no-realtime]
-#                    [--no-pauses] [--instructions]
+#                    [--no-pauses] [--instructions] [--burst-rounds N] [--lumra BINARY]
+#
+# --lumra measures another lumra binary (a build of an earlier revision, say) with this
+# revision's tools; --burst-rounds 0 leaves out the burst of 20 set commands.
 #
 # Needs cmake, ninja, a C++ compiler, Google Benchmark (libbenchmark-dev), strace for the
 # pauses and valgrind for --instructions (parser and renderer work per input byte); on Debian
@@ -21,6 +24,8 @@ build=build/bench
 realtime=1
 measure_pauses=1
 count_instructions=0
+burst_rounds=10
+other_lumra=
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -29,8 +34,10 @@ while [ $# -gt 0 ]; do
     --no-realtime) realtime=0; shift ;;
     --no-pauses) measure_pauses=0; shift ;;
     --instructions) count_instructions=1; shift ;;
+    --burst-rounds) burst_rounds=$2; shift 2 ;;
+    --lumra) other_lumra=$(realpath "$2"); shift 2 ;;
     *) echo "usage: scripts/bench.sh [--runs N] [--capability-runs N] [--build-dir DIR]" \
-         "[--no-realtime] [--no-pauses] [--instructions]" >&2
+         "[--no-realtime] [--no-pauses] [--instructions] [--burst-rounds N] [--lumra BINARY]" >&2
        exit 2 ;;
   esac
 done
@@ -45,8 +52,8 @@ scripts/install-deps.sh "${need[@]}" >/dev/null
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMRA_WERROR=ON \
   -DLUMRA_BUILD_TESTS=OFF -DLUMRA_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target lumra lumra_bench_process lumra_bench_simulator_once \
-  lumra_bench_parse_once >/dev/null
-lumra=$PWD/$build/lumra
+  lumra_bench_parse_once lumra_bench_burst >/dev/null
+lumra=${other_lumra:-$PWD/$build/lumra}
 runner=$PWD/$build/bench/lumra_bench_process
 simulator=$PWD/$build/bench/lumra_bench_simulator_once
 wall_scenario=$PWD/bench/scenarios/sixteen-monitors.json
@@ -69,12 +76,17 @@ export HOME TMPDIR=$scratch_base
 trap 'rm -rf "$HOME"' EXIT
 unset LUMRA_SIMULATION LC_ALL LANG
 
-# The floor of capabilities: 100 ms per fragment of up to 32 bytes, plus the final empty one.
+# The floors: a command ends with its last exchange, and the quiet time after it (50 ms) is kept
+# by a holder process, so a get waits only its 40 ms reply delay, a set nothing, and
+# capabilities 100 ms per fragment of up to 32 bytes, plus the final empty one, less the last
+# 50 ms.
 caps_length=$(( $("$lumra" capabilities 0 | wc -c) - 1 ))
 fragments=$(( (caps_length + 31) / 32 + 1 ))
 
 # Runs a command; prints the runner's line: runs, median, min, max, CPU, peak RSS KiB, status.
-# With --alternate, every second run has WORD as its last argument.
+# Each run is followed by a pause that the previous run's holder (the quiet time after a device
+# command, 50 ms) has ended by; it is not timed. With --alternate, every second run has WORD as
+# its last argument.
 run() { # count [--alternate WORD] command...
   local count=$1 options=()
   shift
@@ -82,7 +94,7 @@ run() { # count [--alternate WORD] command...
     options=(--alternate "$2")
     shift 2
   fi
-  "${priority[@]}" "$runner" --runs "$count" --warmup 2 "${options[@]}" -- "$@" ||
+  "${priority[@]}" "$runner" --runs "$count" --warmup 2 --gap 60 "${options[@]}" -- "$@" ||
     echo "0	0	0	0	0	0	-1"
 }
 median_of() { cut -f2 <<<"$1"; }
@@ -119,13 +131,14 @@ results=$(
   measure "list" 0 0 "$sim_load" - "$runs" "$lumra" list
   LUMRA_SIMULATION=$wall_scenario measure "list, 16 monitors" 0 0 "$sim_load_wall" "total<5" \
     "$runs" "$lumra" list
-  measure "get 0 brightness" 0 90 "$sim_get" "overhead<=3" "$runs" "$lumra" get 0 brightness
-  measure "set 0 brightness 40" 0 50 "$sim_set" "overhead<=3" "$runs" \
+  measure "get 0 brightness" 0 40 "$sim_get" "overhead<=3" "$runs" "$lumra" get 0 brightness
+  measure "set 0 brightness 40" 0 0 "$sim_set" "overhead<=3" "$runs" \
     "$lumra" set 0 brightness 40
-  # Alternating with -10 keeps every run a read and a write, away from the maximum.
-  measure "adjust 0 brightness +10" 0 140 "$sim_adjust" "overhead<=3" "$runs" \
+  # Alternating with -10 keeps every run a read and a write, away from the maximum. The read's
+  # quiet time passes before the write; the write's is left to the holder.
+  measure "adjust 0 brightness +10" 0 90 "$sim_adjust" "overhead<=3" "$runs" \
     --alternate -10 "$lumra" adjust 0 brightness +10
-  measure "capabilities 0 ($fragments fragments)" 0 $((100 * fragments)) "$sim_caps" - \
+  measure "capabilities 0 ($fragments fragments)" 0 $((100 * fragments - 50)) "$sim_caps" - \
     "$capability_runs" "$lumra" capabilities 0
 )
 
@@ -167,21 +180,23 @@ printf 'capabilities: CPU time is %s of the wall time.\n\n' \
   "$(awk -F'\t' '{ printf "%.1f%%", 100 * $10 / $7 }' <<<"$caps_line")"
 
 if [ "$measure_pauses" -eq 1 ]; then
-  # Every pause is one nanosleep or clock_nanosleep call; strace -T gives each call's duration.
-  # The reference, coreutils sleep under the same tracer and policy, shows how often this
-  # machine wakes a sleeper late whatever it runs.
+  # Every pause is one nanosleep, clock_nanosleep or (quiet time, also in the holder process
+  # that keeps it after the command) pselect6 call; strace -T gives each call's duration, one
+  # file per process (-ff) so that no call is split. The reference, coreutils sleep under the
+  # same tracer and policy, shows how often this machine wakes a sleeper late whatever it runs.
   pause_runs=5
   trace_pauses() { # label runs command...
     local label=$1 count=$2 trace
     shift 2
-    trace=$(mktemp)
-    for _ in $(seq "$count"); do
-      "${priority[@]}" strace -f -T -e trace=nanosleep,clock_nanosleep -o "$trace.one" \
-        "$@" >/dev/null
-      cat "$trace.one" >>"$trace"
+    trace=$(mktemp -d)
+    for run in $(seq "$count"); do
+      "${priority[@]}" strace -ff -T -e trace=nanosleep,clock_nanosleep,select,pselect6 \
+        -o "$trace/$run" "$@" >/dev/null
+      # The holder outlives the command; its trace is complete once its quiet time is over.
+      sleep 0.1
     done
-    awk -v command="$label" -f bench/pauses.awk "$trace"
-    rm -f "$trace" "$trace.one"
+    cat "$trace"/* | awk -v command="$label" -f bench/pauses.awk
+    rm -rf "$trace"
   }
   pauses=$(
     for command in "get 0 brightness" "set 0 brightness 40" "capabilities 0"; do
@@ -228,6 +243,34 @@ echo "|---|---|---|"
 echo "| get, then set to the value read + 1 | $(lost_updates get_then_set) |"
 echo "| adjust 0 brightness +1 | $(lost_updates adjust_once) |"
 echo
+
+if [ "$burst_rounds" -gt 0 ]; then
+  # 20 `set 0 brightness i` started 5 ms apart, as a dragged slider makes them; the monitor's
+  # bus times tell when the last write landed. The writes cannot be closer than the quiet time,
+  # so the last comes at least 19 x 50 ms after the first.
+  burst=$("${priority[@]}" "$PWD/$build/bench/lumra_bench_burst" --rounds "$burst_rounds" \
+    -- "$lumra" set 0 brightness || true)
+  echo "## Burst of 20 set commands, 5 ms apart ($burst_rounds rounds, $policy)"
+  echo
+  echo "| rounds written in start order | first start to last write ms | last start to last write ms | first write to last write ms | floor ms |"
+  echo "|---:|---:|---:|---:|---:|"
+  awk -F'\t' '
+    function median(values, n,   i, j, x) {
+      for (i = 2; i <= n; i++) {
+        x = values[i]
+        for (j = i - 1; j > 0 && values[j] > x; j--) values[j + 1] = values[j]
+        values[j + 1] = x
+      }
+      return n % 2 ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2
+    }
+    { n++; ordered += $2; first[n] = $3; last[n] = $4; writes[n] = $5 }
+    END {
+      if (n == 0) { print "| burst failed | - | - | - | - |"; exit }
+      printf "| %d of %d | %.1f | %.1f | %.1f | 950 |\n", ordered, n, median(first, n),
+        median(last, n), median(writes, n)
+    }' <<<"$burst"
+  echo
+fi
 
 if [ "$count_instructions" -eq 1 ]; then
   # Instructions of one Parse call (and of one JSON rendering of its tree) per input byte: the

@@ -1,12 +1,14 @@
 // Runs one command many times and prints its wall-time median, CPU time and peak resident
 // set size, as one tab-separated line (see run_stats.hpp). Used by scripts/bench.sh.
 //
-//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] [--alternate WORD]
+//   lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] [--alternate WORD] [--gap MS]
 //                       -- program [arguments...]
 //
 // --alternate puts WORD in place of the last argument on every second run, so a command that
 // changes what the next run finds ("adjust 0 brightness +10" with -10) neither drifts to a
 // limit nor stops writing there.
+// --gap waits that long after each run, outside the timing: a lumra device command leaves a
+// holder keeping the monitor for its quiet time, which the next run would otherwise wait for.
 //
 // The child's standard output and error go to /dev/null. The wait reports the child's own
 // resource usage (wait4), so the runner's own memory never counts.
@@ -22,6 +24,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "process/run_stats.hpp"
@@ -36,6 +39,7 @@ struct Settings {
   int runs = 20;
   int warmup = 2;
   std::optional<int> expect;
+  int gapMs = 0;
   std::vector<char*> command;    // null-terminated
   std::vector<char*> alternate;  // the same with the other last argument; empty when none
 };
@@ -44,7 +48,7 @@ double Milliseconds(const timeval& time) {
   return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
 }
 
-std::optional<RunSample> RunOnce(const std::vector<char*>& command) {
+std::optional<RunSample> RunOnce(const std::vector<char*>& command, int gapMs) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -67,6 +71,7 @@ std::optional<RunSample> RunOnce(const std::vector<char*>& command) {
   } while (waited < 0 && errno == EINTR);
   const auto end = std::chrono::steady_clock::now();
   if (waited < 0) return std::nullopt;
+  std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
 
   RunSample sample;
   sample.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
@@ -105,6 +110,8 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
       settings.warmup = *value;
     } else if (std::strcmp(argv[i], "--expect") == 0) {
       settings.expect = *value;
+    } else if (std::strcmp(argv[i], "--gap") == 0) {
+      settings.gapMs = *value;
     } else {
       return std::nullopt;
     }
@@ -127,7 +134,7 @@ int main(int argc, char** argv) {
   if (!settings) {
     std::fprintf(stderr,
                  "usage: lumra_bench_process [--runs N] [--warmup N] [--expect STATUS] "
-                 "[--alternate WORD] -- program [arguments...]\n");
+                 "[--alternate WORD] [--gap MS] -- program [arguments...]\n");
     return 2;
   }
   int started = 0;
@@ -136,11 +143,11 @@ int main(int argc, char** argv) {
     return odd && !settings->alternate.empty() ? settings->alternate : settings->command;
   };
   for (int i = 0; i < settings->warmup; ++i) {
-    if (!RunOnce(nextCommand())) return 1;
+    if (!RunOnce(nextCommand(), settings->gapMs)) return 1;
   }
   std::vector<RunSample> samples;
   for (int i = 0; i < settings->runs; ++i) {
-    const auto sample = RunOnce(nextCommand());
+    const auto sample = RunOnce(nextCommand(), settings->gapMs);
     if (!sample) return 1;
     samples.push_back(*sample);
   }

@@ -43,10 +43,15 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitorLocked
 support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonitor& monitor,
                                                               std::span<const std::uint8_t> request,
                                                               std::uint32_t replyCapacity,
-                                                              support::Duration delay) const {
+                                                              support::Duration delay,
+                                                              darwinEndpointLock* quiet) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
   lumra_exchange_diagnostics diagnostics{};
+  if (quiet != nullptr) {
+    quiet->keepQuiet();
+    diagnostics.flags = LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
+  }
   const int32_t status = options_.bridge.exchangeDDCCI(
       monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
       static_cast<std::uint32_t>(request.size()), replyCapacity > 0 ? reply.data() : nullptr,
@@ -56,27 +61,40 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
     return {{}, darwinExchangeError(static_cast<std::uint32_t>(status), stage,
                                     diagnostics.write_cycle, monitor.chipAddress, request)};
   }
+  if (quiet != nullptr) quiet->oweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
   // A bridge that reports more than it could have stored is never read past the buffer.
   reply.resize(std::min(replyLength, replyCapacity));
   return {std::move(reply), {}};
 }
 
-support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& ctx,
-                                                        const darwinMonitor& monitor,
-                                                        std::uint8_t code) const {
-  ddcci::VCPValue read;
-  support::Error err = retryDarwin(
+support::Error darwinTransport::retryOnEndpoint(
+    const support::Context& ctx, darwinEndpointLock& endpoint,
+    const std::function<support::Error()>& attempt) const {
+  return retryDarwin(
       ctx,
       [&]() -> support::Error {
-        auto reply = exchangeDarwin(monitor, ddcci::BuildGetVCP(code),
-                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay);
+        support::Error err = attempt();
+        if (err) endpoint.keepQuiet();
+        return err;
+      },
+      options_.retryPause);
+}
+
+support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& ctx,
+                                                        heldMonitor& held,
+                                                        std::uint8_t code) const {
+  ddcci::VCPValue read;
+  support::Error err = retryOnEndpoint(
+      ctx, held.endpoint,
+      [&]() -> support::Error {
+        auto reply = exchangeDarwin(held.monitor, ddcci::BuildGetVCP(code),
+                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay, &held.endpoint);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseVCPReply(reply.value, code);
         if (parsed.err) return parsed.err;
         read = parsed.value;
         return {};
-      },
-      options_.retryPause);
+      });
   if (err) return {{}, err};
   ddc::VCPValue value;
   value.Code = code;
@@ -87,15 +105,12 @@ support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& 
   return {value, {}};
 }
 
-support::Error darwinTransport::writeVCP(const support::Context& ctx, const darwinMonitor& monitor,
+support::Error darwinTransport::writeVCP(const support::Context& ctx, heldMonitor& held,
                                          std::uint8_t code, std::uint16_t value) const {
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
-  return retryDarwin(
-      ctx,
-      [&]() -> support::Error {
-        return exchangeDarwin(monitor, request, 0, darwinSetVCPDelay).err;
-      },
-      options_.retryPause);
+  return retryOnEndpoint(ctx, held.endpoint, [&]() -> support::Error {
+    return exchangeDarwin(held.monitor, request, 0, darwinSetVCPDelay, &held.endpoint).err;
+  });
 }
 
 support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
@@ -104,7 +119,7 @@ support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& c
   std::lock_guard lock(mu_);
   auto held = holdMonitorLocked(ctx, monitorID);
   if (held.err) return {{}, held.err};
-  return readVCP(ctx, held.value.monitor, code);
+  return readVCP(ctx, held.value, code);
 }
 
 support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
@@ -113,7 +128,7 @@ support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_
   std::lock_guard lock(mu_);
   auto held = holdMonitorLocked(ctx, monitorID);
   if (held.err) return held.err;
-  return writeVCP(ctx, held.value.monitor, code, value);
+  return writeVCP(ctx, held.value, code, value);
 }
 
 support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Context& ctx,
@@ -124,26 +139,29 @@ support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Co
   std::lock_guard lock(mu_);
   auto held = holdMonitorLocked(ctx, monitorID);
   if (held.err) return {{}, held.err};
-  const darwinMonitor& monitor = held.value.monitor;
 
-  auto read = readVCP(ctx, monitor, code);
+  auto read = readVCP(ctx, held.value, code);
   if (read.err) return {{}, read.err};
   ddc::VCPAdjustment adjustment{read.value, update(read.value), false};
   if (adjustment.Value == adjustment.Previous.Current) return {adjustment, {}};
-  // The read's own trailing pause has passed, so the write keeps the protocol's spacing.
-  if (support::Error err = writeVCP(ctx, monitor, code, adjustment.Value)) return {{}, err};
+  // The write's exchange first waits out the quiet time the read left owed to the lock.
+  if (support::Error err = writeVCP(ctx, held.value, code, adjustment.Value)) return {{}, err};
   adjustment.Written = true;
   return {adjustment, {}};
 }
 
 support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
-    const support::Context& ctx, const darwinMonitor& monitor, std::uint16_t offset) const {
+    const support::Context& ctx, const darwinMonitor& monitor, darwinEndpointLock& endpoint,
+    std::uint16_t offset) const {
+  // The last fragment's quiet time passes before the context is consulted for this one.
+  endpoint.keepQuiet();
   ddcci::Bytes fragment;
-  support::Error err = retryDarwin(
-      ctx,
+  support::Error err = retryOnEndpoint(
+      ctx, endpoint,
       [&]() -> support::Error {
         auto reply = exchangeDarwin(monitor, ddcci::BuildCapabilitiesRequest(offset),
-                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay);
+                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay,
+                                    &endpoint);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseCapabilitiesReply(reply.value);
         if (parsed.err) return parsed.err;
@@ -153,8 +171,7 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
         }
         fragment = std::move(parsed.value.Fragment);
         return {};
-      },
-      options_.retryPause);
+      });
   if (err) return {{}, err};
   return {std::move(fragment), {}};
 }
@@ -167,7 +184,7 @@ support::Result<std::string> darwinTransport::Capabilities(const support::Contex
   const darwinMonitor& monitor = held.value.monitor;
 
   return readCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
-    return readCapabilitiesFragment(ctx, monitor, offset);
+    return readCapabilitiesFragment(ctx, monitor, held.value.endpoint, offset);
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -70,17 +71,26 @@ class darwinTransport final : public ddc::Transport {
   };
   support::Result<heldMonitor> holdMonitorLocked(const support::Context& ctx,
                                                  std::string_view selector) const;
+  // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
+  // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
-                                               support::Duration delay) const;
-  // One Get VCP and one Set VCP exchange, each with retries; the endpoint lock is held.
-  support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, const darwinMonitor& monitor,
+                                               support::Duration delay,
+                                               darwinEndpointLock* quiet = nullptr) const;
+  // retryDarwin over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
+  // time here, so retries and failures keep their timing; only a success leaves quiet time owed
+  // to the lock, which its release hands to a holder.
+  support::Error retryOnEndpoint(const support::Context& ctx, darwinEndpointLock& endpoint,
+                                 const std::function<support::Error()>& attempt) const;
+  // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
+  support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, heldMonitor& held,
                                          std::uint8_t code) const;
-  support::Error writeVCP(const support::Context& ctx, const darwinMonitor& monitor,
-                          std::uint8_t code, std::uint16_t value) const;
+  support::Error writeVCP(const support::Context& ctx, heldMonitor& held, std::uint8_t code,
+                          std::uint16_t value) const;
   support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
                                                          const darwinMonitor& monitor,
+                                                         darwinEndpointLock& endpoint,
                                                          std::uint16_t offset) const;
 
   darwinTransportOptions options_;

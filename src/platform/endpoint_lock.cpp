@@ -3,15 +3,23 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <utility>
+
+#include "platform/endpoint_lock_files.hpp"
+#include "platform/endpoint_lock_queue.hpp"
 #include "support/environment.hpp"
 #include "support/format.hpp"
 
 namespace lumra::platform {
 
 namespace {
+
+// A process runs one command, so its start is when the command was asked for. Taken while the
+// program loads, before anything else can keep one process slower than another.
+const std::uint64_t processStarted = monotonicNanoseconds();
 
 std::string lookupEnvironment(const EndpointLockOptions& options, std::string_view name) {
   return options.getenv ? options.getenv(name) : support::Getenv(name);
@@ -23,67 +31,61 @@ support::Result<std::string> userCacheDirectory(const EndpointLockOptions& optio
   return {home + "/Library/Caches", {}};
 }
 
-// Creates one directory; an existing directory is left as it is.
-support::Error makeDirectory(const std::string& path) {
-  int result;
-  do {
-    result = ::mkdir(path.c_str(), 0700);
-  } while (result != 0 && errno == EINTR);
-  if (result == 0) return {};
-  const int mkdirErrno = errno;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return {};
-    return support::Error::FromErrno(ENOTDIR);
+// A descriptor closed on every path unless it is handed on.
+class ownedDescriptor {
+ public:
+  explicit ownedDescriptor(int fd) : fd_(fd) {}
+  ownedDescriptor(const ownedDescriptor&) = delete;
+  ownedDescriptor& operator=(const ownedDescriptor&) = delete;
+  ~ownedDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  return support::Error::FromErrno(mkdirErrno);
-}
+  int get() const { return fd_; }
+  int take() { return std::exchange(fd_, -1); }
 
-// Creates `path` and every missing parent with mode 0700.
-support::Error makeDirectories(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    if (path[slash - 1] == '/') continue;
-    if (support::Error err = makeDirectory(path.substr(0, slash))) return err;
-  }
-  return makeDirectory(path);
-}
-
-support::Result<int> openLockFile(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return {-1, support::Error::FromErrno(errno)};
-  return {fd, {}};
-}
-
-// 0 when the lock was taken, otherwise the errno of the failed attempt.
-int tryLock(int fd) {
-  int result;
-  do {
-    result = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : errno;
-}
+ private:
+  int fd_;
+};
 
 }  // namespace
 
 darwinEndpointLock& darwinEndpointLock::operator=(darwinEndpointLock&& other) noexcept {
   if (this != &other) {
     release();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    fd_ = std::exchange(other.fd_, -1);
+    queueFd_ = std::exchange(other.queueFd_, -1);
+    quietUntil_ = std::exchange(other.quietUntil_, 0);
+    handOver_ = other.handOver_;
   }
   return *this;
 }
 
+void darwinEndpointLock::oweQuiet(support::Duration quiet) {
+  if (quiet <= support::Duration::zero()) return;
+  const auto until = monotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count());
+  quietUntil_ = std::max(quietUntil_, until);
+}
+
+void darwinEndpointLock::keepQuiet() {
+  sleepUntilMonotonic(quietUntil_);
+  quietUntil_ = 0;
+}
+
 void darwinEndpointLock::release() {
   if (fd_ < 0) return;
-  ::flock(fd_, LOCK_UN);
+  bool handedOver = false;
+  if (quietUntil_ > monotonicNanoseconds()) {
+    publishQuietUntil(queueFd_, quietUntil_);
+    handedOver = handOver_ != nullptr && handOver_(fd_, quietUntil_);
+    if (!handedOver) keepQuiet();
+  }
+  // A holder's descriptor shares this open file and its lock: unlocking would end it for both.
+  if (!handedOver) ::flock(fd_, LOCK_UN);
   // close is not retried: after EINTR the descriptor may already be gone.
   ::close(fd_);
-  fd_ = -1;
+  if (queueFd_ >= 0) ::close(queueFd_);
+  fd_ = queueFd_ = -1;
+  quietUntil_ = 0;
 }
 
 support::Result<darwinEndpointLock> lockDarwinEndpoint(const support::Context& ctx,
@@ -92,21 +94,30 @@ support::Result<darwinEndpointLock> lockDarwinEndpoint(const support::Context& c
   auto cache = userCacheDirectory(options);
   if (cache.err) return {{}, support::Errorf("resolve user cache directory: %w", cache.err)};
   const std::string directory = cache.value + "/lumra/locks";
-  if (support::Error err = makeDirectories(directory)) {
+  if (support::Error err = makeLockDirectories(directory)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }
-  auto opened = openLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID));
+  auto opened = openLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID),
+                             O_RDWR | O_CREAT);
   if (opened.err) return {{}, support::Errorf("open DDC lock: %w", opened.err)};
 
-  // The file is owned from here on, so every failure path below closes it.
-  darwinEndpointLock file(opened.value);
+  ownedDescriptor file(opened.value);
+  endpointQueue line = endpointQueue::join(ctx, directory, endpointID,
+                                           options.askedAt != 0 ? options.askedAt : processStarted);
   for (;;) {
-    const int failure = tryLock(opened.value);
-    if (failure == 0) return {std::move(file), {}};
-    if (failure != EWOULDBLOCK) {
-      return {{}, support::Errorf("lock DDC endpoint: %w", support::Error::FromErrno(failure))};
+    const bool front = line.atFront(ctx);
+    if (front) {
+      const int failure = tryLockFile(file.get());
+      if (failure == 0) {
+        return {darwinEndpointLock(file.take(), options.handOver, line.takeQueueFile()), {}};
+      }
+      if (failure != EWOULDBLOCK) {
+        return {{}, support::Errorf("lock DDC endpoint: %w", support::Error::FromErrno(failure))};
+      }
     }
-    if (support::Error ended = ctx.Wait(options.pollInterval)) return {{}, ended};
+    if (support::Error ended = ctx.Wait(line.nextLook(front, options.pollInterval))) {
+      return {{}, ended};
+    }
   }
 }
 

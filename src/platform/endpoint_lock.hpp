@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/endpoint_lock_holder.hpp"
 #include "support/context.hpp"
 #include "support/error.hpp"
 
@@ -13,35 +14,58 @@ namespace lumra::platform {
 
 inline constexpr support::Duration darwinLockPollInterval = std::chrono::milliseconds(20);
 
+// Keeps a locked file until a monotonic time in some other process; false when it cannot.
+using QuietHandOver = bool (*)(int lockFd, std::uint64_t until);
+
 // What the endpoint lock depends on besides the file system.
 struct EndpointLockOptions {
   // Environment lookup for HOME; empty text means unset. When absent, the process environment.
   std::function<std::string(std::string_view)> getenv;
   support::Duration pollInterval = darwinLockPollInterval;
+  QuietHandOver handOver = startQuietHolder;
+  // When the command was asked for (monotonic nanoseconds), which decides its place in line;
+  // 0: when this process started.
+  std::uint64_t askedAt = 0;
 };
 
 // A held endpoint lock. It owns the open lock file; releasing unlocks and closes it, ignoring
 // errors. Released at the latest when the value is destroyed; move-only so it is released once.
+//
+// The lock also carries the quiet time that the endpoint's bus owes after an exchange: whoever
+// holds the lock keeps the next exchange off the bus until then. Released with quiet time still
+// owed, the lock goes to a holder process that keeps it for the rest (startQuietHolder), so
+// this process can end at once; when no holder can be made, this process sleeps it.
 class darwinEndpointLock {
  public:
   darwinEndpointLock() = default;
-  explicit darwinEndpointLock(int fd) : fd_(fd) {}
-  darwinEndpointLock(darwinEndpointLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  // `queueFd`, when not -1, is the endpoint's queue file, owned from now on, where the end of a
+  // handed-over quiet time is published for the waiting processes.
+  explicit darwinEndpointLock(int fd, QuietHandOver handOver = startQuietHolder, int queueFd = -1)
+      : fd_(fd), queueFd_(queueFd), handOver_(handOver) {}
+  darwinEndpointLock(darwinEndpointLock&& other) noexcept { *this = std::move(other); }
   darwinEndpointLock& operator=(darwinEndpointLock&& other) noexcept;
   darwinEndpointLock(const darwinEndpointLock&) = delete;
   darwinEndpointLock& operator=(const darwinEndpointLock&) = delete;
   ~darwinEndpointLock() { release(); }
 
   bool held() const { return fd_ >= 0; }
+  // The bus must stay quiet for `quiet` from now.
+  void oweQuiet(support::Duration quiet);
+  // Sleeps here until the quiet time owed so far has passed.
+  void keepQuiet();
   void release();
 
  private:
   int fd_ = -1;
+  int queueFd_ = -1;
+  std::uint64_t quietUntil_ = 0;  // monotonic nanoseconds; 0: nothing owed
+  QuietHandOver handOver_ = startQuietHolder;
 };
 
 // Takes the exclusive lock on the endpoint's lock file, creating the file and its directories
-// as needed, and polls while another open file holds it until the context ends. On failure
-// nothing stays open; the context's error comes back unchanged.
+// as needed. While another process holds it, waits in line behind the processes that asked
+// before (endpoint_lock_queue.hpp), polling until the context ends. On failure nothing stays
+// open and this process's place in line is given up; the context's error comes back unchanged.
 [[nodiscard]] support::Result<darwinEndpointLock> lockDarwinEndpoint(
     const support::Context& ctx, std::uint64_t endpointID, const EndpointLockOptions& options = {});
 

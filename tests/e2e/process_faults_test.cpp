@@ -91,15 +91,15 @@ class ProcessFaults : public LumraBinary {
   fs::path LockDirectory() const { return cacheDirectory() / "locks"; }
 };
 
-// Polls until another process holds the exclusive lock on `path`.
-bool WaitUntilLockedElsewhere(const fs::path& path, milliseconds patience) {
+// Polls until another process holds the exclusive lock on `path`, or until none does.
+bool WaitUntilLockedElsewhere(const fs::path& path, milliseconds patience, bool held = true) {
   const auto until = Clock::now() + patience;
   while (Clock::now() < until) {
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd >= 0) {
-      const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+      const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
       close(fd);
-      if (held) return true;
+      if (locked == held) return true;
     }
     std::this_thread::sleep_for(milliseconds(5));
   }
@@ -123,9 +123,12 @@ TEST_F(ProcessFaults, KilledLockHolderBlocksNobodyBeyondOnePoll) {
     uncontended = std::min(uncontended, Elapsed(start));
   }
 
+  // The last get's quiet time ends first, so the lock seen held below is the holder's.
+  const fs::path lock = LockDirectory() / "ddc-0000000000003001.lock";
+  ASSERT_TRUE(WaitUntilLockedElsewhere(lock, milliseconds(5000), false));
   Child holder(LUMRA_BINARY, {"capabilities", slow}, environment);
   ASSERT_TRUE(holder.Started());
-  ASSERT_TRUE(WaitUntilLockedElsewhere(LockDirectory() / "ddc-0000000000003001.lock", milliseconds(5000)));
+  ASSERT_TRUE(WaitUntilLockedElsewhere(lock, milliseconds(5000)));
   Child waiter(LUMRA_BINARY, {"--timeout", "20s", "get", slow, "brightness"}, environment);
   ASSERT_TRUE(waiter.Started());
   std::this_thread::sleep_for(uncontended + milliseconds(200));

@@ -125,6 +125,7 @@ struct ExchangeOutcome {
   uint32_t reply_length = kReplyLengthUnset;
   Bytes reply;  // the whole reply buffer, filled with kReplyFill before the call
   double milliseconds = 0;
+  uint64_t trailing_pause_ns = 0;
 
   // The delivered bytes, when reply_length was set.
   std::string Delivered() const {
@@ -140,6 +141,7 @@ struct ExchangeCall {
   Bytes request;
   uint32_t capacity = 0;
   uint64_t delay_ns = 0;
+  uint32_t flags = 0;
 };
 
 inline ExchangeOutcome Exchange(const ExchangeCall& call) {
@@ -148,6 +150,8 @@ inline ExchangeOutcome Exchange(const ExchangeCall& call) {
   lumra_exchange_diagnostics diagnostics{};
   diagnostics.stage = "unset";
   diagnostics.write_cycle = 99;
+  diagnostics.flags = call.flags;
+  diagnostics.trailing_pause_ns = 99;
   const auto start = std::chrono::steady_clock::now();
   outcome.status = lumra_exchange_ddcci(
       call.endpoint, call.backend, call.chip, call.request.data(),
@@ -157,6 +161,7 @@ inline ExchangeOutcome Exchange(const ExchangeCall& call) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   outcome.stage = diagnostics.stage != nullptr ? diagnostics.stage : "(null)";
   outcome.write_cycle = diagnostics.write_cycle;
+  outcome.trailing_pause_ns = diagnostics.trailing_pause_ns;
   ExpectNothingLeftAlive("exchange");
   return outcome;
 }

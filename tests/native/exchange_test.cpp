@@ -149,7 +149,9 @@ TEST_F(ExchangeTest, FramebufferPathDeliversAtMostTheCapacity) {
   EXPECT_EQ(Counters("m").reads, 1u);
 }
 
-// A refused DDC/CI reply transaction is sent once more with the simple reply type, and only then.
+// The reply is read with the DDC/CI reply transaction type from sub-address 0x51 (the stand-in
+// answers nothing else); a refused DDC/CI reply transaction is sent once more with the simple
+// reply type, and only then.
 TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
   const struct {
     const char* name;
@@ -158,20 +160,24 @@ TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
     uint32_t capacity;
     int32_t status;
     uint64_t writes;
+    uint32_t readType;  // the reply transaction type of the read; 0: nothing was read
   } cases[] = {
-      {"driver refuses the DDC/CI reply type", kRejectsDdcciReply, "[]", 32, 0, 1},
+      {"a driver that takes the DDC/CI reply type", kSingleBus, "[]", 32, 0, 1,
+       kIOI2CDDCciReplyTransactionType},
+      {"driver refuses the DDC/CI reply type", kRejectsDdcciReply, "[]", 32, 0, 1,
+       kIOI2CSimpleTransactionType},
       {"refused once", kSingleBus, R"([{"request": "get", "fault": "unsupported-mode", "count": 1}])",
-       32, 0, 2},
+       32, 0, 2, kIOI2CSimpleTransactionType},
       {"refused twice", kSingleBus,
        R"([{"request": "get", "fault": "unsupported-mode", "count": 2}])", 32,
-       kIOReturnUnsupportedMode, 2},
+       kIOReturnUnsupportedMode, 2, 0},
       {"refused always", kSingleBus, R"([{"request": "get", "fault": "unsupported-mode"}])", 32,
-       kIOReturnUnsupportedMode, 2},
+       kIOReturnUnsupportedMode, 2, 0},
       {"write only: no resend", kSingleBus,
        R"([{"request": "get", "fault": "unsupported-mode", "count": 1}])", 0,
-       kIOReturnUnsupportedMode, 1},
+       kIOReturnUnsupportedMode, 1, 0},
       {"other failures: no resend", kSingleBus, R"([{"request": "get", "fault": "busy", "count": 1}])",
-       32, kIOReturnBusy, 1},
+       32, kIOReturnBusy, 1, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -181,7 +187,13 @@ TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
     if (c.status == 0) {
       EXPECT_EQ(outcome.Delivered(), kBrightnessReply);
     }
-    EXPECT_EQ(Counters("m").writes, c.writes);
+    const sim::MonitorCounters counters = Counters("m");
+    EXPECT_EQ(counters.writes, c.writes);
+    EXPECT_EQ(counters.reads, c.readType != 0 ? 1u : 0u);
+    EXPECT_EQ(counters.lastReadType, c.readType);
+    if (c.readType != 0) {
+      EXPECT_EQ(counters.lastReadAddress, 0x51u);
+    }
   }
 }
 
@@ -358,6 +370,55 @@ TEST_F(ExchangeTest, WaitsFollowThePathAndTheOutcome) {
     Use(ExchangeScenario(c.name, c.faults, c.more));
     const ExchangeOutcome outcome = Exchange(c.call);
     EXPECT_EQ(outcome.status, c.status);
+    EXPECT_GE(outcome.milliseconds, c.atLeast);
+    EXPECT_LT(outcome.milliseconds, c.below);
+  }
+}
+
+// Asked to, the exchange returns without its trailing pause (the quiet time after its last
+// transaction) and reports how long it is; the pauses inside the exchange are still slept. The
+// pause is reported when slept too, and is 0 after a failure.
+TEST_F(ExchangeTest, TheTrailingPauseCanBeLeftToTheCaller) {
+  constexpr uint32_t kDefer = LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
+  const auto deferred = [](ExchangeCall call) {
+    call.flags = kDefer;
+    return call;
+  };
+  const struct {
+    const char* name;
+    ExchangeCall call;
+    const char* faults;
+    int32_t status;
+    double atLeast;
+    double below;
+    uint64_t trailing;
+  } cases[] = {
+      {"framebuffer, write only", deferred(Framebuffer(kSingleBus, kSetBrightness40, 0, 120 * kMillisecond)),
+       "[]", 0, 0, 60, 120 * kMillisecond},
+      {"framebuffer, with reply: the reply delay is slept",
+       deferred(Framebuffer(kSingleBus, kGetBrightness, 32, 20 * kMillisecond)), "[]", 0, 20, 65,
+       50 * kMillisecond},
+      {"framebuffer, not deferred", Framebuffer(kSingleBus, kGetBrightness, 32, 20 * kMillisecond),
+       "[]", 0, 70, 70 + kSlackMilliseconds, 50 * kMillisecond},
+      {"IOAVService, write only: 10 ms before the write is slept",
+       deferred(AVService(kExternal, kSetBrightness40, 0, 80 * kMillisecond)), "[]", 0, 10, 60,
+       80 * kMillisecond},
+      {"IOAVService, with reply", deferred(AVService(kExternal, kGetBrightness, 11, 40 * kMillisecond)),
+       "[]", 0, 50, 95, 50 * kMillisecond},
+      {"IOAVService, chip 0xB7, write only: at least 50 ms",
+       deferred(AVService(kConverter, kSetBrightness40, 0, 0, 0xB7)), "[]", 0, 10, 60,
+       50 * kMillisecond},
+      {"framebuffer, failure", deferred(Framebuffer(kAllBusesFail, kSetBrightness40, 0, 1000 * kMillisecond)),
+       "[]", kIOReturnNotResponding, 0, 500, 0},
+      {"IOAVService, failed writes", deferred(AVService(kExternal, kGetBrightness, 11, 0)),
+       R"([{"request": "get", "fault": "busy"}])", kIOReturnBusy, 20, 500, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Use(ExchangeScenario(c.name, c.faults));
+    const ExchangeOutcome outcome = Exchange(c.call);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.trailing_pause_ns, c.trailing);
     EXPECT_GE(outcome.milliseconds, c.atLeast);
     EXPECT_LT(outcome.milliseconds, c.below);
   }

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ddcci/frame.hpp"
 #include "platform/native_bridge.hpp"
+#include "support/context.hpp"
 
 namespace lumra::platform::testing {
 
@@ -21,6 +24,8 @@ struct ExchangeCall {
   bool replyBufferGiven = false;
   std::uint32_t replyCapacity = 0;
   std::uint64_t delayNs = 0;
+  std::uint32_t flags = 0;  // the diagnostics record's, as the transport set them
+  support::Clock::time_point at;  // when the call was made
 };
 
 // What one scripted exchange answers; `reportedLength` < 0 reports the stored length.
@@ -29,6 +34,9 @@ struct ExchangeOutcome {
   ddcci::Bytes reply;
   std::int64_t reportedLength = -1;
   const char* stage = nullptr;
+  // The trailing pause a successful exchange reports; like the bridge, it is slept unless the
+  // transport deferred it.
+  std::uint64_t trailingPauseNs = 0;
 };
 
 // The scripted state behind the fake bridge: one process-wide value, since plain function
@@ -87,7 +95,8 @@ inline NativeBridge fakeBridge() {
                             lumra_exchange_diagnostics* diagnostics) -> std::int32_t {
     FakeNative& f = fakeNative();
     f.exchanges.push_back({endpointID, chipAddress, ddcci::Bytes(request, request + requestLength),
-                           reply != nullptr, replyCapacity, delayNs});
+                           reply != nullptr, replyCapacity, delayNs, diagnostics->flags,
+                           support::Clock::now()});
     ExchangeOutcome outcome;
     if (f.respond) {
       outcome = f.respond(f.exchanges.back());
@@ -97,6 +106,10 @@ inline NativeBridge fakeBridge() {
     }
     diagnostics->stage = outcome.stage;
     if (outcome.status != 0) return outcome.status;
+    diagnostics->trailing_pause_ns = outcome.trailingPauseNs;
+    if ((diagnostics->flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE) == 0) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(outcome.trailingPauseNs));
+    }
     // Like the bridge, never store more than the capacity, whatever length is reported.
     const std::size_t stored = std::min<std::size_t>(outcome.reply.size(), replyCapacity);
     if (stored > 0) std::memcpy(reply, outcome.reply.data(), stored);

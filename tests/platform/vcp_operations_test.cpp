@@ -4,6 +4,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "ddc/errors.hpp"
 #include "ddcci/errors.hpp"
 #include "fake_native_bridge.hpp"
@@ -185,6 +187,74 @@ TEST_F(VCPOperationsTest, AdjustReadsAndWritesUnderOneLock) {
     EXPECT_EQ(adjusted.value.Previous.Current, 70) << c.name;
     EXPECT_EQ(adjusted.value.Value, c.next) << c.name;
     EXPECT_EQ(adjusted.value.Written, c.next != 70) << c.name;
+  }
+}
+
+// The quiet time after an exchange: the transport asks the bridge to leave each trailing pause
+// to it and waits it out before the next exchange; a failed attempt sleeps it at once (so
+// retries keep their spacing); only an operation that ends in success hands it to the lock.
+TEST_F(VCPOperationsTest, QuietTimeIsHandedOverAfterSuccessOnly) {
+  using namespace std::chrono_literals;
+  static std::vector<support::Duration> handedOver;
+  EndpointLockOptions lock = home.lockOptions();
+  lock.handOver = [](int, std::uint64_t until) {
+    handedOver.push_back(support::Duration(until - monotonicNanoseconds()));
+    return true;
+  };
+  darwinTransport quiet{darwinTransportOptions{testing::fakeBridge(), support::Duration(0), lock}};
+  ASSERT_FALSE(quiet.List(ctx).err);
+  const auto pause = [](ExchangeOutcome outcome) {
+    outcome.trailingPauseNs = 60'000'000;
+    return outcome;
+  };
+  ddcci::Bytes garbled = testing::vcpReply(0x10, 70);
+  garbled.back() ^= 0xFF;
+  const struct {
+    const char* name;
+    std::function<support::Error()> operation;
+    std::deque<ExchangeOutcome> outcomes;
+    bool succeeds;
+  } cases[] = {
+      {"get", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+       {pause(ok(testing::vcpReply(0x10, 70)))}, true},
+      {"set", [&] { return quiet.SetVCP(ctx, "0", 0x10, 5); }, {pause(ok({}))}, true},
+      {"get after a garbled reply", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+       {pause(ok(garbled)), pause(ok(testing::vcpReply(0x10, 70)))}, true},
+      {"capabilities in two fragments", [&] { return quiet.Capabilities(ctx, "0").err; },
+       {pause(ok(testing::capabilitiesReply(0, "ab"))), pause(ok(testing::capabilitiesReply(2, "")))},
+       true},
+      {"get of an unsupported code", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+       {pause(ok(testing::vcpReply(0x10, 0, 1)))}, false},
+      {"failed exchange", [&] { return quiet.SetVCP(ctx, "0", 0x10, 5); }, {failed(kNoDevice)},
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    handedOver.clear();
+    fakeNative().exchanges.clear();
+    fakeNative().outcomes = c.outcomes;
+    const auto start = support::Clock::now();
+    EXPECT_EQ(!c.operation(), c.succeeds);
+    const auto elapsed = support::Clock::now() - start;
+
+    const auto& calls = fakeNative().exchanges;
+    ASSERT_EQ(calls.size(), c.outcomes.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_EQ(calls[i].flags, LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE);
+    }
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+      EXPECT_GE(calls[i].at - calls[i - 1].at, 60ms) << "exchange " << i;
+    }
+    const bool owes = c.outcomes.back().status == 0;
+    if (c.succeeds) {
+      ASSERT_EQ(handedOver.size(), 1u);
+      EXPECT_GT(handedOver[0], 30ms);
+      EXPECT_LE(handedOver[0], 60ms);
+      EXPECT_LT(elapsed - (calls.back().at - calls.front().at), 30ms) << "slept the last pause";
+    } else {
+      EXPECT_TRUE(handedOver.empty());
+      EXPECT_EQ(elapsed >= 60ms, owes);
+    }
   }
 }
 

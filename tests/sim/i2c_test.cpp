@@ -37,6 +37,7 @@ struct Request {
   uint32_t sendAddress = 0x6E;
   IOOptionBits sendType = kIOI2CSimpleTransactionType;
   uint32_t sendBytes = 0;  // 0: the size of `send`
+  uint8_t replySubAddress = 0x51;
 };
 
 IOReturn OpenBus(uint32_t bus, IOI2CConnectRef* connect) {
@@ -62,7 +63,7 @@ Transfer Send(uint32_t bus, Request r) {
   if (r.capacity > 0) {
     request.replyTransactionType = r.replyType;
     request.replyAddress = 0x6F;
-    request.replySubAddress = 0x51;
+    request.replySubAddress = r.replySubAddress;
     request.replyBuffer = reinterpret_cast<vm_address_t>(reply.data());
     request.replyBytes = r.capacity;
     request.minReplyDelay = r.minReplyDelay;
@@ -124,6 +125,34 @@ TEST_F(I2CTest, BusOutcomesAreReportedInTheRequest) {
   // The refused attempt never reached the monitor.
   const auto counters = ReadMonitorCounters("m").value;
   EXPECT_EQ(counters.writes, 2u);
+}
+
+// The monitor answers a read from the host's sub-address 0x51 only, whatever the reply type;
+// the latest read's sub-address and type are kept for tests of the bridge.
+TEST_F(I2CTest, RepliesComeFromTheHostSubAddressOnly) {
+  const char* const reply = "6E 88 02 00 10 00 00 64 00 32 F2";
+  const char* const idle = "FF FF FF FF FF FF FF FF FF FF FF";
+  const struct {
+    IOOptionBits type;
+    uint8_t subAddress;
+    const char* reply;
+  } cases[] = {
+      {kIOI2CDDCciReplyTransactionType, 0x51, reply},
+      {kIOI2CSimpleTransactionType, 0x51, reply},
+      {kIOI2CDDCciReplyTransactionType, 0x50, idle},
+      {kIOI2CSimpleTransactionType, 0x00, idle},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << ", sub-address " << int(c.subAddress));
+    Request request{Hex("51 82 01 10 AC"), 11, c.type};
+    request.replySubAddress = c.subAddress;
+    const Transfer t = Send(1, request);
+    EXPECT_EQ(t.result, kIOReturnSuccess);
+    EXPECT_EQ(Spaced(t.reply), c.reply);
+    const auto counters = ReadMonitorCounters("m").value;
+    EXPECT_EQ(counters.lastReadAddress, c.subAddress);
+    EXPECT_EQ(counters.lastReadType, c.type);
+  }
 }
 
 TEST_F(I2CTest, MoreThan1024BytesIsAnOverrun) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -95,6 +96,8 @@ TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
   EXPECT_EQ(m.at("faults_used"), nlohmann::json({{"0", 1}}));
   EXPECT_EQ(m.at("counters"), nlohmann::json({{"writes", 3}, {"reads", 0}, {"gets", 1}, {"sets", 1},
                                               {"capabilities", 0}, {"faults", 1}, {"ignored", 1}}));
+  EXPECT_EQ(m.at("write_times_ns").size(), 3u);
+  EXPECT_EQ(m.at("read_times_ns"), nlohmann::json::array());
 }
 
 // Processes writing at the same time never lose an update.
@@ -118,6 +121,11 @@ TEST_F(StateTest, ConcurrentProcessesLoseNoUpdate) {
   ASSERT_FALSE(counters.err) << counters.err.Message();
   EXPECT_EQ(counters.value.writes, static_cast<uint64_t>(kProcesses * kWrites));
   EXPECT_EQ(counters.value.sets, static_cast<uint64_t>(kProcesses * kWrites));
+  // Every process's writes are timed on one clock, in the order they reached the monitor; the
+  // latest are kept.
+  const std::vector<uint64_t>& times = counters.value.writeTimes;
+  EXPECT_EQ(times.size(), std::min<std::size_t>(kProcesses * kWrites, kBusTimesKept));
+  EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
 
 TEST_F(StateTest, WithoutHomeTheStateLivesInTheProcess) {

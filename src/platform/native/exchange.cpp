@@ -58,7 +58,7 @@ IOReturn exchange_on_bus(io_service_t framebuffer, IOOptionBits bus, const excha
     *call.reply_length = request.replyBytes < call.reply_capacity ? request.replyBytes
                                                                     : call.reply_capacity;
   }
-  wait_nanoseconds(expects_reply ? kReplySettleNanoseconds : call.delay_ns);
+  trailing_pause(call, expects_reply ? kReplySettleNanoseconds : call.delay_ns);
   return status;
 }
 
@@ -103,8 +103,17 @@ extern "C" int32_t lumra_exchange_ddcci(uint64_t endpoint_id, uint32_t backend,
   lumra_exchange_diagnostics& record = diagnostics != nullptr ? *diagnostics : private_diagnostics;
   record.stage = kStageIOFramebuffer;
   record.write_cycle = 0;
-  const exchange_request call{endpoint_id, chip_address, request,      request_length,
-                              reply,       reply_capacity, reply_length, delay_ns};
+  record.trailing_pause_ns = 0;
+  const exchange_request call{endpoint_id,
+                              chip_address,
+                              request,
+                              request_length,
+                              reply,
+                              reply_capacity,
+                              reply_length,
+                              delay_ns,
+                              (record.flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE) != 0,
+                              &record.trailing_pause_ns};
   try {
     if (backend == LUMRA_BACKEND_IOAVSERVICE) return exchange_ioavservice(call, record);
     return exchange_ioframebuffer(call);

@@ -18,6 +18,8 @@ struct exchange_request {
   uint32_t reply_capacity;
   uint32_t* reply_length;
   uint64_t delay_ns;
+  bool defer_trailing_pause;
+  uint64_t* trailing_pause_ns;  // never null
 };
 
 // The display's DDC/CI write address; its 8-bit form also seeds every request checksum.
@@ -48,6 +50,9 @@ io_service_t copy_service_for_entry_id(uint64_t entry_id);
 
 // One nanosleep; an interrupted sleep is not resumed.
 void wait_nanoseconds(uint64_t ns);
+// The pause after the exchange's last transaction: reported, and slept unless the caller asked
+// to keep the bus quiet itself.
+void trailing_pause(const exchange_request& call, uint64_t ns);
 // Nanoseconds in the Mach absolute-time units of this machine.
 uint64_t nanoseconds_to_absolute(uint64_t ns);
 

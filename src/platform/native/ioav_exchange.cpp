@@ -82,7 +82,7 @@ IOReturn read_reply(CFTypeRef service, const exchange_request& call,
   if (status != kIOReturnSuccess) return status;
   if (call.reply != nullptr) std::memcpy(call.reply, buffer.data(), call.reply_capacity);
   if (call.reply_length != nullptr) *call.reply_length = call.reply_capacity;
-  wait_nanoseconds(kReplySettleNanoseconds);
+  trailing_pause(call, kReplySettleNanoseconds);
   return status;
 }
 
@@ -132,9 +132,13 @@ IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagn
   const uint64_t settle = call.chip_address == kConverterChipAddress
                               ? std::max(call.delay_ns, kReplySettleNanoseconds)
                               : call.delay_ns;
+  // Without a reply to read, the settle pause is what the next exchange must wait for.
+  if (call.reply_capacity == 0) {
+    trailing_pause(call, settle);
+    return status;
+  }
   wait_nanoseconds(settle);
-  if (call.reply_capacity != 0) status = read_reply(service.get(), call, diagnostics);
-  return status;
+  return read_reply(service.get(), call, diagnostics);
 }
 
 }  // namespace lumra::native

@@ -58,10 +58,17 @@ typedef struct lumra_display_metadata {
   char display_location[512];
 } lumra_display_metadata;
 
+/* Asks the exchange to return without sleeping its trailing pause (the quiet time after its last
+ * transaction), so that the caller can keep the bus quiet for it instead. */
+#define LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE 1u
+
+/* The record of one exchange: `flags` goes in; the rest comes back. */
 typedef struct lumra_exchange_diagnostics {
   const char* stage; /* static text owned by the bridge */
   uint32_t write_cycle;
-  uint32_t reserved0;
+  uint32_t flags; /* LUMRA_EXCHANGE_* */
+  /* The trailing pause of a successful exchange, slept unless deferred; 0 after a failure. */
+  uint64_t trailing_pause_ns;
 } lumra_exchange_diagnostics;
 
 /* Both list functions return the full number of displays found (writing the first
@@ -70,7 +77,8 @@ int32_t lumra_list_external_displays(lumra_external_display* records, int32_t ca
 int32_t lumra_list_display_metadata(lumra_display_metadata* records, int32_t capacity);
 
 /* One DDC/CI exchange: sends `request` to the endpoint and, when `reply_capacity` is not 0,
- * reads up to that many reply bytes. Returns an IOReturn status (0 on success). */
+ * reads up to that many reply bytes. Returns an IOReturn status (0 on success). The pauses
+ * inside the exchange are always slept; the trailing one as `diagnostics->flags` asks. */
 int32_t lumra_exchange_ddcci(uint64_t endpoint_id, uint32_t backend, uint32_t chip_address,
                              const uint8_t* request, uint32_t request_length, uint8_t* reply,
                              uint32_t reply_capacity, uint32_t* reply_length, uint64_t delay_ns,
@@ -116,7 +124,10 @@ LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, name) == 48, "name offset")
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, display_location) == 304,
                     "display_location offset");
 
-LUMRA_STATIC_ASSERT(sizeof(lumra_exchange_diagnostics) == 16, "diagnostics record size");
+LUMRA_STATIC_ASSERT(sizeof(lumra_exchange_diagnostics) == 24, "diagnostics record size");
 LUMRA_STATIC_ASSERT(offsetof(lumra_exchange_diagnostics, write_cycle) == 8, "write_cycle offset");
+LUMRA_STATIC_ASSERT(offsetof(lumra_exchange_diagnostics, flags) == 12, "flags offset");
+LUMRA_STATIC_ASSERT(offsetof(lumra_exchange_diagnostics, trailing_pause_ns) == 16,
+                    "trailing_pause_ns offset");
 
 #endif /* LUMRA_NATIVE_H */

@@ -9,6 +9,11 @@ void wait_nanoseconds(uint64_t ns) {
   nanosleep(&pause, nullptr);
 }
 
+void trailing_pause(const exchange_request& call, uint64_t ns) {
+  *call.trailing_pause_ns = ns;
+  if (!call.defer_trailing_pause) wait_nanoseconds(ns);
+}
+
 uint64_t nanoseconds_to_absolute(uint64_t ns) {
   mach_timebase_info_data_t timebase{};
   if (mach_timebase_info(&timebase) != KERN_SUCCESS || timebase.numer == 0) return ns;

@@ -8,12 +8,29 @@
 
 namespace lumra::sim {
 
+namespace {
+
+// The time of a transaction in a form every process on the machine shares.
+std::uint64_t MonotonicNanoseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+void Remember(std::vector<std::uint64_t>& times) {
+  if (times.size() >= kBusTimesKept) times.erase(times.begin(), times.end() - (kBusTimesKept - 1));
+  times.push_back(MonotonicNanoseconds());
+}
+
+}  // namespace
+
 std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
                             std::span<const std::uint8_t> frame, ChecksumRule rule) {
   auto spec = world.scenario.monitors.find(monitor);
   if (spec == world.scenario.monitors.end()) return kIOReturnNoDevice;
   std::int32_t status = 0;
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
+    Remember(record.counters.writeTimes);
     status = ReceiveWrite(spec->second, record, frame, rule);
   });
   return saved ? status : kIOReturnError;
@@ -23,10 +40,12 @@ std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
                              const ReadTransaction& read, Bytes& reply) {
   if (!world.scenario.monitors.contains(monitor)) return kIOReturnNoDevice;
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
+    Remember(record.counters.readTimes);
     reply = AnswerRead(record);
     record.counters.lastReadChip = read.chip;
     record.counters.lastReadAddress = read.dataAddress;
     record.counters.lastReadLength = read.length;
+    record.counters.lastReadType = read.type;
   });
   return saved ? 0 : kIOReturnError;
 }

@@ -22,6 +22,7 @@ struct ReadTransaction {
   std::uint32_t chip = 0;  // 7-bit I2C address
   std::uint32_t dataAddress = 0;
   std::uint32_t length = 0;
+  std::uint32_t type = 0;  // I2C reply transaction type; 0 over IOAVService
 };
 
 // The IOReturn of the read; on success `reply` holds the monitor's reply frame.

@@ -15,6 +15,10 @@ namespace {
 constexpr std::uint32_t kMaxTransferBytes = 1024;
 constexpr std::uint32_t kDisplayWriteAddress = 0x6E;
 constexpr std::uint32_t kDisplayReadAddress = 0x6F;
+// The sub-address a DDC/CI reply is read from: the host's source address.
+constexpr std::uint8_t kHostSubAddress = 0x51;
+// What a read gets where nothing drives the bus: every line stays high.
+constexpr std::uint8_t kIdleBusByte = 0xFF;
 
 bool SupportedSend(IOOptionBits type) {
   return type == kIOI2CNoTransactionType || type == kIOI2CSimpleTransactionType;
@@ -35,16 +39,19 @@ IOReturn Send(const I2CConnection& connection, const BusSpec& bus, const IOI2CRe
 }
 
 // The reply transaction after the request's minReplyDelay; fills the caller's buffer with as
-// many bytes as the monitor's reply has, up to the capacity.
+// many bytes as the monitor's reply has, up to the capacity. A monitor answers only a read from
+// the host's sub-address; any other gets idle-bus bytes, which are no DDC/CI reply.
 IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CRequest& request,
                  std::uint32_t capacity) {
   if (request.replyAddress != kDisplayReadAddress) return kIOReturnNoDevice;
   if (request.replyBuffer == 0) return kIOReturnBadArgument;
   SleepNanoseconds(AbsoluteToNanoseconds(*connection.world, request.minReplyDelay));
   Bytes reply;
-  const ReadTransaction read{request.replyAddress >> 1, request.replySubAddress, capacity};
+  const ReadTransaction read{request.replyAddress >> 1, request.replySubAddress, capacity,
+                             request.replyTransactionType};
   const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, read, reply);
   if (status != kIOReturnSuccess) return status;
+  if (request.replySubAddress != kHostSubAddress) reply.assign(capacity, kIdleBusByte);
   const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, reply.size()));
   std::memcpy(reinterpret_cast<void*>(request.replyBuffer), reply.data(), delivered);
   request.replyBytes = delivered;

@@ -1,7 +1,9 @@
 // What a simulated monitor has seen, as kept in the shared state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace lumra::sim {
 
@@ -13,10 +15,19 @@ struct MonitorCounters {
   std::uint64_t capabilities = 0;  // Capabilities requests decoded
   std::uint64_t faults = 0;        // faults injected
   std::uint64_t ignored = 0;       // frames dropped: bad checksum, bad framing, unknown opcode
-  // The latest read transaction: I2C chip address (7-bit), data address and length in bytes.
+  // The latest read transaction: I2C chip address (7-bit), data address (on the I2C path the
+  // request's replySubAddress), length in bytes, and the I2C reply transaction type (0 over
+  // IOAVService, which has none).
   std::uint32_t lastReadChip = 0;
   std::uint32_t lastReadAddress = 0;
   std::uint32_t lastReadLength = 0;
+  std::uint32_t lastReadType = 0;
+  // When the latest write and read transactions reached the monitor: the system's monotonic
+  // clock in nanoseconds, oldest first, at most kBusTimesKept of each.
+  std::vector<std::uint64_t> writeTimes;
+  std::vector<std::uint64_t> readTimes;
 };
+
+inline constexpr std::size_t kBusTimesKept = 64;
 
 }  // namespace lumra::sim

@@ -58,6 +58,18 @@ std::uint64_t Counter(const Json& counters, const char* name) {
   return found != counters.end() && found->is_number_unsigned() ? found->get<std::uint64_t>() : 0;
 }
 
+// The unsigned numbers of an array member, up to the last kBusTimesKept; anything else is dropped.
+std::vector<std::uint64_t> Times(const Json& json, const char* name) {
+  std::vector<std::uint64_t> times;
+  auto found = json.find(name);
+  if (found == json.end() || !found->is_array()) return times;
+  for (const Json& time : *found) {
+    if (time.is_number_unsigned()) times.push_back(time.get<std::uint64_t>());
+  }
+  if (times.size() > kBusTimesKept) times.erase(times.begin(), times.end() - kBusTimesKept);
+  return times;
+}
+
 // Processes share the file; threads of this process also share this mutex, so the file lock
 // is never contended within the process.
 std::mutex& ProcessMutex() {
@@ -111,7 +123,10 @@ Json RecordToJson(const MonitorRecord& record) {
               {"last_read",
                {{"chip", c.lastReadChip},
                 {"address", c.lastReadAddress},
-                {"length", c.lastReadLength}}},
+                {"length", c.lastReadLength},
+                {"type", c.lastReadType}}},
+              {"write_times_ns", c.writeTimes},
+              {"read_times_ns", c.readTimes},
               {"counters",
                {{"writes", c.writes},
                 {"reads", c.reads},
@@ -158,7 +173,10 @@ MonitorRecord RecordFromJson(const Json& json) {
     c.lastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
     c.lastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
     c.lastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
+    c.lastReadType = static_cast<std::uint32_t>(Counter(*read, "type"));
   }
+  record.counters.writeTimes = Times(json, "write_times_ns");
+  record.counters.readTimes = Times(json, "read_times_ns");
   return record;
 }
 

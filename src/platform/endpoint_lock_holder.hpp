@@ -1,0 +1,24 @@
+// The quiet time after a command, kept by a process of its own so that the command itself can
+// end as soon as its last exchange is done.
+#pragma once
+
+#include <cstdint>
+
+namespace lumra::platform {
+
+// The system's monotonic clock in nanoseconds. Every process reads the same clock, so one
+// process can tell another when the endpoint may be used again.
+std::uint64_t monotonicNanoseconds() noexcept;
+
+// Sleeps until the monotonic clock reaches `until`. Calls only async-signal-safe functions
+// (clock_gettime, select), so a child forked from a process that used CoreFoundation may call it.
+void sleepUntilMonotonic(std::uint64_t until) noexcept;
+
+// Starts a holder: a process that keeps the locked file `lockFd`, and with it the endpoint lock,
+// until the monotonic clock reaches `until`, then closes it and exits. It closes every other
+// descriptor first, so pipes and terminals of the caller end with the caller. It is started by
+// a double fork, so it is nobody's zombie: the intermediate process exits at once and is reaped
+// here. False when no holder could be started; the lock is then this process's alone.
+bool startQuietHolder(int lockFd, std::uint64_t until);
+
+}  // namespace lumra::platform

@@ -1,0 +1,196 @@
+// Taking turns across processes: the holder that keeps a lock through its quiet time, and the
+// line that serves waiting processes in the order they asked (its order, a killed waiter and an
+// expired one are also covered end to end, in tests/e2e/waiting_line_test.cpp). Waiters are
+// forked children of the test, each reporting through a pipe when it got the lock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "platform/endpoint_lock.hpp"
+#include "temp_home.hpp"
+
+namespace lumra::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempHome;
+using Clock = support::Clock;
+
+constexpr std::uint64_t kEndpoint = 0x42;
+const char* const kLockName = "ddc-0000000000000042.lock";
+
+bool lockableElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) ::close(fd);
+  return locked;
+}
+
+std::size_t ticketsIn(const std::string& directory) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    count += entry.path().extension() == ".ticket";
+  }
+  return count;
+}
+
+// What a waiting child reports when it got the lock, or did not.
+struct Report {
+  int waiter = 0;
+  bool locked = false;
+  Clock::rep at = 0;
+};
+
+// Forked children that wait for the endpoint and report through one pipe.
+class Waiters {
+ public:
+  explicit Waiters(const TempHome& home) : options_(home.lockOptions()) {
+    EXPECT_EQ(::pipe(pipe_), 0);
+  }
+  ~Waiters() {
+    for (const pid_t child : children_) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+  }
+
+  // Starts waiter `index`, which asked for the lock at `askedAt`, or when it is forked (the
+  // children share the test's start), and gives up after 10 s.
+  void start(int index, support::Duration poll = darwinLockPollInterval, std::uint64_t askedAt = 0) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      EndpointLockOptions options = options_;
+      options.pollInterval = poll;
+      options.askedAt = askedAt != 0 ? askedAt : monotonicNanoseconds();
+      auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), 10s);
+      auto got = lockDarwinEndpoint(ctx, kEndpoint, options);
+      const Report report{index, !got.err, Clock::now().time_since_epoch().count()};
+      ::_exit(::write(pipe_[1], &report, sizeof report) == sizeof report ? 0 : 1);
+    }
+    children_.push_back(child);
+  }
+
+  Report next() const {
+    Report report;
+    EXPECT_EQ(::read(pipe_[0], &report, sizeof report), static_cast<ssize_t>(sizeof report));
+    return report;
+  }
+
+ private:
+  EndpointLockOptions options_;
+  int pipe_[2] = {-1, -1};
+  std::vector<pid_t> children_;
+};
+
+class EndpointQueueTest : public ::testing::Test {
+ protected:
+  std::string lockFile() const { return home.locks() + "/" + kLockName; }
+
+  // Waits until `count` processes stand in line.
+  bool waitForTickets(std::size_t count) const {
+    for (const auto until = Clock::now() + 5s; Clock::now() < until;) {
+      if (ticketsIn(home.locks()) == count) return true;
+      std::this_thread::sleep_for(2ms);
+    }
+    return false;
+  }
+
+  TempHome home;
+  support::Context ctx;
+};
+
+// Released with quiet time owed, the lock stays held by a holder process until the quiet time
+// ends, while the releasing process goes on at once; without a holder it sleeps the rest itself.
+TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
+  const struct {
+    const char* name;
+    QuietHandOver handOver;
+    bool returnsAtOnce;
+  } cases[] = {
+      {"holder", startQuietHolder, true},
+      {"no holder can be made", [](int, std::uint64_t) { return false; }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndpointLockOptions options = home.lockOptions();
+    options.handOver = c.handOver;
+    auto held = lockDarwinEndpoint(ctx, kEndpoint, options);
+    ASSERT_FALSE(held.err) << held.err.Message();
+    // Standing for the standard output of `$(lumra ...)`: the holder must not keep it open.
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+
+    const auto owed = Clock::now();
+    held.value.oweQuiet(150ms);
+    held.value.release();
+    const auto released = Clock::now();
+    ::close(output[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(output[0], &byte, 1), 0);
+    const auto outputEnded = Clock::now();
+    ::close(output[0]);
+    const bool heldAfterRelease = !lockableElsewhere(lockFile());
+    while (!lockableElsewhere(lockFile()) && Clock::now() < owed + 2s) std::this_thread::sleep_for(1ms);
+    const auto free = Clock::now();
+
+    if (c.returnsAtOnce) {
+      EXPECT_LT(released - owed, 100ms);
+      EXPECT_LT(outputEnded - owed, 100ms) << "the holder kept the pipe open";
+      EXPECT_TRUE(heldAfterRelease);
+      // The intermediate process was reaped and the holder is not this process's child.
+      EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    } else {
+      EXPECT_GE(released - owed, 150ms);
+      EXPECT_FALSE(heldAfterRelease);
+    }
+    EXPECT_GE(free - owed, 150ms);
+    EXPECT_LT(free - owed, 400ms);
+  }
+}
+
+// The line is ordered by when the commands were asked for, not by when they reached the lock:
+// a command that took longer to get there goes before one asked for after it.
+TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  const std::uint64_t asked = monotonicNanoseconds();
+  Waiters waiters(home);
+  waiters.start(1, darwinLockPollInterval, asked + 1'000'000);
+  ASSERT_TRUE(waitForTickets(1));
+  waiters.start(2, darwinLockPollInterval, asked);
+  ASSERT_TRUE(waitForTickets(2));
+  held.value.release();
+  EXPECT_EQ(waiters.next().waiter, 2);
+  EXPECT_EQ(waiters.next().waiter, 1);
+}
+
+// The first waiter does not poll through a handed-over quiet time: it tries again just after
+// the holder's published end. Polling every 100 ms from the release on, it would try 50 ms after
+// the end of 250 ms.
+TEST_F(EndpointQueueTest, TheFrontWakesAtTheEndOfTheQuietTime) {
+  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(held.err);
+  const auto owed = Clock::now();
+  held.value.oweQuiet(250ms);
+  held.value.release();
+  Waiters waiters(home);
+  waiters.start(1, 100ms);
+  const Report report = waiters.next();
+  EXPECT_TRUE(report.locked);
+  const auto after = Clock::time_point(support::Duration(report.at)) - owed;
+  EXPECT_GE(after, 250ms);
+  EXPECT_LT(after, 250ms + 30ms);
+}
+
+}  // namespace
+}  // namespace lumra::platform

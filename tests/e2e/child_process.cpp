@@ -37,6 +37,25 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   return list;
 }
 
+// The command line and environment of a child, made before the fork: after it, the child may
+// only make async-signal-safe calls.
+struct execArguments {
+  execArguments(const std::string& program, const std::vector<std::string>& arguments,
+                const EnvironmentChanges& environment)
+      : argv(1, program), envp(environmentWith(environment)) {
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    argvPointers = pointers(argv);
+    envPointers = pointers(envp);
+  }
+  execArguments(const execArguments&) = delete;
+  execArguments& operator=(const execArguments&) = delete;
+
+  std::vector<std::string> argv;
+  std::vector<std::string> envp;
+  std::vector<char*> argvPointers;
+  std::vector<char*> envPointers;
+};
+
 // A pipe whose ends are not inherited by processes that other threads start meanwhile.
 bool closeOnExecPipe(int ends[2]) {
   if (pipe(ends) != 0) return false;
@@ -93,11 +112,7 @@ int waitFor(pid_t pid) {
 
 Child::Child(const std::string& program, const std::vector<std::string>& arguments,
              const EnvironmentChanges& environment, const ChildOptions& options) {
-  std::vector<std::string> argv = {program};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> envp = environmentWith(environment);
-  std::vector<char*> argvPointers = pointers(argv);
-  std::vector<char*> envPointers = pointers(envp);
+  execArguments exec(program, arguments, environment);
   int outPipe[2];
   int errPipe[2];
   if (!closeOnExecPipe(outPipe)) return;
@@ -108,7 +123,8 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
   }
   pid_ = fork();
   if (pid_ == 0) {
-    becomeProgram(program, argvPointers.data(), envPointers.data(), outPipe[1], errPipe[1], options);
+    becomeProgram(program, exec.argvPointers.data(), exec.envPointers.data(), outPipe[1],
+                  errPipe[1], options);
   }
   close(outPipe[1]);
   close(errPipe[1]);
@@ -155,11 +171,7 @@ ProcessResult Child::Finish() {
 
 WriteLog runRecordingWrites(const std::string& program, const std::vector<std::string>& arguments,
                             const EnvironmentChanges& environment) {
-  std::vector<std::string> argv = {program};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> envp = environmentWith(environment);
-  std::vector<char*> argvPointers = pointers(argv);
-  std::vector<char*> envPointers = pointers(envp);
+  execArguments exec(program, arguments, environment);
   WriteLog log;
   int outPair[2];
   int errPair[2];
@@ -171,7 +183,8 @@ WriteLog runRecordingWrites(const std::string& program, const std::vector<std::s
   }
   const pid_t pid = fork();
   if (pid == 0) {
-    becomeProgram(program, argvPointers.data(), envPointers.data(), outPair[1], errPair[1], {});
+    becomeProgram(program, exec.argvPointers.data(), exec.envPointers.data(), outPair[1],
+                  errPair[1], {});
   }
   close(outPair[1]);
   close(errPair[1]);

@@ -20,19 +20,12 @@ namespace lumra::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::lockableElsewhere;
 using testing::TempHome;
 
 int permissions(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
-}
-
-// True when another open file of `path` could take the lock now.
-bool lockableElsewhere(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR);
-  const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  if (fd >= 0) ::close(fd);
-  return locked;
 }
 
 class EndpointLockTest : public ::testing::Test {

@@ -21,18 +21,12 @@ namespace lumra::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::lockableElsewhere;
 using testing::TempHome;
 using Clock = support::Clock;
 
 constexpr std::uint64_t kEndpoint = 0x42;
 const char* const kLockName = "ddc-0000000000000042.lock";
-
-bool lockableElsewhere(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR);
-  const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  if (fd >= 0) ::close(fd);
-  return locked;
-}
 
 std::size_t ticketsIn(const std::string& directory) {
   std::size_t count = 0;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -8,6 +12,14 @@
 #include "platform/endpoint_lock.hpp"
 
 namespace lumra::platform::testing {
+
+// True when another open file of `path` could take the lock now.
+inline bool lockableElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) ::close(fd);
+  return locked;
+}
 
 // A scratch home directory, removed with everything in it when the value goes.
 class TempHome {

@@ -12,8 +12,6 @@
 //
 // The child's standard output and error go to /dev/null. The wait reports the child's own
 // resource usage (wait4), so the runner's own memory never counts.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,8 +26,7 @@
 #include <vector>
 
 #include "process/run_stats.hpp"
-
-extern char** environ;
+#include "process/spawn.hpp"
 
 namespace {
 
@@ -49,15 +46,9 @@ double Milliseconds(const timeval& time) {
 }
 
 std::optional<RunSample> RunOnce(const std::vector<char*>& command, int gapMs) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t child = 0;
-  const int spawned =
-      posix_spawnp(&child, command[0], &actions, nullptr, command.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int spawned = lumra::bench::SpawnSilenced(child, command.data());
   if (spawned != 0) {
     std::fprintf(stderr, "lumra_bench_process: cannot run %s: %s\n", command[0],
                  std::strerror(spawned));

@@ -10,8 +10,6 @@
 // order they started), first start to last write ms, last start to last write ms, first write
 // to last write ms. The child's output goes to /dev/null; HOME and LUMRA_SIMULATION are the
 // caller's, so the monitor read here is the one the children wrote.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,8 +24,7 @@
 #include <vector>
 
 #include "platform/native/sim/simulator.hpp"
-
-extern char** environ;
+#include "process/spawn.hpp"
 
 namespace {
 
@@ -54,14 +51,8 @@ pid_t Spawn(const Settings& settings, int value) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t child = -1;
-  if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) child = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
+  return lumra::bench::SpawnSilenced(child, argv.data()) == 0 ? child : -1;
 }
 
 // One burst; false when a process could not be started or failed.

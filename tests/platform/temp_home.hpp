@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/endpoint_lock.hpp"
+#include "platform/lock/endpoint_lock.hpp"
 
 namespace lumra::platform::testing {
 

@@ -1,4 +1,4 @@
-#include "platform/endpoint_lock_holder.hpp"
+#include "platform/lock/endpoint_lock_holder.hpp"
 
 #include <dirent.h>
 #include <sys/resource.h>

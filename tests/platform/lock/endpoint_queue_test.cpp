@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/endpoint_lock.hpp"
-#include "temp_home.hpp"
+#include "platform/lock/endpoint_lock.hpp"
+#include "platform/temp_home.hpp"
 
 namespace lumra::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/endpoint_lock.hpp"
+#include "platform/lock/endpoint_lock.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/endpoint_lock_files.hpp"
-#include "platform/endpoint_lock_queue.hpp"
+#include "platform/lock/endpoint_lock_files.hpp"
+#include "platform/lock/endpoint_lock_queue.hpp"
 #include "support/environment.hpp"
 #include "support/format.hpp"
 

@@ -1,4 +1,4 @@
-#include "platform/endpoint_lock.hpp"
+#include "platform/lock/endpoint_lock.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "ddc/errors.hpp"
-#include "temp_home.hpp"
+#include "platform/temp_home.hpp"
 
 namespace lumra::platform {
 namespace {

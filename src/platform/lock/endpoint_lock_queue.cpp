@@ -1,4 +1,4 @@
-#include "platform/endpoint_lock_queue.hpp"
+#include "platform/lock/endpoint_lock_queue.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,8 +12,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/endpoint_lock_files.hpp"
-#include "platform/endpoint_lock_holder.hpp"
+#include "platform/lock/endpoint_lock_files.hpp"
+#include "platform/lock/endpoint_lock_holder.hpp"
 #include "support/format.hpp"
 
 namespace lumra::platform {

@@ -1,4 +1,4 @@
-#include "platform/endpoint_lock_files.hpp"
+#include "platform/lock/endpoint_lock_files.hpp"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/endpoint_lock_holder.hpp"
+#include "platform/lock/endpoint_lock_holder.hpp"
 #include "support/context.hpp"
 #include "support/error.hpp"
 

@@ -164,6 +164,12 @@ bool asksForUsage(std::span<const std::string> commandArguments) {
   return first == "help" || first == "--help" || first == "-h";
 }
 
+// LUMRA_IOAV_FRAMING, which the native bridge reads on its own, must name a framing it
+// knows; an empty value means unset.
+bool knownIOAVFraming(std::string_view value) {
+  return value.empty() || value == "standard" || value == "ps190";
+}
+
 // The first non-empty text, or the empty text.
 std::string firstNonEmpty(std::initializer_list<std::string> values) {
   for (const std::string& value : values) {
@@ -201,6 +207,9 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
   const std::string& name = words.front();
   const commandEntry* entry = findCommand(name);
   if (entry == nullptr) return refuse(cmd, "unknown_command", name);
+  if (const std::string framing = getenv("LUMRA_IOAV_FRAMING"); !knownIOAVFraming(framing)) {
+    return refuse(cmd, "invalid_ioav_framing", framing);
+  }
   const std::span<const std::string> args = words.subspan(1);
   if (args.size() != entry->words) return usageError(err, parsed, catalog, name);
   return entry->run(cmd, args);

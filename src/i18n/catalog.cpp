@@ -58,6 +58,7 @@ constexpr Message kEnglish[] = {
     {"invalid_arguments", "invalid arguments for %s"},
     {"unknown_feature", "unknown feature: %s"},
     {"invalid_value", "invalid value: %s"},
+    {"invalid_ioav_framing", "invalid LUMRA_IOAV_FRAMING: %s (use standard or ps190)"},
     {"unsafe_required", "writing %s is potentially disruptive; repeat with --unsafe after verifying the monitor model and value"},
     {"read_only", "%s is exposed as a read-only feature"},
     {"discrete_values", "%s takes discrete values; use set"},
@@ -85,6 +86,7 @@ constexpr Message kChinese[] = {
     {"invalid_arguments", "%s 的参数不正确"},
     {"unknown_feature", "未知功能：%s"},
     {"invalid_value", "无效数值：%s"},
+    {"invalid_ioav_framing", "LUMRA_IOAV_FRAMING 无效：%s（可用 standard 或 ps190）"},
     {"unsafe_required", "写入 %s 可能中断画面；请先核实显示器型号和值，再添加 --unsafe 重试"},
     {"read_only", "%s 仅允许读取"},
     {"discrete_values", "%s 只接受离散值；请改用 set"},
@@ -111,8 +113,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 24 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 24 keys in the same order");
+static_assert(std::size(kEnglish) == 25 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 25 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -77,6 +77,17 @@ const darwinDisplayMetadata* mergeableMetadata(
   return metadataByKey.at(item.adapterKey);
 }
 
+ddc::ConnectorType connectorTypeFromNative(std::uint32_t connector) {
+  switch (connector) {
+    case LUMRA_CONNECTOR_HDMI:
+      return "hdmi";
+    case LUMRA_CONNECTOR_DISPLAYPORT:
+      return "displayport";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
 
 darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_display& record) {
@@ -91,7 +102,7 @@ darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_d
   info.name = nativeText(record.name);
   info.location = nativeText(record.location);
   info.adapterKey = darwinAdapterKeyFromProxyInterface(nativeText(record.proxy_interface_name));
-  info.connectorType = record.connector_type == LUMRA_CONNECTOR_HDMI ? "hdmi" : "";
+  info.connectorType = connectorTypeFromNative(record.connector_type);
   info.mode = darwinModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
                                    record.logical_width, record.logical_height, record.refresh_hz);
   return info;

@@ -44,13 +44,15 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
                                                               std::span<const std::uint8_t> request,
                                                               std::uint32_t replyCapacity,
                                                               support::Duration delay,
-                                                              darwinEndpointLock* quiet) const {
+                                                              darwinEndpointLock* quiet,
+                                                              bool otherFraming) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
   lumra_exchange_diagnostics diagnostics{};
+  if (otherFraming) diagnostics.flags |= LUMRA_EXCHANGE_OTHER_FRAMING;
   if (quiet != nullptr) {
     quiet->keepQuiet();
-    diagnostics.flags = LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
+    diagnostics.flags |= LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
   }
   const int32_t status = options_.bridge.exchangeDDCCI(
       monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
@@ -84,13 +86,16 @@ support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& 
                                                         heldMonitor& held,
                                                         std::uint8_t code) const {
   ddcci::VCPValue read;
+  bool otherFraming = false;
   support::Error err = retryOnEndpoint(
       ctx, held.endpoint,
       [&]() -> support::Error {
         auto reply = exchangeDarwin(held.monitor, ddcci::BuildGetVCP(code),
-                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay, &held.endpoint);
+                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay, &held.endpoint,
+                                    otherFraming);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseVCPReply(reply.value, code);
+        otherFraming ^= static_cast<bool>(parsed.err);
         if (parsed.err) return parsed.err;
         read = parsed.value;
         return {};
@@ -156,14 +161,16 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
   // The last fragment's quiet time passes before the context is consulted for this one.
   endpoint.keepQuiet();
   ddcci::Bytes fragment;
+  bool otherFraming = false;
   support::Error err = retryOnEndpoint(
       ctx, endpoint,
       [&]() -> support::Error {
         auto reply = exchangeDarwin(monitor, ddcci::BuildCapabilitiesRequest(offset),
                                     darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay,
-                                    &endpoint);
+                                    &endpoint, otherFraming);
         if (reply.err) return reply.err;
         auto parsed = ddcci::ParseCapabilitiesReply(reply.value);
+        otherFraming ^= static_cast<bool>(parsed.err);
         if (parsed.err) return parsed.err;
         if (parsed.value.Offset != offset) {
           return support::Errorf("%w: got %d, want %d", ddcci::ErrOffsetMismatch,

@@ -73,11 +73,14 @@ class darwinTransport final : public ddc::Transport {
                                                  std::string_view selector) const;
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
   // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
+  // `otherFraming` asks a port that has two framings for its second one: a read attempt that
+  // got no valid reply switches the next attempt's framing.
   support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
                                                support::Duration delay,
-                                               darwinEndpointLock* quiet = nullptr) const;
+                                               darwinEndpointLock* quiet = nullptr,
+                                               bool otherFraming = false) const;
   // retryDarwin over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.

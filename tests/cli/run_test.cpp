@@ -140,7 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "invalid value: --json\n",
              {"List"}},
-        Case{"negative_value_is_an_option", {"set", "1", "brightness", "-5"}, {}, 2, "", "invalid option: -5\n", {}}),
+        Case{"negative_value_is_an_option", {"set", "1", "brightness", "-5"}, {}, 2, "", "invalid option: -5\n", {}},
+        // The framing the bridge will read must be one it knows, before any monitor is touched.
+        Case{"unknown_ioav_framing", {"get", "0", "brightness"}, {{"LUMRA_IOAV_FRAMING", "PS190"}}, 2, "",
+             "invalid LUMRA_IOAV_FRAMING: PS190 (use standard or ps190)\n", {}},
+        Case{"unknown_ioav_framing_json_zh", {"--json", "list"},
+             {{"LUMRA_IOAV_FRAMING", "hdmi"}, {"LANG", "zh_CN.UTF-8"}}, 2, "",
+             "{\"category\":\"invalid-argument\",\"error\":\"LUMRA_IOAV_FRAMING 无效：hdmi（可用 "
+             "standard 或 ps190）\",\"kind\":\"usage\"}\n",
+             {}},
+        Case{"known_ioav_framing_goes_on", {"features", "extra"}, {{"LUMRA_IOAV_FRAMING", "ps190"}}, 2,
+             "", "invalid arguments for features\n", {}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -97,6 +97,8 @@ const std::vector<FaultRow>& Rows() {
       Frame("wrong-code", 14, "DDC/CI reply VCP code mismatch: got 0x11, want 0x10", std::nullopt),
       Frame("unexpected-result", 15, "DDC/CI reply has unexpected result code: 0x02", std::nullopt),
       Frame("offset-mismatch", 16, std::nullopt, "DDC/CI capabilities offset mismatch: got 1, want 0"),
+      // The port loses every write: nothing is asked, so every read finds nothing to answer.
+      Frame("dropped-write", 17, "DDC/CI null response", "DDC/CI null response"),
   };
   return rows;
 }

@@ -31,6 +31,7 @@ TEST(CatalogNew, ChoosesChineseOnlyForALeadingZh) {
 constexpr std::string_view kKeys[] = {
     "usage",           "unknown_command",  "invalid_option",     "missing_option",
     "invalid_timeout", "invalid_arguments", "unknown_feature",   "invalid_value",
+    "invalid_ioav_framing",
     "unsafe_required", "read_only",        "discrete_values",    "operation_failed",
     "no_monitors",
     "monitor_header",  "connector_internal", "connector_virtual", "connector_other",
@@ -39,7 +40,7 @@ constexpr std::string_view kKeys[] = {
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 24);
+  static_assert(std::size(kKeys) == 25);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {

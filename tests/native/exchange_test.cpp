@@ -5,12 +5,15 @@
 #if !defined(__APPLE__)
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "bridge_test_support.hpp"
+#include "platform/native/ioav_framing.hpp"
 
 namespace lumra::native::testing {
 namespace {
@@ -87,8 +90,8 @@ ExchangeCall Framebuffer(uint64_t endpoint, const Bytes& request, uint32_t capac
 }
 
 ExchangeCall AVService(uint64_t endpoint, const Bytes& request, uint32_t capacity,
-                       uint64_t delay_ns = 0, uint32_t chip = 0x37) {
-  return ExchangeCall{endpoint, LUMRA_BACKEND_IOAVSERVICE, chip, request, capacity, delay_ns};
+                       uint64_t delay_ns = 0, uint32_t chip = 0x37, uint32_t flags = 0) {
+  return ExchangeCall{endpoint, LUMRA_BACKEND_IOAVSERVICE, chip, request, capacity, delay_ns, flags};
 }
 
 class ExchangeTest : public BridgeTest {};
@@ -310,6 +313,101 @@ TEST_F(ExchangeTest, IOAVServiceChecksumRule) {
     if (c.sets == 1) {
       EXPECT_EQ(sim::ReadVCPValue("m", 0x10).value, 40);
     }
+  }
+}
+
+// Two HDMI ports behind the PS190 converter: one answers the converter's own framing (the
+// Odyssey G75F of the hardware report), the other only the standard framing.
+std::string Ps190Scenario(const std::string& tag) {
+  return R"json({"description": ")json" + tag + R"json(",
+  "av_services": [
+    {"entry_id": 8192, "location": "External", "monitor": "g75f", "framing": "ps190",
+     "parent_properties": {"EPICProviderClass": "AppleDCPPS190"}},
+    {"entry_id": 8193, "location": "External", "monitor": "other",
+     "parent_properties": {"EPICProviderClass": "AppleDCPPS190"}}
+  ],
+  "monitors": {
+    "g75f": {"vcp": {"0x10": {"current": 50, "maximum": 50}, "0x60": {"current": 18, "maximum": 18}}},
+    "other": {"vcp": {"0x10": {"current": 1, "maximum": 2}}}
+  }})json";
+}
+
+// "W 37 FFFFFFFF: 51 82 01 10 AC" for each transaction the monitor saw.
+std::vector<std::string> Wire(const char* monitor) {
+  std::vector<std::string> lines;
+  for (const sim::BusTransaction& t : sim::ReadMonitorCounters(monitor).value.transactions) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.write ? 'W' : 'R', t.chip, t.dataAddress);
+    lines.push_back(head + Spaced(t.bytes.data(), t.bytes.size()));
+  }
+  return lines;
+}
+
+TEST_F(ExchangeTest, PS190FramingAndItsFallback) {
+  constexpr uint64_t kPs190 = 8192;
+  constexpr uint64_t kStandardOnly = 8193;
+  const std::string nothing = "00 00 00 00 00 00 00 00 00 00 00";
+  const struct {
+    const char* name;
+    ExchangeCall call;
+    const char* monitor;
+    std::vector<std::string> wire;
+  } cases[] = {
+      {"Get VCP 0x10 in the converter's framing", AVService(kPs190, kGetBrightness, 11), "g75f",
+       {"W 37 FFFFFFFF: 51 82 01 10 AC", "R 37 FFFFFFFF: 6E 88 02 00 10 00 00 32 00 32 A4"}},
+      {"Get VCP 0x60 in the converter's framing", AVService(kPs190, Hex("51 82 01 60 DC"), 11),
+       "g75f", {"W 37 FFFFFFFF: 51 82 01 60 DC", "R 37 FFFFFFFF: 6E 88 02 00 60 00 00 12 00 12 D4"}},
+      {"Set VCP in the converter's framing", AVService(kPs190, kSetBrightness40, 0), "g75f",
+       {"W 37 FFFFFFFF: 51 84 03 10 00 28 80"}},
+      {"the standard framing gets no reply there",
+       AVService(kPs190, kGetBrightness, 11, 0, 0x37, LUMRA_EXCHANGE_OTHER_FRAMING), "g75f",
+       {"W 37 00000051: 82 01 10 FD", "R 37 00000000: " + nothing}},
+      {"a port that answers only the standard framing: first attempt",
+       AVService(kStandardOnly, kGetBrightness, 11), "other",
+       {"W 37 FFFFFFFF: 51 82 01 10 AC", "R 37 FFFFFFFF: 6E 80 BE 00 00 00 00 00 00 00 00"}},
+      {"... and the next one in the standard framing",
+       AVService(kStandardOnly, kGetBrightness, 11, 0, 0x37, LUMRA_EXCHANGE_OTHER_FRAMING),
+       "other", {"W 37 00000051: 82 01 10 FD", "R 37 00000000: 6E 88 02 00 10 00 00 02 00 01 A7"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Use(Ps190Scenario(c.name));
+    const ExchangeOutcome outcome = Exchange(c.call);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(Wire(c.monitor), c.wire);
+    if (c.call.capacity != 0) {
+      EXPECT_EQ(Spaced(outcome.reply.data(), 11), c.wire.back().substr(15)) << "delivered";
+    }
+  }
+  EXPECT_EQ(sim::ReadVCPValue("g75f", 0x10).value, 50);
+}
+
+// The choice of framing for one attempt, and the environment's words for a forced one.
+TEST(IOAVFraming, ChoiceFollowsThePortTheForcedValueAndTheFallback) {
+  using enum ioav_framing;
+  const struct {
+    ioav_port port;
+    std::optional<ioav_framing> forced;
+    bool other;
+    ioav_framing want;
+  } cases[] = {
+      {ioav_port::plain, std::nullopt, false, standard},
+      {ioav_port::plain, std::nullopt, true, standard},
+      {ioav_port::mcdp29xx, std::nullopt, true, standard},
+      {ioav_port::ps190, std::nullopt, false, ps190},
+      {ioav_port::ps190, std::nullopt, true, standard},
+      {ioav_port::plain, ps190, false, ps190},
+      {ioav_port::ps190, standard, false, standard},
+      {ioav_port::ps190, ps190, true, ps190},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(choose_ioav_framing(c.port, c.forced, c.other), c.want)
+        << static_cast<int>(c.port) << " forced " << c.forced.has_value() << " other " << c.other;
+  }
+  EXPECT_EQ(parse_ioav_framing("standard"), standard);
+  EXPECT_EQ(parse_ioav_framing("ps190"), ps190);
+  for (const char* refused : {"", "PS190", "mcdp29xx", "standard "}) {
+    EXPECT_EQ(parse_ioav_framing(refused), std::nullopt) << refused;
   }
 }
 

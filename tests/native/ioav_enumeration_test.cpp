@@ -72,6 +72,9 @@ TEST_F(IOAVEnumerationTest, ListsExternalProxiesWithADisplayBehindThem) {
        Proxy("100", epic), {100}},
       {"pipe of another class", Pipe("dispext0", R"(, "class": "SimOtherPipe", "display": {})"),
        Proxy("100", epic), {}},
+      {"a leaf class not seen yet under the base class",
+       Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
+       Proxy("100", epic), {100}},
       {"parent name without a colon", Pipe("dispext0"), Proxy("100", "dispext0"), {}},
       {"parent name with an empty key", Pipe("dispext0"), Proxy("100", ":dcpav-service-epic:0"), {}},
       {"registry order, one pipe per adapter",
@@ -179,11 +182,57 @@ TEST_F(IOAVEnumerationTest, FramebufferRecordsComeFirstUnderOneCapacity) {
 }
 
 TEST_F(IOAVEnumerationTest, FailedRegistryLookupsFailTheWholeList) {
-  for (const std::string cls : {"DCPAVServiceProxy", "IOMobileFramebufferShim", "AppleCLCD2"}) {
+  for (const std::string cls :
+       {"DCPAVServiceProxy", "IOMobileFramebufferShim", "AppleCLCD2", "IOMobileFramebuffer"}) {
     SCOPED_TRACE(cls);
     Use(MixedScenario(R"(, "platform_failures": {"service_matching": [")" + cls + "\"]}"));
     const auto listing = ListExternal();
     EXPECT_EQ(listing.result, LUMRA_NATIVE_FAILED);
+  }
+}
+
+// Only the base class in common: matching the two known leaf names alone finds no pipe, and
+// then no monitor.
+TEST_F(IOAVEnumerationTest, TheBaseClassFindsPipesOfAnUnknownLeafClass) {
+  Use(Scenario(Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
+               Proxy("100", "dispext0:dcpav-service-epic:0")));
+  const char* const leafNamesOnly[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
+  EXPECT_EQ(list_ioav_displays(nullptr, 0, leafNamesOnly), 0);
+  EXPECT_EQ(list_ioav_displays(nullptr, 0), 1);
+}
+
+// The pipe's "Transport" names the link when it says HDMI or DP; otherwise either HDMI
+// converter behind the proxy means HDMI. Only the MCDP29xx converter changes the chip.
+TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
+  const struct {
+    const char* name;
+    const char* downstream;  // nullptr: no "Transport"
+    const char* provider;
+    uint32_t connector;
+    uint32_t chip;
+  } cases[] = {
+      {"HDMI downstream", "HDMI", "DCPDPService", LUMRA_CONNECTOR_HDMI, 0x37},
+      {"DP downstream", "DP", "DCPDP13Service", LUMRA_CONNECTOR_DISPLAYPORT, 0x37},
+      {"another downstream", "USB", "DCPDPService", 0, 0x37},
+      {"no transport", nullptr, "DCPDPService", 0, 0x37},
+      {"PS190 without transport", nullptr, "AppleDCPPS190", LUMRA_CONNECTOR_HDMI, 0x37},
+      {"MCDP29xx with HDMI downstream", "HDMI", "AppleDCPMCDP29XX", LUMRA_CONNECTOR_HDMI, 0xB7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string transport =
+        c.downstream == nullptr
+            ? ""
+            : std::string(R"(, "properties": {"Transport": {"Upstream": "DP", "Downstream": ")") +
+                  c.downstream + "\"}}";
+    Use(Scenario(Pipe("dispext0", R"(, "display": {"vendor": 1})" + transport),
+                 Proxy("100", "dispext0:dcpav-service-epic:0",
+                       std::string(R"(, "location": "External", "parent_properties": {"EPICProviderClass": ")") +
+                           c.provider + "\"}")));
+    const auto listing = ListExternal();
+    ASSERT_EQ(listing.result, 1);
+    EXPECT_EQ(listing.records[0].connector_type, c.connector);
+    EXPECT_EQ(listing.records[0].chip_address, c.chip);
   }
 }
 

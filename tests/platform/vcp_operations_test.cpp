@@ -240,7 +240,8 @@ TEST_F(VCPOperationsTest, QuietTimeIsHandedOverAfterSuccessOnly) {
     const auto& calls = fakeNative().exchanges;
     ASSERT_EQ(calls.size(), c.outcomes.size());
     for (std::size_t i = 0; i < calls.size(); ++i) {
-      EXPECT_EQ(calls[i].flags, LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE);
+      EXPECT_EQ(calls[i].flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE,
+                LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE);
     }
     for (std::size_t i = 1; i < calls.size(); ++i) {
       EXPECT_GE(calls[i].at - calls[i - 1].at, 60ms) << "exchange " << i;
@@ -254,6 +255,40 @@ TEST_F(VCPOperationsTest, QuietTimeIsHandedOverAfterSuccessOnly) {
     } else {
       EXPECT_TRUE(handedOver.empty());
       EXPECT_EQ(elapsed >= 60ms, owes);
+    }
+  }
+}
+
+// A read whose reply is no valid frame asks the next attempt for the port's other framing; a
+// failed exchange or a write says nothing about the framing and keeps it.
+TEST_F(VCPOperationsTest, ReadsWithoutAValidReplySwitchTheNextAttemptsFraming) {
+  ddcci::Bytes zeros(11, 0);
+  const struct {
+    const char* name;
+    std::function<support::Error()> operation;
+    std::deque<ExchangeOutcome> outcomes;
+    std::vector<bool> otherFraming;
+  } cases[] = {
+      {"get: zeros, zeros, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).err; },
+       {ok(zeros), ok(zeros), ok(testing::vcpReply(0x10, 70))}, {false, true, false}},
+      {"get: busy, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).err; },
+       {failed(kBusy), ok(testing::vcpReply(0x10, 70))}, {false, false}},
+      {"capabilities: zeros, last fragment",
+       [&] { return transport.Capabilities(ctx, "0").err; },
+       {ok(ddcci::Bytes(38, 0)), ok(testing::capabilitiesReply(0, ""))}, {false, true}},
+      {"set: busy, accepted", [&] { return transport.SetVCP(ctx, "0", 0x10, 5); },
+       {failed(kBusy), ok({})}, {false, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fakeNative().exchanges.clear();
+    fakeNative().outcomes = c.outcomes;
+    EXPECT_FALSE(c.operation());
+    const auto& calls = fakeNative().exchanges;
+    ASSERT_EQ(calls.size(), c.otherFraming.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_EQ((calls[i].flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0, c.otherFraming[i])
+          << "attempt " << i + 1;
     }
   }
 }

@@ -124,15 +124,82 @@ TEST_F(AppleSiliconSimTest, DisplayPipesCarryProductAttributesAndAreNotFramebuff
   ReleaseAll(clcd);
 }
 
+// Services carry their classes from leaf to root; matching and conformance honour the whole
+// chain, and any registry entry may carry a class and properties of every type real entries
+// have.
+TEST_F(AppleSiliconSimTest, ClassChainsAndRegistryEntries) {
+  Use(R"({
+    "framebuffers": [{"entry_id": 1, "path": "IOService:/pci/IGPU@2/AppleIntelFramebuffer@0",
+                      "classes": ["AppleIntelFramebuffer", "IOFramebuffer"]}],
+    "mobile_framebuffers": [
+      {"path": "IOService:/soc/disp0@9C000000/AppleCLCD2", "class": "AppleCLCD2"},
+      {"path": "IOService:/soc/dispext0@F4000000/IOMobileFramebufferShim"},
+      {"path": "IOService:/soc/dispext1@F8000000/NextPipe",
+       "classes": ["SimNextPipe", "IOMobileFramebuffer"]}
+    ],
+    "av_services": [{"entry_id": 5,
+                     "path": "IOService:/soc/dcpext0/ep9/dispext0:dcpav-service-epic:0/DCPAVServiceProxy"}],
+    "registry_entries": [
+      {"path": "IOService:/soc/dcpext0/ep9/dispext0:dcpav-service-epic:0",
+       "class": "AFKEPInterfaceKextV2",
+       "properties": {"EPICName": "dcpav-service-epic", "IONameMatch": ["disp0", "dispext0"],
+                      "IODisplayEDID": "<00ffffffffffff00>"}}
+    ]
+  })");
+  const struct {
+    const char* className;
+    std::size_t count;
+  } matches[] = {{"IOMobileFramebuffer", 3}, {"IOMobileFramebufferAP", 1},
+                 {"AppleCLCD2", 1},          {"IOMobileFramebufferShim", 1},
+                 {"SimNextPipe", 1},         {"IOFramebuffer", 1},
+                 {"AppleIntelFramebuffer", 1}, {"AFKEPInterfaceKextV2", 1},
+                 {"DCPAVServiceProxy", 1}};
+  for (const auto& m : matches) {
+    const auto found = Matching(m.className);
+    EXPECT_EQ(found.size(), m.count) << m.className;
+    for (io_object_t service : found) EXPECT_EQ(IOObjectConformsTo(service, m.className), 1);
+    ReleaseAll(found);
+  }
+
+  const auto proxies = Matching("DCPAVServiceProxy");
+  ASSERT_EQ(proxies.size(), 1u);
+  io_registry_entry_t parent = IO_OBJECT_NULL;
+  ASSERT_EQ(IORegistryEntryGetParentEntry(proxies[0], kIOServicePlane, &parent), KERN_SUCCESS);
+  EXPECT_EQ(IOObjectConformsTo(parent, "AFKEPInterfaceKextV2"), 1);
+  EXPECT_EQ(IOObjectConformsTo(parent, "IOService"), 1);
+  CFTypeRef names = Property(parent, "IONameMatch");
+  ASSERT_NE(names, nullptr);
+  ASSERT_EQ(CFGetTypeID(names), CFArrayGetTypeID());
+  ASSERT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(names)), 2);
+  EXPECT_EQ(Text(CFArrayGetValueAtIndex(static_cast<CFArrayRef>(names), 1)), "dispext0");
+  CFTypeRef edid = Property(parent, "IODisplayEDID");
+  ASSERT_NE(edid, nullptr);
+  ASSERT_EQ(CFGetTypeID(edid), CFDataGetTypeID());
+  const auto data = static_cast<CFDataRef>(edid);
+  ASSERT_EQ(CFDataGetLength(data), 8);
+  EXPECT_EQ(CFDataGetBytePtr(data)[1], 0xFF);
+  EXPECT_EQ(CFDataGetBytePtr(data)[7], 0x00);
+  CFRelease(names);
+  CFRelease(edid);
+  IOObjectRelease(parent);
+  ReleaseAll(proxies);
+}
+
 TEST_F(AppleSiliconSimTest, BuiltInScenarioIsChosenByName) {
   setenv("LUMRA_SIMULATION", "apple-silicon", 1);
   ResetScenario();
   const auto proxies = Matching("DCPAVServiceProxy");
-  const auto pipes = Matching("IOMobileFramebufferShim");
+  // The pipes are of the M1/M2 class, like the MCDP29xx converter behind the HDMI port.
+  const auto pipes = Matching("IOMobileFramebuffer");
+  const auto newerPipes = Matching("IOMobileFramebufferShim");
+  const auto olderPipes = Matching("AppleCLCD2");
   const bool noFramebuffers = Matching("IOFramebuffer").empty();
   unsetenv("LUMRA_SIMULATION");
   EXPECT_TRUE(noFramebuffers);
-  EXPECT_EQ(pipes.size(), 4u);
+  ASSERT_EQ(pipes.size(), 4u);
+  EXPECT_TRUE(newerPipes.empty());
+  EXPECT_EQ(olderPipes.size(), 4u);
+  ReleaseAll(olderPipes);
 
   // The panel, two monitors (one behind the HDMI converter), and a port with nothing behind it.
   std::vector<std::string> proxySummaries;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ddcci/errors.hpp"
 #include "ddcci/frame.hpp"
@@ -138,6 +140,43 @@ TEST(MonitorTest, FrameFaultsSurfaceAsTheMatchingParseErrors) {
     // The count is used up: the next exchange is clean.
     EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 00 32 F2");
     EXPECT_EQ(record.counters.faults, 1u);
+  }
+}
+
+// Faults seen on real desks: a port that loses writes, and a monitor whose first Get VCP after
+// a Set VCP reads all zeros.
+TEST(MonitorTest, DroppedWritesAndZerosAfterASet) {
+  const char* const get = "51 82 01 10 AC";
+  const char* const set40 = "51 84 03 10 00 28 80";
+  const char* const value40 = "6E 88 02 00 10 00 00 64 00 28 E8";
+  const std::string zeros = "00 00 00 00 00 00 00 00 00 00 00";
+  const struct {
+    const char* name;
+    FaultSpec fault;
+    std::vector<std::pair<const char*, std::string>> exchanges;  // request, reply read after it
+    std::uint16_t value;
+  } cases[] = {
+      {"dropped set", FaultSpec{RequestKind::Set, {}, FaultKind::DroppedWrite, 0, 1},
+       {{set40, "6E 80 BE"}, {get, "6E 88 02 00 10 00 00 64 00 32 F2"}, {set40, "6E 80 BE"},
+        {get, value40}},
+       40},
+      {"dropped get", FaultSpec{RequestKind::Get, {}, FaultKind::DroppedWrite, 0, {}},
+       {{get, "6E 80 BE"}}, 50},
+      {"zeros after a set, once per set",
+       FaultSpec{RequestKind::Get, {}, FaultKind::ZeroReplyAfterSet, 0, {}},
+       {{get, "6E 88 02 00 10 00 00 64 00 32 F2"}, {set40, "6E 80 BE"}, {get, zeros},
+        {get, value40}},
+       40},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonitorSpec spec = Monitor();
+    spec.faults.push_back(c.fault);
+    MonitorRecord record;
+    for (const auto& [request, reply] : c.exchanges) {
+      EXPECT_EQ(Exchange(spec, record, request), reply) << request;
+    }
+    EXPECT_EQ(CurrentValue(spec, record, 0x10), c.value);
   }
 }
 

@@ -113,7 +113,8 @@ extern "C" int32_t lumra_exchange_ddcci(uint64_t endpoint_id, uint32_t backend,
                               reply_length,
                               delay_ns,
                               (record.flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE) != 0,
-                              &record.trailing_pause_ns};
+                              &record.trailing_pause_ns,
+                              (record.flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0};
   try {
     if (backend == LUMRA_BACKEND_IOAVSERVICE) return exchange_ioavservice(call, record);
     return exchange_ioframebuffer(call);

@@ -20,6 +20,7 @@ struct exchange_request {
   uint64_t delay_ns;
   bool defer_trailing_pause;
   uint64_t* trailing_pause_ns;  // never null
+  bool other_framing;           // LUMRA_EXCHANGE_OTHER_FRAMING
 };
 
 // The display's DDC/CI write address; its 8-bit form also seeds every request checksum.

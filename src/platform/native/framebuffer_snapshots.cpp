@@ -68,6 +68,11 @@ bool copy_uint32_property(CFDictionaryRef dictionary, CFStringRef key, uint32_t&
   return true;
 }
 
+bool is_string_equal_to(CFTypeRef value, CFStringRef expected) {
+  return value != nullptr && CFGetTypeID(value) == CFStringGetTypeID() &&
+         CFStringCompare(static_cast<CFStringRef>(value), expected, 0) == kCFCompareEqualTo;
+}
+
 bool copy_string_property(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
                           std::size_t capacity) {
   if (capacity == 0) return false;

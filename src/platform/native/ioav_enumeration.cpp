@@ -8,6 +8,7 @@
 
 #include "platform/native/exchange.hpp"
 #include "platform/native/handles.hpp"
+#include "platform/native/ioav_framing.hpp"
 #include "platform/native/platform_api.hpp"
 #include "platform/native/snapshots.hpp"
 #include "platform/native/text_fields.hpp"
@@ -17,8 +18,6 @@ namespace lumra::native {
 namespace {
 
 constexpr const char* kProxyClass = "DCPAVServiceProxy";
-// Newer systems name the display pipe IOMobileFramebufferShim, older ones AppleCLCD2.
-constexpr const char* kDisplayPipeClasses[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
 
 // A display pipe that drives a display: where it sits and what "ProductAttributes" say.
 struct display_pipe_snapshot {
@@ -26,6 +25,7 @@ struct display_pipe_snapshot {
   uint32_t vendor = 0;
   uint32_t product = 0;
   uint32_t serial = 0;
+  uint32_t connector = 0;  // from "Transport" → "Downstream"; 0 when it names neither link
   char name[256] = {};
   char path[512] = {};
 };
@@ -39,11 +39,6 @@ bool is_dictionary(CFTypeRef value) {
   return value != nullptr && CFGetTypeID(value) == CFDictionaryGetTypeID();
 }
 
-bool is_string_equal_to(CFTypeRef value, CFStringRef expected) {
-  return value != nullptr && CFGetTypeID(value) == CFStringGetTypeID() &&
-         CFStringCompare(static_cast<CFStringRef>(value), expected, 0) == kCFCompareEqualTo;
-}
-
 void copy_product_attributes(CFDictionaryRef attributes, display_pipe_snapshot& pipe) {
   const void* product = CFDictionaryGetValue(attributes, CFSTR("ProductAttributes"));
   if (!is_dictionary(product)) return;
@@ -52,6 +47,18 @@ void copy_product_attributes(CFDictionaryRef attributes, display_pipe_snapshot& 
   copy_uint32_property(dictionary, CFSTR("ProductID"), pipe.product);
   copy_uint32_property(dictionary, CFSTR("SerialNumber"), pipe.serial);
   copy_string_property(dictionary, CFSTR("ProductName"), pipe.name, sizeof pipe.name);
+}
+
+// The link the pipe's "Transport" dictionary names downstream of the converter: HDMI or
+// DisplayPort, or 0 for anything else.
+uint32_t transport_connector(io_service_t service) {
+  const cf_owned<CFTypeRef> transport = copy_entry_property(service, CFSTR("Transport"));
+  if (!is_dictionary(transport.get())) return 0;
+  const void* downstream =
+      CFDictionaryGetValue(static_cast<CFDictionaryRef>(transport.get()), CFSTR("Downstream"));
+  if (is_string_equal_to(downstream, CFSTR("HDMI"))) return LUMRA_CONNECTOR_HDMI;
+  if (is_string_equal_to(downstream, CFSTR("DP"))) return LUMRA_CONNECTOR_DISPLAYPORT;
+  return 0;
 }
 
 bool already_seen(const std::vector<display_pipe_snapshot>& pipes, const char* path) {
@@ -71,12 +78,14 @@ void snapshot_display_pipe(io_service_t service, std::vector<display_pipe_snapsh
   const cf_owned<CFTypeRef> attributes = copy_entry_property(service, CFSTR("DisplayAttributes"));
   if (!is_dictionary(attributes.get())) return;
   copy_product_attributes(static_cast<CFDictionaryRef>(attributes.get()), pipe);
+  pipe.connector = transport_connector(service);
   pipes.push_back(std::move(pipe));
 }
 
-int32_t copy_display_pipe_snapshots(std::vector<display_pipe_snapshot>& pipes) {
+int32_t copy_display_pipe_snapshots(std::span<const char* const> pipe_classes,
+                                    std::vector<display_pipe_snapshot>& pipes) {
   pipes.clear();
-  for (const char* class_name : kDisplayPipeClasses) {
+  for (const char* class_name : pipe_classes) {
     io_iterator_t iterator = IO_OBJECT_NULL;
     // The matching dictionary is consumed by the call, whatever happens.
     if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(class_name),
@@ -109,11 +118,11 @@ bool proxy_supports_user_interface(io_service_t proxy) {
   return CFBooleanGetValue(static_cast<CFBooleanRef>(supported.get())) != 0;
 }
 
-// What a proxy's parent EPIC node says: its name and whether the HDMI port's converter chip
-// ("EPICProviderClass" "AppleDCPMCDP29XX") is behind it.
+// What a proxy's parent EPIC node says: its name and which converter, if any, is behind the
+// port ("EPICProviderClass").
 struct proxy_parent {
   io_name_t name = {};
-  bool converter = false;
+  ioav_port port = ioav_port::plain;
 };
 
 bool read_proxy_parent(io_service_t proxy, proxy_parent& parent) {
@@ -122,9 +131,14 @@ bool read_proxy_parent(io_service_t proxy, proxy_parent& parent) {
   const io_owned owned(entry);
   if (!owned || IORegistryEntryGetName(owned.get(), parent.name) != KERN_SUCCESS) return false;
   parent.name[sizeof parent.name - 1] = '\0';
-  const cf_owned<CFTypeRef> provider = copy_entry_property(owned.get(), CFSTR("EPICProviderClass"));
-  parent.converter = is_string_equal_to(provider.get(), CFSTR("AppleDCPMCDP29XX"));
+  parent.port = ioav_port_of_parent(owned.get());
   return true;
+}
+
+// The pipe's own word on the link wins; without one, both HDMI converters mean an HDMI port.
+uint32_t connector_of(const display_pipe_snapshot& pipe, ioav_port port) {
+  if (pipe.connector != 0) return pipe.connector;
+  return port == ioav_port::plain ? 0 : LUMRA_CONNECTOR_HDMI;
 }
 
 void fill_ioav_record(uint64_t endpoint_id, const proxy_parent& parent,
@@ -135,8 +149,8 @@ void fill_ioav_record(uint64_t endpoint_id, const proxy_parent& parent,
   record.product_id = pipe.product;
   record.serial_number = pipe.serial;
   record.backend = LUMRA_BACKEND_IOAVSERVICE;
-  record.chip_address = parent.converter ? kConverterChipAddress : kDDCChipAddress;
-  record.connector_type = parent.converter ? LUMRA_CONNECTOR_HDMI : 0;
+  record.chip_address = parent.port == ioav_port::mcdp29xx ? kConverterChipAddress : kDDCChipAddress;
+  record.connector_type = connector_of(pipe, parent.port);
   copy_text_field(record.name, sizeof record.name, pipe.name);
   copy_text_field(record.location, sizeof record.location, pipe.path);
   copy_text_field(record.proxy_interface_name, sizeof record.proxy_interface_name,
@@ -176,9 +190,12 @@ std::string_view adapter_key_from_registry_path(std::string_view path) {
   return component.starts_with("disp") ? component : std::string_view();
 }
 
-int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity) {
+int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity,
+                           std::span<const char* const> pipe_classes) {
   std::vector<display_pipe_snapshot> pipes;
-  if (copy_display_pipe_snapshots(pipes) == LUMRA_NATIVE_FAILED) return LUMRA_NATIVE_FAILED;
+  if (copy_display_pipe_snapshots(pipe_classes, pipes) == LUMRA_NATIVE_FAILED) {
+    return LUMRA_NATIVE_FAILED;
+  }
   io_iterator_t iterator = IO_OBJECT_NULL;
   if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(kProxyClass),
                                    &iterator) != KERN_SUCCESS) {

@@ -3,16 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "platform/native/lumra_native.h"
 
 namespace lumra::native {
 
+// The classes whose services are display pipes: the leaf names seen on real Macs
+// (IOMobileFramebufferShim on newer systems, AppleCLCD2 on older ones) and their common base
+// class, so that a pipe under a leaf name not seen yet is still found. A pipe matched by
+// several is taken once.
+inline constexpr const char* kDisplayPipeClasses[] = {"IOMobileFramebufferShim", "AppleCLCD2",
+                                                      "IOMobileFramebuffer"};
+
 // Same contract as lumra_list_external_displays, for the IOAVService records alone: the full
 // count, the first min(count, capacity) records written when `records` is given, or
-// LUMRA_NATIVE_FAILED when a registry lookup fails.
-int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity);
+// LUMRA_NATIVE_FAILED when a registry lookup fails. Display pipes are the services of
+// `pipe_classes`.
+int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity,
+                           std::span<const char* const> pipe_classes = kDisplayPipeClasses);
 
 // "dispext0" for a proxy parent named "dispext0:dcpav-service-epic:0": the text before the
 // first ":"; empty when there is none or it is empty.

@@ -4,6 +4,8 @@
 
 #include "platform/native/exchange.hpp"
 #include "platform/native/handles.hpp"
+#include "platform/native/ioav_framing.hpp"
+#include "platform/native/snapshots.hpp"
 
 namespace lumra::native {
 
@@ -23,6 +25,17 @@ constexpr uint32_t kMaximumIOAVTransfer = 256;
 constexpr uint32_t kConverterMinimumRead = 12;
 constexpr uint64_t kWriteSettleNanoseconds = 10'000'000;
 constexpr uint8_t kGetVCPOpcode = 0x01;
+// The PS190 converter's data address for the write and the read of a whole request.
+constexpr uint32_t kWholeRequestAddress = 0xFFFFFFFF;
+
+// Where the write and the read go and what the write carries.
+struct ioav_transfer {
+  uint32_t write_address;
+  uint32_t read_address;
+  uint32_t read_length;
+  std::array<uint8_t, kMaximumIOAVTransfer> payload;
+  uint32_t payload_length;
+};
 
 bool load_ioav_symbols() {
   if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;
@@ -69,16 +82,37 @@ IOReturn write_with_retry(CFTypeRef service, const exchange_request& call, uint3
   return status;
 }
 
-IOReturn read_reply(CFTypeRef service, const exchange_request& call,
-                    lumra_exchange_diagnostics& diagnostics) {
-  std::array<uint8_t, kMaximumIOAVTransfer> buffer{};
+// The standard framing, with the MCDP29xx converter's differences at chip 0xB7; or the PS190
+// converter's, which sends the request whole, checksum as built.
+ioav_transfer plan_transfer(const exchange_request& call, ioav_framing framing) {
+  ioav_transfer transfer{};
   const bool converter = call.chip_address == kConverterChipAddress;
-  const uint32_t data_address = converter ? call.request[0] : 0;
-  const uint32_t length =
+  if (framing == ioav_framing::ps190 && !converter) {
+    transfer.write_address = kWholeRequestAddress;
+    transfer.read_address = kWholeRequestAddress;
+    transfer.read_length = call.reply_capacity;
+    transfer.payload_length = call.request_length;
+    std::memcpy(transfer.payload.data(), call.request, call.request_length);
+    return transfer;
+  }
+  transfer.write_address = call.request[0];
+  transfer.read_address = converter ? call.request[0] : 0;
+  transfer.read_length =
       converter ? std::max(call.reply_capacity, kConverterMinimumRead) : call.reply_capacity;
+  transfer.payload_length = call.request_length - 1;
+  std::memcpy(transfer.payload.data(), call.request + 1, transfer.payload_length);
+  apply_ioav_checksum_rule(call.chip_address, call, transfer.payload.data(),
+                           transfer.payload_length);
+  return transfer;
+}
+
+IOReturn read_reply(CFTypeRef service, const exchange_request& call,
+                    const ioav_transfer& transfer, lumra_exchange_diagnostics& diagnostics) {
+  std::array<uint8_t, kMaximumIOAVTransfer> buffer{};
   diagnostics.stage = kStageIOAVRead;
   diagnostics.write_cycle = 0;
-  const IOReturn status = ioav_read(service, call.chip_address, data_address, buffer.data(), length);
+  const IOReturn status = ioav_read(service, call.chip_address, transfer.read_address,
+                                    buffer.data(), transfer.read_length);
   if (status != kIOReturnSuccess) return status;
   if (call.reply != nullptr) std::memcpy(call.reply, buffer.data(), call.reply_capacity);
   if (call.reply_length != nullptr) *call.reply_length = call.reply_capacity;
@@ -92,9 +126,7 @@ bool proxy_is_external(io_service_t service) {
   const cf_owned<CFTypeRef> location(IORegistryEntrySearchCFProperty(
       service, kIOServicePlane, CFSTR("Location"), kCFAllocatorDefault,
       kIORegistryIterateRecursively | kIORegistryIterateParents));
-  if (!location || CFGetTypeID(location.get()) != CFStringGetTypeID()) return false;
-  return CFStringCompare(static_cast<CFStringRef>(location.get()), CFSTR("External"), 0) ==
-         kCFCompareEqualTo;
+  return is_string_equal_to(location.get(), CFSTR("External"));
 }
 
 IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics) {
@@ -104,6 +136,8 @@ IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagn
   diagnostics.stage = kStageResolveIOAVEndpoint;
   io_owned proxy(copy_service_for_entry_id(call.endpoint_id));
   if (!proxy || !proxy_is_external(proxy.get())) return kIOReturnNoDevice;
+  const ioav_framing framing =
+      choose_ioav_framing(read_ioav_port(proxy.get()), forced_ioav_framing(), call.other_framing);
 
   diagnostics.stage = kStageIOAVCreate;
   const cf_owned<CFTypeRef> service(ioav_create(kCFAllocatorDefault, proxy.get()));
@@ -119,14 +153,9 @@ IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagn
     return kIOReturnBadArgument;
   }
 
-  const uint32_t data_address = call.request[0];
-  const uint32_t payload_length = call.request_length - 1;
-  std::array<uint8_t, kMaximumIOAVTransfer> payload{};
-  std::memcpy(payload.data(), call.request + 1, payload_length);
-  apply_ioav_checksum_rule(call.chip_address, call, payload.data(), payload_length);
-
-  IOReturn status = write_with_retry(service.get(), call, data_address, payload.data(),
-                                     payload_length, diagnostics);
+  ioav_transfer transfer = plan_transfer(call, framing);
+  IOReturn status = write_with_retry(service.get(), call, transfer.write_address,
+                                     transfer.payload.data(), transfer.payload_length, diagnostics);
   if (status != kIOReturnSuccess) return status;
 
   const uint64_t settle = call.chip_address == kConverterChipAddress
@@ -138,7 +167,7 @@ IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagn
     return status;
   }
   wait_nanoseconds(settle);
-  return read_reply(service.get(), call, diagnostics);
+  return read_reply(service.get(), call, transfer, diagnostics);
 }
 
 }  // namespace lumra::native

@@ -14,6 +14,7 @@ extern "C" {
 #define LUMRA_BACKEND_IOAVSERVICE 1u
 #define LUMRA_BACKEND_IOFRAMEBUFFER 2u
 #define LUMRA_CONNECTOR_HDMI 1u
+#define LUMRA_CONNECTOR_DISPLAYPORT 2u
 
 /* Bridge entry points unavailable on this platform. */
 #define LUMRA_NATIVE_UNAVAILABLE (-1)
@@ -61,6 +62,10 @@ typedef struct lumra_display_metadata {
 /* Asks the exchange to return without sleeping its trailing pause (the quiet time after its last
  * transaction), so that the caller can keep the bus quiet for it instead. */
 #define LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE 1u
+/* Asks an IOAVService exchange to a port behind the PS190 converter for the standard framing
+ * instead of the converter's own, after an attempt in one framing got no valid reply. Ignored
+ * by other ports and when LUMRA_IOAV_FRAMING forces a framing. */
+#define LUMRA_EXCHANGE_OTHER_FRAMING 2u
 
 /* The record of one exchange: `flags` goes in; the rest comes back. */
 typedef struct lumra_exchange_diagnostics {

@@ -51,6 +51,8 @@ void copy_display_name_from_info(CFDictionaryRef info, char* name, std::size_t c
 bool copy_uint32_property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& out);
 bool copy_string_property(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
                           std::size_t capacity);
+// True when `value` is a string equal to `expected` (exact comparison).
+bool is_string_equal_to(CFTypeRef value, CFStringRef expected);
 bool parse_display_unit(const char* location, uint32_t& unit);
 void copy_registry_path(io_service_t service, char* buffer, std::size_t capacity);
 

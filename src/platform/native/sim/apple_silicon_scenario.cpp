@@ -11,7 +11,7 @@ namespace lumra::sim {
 
 std::string_view AppleSiliconScenarioJson() {
   static const std::string kAppleSilicon = R"json({
-  "description": "Built-in Apple silicon scenario: a laptop with its panel, an Orvane Q27 on a USB-C (DisplayPort) port and an Orvane U32 on the HDMI port behind its converter chip.",
+  "description": "Built-in Apple silicon scenario: a laptop with its panel, an Orvane Q27 on a USB-C (DisplayPort) port and an Orvane U32 on the HDMI port behind its MCDP29xx converter chip. Display pipes are of the class AppleCLCD2, which real Macs of the MCDP29xx generation (M1, M2) show; their node names stay IOMobileFramebufferShim so that locations and identifiers stay what they were.",
   "displays": [
     {
       "id": 1,
@@ -66,15 +66,20 @@ std::string_view AppleSiliconScenarioJson() {
   "mobile_framebuffers": [
     {
       "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/disp0@9C000000/IOMobileFramebufferShim",
-      "display": {
-        "vendor": "0x3270",
-        "product": "0xA050",
-        "serial": 0,
-        "name": "Built-in Display"
+      "class": "AppleCLCD2",
+      "properties": {
+        "DisplayAttributes": {
+          "ProductAttributes": {
+            "ManufacturerID": "00-10-fa",
+            "LegacyManufacturerID": 1552,
+            "ProductID": 62892014646337
+          }
+        }
       }
     },
     {
       "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dispext0@F4000000/IOMobileFramebufferShim",
+      "class": "AppleCLCD2",
       "display": {
         "vendor": "0x3E56",
         "product": "0x2710",
@@ -84,15 +89,21 @@ std::string_view AppleSiliconScenarioJson() {
     },
     {
       "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dispext1@F8000000/IOMobileFramebufferShim",
+      "class": "AppleCLCD2",
       "display": {
         "vendor": "0x3E56",
         "product": "0x3220",
         "serial": "0x00D4E5F6",
         "name": "Orvane U32 Studio"
+      },
+      "properties": {
+        "external": true,
+        "Transport": {"Upstream": "DP", "Downstream": "HDMI"}
       }
     },
     {
-      "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dispext2@FC000000/IOMobileFramebufferShim"
+      "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dispext2@FC000000/IOMobileFramebufferShim",
+      "class": "AppleCLCD2"
     }
   ],
   "av_services": [
@@ -100,8 +111,14 @@ std::string_view AppleSiliconScenarioJson() {
       "entry_id": "0x100000912",
       "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dcp@9C400000/AppleASCWrapV6/iop-dcp-nub/RTBuddy(DCP)/DCPEndpoint11/AFKDCPEndpoint11/AFKEPInterfaceServiceKextV2/disp0:dcpav-service-epic:0/DCPAVServiceProxy",
       "location": "Embedded",
+      "properties": {
+        "IOAVServiceUserInterfaceSupported": true,
+        "Unit": 0
+      },
       "parent_properties": {
-        "EPICProviderClass": "SimPanelProvider"
+        "EPICName": "dcpav-service-epic",
+        "EPICProviderClass": "SimPanelProvider",
+        "role": "DCP"
       }
     },
     {
@@ -110,9 +127,11 @@ std::string_view AppleSiliconScenarioJson() {
       "location": "External",
       "monitor": "orvane-q27",
       "properties": {
-        "IOAVServiceUserInterfaceSupported": true
+        "IOAVServiceUserInterfaceSupported": true,
+        "Unit": 0
       },
       "parent_properties": {
+        "EPICName": "dcpav-service-epic",
         "EPICProviderClass": "SimDisplayPortProvider"
       }
     },
@@ -123,10 +142,13 @@ std::string_view AppleSiliconScenarioJson() {
       "monitor": "orvane-u32",
       "chip": "0xB7",
       "properties": {
-        "IOAVServiceUserInterfaceSupported": true
+        "IOAVServiceUserInterfaceSupported": true,
+        "Unit": 0
       },
       "parent_properties": {
-        "EPICProviderClass": "AppleDCPMCDP29XX"
+        "EPICName": "dcpav-service-epic",
+        "EPICProviderClass": "AppleDCPMCDP29XX",
+        "role": "DCPEXT1"
       }
     },
     {
@@ -134,9 +156,11 @@ std::string_view AppleSiliconScenarioJson() {
       "path": "IOService:/AppleARMPE/arm-io@10F00000/AppleSoCIO/dcpext2@BAE00000/AppleASCWrapV6/iop-dcpext2-nub/RTBuddy(DCPEXT2)/DCPEXT2Endpoint11/AFKDCPEXT2Endpoint11/AFKEPInterfaceServiceKextV2/dispext2:dcpav-service-epic:0/DCPAVServiceProxy",
       "location": "External",
       "properties": {
-        "IOAVServiceUserInterfaceSupported": true
+        "IOAVServiceUserInterfaceSupported": true,
+        "Unit": 0
       },
       "parent_properties": {
+        "EPICName": "dcpav-service-epic",
         "EPICProviderClass": "SimDisplayPortProvider"
       }
     }

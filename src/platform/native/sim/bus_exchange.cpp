@@ -17,21 +17,31 @@ std::uint64_t MonotonicNanoseconds() {
                                         .count());
 }
 
-void Remember(std::vector<std::uint64_t>& times) {
-  if (times.size() >= kBusTimesKept) times.erase(times.begin(), times.end() - (kBusTimesKept - 1));
-  times.push_back(MonotonicNanoseconds());
+template <typename T>
+void Keep(std::vector<T>& kept, T latest) {
+  if (kept.size() >= kBusTimesKept) kept.erase(kept.begin(), kept.end() - (kBusTimesKept - 1));
+  kept.push_back(std::move(latest));
+}
+
+Bytes Delivered(Bytes reply, const ReadTransaction& read) {
+  if (!read.answered) return Bytes(read.length, read.filler);
+  if (read.fixedLength || reply.size() > read.length) reply.resize(read.length, 0);
+  return reply;
 }
 
 }  // namespace
 
 std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
-                            std::span<const std::uint8_t> frame, ChecksumRule rule) {
+                            const WriteTransaction& write) {
   auto spec = world.scenario.monitors.find(monitor);
   if (spec == world.scenario.monitors.end()) return kIOReturnNoDevice;
   std::int32_t status = 0;
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
-    Remember(record.counters.writeTimes);
-    status = ReceiveWrite(spec->second, record, frame, rule);
+    Keep(record.counters.writeTimes, MonotonicNanoseconds());
+    Keep(record.counters.transactions,
+         BusTransaction{true, write.chip, write.dataAddress,
+                        Bytes(write.bytes.begin(), write.bytes.end())});
+    status = ReceiveWrite(spec->second, record, write.frame, write.rule);
   });
   return saved ? status : kIOReturnError;
 }
@@ -40,8 +50,9 @@ std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
                              const ReadTransaction& read, Bytes& reply) {
   if (!world.scenario.monitors.contains(monitor)) return kIOReturnNoDevice;
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
-    Remember(record.counters.readTimes);
-    reply = AnswerRead(record);
+    Keep(record.counters.readTimes, MonotonicNanoseconds());
+    reply = Delivered(AnswerRead(record), read);
+    Keep(record.counters.transactions, BusTransaction{false, read.chip, read.dataAddress, reply});
     record.counters.lastReadChip = read.chip;
     record.counters.lastReadAddress = read.dataAddress;
     record.counters.lastReadLength = read.length;

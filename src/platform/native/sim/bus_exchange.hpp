@@ -12,10 +12,20 @@
 
 namespace lumra::sim {
 
+// A write transaction as the port carried it, and the frame the monitor received from it
+// (empty when the port's framing left it nothing valid).
+struct WriteTransaction {
+  std::uint32_t chip = 0;  // 7-bit I2C address
+  std::uint32_t dataAddress = 0;
+  std::span<const std::uint8_t> bytes;
+  std::span<const std::uint8_t> frame;
+  ChecksumRule rule = ChecksumRule::Standard;
+};
+
 // The IOReturn of the write: 0, an injected fault's status, or kIOReturnError when the
 // monitor state cannot be saved.
 std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
-                            std::span<const std::uint8_t> frame, ChecksumRule rule);
+                            const WriteTransaction& write);
 
 // How a read transaction addressed the monitor, kept in its counters for tests to see.
 struct ReadTransaction {
@@ -23,9 +33,15 @@ struct ReadTransaction {
   std::uint32_t dataAddress = 0;
   std::uint32_t length = 0;
   std::uint32_t type = 0;  // I2C reply transaction type; 0 over IOAVService
+  // False when the monitor does not answer at this data address: the bus gives `filler`.
+  bool answered = true;
+  std::uint8_t filler = 0;
+  // A fixed-length read (IOAVService): the reply, then zeros up to `length`. Otherwise the
+  // reply is cut to `length`.
+  bool fixedLength = false;
 };
 
-// The IOReturn of the read; on success `reply` holds the monitor's reply frame.
+// The IOReturn of the read; on success `reply` holds the bytes delivered.
 std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
                              const ReadTransaction& read, Bytes& reply);
 

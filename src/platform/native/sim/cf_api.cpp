@@ -122,6 +122,31 @@ CFTypeID CFStringGetTypeID(void) { return kCfStringType; }
 CFTypeID CFNumberGetTypeID(void) { return kCfNumberType; }
 CFTypeID CFDictionaryGetTypeID(void) { return kCfDictionaryType; }
 CFTypeID CFBooleanGetTypeID(void) { return kCfBooleanType; }
+CFTypeID CFArrayGetTypeID(void) { return kCfArrayType; }
+CFTypeID CFDataGetTypeID(void) { return kCfDataType; }
+
+CFIndex CFArrayGetCount(CFArrayRef array) {
+  const auto* values = As<CfArray>(ObjectFrom(array, "CFArrayGetCount"), kCfArrayType);
+  return values == nullptr ? 0 : static_cast<CFIndex>(values->Values().size());
+}
+
+const void* CFArrayGetValueAtIndex(CFArrayRef array, CFIndex index) {
+  const auto* values = As<CfArray>(ObjectFrom(array, "CFArrayGetValueAtIndex"), kCfArrayType);
+  if (values == nullptr || index < 0 || static_cast<std::size_t>(index) >= values->Values().size()) {
+    return nullptr;
+  }
+  return values->Values()[static_cast<std::size_t>(index)];
+}
+
+CFIndex CFDataGetLength(CFDataRef data) {
+  const auto* bytes = As<CfData>(ObjectFrom(data, "CFDataGetLength"), kCfDataType);
+  return bytes == nullptr ? 0 : static_cast<CFIndex>(bytes->Bytes().size());
+}
+
+const UInt8* CFDataGetBytePtr(CFDataRef data) {
+  const auto* bytes = As<CfData>(ObjectFrom(data, "CFDataGetBytePtr"), kCfDataType);
+  return bytes == nullptr ? nullptr : bytes->Bytes().data();
+}
 
 CFTypeRef CFRetain(CFTypeRef cf) {
   ObjectFrom(cf, "CFRetain")->Retain();

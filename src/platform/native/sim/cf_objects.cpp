@@ -1,5 +1,6 @@
 #include "platform/native/sim/cf_objects.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -41,6 +42,10 @@ CfDictionary::~CfDictionary() {
     key->Release();
     value->Release();
   }
+}
+
+CfArray::~CfArray() {
+  for (const CfObject* value : values_) value->Release();
 }
 
 void CfDictionary::Set(const CfObject* key, const CfObject* value) {
@@ -118,6 +123,13 @@ bool CfEqual(const CfObject* a, const CfObject* b) {
       }
       return true;
     }
+    case kCfArrayType: {
+      const auto& left = static_cast<const CfArray*>(a)->Values();
+      const auto& right = static_cast<const CfArray*>(b)->Values();
+      return std::equal(left.begin(), left.end(), right.begin(), right.end(), CfEqual);
+    }
+    case kCfDataType:
+      return static_cast<const CfData*>(a)->Bytes() == static_cast<const CfData*>(b)->Bytes();
     default:
       return false;
   }
@@ -128,6 +140,10 @@ const CfString* NewString(std::string utf8) { return new CfString(std::move(utf8
 const CfNumber* NewNumber(CfNumber::Value value) { return new CfNumber(value); }
 
 CfDictionary* NewDictionary() { return new CfDictionary(); }
+
+CfArray* NewArray() { return new CfArray(); }
+
+const CfData* NewData(std::vector<std::uint8_t> bytes) { return new CfData(std::move(bytes)); }
 
 const CfBoolean* BooleanObject(bool value) {
   static const CfBoolean trueObject(true);

@@ -18,6 +18,8 @@ namespace lumra::sim {
 // Type identifiers the simulator reports from CFGetTypeID and the *GetTypeID functions.
 enum CfTypeId : CFTypeID {
   kCfStringType = 7,
+  kCfArrayType = 19,
+  kCfDataType = 20,
   kCfDictionaryType = 18,
   kCfBooleanType = 21,
   kCfNumberType = 22,
@@ -92,6 +94,28 @@ class CfDictionary final : public CfObject {
   std::vector<std::pair<const CfObject*, const CfObject*>> entries_;
 };
 
+// Values are retained by the array, in their given order.
+class CfArray final : public CfObject {
+ public:
+  CfArray() : CfObject(kCfArrayType) {}
+  ~CfArray() override;
+  // Appends a value whose +1 reference the array takes over.
+  void AppendOwned(const CfObject* value) { values_.push_back(value); }
+  const std::vector<const CfObject*>& Values() const { return values_; }
+
+ private:
+  std::vector<const CfObject*> values_;
+};
+
+class CfData final : public CfObject {
+ public:
+  explicit CfData(std::vector<std::uint8_t> bytes) : CfObject(kCfDataType), bytes_(std::move(bytes)) {}
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
 // The object behind a CF reference; aborts the process on NULL or on something that is not one
 // of the simulator's objects, as a crash would on the real system.
 const CfObject* ObjectFrom(CFTypeRef ref, const char* caller);
@@ -109,6 +133,8 @@ bool CfEqual(const CfObject* a, const CfObject* b);
 const CfString* NewString(std::string utf8);
 const CfNumber* NewNumber(CfNumber::Value value);
 CfDictionary* NewDictionary();
+CfArray* NewArray();
+const CfData* NewData(std::vector<std::uint8_t> bytes);
 const CfBoolean* BooleanObject(bool value);
 
 // Never-released string interned by content (CFSTR).

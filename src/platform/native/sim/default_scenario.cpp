@@ -10,7 +10,7 @@ namespace lumra::sim {
 
 std::string_view DefaultScenarioJson() {
   static const std::string kDefault = R"json({
-  "description": "Built-in scenario: a built-in panel and two Orvane monitors.",
+  "description": "Built-in scenario: a built-in panel and two Orvane monitors. As on real Intel Macs, the panel's framebuffer has an I2C bus too; nothing answers DDC/CI on it.",
   "displays": [
     {
       "id": 1, "vendor": "0x3270", "product": "0xA050", "serial": 0, "unit": 0,
@@ -39,7 +39,7 @@ std::string_view DefaultScenarioJson() {
       "entry_id": "0x100000301", "path": "IOService:/sim/pci0@0/gfx0@2/SimFramebuffer@0",
       "vendor": "0x3270", "product": "0xA050", "name": "Built-in Display",
       "location": "IOService:/sim/pci0@0/gfx0@2/SimFramebuffer@0/display0/SimPanel-3270-a050",
-      "buses": []
+      "buses": [{"status": "0xE00002C0"}]
     },
     {
       "entry_id": "0x100000412", "path": "IOService:/sim/pci0@0/gfx0@2/SimFramebuffer@1",

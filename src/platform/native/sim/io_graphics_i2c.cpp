@@ -33,9 +33,10 @@ IOReturn Send(const I2CConnection& connection, const BusSpec& bus, const IOI2CRe
   if (request.sendAddress != kDisplayWriteAddress) return kIOReturnNoDevice;
   if (request.sendBuffer == 0 && request.sendBytes > 0) return kIOReturnBadArgument;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.sendBuffer);
+  const std::span<const std::uint8_t> frame(bytes, request.sendBytes);
   return WriteToMonitor(*connection.world, *bus.monitor,
-                        std::span<const std::uint8_t>(bytes, request.sendBytes),
-                        ChecksumRule::Standard);
+                        WriteTransaction{request.sendAddress >> 1u, 0, frame, frame,
+                                         ChecksumRule::Standard});
 }
 
 // The reply transaction after the request's minReplyDelay; fills the caller's buffer with as
@@ -47,11 +48,15 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
   if (request.replyBuffer == 0) return kIOReturnBadArgument;
   SleepNanoseconds(AbsoluteToNanoseconds(*connection.world, request.minReplyDelay));
   Bytes reply;
-  const ReadTransaction read{request.replyAddress >> 1, request.replySubAddress, capacity,
-                             request.replyTransactionType};
+  const ReadTransaction read{request.replyAddress >> 1,
+                             request.replySubAddress,
+                             capacity,
+                             request.replyTransactionType,
+                             request.replySubAddress == kHostSubAddress,
+                             kIdleBusByte,
+                             false};
   const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, read, reply);
   if (status != kIOReturnSuccess) return status;
-  if (request.replySubAddress != kHostSubAddress) reply.assign(capacity, kIdleBusByte);
   const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, reply.size()));
   std::memcpy(reinterpret_cast<void*>(request.replyBuffer), reply.data(), delivered);
   request.replyBytes = delivered;

@@ -1,6 +1,6 @@
 // IOAVService: the I2C path to a monitor behind a DCPAVServiceProxy.
-#include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "platform/native/sim/bus_exchange.hpp"
 #include "platform/native/sim/cf_objects.hpp"
@@ -10,7 +10,9 @@
 namespace lumra::sim {
 namespace {
 
-constexpr std::uint32_t kConverterChip = 0xB7;
+// The PS190 converter's data address for both calls: the request travels whole, source
+// byte included, and the reply is read from the same place.
+constexpr std::uint32_t kWholeRequestAddress = 0xFFFFFFFF;
 
 class IoavService final : public CfObject {
  public:
@@ -51,13 +53,27 @@ IOReturn IoavWriteI2C(CFTypeRef service, uint32_t chipAddress, uint32_t dataAddr
   if (const IOReturn status = CheckChip(av->spec(), chipAddress); status != kIOReturnSuccess) {
     return status;
   }
-  // The data address goes on the wire first: for DDC/CI it is the source byte 0x51.
-  Bytes frame{static_cast<std::uint8_t>(dataAddress & 0xFF)};
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  frame.insert(frame.end(), bytes, bytes + length);
-  const ChecksumRule rule =
-      chipAddress == kConverterChip ? ChecksumRule::Standard : ChecksumRule::GetVcpSkipsSource;
-  return WriteToMonitor(av->world(), *av->spec().monitor, frame, rule);
+  const std::span<const std::uint8_t> payload(bytes, length);
+  Bytes frame;
+  ChecksumRule rule = ChecksumRule::Standard;
+  switch (av->spec().framing) {
+    case I2cFraming::Ps190:
+      // Any other data address makes the converter prepare a register first: the monitor
+      // gets nothing it can read as a request.
+      if (dataAddress == kWholeRequestAddress) frame.assign(payload.begin(), payload.end());
+      break;
+    case I2cFraming::Standard:
+      rule = ChecksumRule::GetVcpSkipsSource;
+      [[fallthrough]];
+    case I2cFraming::Mcdp29xx:
+      // The data address goes on the wire first: for DDC/CI it is the source byte 0x51.
+      frame.push_back(static_cast<std::uint8_t>(dataAddress & 0xFF));
+      frame.insert(frame.end(), payload.begin(), payload.end());
+      break;
+  }
+  return WriteToMonitor(av->world(), *av->spec().monitor,
+                        WriteTransaction{chipAddress, dataAddress, payload, frame, rule});
 }
 
 IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, void* buffer,
@@ -67,15 +83,16 @@ IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, v
   if (const IOReturn status = CheckChip(av->spec(), chipAddress); status != kIOReturnSuccess) {
     return status;
   }
+  // Behind the PS190 converter only a read from the whole-request address reaches the
+  // monitor; elsewhere the read returns zeros.
+  const bool answered =
+      av->spec().framing != I2cFraming::Ps190 || offset == kWholeRequestAddress;
   Bytes reply;
-  const IOReturn status =
-      ReadFromMonitor(av->world(), *av->spec().monitor, ReadTransaction{chipAddress, offset, length}, reply);
+  const IOReturn status = ReadFromMonitor(
+      av->world(), *av->spec().monitor,
+      ReadTransaction{chipAddress, offset, length, 0, answered, 0, true}, reply);
   if (status != kIOReturnSuccess) return status;
-  // A fixed-length read: the reply, then zeros.
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  const std::size_t copied = std::min<std::size_t>(length, reply.size());
-  std::memcpy(out, reply.data(), copied);
-  std::memset(out + copied, 0, length - copied);
+  if (length > 0) std::memcpy(buffer, reply.data(), length);
   return kIOReturnSuccess;
 }
 

@@ -160,10 +160,26 @@ void ObjectReader::CheckPropertyValues(const Json& object, const std::string& pa
     const std::string at = path + "." + key;
     if (member.is_object()) {
       CheckPropertyValues(member, at, false);
+    } else if (member.is_array()) {
+      CheckArrayValues(member, at);
     } else if (!(member.is_string() || member.is_number() || member.is_boolean() ||
                  (allowNull && member.is_null()))) {
-      problems_.Add(at, allowNull ? "must be a string, number, boolean, object or null"
-                                  : "must be a string, number, boolean or object");
+      problems_.Add(at, allowNull ? "must be a string, number, boolean, array, object or null"
+                                  : "must be a string, number, boolean, array or object");
+    }
+  }
+}
+
+void ObjectReader::CheckArrayValues(const Json& array, const std::string& path) {
+  for (std::size_t i = 0; i < array.size(); ++i) {
+    const Json& member = array[i];
+    const std::string at = path + "[" + std::to_string(i) + "]";
+    if (member.is_object()) {
+      CheckPropertyValues(member, at, false);
+    } else if (member.is_array()) {
+      CheckArrayValues(member, at);
+    } else if (!(member.is_string() || member.is_number() || member.is_boolean())) {
+      problems_.Add(at, "must be a string, number, boolean, array or object");
     }
   }
 }

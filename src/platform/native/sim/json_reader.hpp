@@ -50,8 +50,8 @@ class ObjectReader {
   std::optional<std::string> String(std::string_view key, bool required);
   std::optional<bool> Bool(std::string_view key);
   std::optional<std::int32_t> Status(std::string_view key);
-  // An object of property values kept as given: strings, numbers, booleans and objects of
-  // them; null members only when `allowNull` (they then remove a key).
+  // An object of property values kept as given: strings, numbers, booleans, arrays and
+  // objects of them; null members only when `allowNull` (they then remove a key).
   std::optional<Json> FreeObject(std::string_view key, bool allowNull);
 
   // Reports the first key that no Take consumed.
@@ -59,6 +59,7 @@ class ObjectReader {
 
  private:
   void CheckPropertyValues(const Json& object, const std::string& path, bool allowNull);
+  void CheckArrayValues(const Json& array, const std::string& path);
 
   const Json* object_ = nullptr;
   std::string path_;

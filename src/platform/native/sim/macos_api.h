@@ -62,6 +62,8 @@ typedef const struct __CFString* CFStringRef;
 typedef const struct __CFNumber* CFNumberRef;
 typedef const struct __CFBoolean* CFBooleanRef;
 typedef const struct __CFData* CFDataRef;
+typedef const struct __CFArray* CFArrayRef;
+typedef unsigned char UInt8;
 typedef const struct __CFDictionary* CFDictionaryRef;
 typedef struct __CFDictionary* CFMutableDictionaryRef;
 typedef const struct __CFAllocator* CFAllocatorRef;
@@ -80,6 +82,8 @@ CFTypeID CFStringGetTypeID(void);
 CFTypeID CFNumberGetTypeID(void);
 CFTypeID CFDictionaryGetTypeID(void);
 CFTypeID CFBooleanGetTypeID(void);
+CFTypeID CFArrayGetTypeID(void);
+CFTypeID CFDataGetTypeID(void);
 CFTypeRef CFRetain(CFTypeRef cf);
 void CFRelease(CFTypeRef cf);
 Boolean CFEqual(CFTypeRef a, CFTypeRef b);
@@ -89,6 +93,11 @@ CFIndex CFDictionaryGetCount(CFDictionaryRef dict);
 typedef void (*CFDictionaryApplierFunction)(const void* key, const void* value, void* context);
 void CFDictionaryApplyFunction(CFDictionaryRef dict, CFDictionaryApplierFunction applier,
                                void* context);
+
+CFIndex CFArrayGetCount(CFArrayRef array);
+const void* CFArrayGetValueAtIndex(CFArrayRef array, CFIndex index);
+CFIndex CFDataGetLength(CFDataRef data);
+const UInt8* CFDataGetBytePtr(CFDataRef data);
 
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* out);
 Boolean CFBooleanGetValue(CFBooleanRef boolean);

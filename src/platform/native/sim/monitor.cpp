@@ -54,7 +54,11 @@ std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule 
   return request;
 }
 
-bool FaultFitsRequest(const FaultSpec& fault, const Request& request) {
+bool FollowsSet(const MonitorRecord& record) {
+  return record.lastRequest.size() > 2 && record.lastRequest[2] == kSetVcpOpcode;
+}
+
+bool FaultFitsRequest(const FaultSpec& fault, const Request& request, bool afterSet) {
   if (fault.request != RequestKind::Any && fault.request != request.kind) return false;
   if (fault.code && (request.kind == RequestKind::Capabilities || *fault.code != request.code)) {
     return false;
@@ -65,6 +69,8 @@ bool FaultFitsRequest(const FaultSpec& fault, const Request& request) {
       return request.kind != RequestKind::Capabilities;
     case FaultKind::OffsetMismatch:
       return request.kind != RequestKind::Get;
+    case FaultKind::ZeroReplyAfterSet:
+      return request.kind == RequestKind::Get && afterSet;
     default:
       return true;
   }
@@ -73,9 +79,10 @@ bool FaultFitsRequest(const FaultSpec& fault, const Request& request) {
 // The first fault that applies and has uses left; consumes one use.
 std::optional<FaultSpec> TakeFault(const MonitorSpec& spec, MonitorRecord& record,
                                    const Request& request) {
+  const bool afterSet = FollowsSet(record);
   for (std::size_t i = 0; i < spec.faults.size(); ++i) {
     const FaultSpec& fault = spec.faults[i];
-    if (!FaultFitsRequest(fault, request)) continue;
+    if (!FaultFitsRequest(fault, request, afterSet)) continue;
     std::uint64_t& used = record.faultsUsed[i];
     if (fault.count && used >= *fault.count) continue;
     ++used;
@@ -153,7 +160,10 @@ Bytes Corrupt(Bytes reply, FaultKind kind) {
       ResealChecksum(reply);
       break;
     }
+    case FaultKind::ZeroReplyAfterSet:
+      return Bytes(reply.size(), 0);
     case FaultKind::Status:
+    case FaultKind::DroppedWrite:
       break;
   }
   return reply;
@@ -208,6 +218,12 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
   const auto fault = request->kind == RequestKind::Any ? std::nullopt
                                                        : TakeFault(spec, record, *request);
   if (fault && fault->kind == FaultKind::Status) return fault->status;
+  if (fault && fault->kind == FaultKind::DroppedWrite) {
+    // The port took the write and lost it: the monitor acts as if nothing came.
+    record.lastRequest.clear();
+    record.pendingReply.clear();
+    return 0;
+  }
 
   record.lastRequest.assign(frame.begin(), frame.end());
   record.pendingReply.clear();

@@ -7,6 +7,18 @@
 
 namespace lumra::sim {
 
+// One write or read transaction on the wire as the port carried it: the 7-bit chip address,
+// the data address (over IOAVService the call's argument; on the I2C path the reply
+// sub-address of a read, 0 for a write) and the bytes written or delivered.
+struct BusTransaction {
+  bool write = false;
+  std::uint32_t chip = 0;
+  std::uint32_t dataAddress = 0;
+  std::vector<std::uint8_t> bytes;
+
+  bool operator==(const BusTransaction&) const = default;
+};
+
 struct MonitorCounters {
   std::uint64_t writes = 0;        // write transactions addressed to the monitor
   std::uint64_t reads = 0;         // read transactions
@@ -26,6 +38,8 @@ struct MonitorCounters {
   // clock in nanoseconds, oldest first, at most kBusTimesKept of each.
   std::vector<std::uint64_t> writeTimes;
   std::vector<std::uint64_t> readTimes;
+  // The latest transactions, oldest first, at most kBusTimesKept.
+  std::vector<BusTransaction> transactions;
 };
 
 inline constexpr std::size_t kBusTimesKept = 64;

@@ -110,6 +110,37 @@ std::string StateDirectory() {
   return std::string(home) + "/Library/Caches/lumra/sim";
 }
 
+namespace {
+
+Json TransactionsToJson(const std::vector<BusTransaction>& transactions) {
+  Json list = Json::array();
+  for (const BusTransaction& t : transactions) {
+    list.push_back({{"kind", t.write ? "write" : "read"},
+                    {"chip", t.chip},
+                    {"address", t.dataAddress},
+                    {"bytes", HexBytes(t.bytes)}});
+  }
+  return list;
+}
+
+std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
+  std::vector<BusTransaction> transactions;
+  auto list = json.find("transactions");
+  if (list == json.end() || !list->is_array()) return transactions;
+  for (const Json& item : *list) {
+    if (!item.is_object()) continue;
+    BusTransaction t;
+    t.write = item.value("kind", "") == "write";
+    t.chip = static_cast<std::uint32_t>(Counter(item, "chip"));
+    t.dataAddress = static_cast<std::uint32_t>(Counter(item, "address"));
+    if (auto bytes = item.find("bytes"); bytes != item.end()) t.bytes = BytesFromHex(*bytes);
+    transactions.push_back(std::move(t));
+  }
+  return transactions;
+}
+
+}  // namespace
+
 Json RecordToJson(const MonitorRecord& record) {
   Json values = Json::object();
   for (const auto& [code, value] : record.values) values[CodeKey(code)] = value;
@@ -126,6 +157,7 @@ Json RecordToJson(const MonitorRecord& record) {
                 {"length", c.lastReadLength},
                 {"type", c.lastReadType}}},
               {"write_times_ns", c.writeTimes},
+              {"transactions", TransactionsToJson(c.transactions)},
               {"read_times_ns", c.readTimes},
               {"counters",
                {{"writes", c.writes},
@@ -177,6 +209,7 @@ MonitorRecord RecordFromJson(const Json& json) {
   }
   record.counters.writeTimes = Times(json, "write_times_ns");
   record.counters.readTimes = Times(json, "read_times_ns");
+  record.counters.transactions = TransactionsFromJson(json);
   return record;
 }
 

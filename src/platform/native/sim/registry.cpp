@@ -13,12 +13,32 @@ std::string EntryName(std::string_view path) {
   return std::string(component.substr(0, component.find('@')));
 }
 
-std::vector<std::string> ClassChain(std::initializer_list<std::string_view> classes) {
+// Every service conforms to IOService and every entry to IORegistryEntry, whatever the
+// scenario lists; a class named twice keeps its first place.
+std::vector<std::string> ClassChain(std::vector<std::string> classes) {
+  classes.emplace_back("IOService");
+  classes.emplace_back("IORegistryEntry");
   std::vector<std::string> chain;
-  for (auto name : classes) {
-    if (std::find(chain.begin(), chain.end(), name) == chain.end()) chain.emplace_back(name);
+  for (auto& name : classes) {
+    if (std::find(chain.begin(), chain.end(), name) == chain.end()) chain.push_back(std::move(name));
   }
   return chain;
+}
+
+// The scenario's chain, or the kind's default below the leaf class.
+std::vector<std::string> ChainOr(const ClassChainSpec& given, std::vector<std::string> fallback) {
+  return given.empty() ? std::move(fallback) : given;
+}
+
+// Assumed, not seen in a dump: the M1/M2 pipe class sits below an "AP" class, the newer one
+// directly below the common base class.
+std::vector<std::string> DisplayPipeChain(const MobileFramebufferSpec& fb) {
+  if (!fb.classes.empty()) return fb.classes;
+  if (fb.className == "AppleCLCD2") {
+    return {fb.className, "IOMobileFramebufferAP", "IOMobileFramebuffer"};
+  }
+  if (fb.className == "IOMobileFramebufferShim") return {fb.className, "IOMobileFramebuffer"};
+  return {fb.className};
 }
 
 void MergeProperties(Json& into, const Json& from) {
@@ -51,14 +71,14 @@ Registry::Registry(const Scenario& scenario) {
   for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
     const auto& fb = scenario.framebuffers[i];
     RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::Framebuffer, i,
-                                 {fb.className, "IOFramebuffer", "IOService", "IORegistryEntry"});
+                                 ChainOr(fb.classes, {fb.className, "IOFramebuffer"}));
     if (!fb.entryId) entry.entryId.reset();  // a null entry_id: the entry has no identifier
     MergeProperties(entry.properties, fb.properties);
   }
   for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
     const auto& av = scenario.avServices[i];
     RegistryEntry& entry = Place(av.path, av.entryId, EntryRole::AvService, i,
-                                 {"DCPAVServiceProxy", "IOService", "IORegistryEntry"});
+                                 ChainOr(av.classes, {"DCPAVServiceProxy"}));
     MergeProperties(entry.properties, av.properties);
     if (entry.parent) MergeProperties(entries_[*entry.parent].properties, av.parentProperties);
     if (av.location) {
@@ -69,12 +89,18 @@ Registry::Registry(const Scenario& scenario) {
   for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
     const auto& fb = scenario.mobileFramebuffers[i];
     RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::MobileFramebuffer, i,
-                                 {fb.className, "IOService", "IORegistryEntry"});
+                                 DisplayPipeChain(fb));
     if (fb.display) entry.properties["DisplayAttributes"] = DisplayAttributes(*fb.display);
     MergeProperties(entry.properties, fb.properties);
   }
   for (const auto& display : scenario.displays) {
     if (display.location && display.locationExists) Ensure(*display.location);
+  }
+  // After the services, so their parents' generated identifiers stay what they were.
+  for (const auto& spec : scenario.registryEntries) {
+    RegistryEntry& entry = entries_[Ensure(spec.path)];
+    entry.classChain = ClassChain(spec.classes);
+    MergeProperties(entry.properties, spec.properties);
   }
   for (const auto& fb : scenario.framebuffers) {
     if (fb.location && fb.location->starts_with(kRootPath)) Ensure(*fb.location);
@@ -90,12 +116,12 @@ Registry::Registry(const Scenario& scenario) {
 // for matching in scenario order; a given `entryId` replaces the generated one.
 RegistryEntry& Registry::Place(std::string_view path, std::optional<std::uint64_t> entryId,
                                EntryRole role, std::size_t specIndex,
-                               std::initializer_list<std::string_view> classes) {
+                               std::vector<std::string> classes) {
   const std::size_t at = Ensure(path);
   RegistryEntry& entry = entries_[at];
   entry.role = role;
   entry.specIndex = specIndex;
-  entry.classChain = ClassChain(classes);
+  entry.classChain = ClassChain(std::move(classes));
   if (entryId) entry.entryId = entryId;
   matchOrder_.push_back(at);
   return entry;
@@ -112,8 +138,7 @@ std::size_t Registry::Ensure(std::string_view path) {
   RegistryEntry entry;
   entry.path = std::string(path);
   entry.name = EntryName(path);
-  entry.classChain = parent ? ClassChain({"IOService", "IORegistryEntry"})
-                            : ClassChain({"IORegistryEntry"});
+  entry.classChain = parent ? ClassChain({}) : std::vector<std::string>{"IORegistryEntry"};
   entry.parent = parent;
   entry.entryId = NextFreeId();
   const std::size_t index = entries_.size();

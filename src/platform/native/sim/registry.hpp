@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -45,8 +44,7 @@ class Registry {
   std::size_t Ensure(std::string_view path);
   std::uint64_t NextFreeId();
   RegistryEntry& Place(std::string_view path, std::optional<std::uint64_t> entryId,
-                       EntryRole role, std::size_t specIndex,
-                       std::initializer_list<std::string_view> classes);
+                       EntryRole role, std::size_t specIndex, std::vector<std::string> classes);
 
   std::vector<RegistryEntry> entries_;
   std::map<std::string, std::size_t, std::less<>> byPath_;

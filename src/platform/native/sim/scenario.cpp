@@ -128,6 +128,32 @@ void CheckServicePath(const ObjectReader& reader, std::string_view path, Problem
   }
 }
 
+// "class" (the leaf) or "classes" (leaf to root); `className` keeps its default when neither
+// is given.
+void ReadClasses(ObjectReader& reader, std::string& className, ClassChainSpec& classes,
+                 Problems& problems) {
+  const auto leaf = reader.String("class", false);
+  const Json* chain = reader.Take("classes");
+  if (leaf && chain != nullptr) {
+    problems.Add(reader.Path(), "give either \"class\" or \"classes\", not both");
+    return;
+  }
+  if (leaf) className = *leaf;
+  if (chain == nullptr) return;
+  if (!chain->is_array() || chain->empty()) {
+    problems.Add(reader.PathOf("classes"), "must be a non-empty array of class names, leaf first");
+    return;
+  }
+  for (std::size_t i = 0; i < chain->size(); ++i) {
+    if (!(*chain)[i].is_string() || (*chain)[i].get_ref<const std::string&>().empty()) {
+      problems.Add(Item(reader.PathOf("classes"), i), "must be a class name");
+      return;
+    }
+    classes.push_back((*chain)[i].get<std::string>());
+  }
+  className = classes.front();
+}
+
 std::optional<std::uint64_t> ReadEntryId(ObjectReader& reader, Problems& problems) {
   const Json* value = reader.Require("entry_id");
   if (value == nullptr || value->is_null()) return std::nullopt;
@@ -138,7 +164,7 @@ FramebufferSpec ReadFramebuffer(const Json& value, const std::string& path, Prob
   ObjectReader reader(value, path, problems);
   FramebufferSpec fb;
   fb.entryId = ReadEntryId(reader, problems);
-  fb.className = reader.String("class", false).value_or("IOFramebuffer");
+  ReadClasses(reader, fb.className, fb.classes, problems);
   fb.path = reader.String("path", true).value_or("");
   fb.vendor = reader.Signed("vendor");
   fb.product = reader.Signed("product");
@@ -157,6 +183,16 @@ FramebufferSpec ReadFramebuffer(const Json& value, const std::string& path, Prob
   return fb;
 }
 
+constexpr std::uint64_t kDisplayChipAddress = 0x37;
+constexpr std::uint64_t kConverterChipAddress = 0xB7;
+
+std::optional<I2cFraming> I2cFramingNamed(std::string_view name) {
+  if (name == "standard") return I2cFraming::Standard;
+  if (name == "mcdp29xx") return I2cFraming::Mcdp29xx;
+  if (name == "ps190") return I2cFraming::Ps190;
+  return std::nullopt;
+}
+
 AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::size_t index,
                             Problems& problems) {
   ObjectReader reader(value, path, problems);
@@ -165,10 +201,22 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
   const std::string n = std::to_string(index);
   av.path = reader.String("path", false)
                 .value_or("IOService:/sim/dispext" + n + ":dcpav-service-epic:0/DCPAVServiceProxy");
+  std::string leaf = "DCPAVServiceProxy";
+  ReadClasses(reader, leaf, av.classes, problems);
+  if (leaf != "DCPAVServiceProxy" && av.classes.empty()) av.classes = {leaf};
   av.location = reader.String("location", false);
   av.locationOnParent = reader.Bool("location_on_parent").value_or(false);
   av.monitor = reader.String("monitor", false);
-  av.chip = static_cast<std::uint32_t>(reader.Unsigned("chip", 0xFF, false).value_or(0x37));
+  const auto chip = reader.Unsigned("chip", 0xFF, false);
+  if (const auto framing = reader.String("framing", false)) {
+    const auto named = I2cFramingNamed(*framing);
+    if (!named) problems.Add(reader.PathOf("framing"), "must be \"standard\", \"mcdp29xx\" or \"ps190\"");
+    av.framing = named.value_or(I2cFraming::Standard);
+  } else if (chip == kConverterChipAddress) {
+    av.framing = I2cFraming::Mcdp29xx;
+  }
+  av.chip = static_cast<std::uint32_t>(chip.value_or(
+      av.framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChipAddress));
   av.createFails = reader.Bool("create_fails").value_or(false);
   av.properties = reader.FreeObject("properties", false).value_or(Json::object());
   av.parentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());
@@ -196,7 +244,7 @@ MobileFramebufferSpec ReadMobileFramebuffer(const Json& value, const std::string
   if (const Json* id = reader.Take("entry_id")) {
     fb.entryId = ReadUnsigned(*id, reader.PathOf("entry_id"), kMax64, problems);
   }
-  fb.className = reader.String("class", false).value_or("IOMobileFramebufferShim");
+  ReadClasses(reader, fb.className, fb.classes, problems);
   fb.path = reader.String("path", true).value_or("");
   if (const Json* display = reader.Take("display")) {
     fb.display = ReadProductAttributes(*display, reader.PathOf("display"), problems);
@@ -205,6 +253,20 @@ MobileFramebufferSpec ReadMobileFramebuffer(const Json& value, const std::string
   reader.RejectUnknownKeys();
   if (!fb.path.empty()) CheckServicePath(reader, fb.path, problems);
   return fb;
+}
+
+RegistryEntrySpec ReadRegistryEntry(const Json& value, const std::string& path,
+                                    Problems& problems) {
+  ObjectReader reader(value, path, problems);
+  RegistryEntrySpec entry;
+  entry.path = reader.String("path", true).value_or("");
+  std::string leaf;
+  ReadClasses(reader, leaf, entry.classes, problems);
+  if (!leaf.empty() && entry.classes.empty()) entry.classes = {leaf};
+  entry.properties = reader.FreeObject("properties", false).value_or(Json::object());
+  reader.RejectUnknownKeys();
+  CheckServicePath(reader, entry.path, problems);
+  return entry;
 }
 
 std::optional<RequestKind> RequestKindNamed(std::string_view name) {
@@ -236,6 +298,8 @@ constexpr NamedFault kNamedFaults[] = {
     {"wrong-code", FaultKind::WrongCode, 0},
     {"unexpected-result", FaultKind::UnexpectedResult, 0},
     {"offset-mismatch", FaultKind::OffsetMismatch, 0},
+    {"dropped-write", FaultKind::DroppedWrite, 0},
+    {"zero-reply-after-set", FaultKind::ZeroReplyAfterSet, 0},
 };
 
 void ReadFaultKind(ObjectReader& reader, FaultSpec& fault, Problems& problems) {
@@ -267,6 +331,10 @@ void CheckFaultApplies(const FaultSpec& fault, const std::string& path, Problems
   }
   if (fault.kind == FaultKind::OffsetMismatch && fault.request == RequestKind::Get) {
     problems.Add(path, "this fault does not apply to get requests");
+  }
+  if (fault.kind == FaultKind::ZeroReplyAfterSet && fault.request != RequestKind::Get &&
+      fault.request != RequestKind::Any) {
+    problems.Add(path, "this fault applies to get requests only");
   }
   if (fault.code && fault.request == RequestKind::Capabilities) {
     problems.Add(path, "\"code\" does not apply to capabilities requests");
@@ -414,6 +482,10 @@ void ReadTopLevel(const Json& root, Scenario& scenario, Problems& problems) {
               [&](const Json& v, const std::string& at, std::size_t) {
                 scenario.mobileFramebuffers.push_back(ReadMobileFramebuffer(v, at, problems));
               });
+  ForEachItem(reader, "registry_entries", problems,
+              [&](const Json& v, const std::string& at, std::size_t) {
+                scenario.registryEntries.push_back(ReadRegistryEntry(v, at, problems));
+              });
   if (const Json* monitors = reader.Take("monitors")) {
     if (!monitors->is_object()) problems.Add("monitors", "must be an object of name to monitor");
     for (auto it = monitors->begin(); monitors->is_object() && it != monitors->end(); ++it) {
@@ -481,6 +553,10 @@ void CheckReferences(const Scenario& scenario, Problems& problems) {
   for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
     const auto& fb = scenario.mobileFramebuffers[i];
     taken.Take(fb.entryId, fb.path, Item("mobile_framebuffers", i), problems);
+  }
+  for (std::size_t i = 0; i < scenario.registryEntries.size(); ++i) {
+    taken.Take(std::nullopt, scenario.registryEntries[i].path, Item("registry_entries", i),
+               problems);
   }
 }
 

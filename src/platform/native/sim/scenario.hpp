@@ -47,9 +47,14 @@ struct BusSpec {
   bool rejectDdcciReply = false;
 };
 
+// A service's classes from leaf to root, as "classes" gives them; empty: the kind's default
+// chain under the leaf "class".
+using ClassChainSpec = std::vector<std::string>;
+
 struct FramebufferSpec {
   std::optional<std::uint64_t> entryId;  // none: the registry entry has no identifier
   std::string className = "IOFramebuffer";
+  ClassChainSpec classes;
   std::string path;
   std::optional<std::int64_t> vendor;
   std::optional<std::int64_t> product;
@@ -63,12 +68,19 @@ struct FramebufferSpec {
   Json properties = Json::object();  // registry properties of the framebuffer entry
 };
 
+// The I2C framing a DCPAVServiceProxy port answers over IOAVService: the display's own chip
+// 0x37 with the source byte as data address; the MCDP29xx HDMI converter's chip 0xB7; or the
+// PS190 HDMI converter's data address 0xFFFFFFFF with the whole request as payload.
+enum class I2cFraming { Standard, Mcdp29xx, Ps190 };
+
 struct AvServiceSpec {
   std::uint64_t entryId = 0;
   std::string path;
+  ClassChainSpec classes;
   std::optional<std::string> location;
   bool locationOnParent = false;
   std::optional<std::string> monitor;
+  I2cFraming framing = I2cFraming::Standard;
   std::uint32_t chip = 0x37;
   bool createFails = false;
   Json properties = Json::object();
@@ -88,9 +100,18 @@ struct ProductAttributesSpec {
 struct MobileFramebufferSpec {
   std::optional<std::uint64_t> entryId;  // none: generated
   std::string className = "IOMobileFramebufferShim";
+  ClassChainSpec classes;
   std::string path;
   std::optional<ProductAttributesSpec> display;  // none: no display behind this pipe
   Json properties = Json::object();              // merged last, over "DisplayAttributes"
+};
+
+// Any other registry entry that carries a class or properties, such as a proxy's EPIC parent
+// or a framebuffer's graphics device.
+struct RegistryEntrySpec {
+  std::string path;
+  ClassChainSpec classes;  // empty: IOService
+  Json properties = Json::object();
 };
 
 enum class RequestKind { Get, Set, Capabilities, Any };
@@ -105,6 +126,8 @@ enum class FaultKind {
   WrongCode,
   UnexpectedResult,
   OffsetMismatch,
+  DroppedWrite,     // the write succeeds and the monitor never sees it
+  ZeroReplyAfterSet,  // a Get VCP right after a Set VCP is answered with zero bytes
 };
 
 struct FaultSpec {
@@ -151,6 +174,7 @@ struct Scenario {
   std::vector<FramebufferSpec> framebuffers;
   std::vector<AvServiceSpec> avServices;
   std::vector<MobileFramebufferSpec> mobileFramebuffers;
+  std::vector<RegistryEntrySpec> registryEntries;
   std::map<std::string, MonitorSpec, std::less<>> monitors;
   FrameworkSpec coreDisplay;
   FrameworkSpec ioav;

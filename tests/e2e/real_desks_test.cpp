@@ -1,0 +1,155 @@
+// The desks of real Macs (docs/scenarios/real-desks/): every listed monitor answers list, set,
+// get and capabilities on its own port, and keeps its ID when the same desk comes back with its
+// services in another order and with new registry entry IDs, as after a replug.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "e2e/e2e_fixture.hpp"
+
+namespace lumra::testing {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Desk {
+  const char* file;
+  // "ID\tNAME\tCONNECTOR" of each listed monitor, in list order.
+  std::vector<std::string> listed;
+  // For the writes only: a port whose converter answers no write in its first framing needs
+  // the escape hatch; its reads find their way by the fallback.
+  EnvironmentChanges writeEnvironment = {};
+};
+
+const Desk kDesks[] = {
+    {"002-m1pro-two-dells.json",
+     {"darwin:10AC:D0F8:3042454C\tDELL P2421DC\tDisplayPort",
+      "darwin:10AC:D0F8:3047414C\tDELL P2421DC\tDisplayPort"}},
+    {"005-m1max-four-samsungs.json",
+     {"darwin:path:b069668563da\tS24F350\t-", "darwin:path:f3174d73a855\tS24F350\t-",
+      "darwin:path:c1282f9cb426\tS24F350\t-", "darwin:path:ad3e5e5a72f2\tS24F350\t-"}},
+    {"007-m2-macmini-hdmi-disp0.json", {"darwin:10AC:D067:30345453\tDELL U2715H\tHDMI"}},
+    {"008-m3-laptop-iomobileframebuffershim.json",
+     {"darwin:1E6D:774E:00028993\tLG HDR WQHD+\tDisplayPort"}},
+    {"010-three-externals-dead-proxy-first.json",
+     {"darwin:0E58:ED00:01010101\tXENEON EDGE\t-", "darwin:path:b069668563da\tBenQ RD280UA\t-",
+      "darwin:path:f3174d73a855\tBenQ RD280UA\t-"}},
+    {"011-mac-studio-three-providers.json",
+     {"darwin:09D1:806F:00005445\tBenQ EW3270U\tDisplayPort",
+      "darwin:09D1:7F27:000015D3\tBenQ XL2730Z\tDisplayPort",
+      "darwin:0469:2781:00010203\tASUS PG349Q\tHDMI"}},
+    {"012-mac-mini-m4pro-ps190-hdmi-and-dp.json",
+     {"darwin:1E6D:7750:12345678\tLG HDR QHD\tDisplayPort",
+      "darwin:4C2D:7170:4354504C\tOdyssey G75F\tHDMI"}},
+    {"101-intel-panel-unconnected-two-samsungs.json",
+     {"darwin:path:40948ce1d3d2\tS27C750\t-", "darwin:path:933a3bf61e7d\tS27C750\t-"}},
+    {"900-third-leaf-pipe-class.json", {"darwin:1E6D:774E:00028993\tLG HDR WQHD+\tDisplayPort"}},
+    {"901-ps190-port-answering-standard-framing.json",
+     {"darwin:4C2D:7170:4354504C\tOdyssey G75F\tHDMI"},
+     {{"LUMRA_IOAV_FRAMING", "standard"}}},
+};
+
+void PrintTo(const Desk& desk, std::ostream* out) { *out << desk.file; }
+
+std::string deskPath(const std::string& file) { return std::string(LUMRA_REAL_DESKS_DIR) + "/" + file; }
+
+// "ID\tNAME\tCONNECTOR" of each row of the list table.
+std::vector<std::string> listedRows(const std::string& table) {
+  std::vector<std::string> rows;
+  std::istringstream lines(table);
+  std::string line;
+  std::getline(lines, line);  // the header
+  while (std::getline(lines, line)) {
+    std::vector<std::string> cells;
+    std::istringstream split(line);
+    for (std::string cell; std::getline(split, cell, '\t');) cells.push_back(cell);
+    if (cells.size() == 6) rows.push_back(cells[1] + "\t" + cells[2] + "\t" + cells[5]);
+  }
+  return rows;
+}
+
+std::uint64_t entryId(const Json& value) {
+  return value.is_string() ? std::stoull(value.get<std::string>(), nullptr, 0) : value.get<std::uint64_t>();
+}
+
+// The same desk after a replug: every list of services in reverse order, every registry
+// entry ID new.
+std::string replugged(const std::string& text) {
+  Json desk = Json::parse(text);
+  for (const char* services : {"displays", "framebuffers", "av_services", "mobile_framebuffers"}) {
+    if (!desk.contains(services)) continue;
+    Json& list = desk[services];
+    std::reverse(list.begin(), list.end());
+    for (Json& service : list) {
+      if (service.contains("entry_id") && std::string(services) != "displays") {
+        service["entry_id"] = entryId(service["entry_id"]) + 0x10000;
+      }
+    }
+  }
+  return desk.dump(2);
+}
+
+class RealDesks : public LumraBinary, public ::testing::WithParamInterface<Desk> {
+ protected:
+  // Lists the desk in `scenarioFile`, then writes a brightness of its own to every monitor
+  // and reads every one back: a monitor reached through another's port reads the wrong value.
+  std::vector<std::string> listAndControl(const std::string& scenarioFile, int firstValue,
+                                          bool capabilities) {
+    const EnvironmentChanges desk{{"LUMRA_SIMULATION", scenarioFile}};
+    const ProcessResult list = run({"list"}, "", desk);
+    EXPECT_EQ(list.status, 0) << list.err;
+    const std::vector<std::string> rows = listedRows(list.out);
+    EnvironmentChanges writes = desk;
+    for (const auto& [name, value] : GetParam().writeEnvironment) writes[name] = value;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::string id = rows[i].substr(0, rows[i].find('\t'));
+      const std::string value = std::to_string(firstValue + static_cast<int>(i));
+      const ProcessResult set = run({"set", id, "brightness", value}, "", writes);
+      EXPECT_EQ(set.status, 0) << id << ": " << set.err;
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::string id = rows[i].substr(0, rows[i].find('\t'));
+      const ProcessResult get = run({"get", id, "brightness"}, "", desk);
+      EXPECT_EQ(get.status, 0) << id << ": " << get.err;
+      EXPECT_NE(get.out.find("): " + std::to_string(firstValue + static_cast<int>(i)) + " of "),
+                std::string::npos)
+          << get.out;
+      if (!capabilities) continue;
+      const ProcessResult caps = run({"capabilities", id}, "", desk);
+      EXPECT_EQ(caps.status, 0) << id << ": " << caps.err;
+      EXPECT_TRUE(caps.out.starts_with("(prot(monitor)type(lcd)model(")) << caps.out;
+    }
+    return rows;
+  }
+};
+
+TEST_P(RealDesks, EveryMonitorOnItsOwnPortAndItsIDAfterAReplug) {
+  const Desk& desk = GetParam();
+  EXPECT_EQ(listAndControl(deskPath(desk.file), 10, true), desk.listed);
+
+  std::ifstream original(deskPath(desk.file));
+  std::stringstream text;
+  text << original.rdbuf();
+  const std::string replug = home() + "/replugged.json";
+  std::ofstream(replug) << replugged(text.str());
+  std::vector<std::string> after = listAndControl(replug, 40, false);
+  std::vector<std::string> before = desk.listed;
+  std::sort(after.begin(), after.end());
+  std::sort(before.begin(), before.end());
+  EXPECT_EQ(after, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, RealDesks, ::testing::ValuesIn(kDesks),
+                         [](const ::testing::TestParamInfo<Desk>& info) {
+                           std::string name = std::string(info.param.file).substr(0, 3);
+                           return "desk_" + name;
+                         });
+
+}  // namespace
+}  // namespace lumra::testing

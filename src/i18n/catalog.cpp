@@ -74,6 +74,7 @@ constexpr Message kEnglish[] = {
     {"adjust_ok", "%s (%s / 0x%02X): %d -> %d of %d"},
     {"adjust_unchanged", "%s (%s / 0x%02X): stays at %d of %d"},
     {"feature_header", "NAME\tVCP CODE"},
+    {"ambiguous_monitor_name", "monitor name \"%s\" matches %d monitors: %s; use the index or the ID"},
 };
 
 constexpr Message kChinese[] = {
@@ -101,6 +102,7 @@ constexpr Message kChinese[] = {
     {"adjust_ok", "%s（%s / 0x%02X）：%d -> %d / %d"},
     {"adjust_unchanged", "%s（%s / 0x%02X）：保持 %d / %d"},
     {"feature_header", "名称\tVCP CODE"},
+    {"ambiguous_monitor_name", "显示器名称 \"%s\" 匹配到 %d 台显示器：%s；请改用序号或 ID"},
 };
 // clang-format on
 
@@ -111,8 +113,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 24 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 24 keys in the same order");
+static_assert(std::size(kEnglish) == 25 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 25 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -61,16 +61,16 @@ class darwinTransport final : public ddc::Transport {
                         std::uint8_t code, std::uint16_t value) override;
 
  private:
-  // All seven run with mu_ held.
+  // Both run with mu_ held.
   std::vector<ddc::Monitor> infoLocked() const;
   support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
-  // The selected monitor with its endpoint lock held, for one device command.
+  // The selected monitor with its endpoint lock held, for one device command. mu_ is held only
+  // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
   struct heldMonitor {
     darwinMonitor monitor;
     darwinEndpointLock endpoint;
   };
-  support::Result<heldMonitor> holdMonitorLocked(const support::Context& ctx,
-                                                 std::string_view selector) const;
+  support::Result<heldMonitor> holdMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
   // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,

@@ -35,11 +35,11 @@ constexpr std::string_view kKeys[] = {
     "no_monitors",
     "monitor_header",  "connector_internal", "connector_virtual", "connector_other",
     "current_value",   "current_discrete", "current_unknown",    "write_ok",
-    "adjust_ok",       "adjust_unchanged", "feature_header",
+    "adjust_ok",       "adjust_unchanged", "feature_header",     "ambiguous_monitor_name",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 24);
+  static_assert(std::size(kKeys) == 25);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {

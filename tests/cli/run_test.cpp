@@ -357,11 +357,11 @@ INSTANTIATE_TEST_SUITE_P(
              "\"usage\"}\n",
              {"List"}},
         Case{"missing_monitor_before_bad_feature",
-             {"get", "7", "nonsense"},
+             {"get", "9", "nonsense"},
              {},
              1,
              "",
-             "operation failed: monitor not found: 7\n",
+             "operation failed: monitor not found: 9\n",
              {"List"}},
         Case{"missing_monitor_json",
              {"--json", "get", "9", "brightness"},
@@ -595,7 +595,7 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
 TEST(Run, EmptyListIsASuccess) {
   FakeTransport transport;
   // Nothing was asked of any monitor, so no command on all of them fails.
-  for (const std::vector<std::string> words :
+  for (const std::vector<std::string>& words :
        {std::vector<std::string>{"get", "all", "brightness"}, {"set", "all", "volume", "3"},
         {"adjust", "all", "contrast", "-5%"}, {"caps", "all"}}) {
     const RunOutcome text = runWith(transport, words);

@@ -144,6 +144,15 @@ results=$(
     --alternate -10 "$lumra" adjust 0 brightness +10
   measure "capabilities 0 ($fragments fragments)" 0 $((100 * fragments - 50)) "$sim_caps" - \
     "$capability_runs" "$lumra" capabilities 0
+  # What two monitors cost without "all": one command after the other, in one shell.
+  twice() { awk -v a="$1" 'BEGIN { printf "%.3f", 2 * a }'; }
+  measure "get 0, then get 1 brightness" 0 80 "$(twice "$sim_get")" - "$runs" \
+    /bin/sh -c '"$0" get 0 brightness && "$0" get 1 brightness' "$lumra"
+  measure "set 0, then set 1 brightness 40" 0 0 "$(twice "$sim_set")" - "$runs" \
+    /bin/sh -c '"$0" set 0 brightness 40 && "$0" set 1 brightness 40' "$lumra"
+  measure "capabilities 0, then capabilities 1" 0 $((100 * (fragments + fragments_1) - 100)) \
+    "$(twice "$sim_caps")" - "$capability_runs" \
+    /bin/sh -c '"$0" capabilities 0 && "$0" capabilities 1' "$lumra"
   # Both monitors at once: each command costs one monitor's floor, not the sum of two. The
   # simulator's share is one monitor's; the second runs beside it.
   measure "get all brightness (2 monitors)" 0 40 "$sim_get" "overhead<=5" "$runs" \

@@ -33,9 +33,9 @@ void writeErrorObject(std::ostream& err, std::string_view category, std::string_
 }
 
 void writeRuntimeReport(std::ostream& err, bool jsonOutput, const std::string& message,
-                        const support::Error& failure, std::string_view monitor = {}) {
+                        std::string_view category, std::string_view monitor = {}) {
   if (jsonOutput) {
-    writeErrorObject(err, ddc::ClassifyError(failure), message, "runtime", monitor);
+    writeErrorObject(err, category, message, "runtime", monitor);
   } else {
     err << message << '\n';
     err.flush();
@@ -74,14 +74,16 @@ int targetError(std::ostream& err, const options& parsed, const i18n::Catalog& c
 
 int runtimeError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
                  const support::Error& failure) {
-  writeRuntimeReport(err, parsed.json, catalog.Text("operation_failed", failure), failure);
+  writeRuntimeReport(err, parsed.json, catalog.Text("operation_failed", failure),
+                     ddc::ClassifyError(failure));
   return kRuntimeStatus;
 }
 
 int monitorError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
                  std::string_view monitorID, const support::Error& failure) {
   const support::Error named = support::Errorf("%s: %w", monitorID, failure);
-  writeRuntimeReport(err, parsed.json, catalog.Text("operation_failed", named), named, monitorID);
+  writeRuntimeReport(err, parsed.json, catalog.Text("operation_failed", named),
+                     ddc::ClassifyError(named), monitorID);
   return kRuntimeStatus;
 }
 
@@ -92,19 +94,15 @@ int ambiguousNameError(std::ostream& err, const options& parsed, const i18n::Cat
   const std::string message =
       catalog.Text("ambiguous_monitor_name", name, matchedIDs.size(), listed);
   // The selector is what must change, as for any argument the command cannot use.
-  if (parsed.json) {
-    writeErrorObject(err, "invalid-argument", message, "runtime");
-  } else {
-    err << message << '\n';
-    err.flush();
-  }
+  writeRuntimeReport(err, parsed.json, message, "invalid-argument");
   return kRuntimeStatus;
 }
 
 void writeLifecycleError(std::ostream& err, std::span<const std::string> arguments,
                          std::string_view prefix, const support::Error& failure) {
   const bool jsonOutput = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
-  writeRuntimeReport(err, jsonOutput, std::string(prefix) + ": " + failure.Message(), failure);
+  writeRuntimeReport(err, jsonOutput, std::string(prefix) + ": " + failure.Message(),
+                     ddc::ClassifyError(failure));
 }
 
 }  // namespace lumra::cli

@@ -103,7 +103,9 @@ std::optional<int> reportTargetFailure(const command& cmd,
                                 : targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
   }
   const auto& matches = resolved.value.selection.nameMatches;
-  if (!matches.empty()) return ambiguousNameError(cmd.err, cmd.parsed, cmd.catalog, selector, matches);
+  if (!matches.empty()) {
+    return ambiguousNameError(cmd.err, cmd.parsed, cmd.catalog, selector, matches);
+  }
   return std::nullopt;
 }
 
@@ -138,9 +140,8 @@ int runSet(const command& cmd, std::span<const std::string> args) {
 
   return serve(cmd, resolved.value.selection,
                [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
-                 if (auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value)) {
-                   return {{}, failed};
-                 }
+                 auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value);
+                 if (failed) return {{}, failed};
                  return {renderSetResult(monitor, feature, *value, cmd.parsed.json, cmd.catalog),
                          {}};
                });

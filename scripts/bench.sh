@@ -2,9 +2,10 @@
 # Process-level benchmark of lumra on the simulated monitors. For each command it reports the
 # median wall time, the floor that the DDC/CI protocol's mandated pauses set, the overhead
 # above that floor (split into the simulator's share and ours), CPU time and peak resident
-# set size; then it measures the pauses themselves, and counts the updates that sixteen
-# concurrent get-then-set pairs lose against sixteen adjust processes. Method:
-# docs/performance.md.
+# set size, for one monitor, for both one after the other, and for both at once ("all"); then
+# it measures the pauses themselves, and counts the updates that sixteen concurrent
+# get-then-set pairs lose against sixteen adjust processes (of one monitor, and of all).
+# Method: docs/performance.md.
 #
 #   scripts/bench.sh [--runs N] [--capability-runs N] [--build-dir DIR] [--no-realtime]
 #                    [--no-pauses] [--instructions] [--burst-rounds N] [--lumra BINARY]
@@ -201,7 +202,7 @@ while IFS=$'\t' read -r name expect floor sim target _ median min _ cpu rss stat
   case "$row" in *"| no"*) failed=1 ;; esac
 done <<<"$results"
 echo
-caps_line=$(grep '^capabilities 0' <<<"$results")
+caps_line=$(grep '^capabilities 0 (' <<<"$results")
 printf 'capabilities: CPU time is %s of the wall time.\n\n' \
   "$(awk -F'\t' '{ printf "%.1f%%", 100 * $10 / $7 }' <<<"$caps_line")"
 

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -150,6 +151,31 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
     EXPECT_GE(free - owed, 150ms);
     EXPECT_LT(free - owed, 400ms);
   }
+}
+
+// One thread keeps taking endpoint B's lock and handing it to holders of 1 ms while another
+// starts long holders for other endpoints. None of those may keep B's lock file, opened by the
+// first thread around its fork: once B's own holders are over, B is free.
+TEST_F(EndpointQueueTest, AHolderKeepsNoOtherEndpointsLock) {
+  constexpr std::uint64_t kOther = 0xB;
+  const std::string otherLock = home.locks() + "/ddc-000000000000000b.lock";
+  std::atomic<bool> stop = false;
+  std::thread taker([&] {
+    while (!stop) {
+      auto held = lockDarwinEndpoint(ctx, kOther, home.lockOptions());
+      if (held.err) continue;
+      held.value.oweQuiet(1ms);
+    }
+  });
+  for (std::uint64_t endpoint = 0x100; endpoint < 0x120; ++endpoint) {
+    auto held = lockDarwinEndpoint(ctx, endpoint, home.lockOptions());
+    ASSERT_FALSE(held.err) << held.err.Message();
+    held.value.oweQuiet(1s);
+  }
+  stop = true;
+  taker.join();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(lockableElsewhere(otherLock));
 }
 
 // The line is ordered by when the commands were asked for, not by when they reached the lock:

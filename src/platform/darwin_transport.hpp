@@ -39,7 +39,8 @@ struct darwinTransportOptions {
 };
 
 // The macOS transport: discovers monitors through the native bridge, caches them, and runs
-// DDC/CI exchanges on them under the transport mutex and the cross-process endpoint lock.
+// DDC/CI exchanges on them under the cross-process endpoint lock. The transport mutex guards
+// only the cache, so monitors on different endpoints are served at once from several threads.
 class darwinTransport final : public ddc::Transport {
  public:
   darwinTransport() = default;

@@ -2,7 +2,7 @@
 #
 # Completes the global options, the commands, the --lang values, the named features (asked of
 # `lumra --json features`; for adjust only the writable quantities) and the monitor selectors
-# (indexes and IDs from `lumra --json list`).
+# (indexes, IDs, "all" and names from `lumra --json list`), and the value names of set.
 # Installed as share/bash-completion/completions/lumra, where bash-completion loads it on demand;
 # it also works when sourced into a shell without bash-completion.
 
@@ -32,13 +32,29 @@ _lumra_features()
     _lumra_json_strings "$json" name
 }
 
-# Indexes first, then IDs. The deadline keeps a slow or absent monitor from stalling the shell.
+# Indexes first, then IDs, "all" and the names (blanks escaped, as the shell reads them back).
+# The deadline keeps a slow or absent monitor from stalling the shell.
 _lumra_selectors()
 {
-    local json
+    local json name
     json=$("$1" --json --timeout 2s list 2>/dev/null) || return
     _lumra_json_integers "$json" index
     _lumra_json_strings "$json" id
+    echo all
+    while IFS= read -r name; do
+        [[ -n $name ]] && printf '%q\n' "$name"
+    done <<<"$(_lumra_json_strings "$json" name)"
+}
+
+# The names that set takes for the values of feature $1 (any letter case); none for others.
+_lumra_value_names()
+{
+    case ${1,,} in
+        input) echo $'vga1\nvga2\ndvi1\ndvi2\ncomposite1\ncomposite2\nsvideo1\nsvideo2\ntuner1\ntuner2\ntuner3\ncomponent1\ncomponent2\ncomponent3\ndp1\ndp2\nhdmi1\nhdmi2\nusbc' ;;
+        power) echo $'on\nstandby\nsuspend\noff\noff-hard' ;;
+        mute) echo $'on\noff' ;;
+        color-preset) echo $'srgb\nnative\n4000k\n5000k\n6500k\n7500k\n8200k\n9300k\n10000k\n11500k\nuser1\nuser2\nuser3' ;;
+    esac
 }
 
 # Offers the words of $1 that begin with $cur, one per COMPREPLY entry. Readline replaces only
@@ -147,6 +163,9 @@ _lumra()
                     _lumra_offer "$(_lumra_features "$program" adjustable)"
                     ;;
             esac
+            ;;
+        3)
+            [[ ${positional[0]} == set ]] && _lumra_offer "$(_lumra_value_names "${positional[2]}")"
             ;;
     esac
 } &&

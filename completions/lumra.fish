@@ -1,6 +1,6 @@
 # fish completion for lumra: global options, commands, --lang values, named features (asked of
 # `lumra --json features`; for adjust only the writable quantities) and monitor selectors
-# (indexes and IDs from `lumra --json list`).
+# (indexes, IDs, "all" and names from `lumra --json list`), and the value names of set.
 # Installed as share/fish/vendor_completions.d/lumra.fish, where fish looks for completions.
 
 # The command words typed so far (options and their values left out). Options may stand anywhere
@@ -51,6 +51,25 @@ function __lumra_selectors
     for i in (seq 1 3 (count $fields))
         printf '%s\t%s\n' $fields[$i] $fields[(math $i + 2)]
     end
+    printf '%s\t%s\n' all 'Every monitor'
+    for i in (seq 1 3 (count $fields))
+        printf '%s\t%s\n' $fields[(math $i + 2)] 'Monitor name'
+    end
+end
+
+# The names that set takes for the values of the feature typed (any letter case).
+function __lumra_value_names
+    set -l words (__lumra_command_words)
+    switch (string lower -- $words[3])
+        case input
+            string split ' ' 'vga1 vga2 dvi1 dvi2 composite1 composite2 svideo1 svideo2 tuner1 tuner2 tuner3 component1 component2 component3 dp1 dp2 hdmi1 hdmi2 usbc'
+        case power
+            string split ' ' 'on standby suspend off off-hard'
+        case mute
+            string split ' ' 'on off'
+        case color-preset
+            string split ' ' 'srgb native 4000k 5000k 6500k 7500k 8200k 9300k 10000k 11500k user1 user2 user3'
+    end
 end
 
 # With "adjustable", only the writable quantities that adjust steps through (each feature
@@ -86,3 +105,4 @@ complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 complete -c lumra -n '__lumra_at_word 1 get set adjust capabilities caps' -a '(__lumra_selectors)'
 complete -c lumra -n '__lumra_at_word 2 get set' -a '(__lumra_features)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 adjust' -a '(__lumra_features adjustable)' -d Feature
+complete -c lumra -n '__lumra_at_word 3 set' -a '(__lumra_value_names)' -d Value

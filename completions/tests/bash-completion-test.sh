@@ -122,7 +122,7 @@ run_cases() {
   expect "lumra c" capabilities caps
   expect "lumra " list get set adjust capabilities caps features help
   expect "lumra a" adjust
-  expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6
+  expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   # adjust offers only the writable quantities.
   expect "lumra adjust 0 " brightness contrast volume sharpness
   expect "lumra adjust 0 brightness "
@@ -136,7 +136,7 @@ run_cases() {
   expect "lumra --j" --json
   expect "lumra --v" --version
   expect "lumra get 0 brightness --u" --unsafe
-  expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6
+  expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   expect "lumra caps darwin:3E56:3" 3220:00D4E5F6
   expect "lumra get darwin:3E56:2710:00A1B2C3 b" brightness
   # Words after "--" are command words even when they look like options.
@@ -146,6 +146,11 @@ run_cases() {
   expect "lumra list "
   expect "lumra features "
   expect "lumra set 0 brightness "
+  expect "lumra set 0 input hd" hdmi1 hdmi2
+  expect "lumra --unsafe set all Power o" on off off-hard
+  expect "lumra set 1 color-preset 1" 10000k 11500k
+  expect "lumra get 0 input "
+  expect "lumra get a" all
   expect "lumra get 0 nothing-like-this"
 }
 

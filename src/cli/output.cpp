@@ -1,6 +1,5 @@
 #include "cli/output.hpp"
 
-
 #include "capabilities/parser.hpp"
 #include "cli/delta.hpp"
 #include "cli/json_records.hpp"
@@ -160,91 +159,145 @@ int printFeatures(std::ostream& out, bool json, const i18n::Catalog& catalog) {
   return 0;
 }
 
+monitorOutput renderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                          const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog) {
+  monitorOutput rendered;
+  if (json) {
+    writeValueObject(rendered.json, monitor, feature, value);
+  } else if (!feature.ContinuousKnown) {
+    rendered.text = catalog.Text("current_unknown", monitor.ID, value.Feature, value.Code,
+                                 value.Current, value.Maximum);
+  } else if (feature.Continuous) {
+    rendered.text = catalog.Text("current_value", monitor.ID, value.Feature, value.Code,
+                                 value.Current, value.Maximum);
+  } else {
+    rendered.text =
+        catalog.Text("current_discrete", monitor.ID, value.Feature, value.Code, value.Current);
+  }
+  return rendered;
+}
+
 int printValue(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
                const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog) {
-  if (json) {
-    JSONWriter writer;
-    writeValueObject(writer, monitor, feature, value);
-    return encodeJSON(out, writer);
+  return printOutput(out, renderValue(monitor, feature, value, json, catalog), json);
+}
+
+monitorOutput renderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                              std::uint16_t value, bool json, const i18n::Catalog& catalog) {
+  monitorOutput rendered;
+  if (!json) {
+    rendered.text = catalog.Text("write_ok", monitor.ID, feature.Name, feature.Code, value);
+    return rendered;
   }
-  std::string line;
-  if (!feature.ContinuousKnown) {
-    line = catalog.Text("current_unknown", monitor.ID, value.Feature, value.Code, value.Current,
-                        value.Maximum);
-  } else if (feature.Continuous) {
-    line = catalog.Text("current_value", monitor.ID, value.Feature, value.Code, value.Current,
-                        value.Maximum);
-  } else {
-    line = catalog.Text("current_discrete", monitor.ID, value.Feature, value.Code, value.Current);
-  }
-  writeLine(out, line);
-  return 0;
+  JSONWriter& writer = rendered.json;
+  writer.BeginObject();
+  writer.Key("code");
+  writer.Uint(feature.Code);
+  writer.Key("feature");
+  writer.String(feature.Name);
+  writer.Key("monitor");
+  writer.String(monitor.ID);
+  writer.Key("transport_succeeded");
+  writer.Bool(true);
+  writer.Key("value");
+  writer.Uint(value);
+  writer.Key("verified");
+  writer.Bool(false);
+  writer.EndObject();
+  return rendered;
 }
 
 int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
                    std::uint16_t value, bool json, const i18n::Catalog& catalog) {
-  if (json) {
-    JSONWriter writer;
-    writer.BeginObject();
-    writer.Key("code");
-    writer.Uint(feature.Code);
-    writer.Key("feature");
-    writer.String(feature.Name);
-    writer.Key("monitor");
-    writer.String(monitor.ID);
-    writer.Key("transport_succeeded");
-    writer.Bool(true);
-    writer.Key("value");
-    writer.Uint(value);
-    writer.Key("verified");
-    writer.Bool(false);
-    writer.EndObject();
-    return encodeJSON(out, writer);
+  return printOutput(out, renderSetResult(monitor, feature, value, json, catalog), json);
+}
+
+monitorOutput renderAdjustResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                 const ddc::VCPAdjustment& adjustment, bool json,
+                                 const i18n::Catalog& catalog) {
+  const std::uint16_t previous = adjustment.Previous.Current;
+  const std::uint16_t maximum = adjustmentMaximum(adjustment.Previous.Maximum);
+  monitorOutput rendered;
+  if (!json) {
+    rendered.text = adjustment.Written
+                        ? catalog.Text("adjust_ok", monitor.ID, feature.Name, feature.Code,
+                                       previous, adjustment.Value, maximum)
+                        : catalog.Text("adjust_unchanged", monitor.ID, feature.Name,
+                                       feature.Code, adjustment.Value, maximum);
+    return rendered;
   }
-  writeLine(out, catalog.Text("write_ok", monitor.ID, feature.Name, feature.Code, value));
-  return 0;
+  JSONWriter& writer = rendered.json;
+  writer.BeginObject();
+  writer.Key("code");
+  writer.Uint(feature.Code);
+  writer.Key("feature");
+  writer.String(feature.Name);
+  writer.Key("maximum");
+  writer.Uint(maximum);
+  writer.Key("monitor");
+  writer.String(monitor.ID);
+  writer.Key("previous");
+  writer.Uint(previous);
+  writer.Key("value");
+  writer.Uint(adjustment.Value);
+  writer.Key("written");
+  writer.Bool(adjustment.Written);
+  writer.EndObject();
+  return rendered;
 }
 
 int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
                       const ddc::VCPAdjustment& adjustment, bool json,
                       const i18n::Catalog& catalog) {
-  const std::uint16_t previous = adjustment.Previous.Current;
-  const std::uint16_t maximum = adjustmentMaximum(adjustment.Previous.Maximum);
+  return printOutput(out, renderAdjustResult(monitor, feature, adjustment, json, catalog), json);
+}
+
+monitorOutput renderCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText,
+                                 bool json, bool withID) {
+  monitorOutput rendered;
   if (json) {
-    JSONWriter writer;
-    writer.BeginObject();
-    writer.Key("code");
-    writer.Uint(feature.Code);
-    writer.Key("feature");
-    writer.String(feature.Name);
-    writer.Key("maximum");
-    writer.Uint(maximum);
-    writer.Key("monitor");
-    writer.String(monitor.ID);
-    writer.Key("previous");
-    writer.Uint(previous);
-    writer.Key("value");
-    writer.Uint(adjustment.Value);
-    writer.Key("written");
-    writer.Bool(adjustment.Written);
-    writer.EndObject();
-    return encodeJSON(out, writer);
-  }
-  if (adjustment.Written) {
-    writeLine(out, catalog.Text("adjust_ok", monitor.ID, feature.Name, feature.Code, previous,
-                                adjustment.Value, maximum));
+    rendered.json = encodeCapabilities(monitor, capabilityText);
   } else {
-    writeLine(out, catalog.Text("adjust_unchanged", monitor.ID, feature.Name, feature.Code,
-                                adjustment.Value, maximum));
+    rendered.text = withID ? monitor.ID + "\t" : std::string();
+    rendered.text += capabilityText;
   }
-  return 0;
+  return rendered;
 }
 
 int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
                       std::string_view capabilityText, bool json) {
-  if (json) return encodeJSON(out, encodeCapabilities(monitor, capabilityText));
-  writeLine(out, capabilityText);
+  return printOutput(out, renderCapabilities(monitor, capabilityText, json, false), json);
+}
+
+int printOutput(std::ostream& out, const monitorOutput& rendered, bool json) {
+  if (json) return encodeJSON(out, rendered.json);
+  writeLine(out, rendered.text);
   return 0;
+}
+
+int printOutputs(std::ostream& out, std::span<const monitorOutput> outputs, bool json) {
+  if (json) {
+    JSONWriter writer;
+    writer.BeginArray();
+    bool encoded = true;
+    for (const monitorOutput& rendered : outputs) {
+      encoded = encoded && !rendered.json.Failed();
+      if (!rendered.json.Failed()) writer.Encoded(rendered.json.Text());
+    }
+    writer.EndArray();
+    const int status = encodeJSON(out, writer);
+    return encoded ? status : 1;
+  }
+  // One write for all the lines, as for a single result.
+  std::string text;
+  for (const monitorOutput& rendered : outputs) text += rendered.text + "\n";
+  out << text;
+  out.flush();
+  return 0;
+}
+
+int printNoMonitors(std::ostream& out, bool json, const i18n::Catalog& catalog) {
+  return printMonitors(out, {}, json, catalog);
 }
 
 }  // namespace lumra::cli

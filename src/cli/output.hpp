@@ -41,4 +41,30 @@ int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc:
 int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
                       std::string_view capabilityText, bool json);
 
+// One monitor's result in the chosen form: the encoded JSON object, or the text without its
+// line feed.
+struct monitorOutput {
+  std::string text;
+  support::JSONWriter json = support::JSONWriter();
+};
+
+monitorOutput renderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                          const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog);
+monitorOutput renderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                              std::uint16_t value, bool json, const i18n::Catalog& catalog);
+monitorOutput renderAdjustResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                 const ddc::VCPAdjustment& adjustment, bool json,
+                                 const i18n::Catalog& catalog);
+// The text form is the raw string, after the monitor's ID and a tab when `withID` is set.
+monitorOutput renderCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText,
+                                 bool json, bool withID);
+
+// One result as a single command prints it.
+int printOutput(std::ostream& out, const monitorOutput& rendered, bool json);
+// Several results in one write: their text lines, or one JSON array of their objects. 1 when
+// one of them could not be encoded (it is left out) or writing failed.
+int printOutputs(std::ostream& out, std::span<const monitorOutput> outputs, bool json);
+// What a command on every monitor prints when there is none: as list does.
+int printNoMonitors(std::ostream& out, bool json, const i18n::Catalog& catalog);
+
 }  // namespace lumra::cli

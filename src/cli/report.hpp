@@ -29,6 +29,16 @@ int targetError(std::ostream& err, const options& parsed, const i18n::Catalog& c
 int runtimeError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
                  const support::Error& failure);
 
+// The report of one monitor's failure among several: runtimeError's, with the monitor's ID
+// before the error's message and, in JSON, under the key "monitor"; returns 1.
+int monitorError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
+                 std::string_view monitorID, const support::Error& failure);
+
+// "ambiguous_monitor_name": a name that matched several monitors, given by their IDs; a runtime
+// error (1), categorised "invalid-argument".
+int ambiguousNameError(std::ostream& err, const options& parsed, const i18n::Catalog& catalog,
+                       std::string_view name, std::span<const std::string> matchedIDs);
+
 // The report of a failure outside a command (closing the transport): "<prefix>: <message>",
 // as JSON when any word is exactly "--json".
 void writeLifecycleError(std::ostream& err, std::span<const std::string> arguments,

@@ -1,8 +1,10 @@
 #include "cli/run.hpp"
 
 #include <initializer_list>
+#include <optional>
 
 #include "cli/delta.hpp"
+#include "cli/each_monitor.hpp"
 #include "cli/options.hpp"
 #include "cli/output.hpp"
 #include "cli/report.hpp"
@@ -61,27 +63,73 @@ int runList(const command& cmd) {
   return printMonitors(cmd.out, listed.value, cmd.parsed.json, cmd.catalog);
 }
 
-int runGet(const command& cmd, std::span<const std::string> args) {
-  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
-  const auto& [monitor, feature] = resolved.value;
-  auto read = cmd.transport.GetVCP(cmd.ctx, monitor.ID, feature.Code);
-  if (read.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, read.err);
-  read.value.Feature = feature.Name;
-  return printValue(cmd.out, monitor, feature, read.value, cmd.parsed.json, cmd.catalog);
-}
-
 int refuse(const command& cmd, std::string_view key, std::string_view argument) {
   writeError(cmd.err, cmd.parsed.json, "usage", cmd.catalog.Text(key, argument));
   return 2;
 }
 
-int runSet(const command& cmd, std::span<const std::string> args) {
-  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
-  const auto& [monitor, feature] = resolved.value;
+// Runs `task` on the selected monitor, or on every monitor at once for "all", and prints the
+// results in list order; each failure gets its own report.
+int serve(const command& cmd, const monitorSelection& selection, const monitorTask& task) {
+  if (!selection.all) {
+    auto outcome = task(selection.monitors.front());
+    if (outcome.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, outcome.err);
+    return printOutput(cmd.out, outcome.value, cmd.parsed.json);
+  }
+  if (selection.monitors.empty()) return printNoMonitors(cmd.out, cmd.parsed.json, cmd.catalog);
 
-  const auto value = parseSetValue(args[2]);
+  const auto outcomes = serveEach(selection.monitors, task);
+  std::vector<monitorOutput> succeeded;
+  for (const auto& outcome : outcomes) {
+    if (!outcome.err) succeeded.push_back(outcome.value);
+  }
+  int status = printOutputs(cmd.out, succeeded, cmd.parsed.json);
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    if (!outcomes[i].err) continue;
+    status = monitorError(cmd.err, cmd.parsed, cmd.catalog, selection.monitors[i].ID,
+                          outcomes[i].err);
+  }
+  return status;
+}
+
+// Reports a failed resolution, or a name that matched several monitors, and gives the status;
+// nothing when the target can be served.
+std::optional<int> reportTargetFailure(const command& cmd,
+                                       const support::Result<target>& resolved,
+                                       std::string_view selector, bool featureIsPlaceholder) {
+  if (resolved.err) {
+    // A placeholder feature always resolves: only the monitor can fail then.
+    return featureIsPlaceholder ? runtimeError(cmd.err, cmd.parsed, cmd.catalog, resolved.err)
+                                : targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+  }
+  const auto& matches = resolved.value.selection.nameMatches;
+  if (!matches.empty()) {
+    return ambiguousNameError(cmd.err, cmd.parsed, cmd.catalog, selector, matches);
+  }
+  return std::nullopt;
+}
+
+int runGet(const command& cmd, std::span<const std::string> args) {
+  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
+  const ddc::Feature& feature = resolved.value.feature;
+  return serve(cmd, resolved.value.selection,
+               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
+                 auto read = cmd.transport.GetVCP(cmd.ctx, monitor.ID, feature.Code);
+                 if (read.err) return {{}, read.err};
+                 read.value.Feature = feature.Name;
+                 return {renderValue(monitor, feature, read.value, cmd.parsed.json, cmd.catalog),
+                         {}};
+               });
+}
+
+int runSet(const command& cmd, std::span<const std::string> args) {
+  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
+  const ddc::Feature& feature = resolved.value.feature;
+
+  // A value's name becomes its number first, so every guard sees the number.
+  const auto value = parseSetValue(feature, args[2]);
   if (!value) return refuse(cmd, "invalid_value", args[2]);
   if (!feature.Writable) return refuse(cmd, "read_only", feature.Name);
   if (requiresUnsafe(args[1], feature, *value) && !cmd.parsed.unsafe) {
@@ -90,16 +138,19 @@ int runSet(const command& cmd, std::span<const std::string> args) {
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
 
-  if (auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value)) {
-    return runtimeError(cmd.err, cmd.parsed, cmd.catalog, failed);
-  }
-  return printSetResult(cmd.out, monitor, feature, *value, cmd.parsed.json, cmd.catalog);
+  return serve(cmd, resolved.value.selection,
+               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
+                 auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value);
+                 if (failed) return {{}, failed};
+                 return {renderSetResult(monitor, feature, *value, cmd.parsed.json, cmd.catalog),
+                         {}};
+               });
 }
 
 int runAdjust(const command& cmd, std::span<const std::string> args) {
-  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (resolved.err) return targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
-  const auto& [monitor, feature] = resolved.value;
+  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
+  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
+  const ddc::Feature& feature = resolved.value.feature;
 
   const auto change = parseDelta(args[2]);
   if (!change) return refuse(cmd, "invalid_value", args[2]);
@@ -115,22 +166,30 @@ int runAdjust(const command& cmd, std::span<const std::string> args) {
   // As for set: no write starts once the deadline has passed.
   if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
 
-  auto adjusted = cmd.transport.AdjustVCP(
-      cmd.ctx, monitor.ID, feature.Code,
-      [&](const ddc::VCPValue& read) { return applyDelta(*change, read.Current, read.Maximum); });
-  if (adjusted.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, adjusted.err);
-  return printAdjustResult(cmd.out, monitor, feature, adjusted.value, cmd.parsed.json,
-                           cmd.catalog);
+  const auto update = [&](const ddc::VCPValue& read) {
+    return applyDelta(*change, read.Current, read.Maximum);
+  };
+  return serve(cmd, resolved.value.selection,
+               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
+                 auto adjusted = cmd.transport.AdjustVCP(cmd.ctx, monitor.ID, feature.Code, update);
+                 if (adjusted.err) return {{}, adjusted.err};
+                 return {renderAdjustResult(monitor, feature, adjusted.value, cmd.parsed.json,
+                                            cmd.catalog),
+                         {}};
+               });
 }
 
 int runCapabilities(const command& cmd, std::span<const std::string> args) {
-  // The feature word is a placeholder that always resolves: only the monitor can fail here.
-  auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], "brightness");
-  if (resolved.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
-  const ddc::Monitor& monitor = resolved.value.monitor;
-  auto text = cmd.transport.Capabilities(cmd.ctx, monitor.ID);
-  if (text.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, text.err);
-  return printCapabilities(cmd.out, monitor, text.value, cmd.parsed.json);
+  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], "brightness");
+  if (auto failed = reportTargetFailure(cmd, resolved, args[0], true)) return *failed;
+  // Several raw strings in a row could not be told apart without their monitors' IDs.
+  const bool withID = resolved.value.selection.all;
+  return serve(cmd, resolved.value.selection,
+               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
+                 auto text = cmd.transport.Capabilities(cmd.ctx, monitor.ID);
+                 if (text.err) return {{}, text.err};
+                 return {renderCapabilities(monitor, text.value, cmd.parsed.json, withID), {}};
+               });
 }
 
 struct commandEntry {

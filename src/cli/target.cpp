@@ -1,6 +1,6 @@
 #include "cli/target.hpp"
 
-#include "ddc/resolve_monitor.hpp"
+#include "cli/named_values.hpp"
 #include "support/number.hpp"
 
 namespace lumra::cli {
@@ -30,11 +30,12 @@ support::Result<target> resolveTarget(const support::Context& ctx, ddc::Transpor
                                       std::string_view featureName) {
   auto listed = transport.List(ctx);
   if (listed.err) return {{}, listed.err};
-  auto monitor = ddc::ResolveMonitor(listed.value, monitorSelector);
-  if (monitor.err) return {{}, monitor.err};
+  auto selected = selectMonitors(listed.value, monitorSelector);
+  if (selected.err) return {{}, selected.err};
+  if (!selected.value.nameMatches.empty()) return {{std::move(selected.value), {}}, {}};
   auto feature = ddc::ParseFeature(featureName);
   if (feature.err) return {{}, feature.err};
-  return {{std::move(monitor.value), std::move(feature.value)}, {}};
+  return {{std::move(selected.value), std::move(feature.value)}, {}};
 }
 
 bool requiresUnsafe(std::string_view input, const ddc::Feature& feature, std::uint16_t value) {
@@ -55,6 +56,11 @@ std::optional<std::uint16_t> parseSetValue(std::string_view word) {
   const auto value = support::ParseUnsignedLiteral(word, 0xFFFF);
   if (!value) return std::nullopt;
   return static_cast<std::uint16_t>(*value);
+}
+
+std::optional<std::uint16_t> parseSetValue(const ddc::Feature& feature, std::string_view word) {
+  if (const auto number = parseSetValue(word)) return number;
+  return namedValue(feature.Code, word);
 }
 
 }  // namespace lumra::cli

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/monitor_selection.hpp"
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
 #include "ddc/transport.hpp"
@@ -13,12 +14,14 @@
 namespace lumra::cli {
 
 struct target {
-  ddc::Monitor monitor;
+  monitorSelection selection;
+  // Left empty when a name matched several monitors.
   ddc::Feature feature;
 };
 
-// Lists the monitors, then resolves the selector, then the feature word; the first failure
-// is returned unchanged (a bad selector is reported before a bad feature word).
+// Lists the monitors, then selects from them (selectMonitors), then resolves the feature word;
+// the first failure is returned unchanged (a bad selector is reported before a bad feature
+// word, and so is a name that matched several monitors).
 support::Result<target> resolveTarget(const support::Context& ctx, ddc::Transport& transport,
                                       std::string_view monitorSelector,
                                       std::string_view featureName);
@@ -32,5 +35,7 @@ bool requiresUnsafeForAnyValue(std::string_view input, const ddc::Feature& featu
 // The value word of "set": an unsigned 16-bit literal (decimal, 0x, 0o, 0b, leading-0 octal,
 // single "_" separators). Empty when invalid.
 std::optional<std::uint16_t> parseSetValue(std::string_view word);
+// The same, or else the name of one of the feature's values (namedValue).
+std::optional<std::uint16_t> parseSetValue(const ddc::Feature& feature, std::string_view word);
 
 }  // namespace lumra::cli

@@ -25,7 +25,8 @@ struct VCPAdjustment {
 };
 
 // The one interface between the front end and the hardware. Errors wrap the device-model or
-// frame sentinels so ClassifyError can categorise them.
+// frame sentinels so ClassifyError can categorise them. After List, the device operations may
+// be called from several threads at once, one per monitor.
 class Transport {
  public:
   virtual ~Transport() = default;

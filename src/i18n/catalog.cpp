@@ -75,6 +75,7 @@ constexpr Message kEnglish[] = {
     {"adjust_ok", "%s (%s / 0x%02X): %d -> %d of %d"},
     {"adjust_unchanged", "%s (%s / 0x%02X): stays at %d of %d"},
     {"feature_header", "NAME\tVCP CODE"},
+    {"ambiguous_monitor_name", "monitor name \"%s\" matches %d monitors: %s; use the index or the ID"},
 };
 
 constexpr Message kChinese[] = {
@@ -103,6 +104,7 @@ constexpr Message kChinese[] = {
     {"adjust_ok", "%s（%s / 0x%02X）：%d -> %d / %d"},
     {"adjust_unchanged", "%s（%s / 0x%02X）：保持 %d / %d"},
     {"feature_header", "名称\tVCP CODE"},
+    {"ambiguous_monitor_name", "显示器名称 \"%s\" 匹配到 %d 台显示器：%s；请改用序号或 ID"},
 };
 // clang-format on
 

@@ -28,9 +28,15 @@ support::Result<darwinMonitor> darwinTransport::monitorLocked(std::string_view s
   return {{}, support::Errorf("%w: %s", ddc::ErrMonitorNotFound, selector)};
 }
 
-support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitorLocked(
-    const support::Context& ctx, std::string_view selector) const {
-  auto monitor = monitorLocked(selector);
+support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
+    const support::Context& ctx, std::string_view selector) {
+  support::Result<darwinMonitor> monitor;
+  {
+    // The cache is all that operations on different monitors share; the endpoint lock, not
+    // mu_, keeps two of them off one bus.
+    std::lock_guard lock(mu_);
+    monitor = monitorLocked(selector);
+  }
   if (monitor.err) return {{}, monitor.err};
   auto endpoint = lockDarwinEndpoint(ctx, monitor.value.endpointID, options_.lock);
   if (endpoint.err) return {{}, endpoint.err};
@@ -121,8 +127,7 @@ support::Error darwinTransport::writeVCP(const support::Context& ctx, heldMonito
 support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
                                                        std::string_view monitorID,
                                                        std::uint8_t code) {
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
+  auto held = holdMonitor(ctx, monitorID);
   if (held.err) return {{}, held.err};
   return readVCP(ctx, held.value, code);
 }
@@ -130,8 +135,7 @@ support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& c
 support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
                                        std::uint8_t code, std::uint16_t value) {
   if (support::Error ended = ctx.Err()) return ended;
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
+  auto held = holdMonitor(ctx, monitorID);
   if (held.err) return held.err;
   return writeVCP(ctx, held.value, code, value);
 }
@@ -141,8 +145,7 @@ support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Co
                                                                std::uint8_t code,
                                                                const ddc::VCPUpdate& update) {
   if (support::Error ended = ctx.Err()) return {{}, ended};
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
+  auto held = holdMonitor(ctx, monitorID);
   if (held.err) return {{}, held.err};
 
   auto read = readVCP(ctx, held.value, code);
@@ -185,8 +188,7 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
 
 support::Result<std::string> darwinTransport::Capabilities(const support::Context& ctx,
                                                            std::string_view monitorID) {
-  std::lock_guard lock(mu_);
-  auto held = holdMonitorLocked(ctx, monitorID);
+  auto held = holdMonitor(ctx, monitorID);
   if (held.err) return {{}, held.err};
   const darwinMonitor& monitor = held.value.monitor;
 

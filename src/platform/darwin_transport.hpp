@@ -39,7 +39,8 @@ struct darwinTransportOptions {
 };
 
 // The macOS transport: discovers monitors through the native bridge, caches them, and runs
-// DDC/CI exchanges on them under the transport mutex and the cross-process endpoint lock.
+// DDC/CI exchanges on them under the cross-process endpoint lock. The transport mutex guards
+// only the cache, so monitors on different endpoints are served at once from several threads.
 class darwinTransport final : public ddc::Transport {
  public:
   darwinTransport() = default;
@@ -61,16 +62,16 @@ class darwinTransport final : public ddc::Transport {
                         std::uint8_t code, std::uint16_t value) override;
 
  private:
-  // All seven run with mu_ held.
+  // Both run with mu_ held.
   std::vector<ddc::Monitor> infoLocked() const;
   support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
-  // The selected monitor with its endpoint lock held, for one device command.
+  // The selected monitor with its endpoint lock held, for one device command. mu_ is held only
+  // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
   struct heldMonitor {
     darwinMonitor monitor;
     darwinEndpointLock endpoint;
   };
-  support::Result<heldMonitor> holdMonitorLocked(const support::Context& ctx,
-                                                 std::string_view selector) const;
+  support::Result<heldMonitor> holdMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
   // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   // `otherFraming` asks a port that has two framings for its second one: a read attempt that

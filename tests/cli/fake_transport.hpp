@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,10 +71,13 @@ class FakeTransport : public ddc::Transport {
   }
 
  private:
+  // Calls for several monitors may come from several threads.
   void record(const support::Context& ctx, std::string call) {
+    const std::lock_guard lock(mutex_);
     calls.push_back(std::move(call));
     contexts.push_back(ctx);
   }
+  std::mutex mutex_;
 };
 
 // Two monitors: index 0 with every field, index 1 with only the mandatory ones.

@@ -367,11 +367,11 @@ INSTANTIATE_TEST_SUITE_P(
              "\"usage\"}\n",
              {"List"}},
         Case{"missing_monitor_before_bad_feature",
-             {"get", "7", "nonsense"},
+             {"get", "9", "nonsense"},
              {},
              1,
              "",
-             "operation failed: monitor not found: 7\n",
+             "operation failed: monitor not found: 9\n",
              {"List"}},
         Case{"missing_monitor_json",
              {"--json", "get", "9", "brightness"},
@@ -500,6 +500,64 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"too_few_words", {"adjust", "0", "brightness"}, {}, 2, "", "invalid arguments for adjust\n", {}}),
     [](const auto& info) { return info.param.name; });
 
+// A value's name is its number before any guard looks at it.
+INSTANTIATE_TEST_SUITE_P(
+    NamedValues, RunTable,
+    ::testing::Values(
+        Case{"input", {"--unsafe", "set", "0", "input", "HDMI1"}, {}, 0,
+             M0 + " (input / 0x60) command sent with value 17; the monitor value was not read back\n",
+             "", {"List", "SetVCP " + M0 + " 0x60 17"}},
+        Case{"vendor_input", {"--unsafe", "set", "0", "input", "usbc"}, {}, 0,
+             M0 + " (input / 0x60) command sent with value 27; the monitor value was not read back\n",
+             "", {"List", "SetVCP " + M0 + " 0x60 27"}},
+        Case{"raw_input_code", {"--unsafe", "set", "0", "vcp:0x60", "dp2"}, {}, 0,
+             M0 + " (vcp:0x60 / 0x60) command sent with value 16; the monitor value was not read back\n",
+             "", {"List", "SetVCP " + M0 + " 0x60 16"}},
+        Case{"power", {"--unsafe", "set", "0", "power", "Standby"}, {}, 0,
+             M0 + " (power / 0xD6) command sent with value 2; the monitor value was not read back\n",
+             "", {"List", "SetVCP " + M0 + " 0xD6 2"}},
+        Case{"power_off_hard_needs_unsafe", {"set", "0", "power", "off-hard"}, {}, 2, "",
+             "writing power is potentially disruptive; repeat with --unsafe after verifying the "
+             "monitor model and value\n",
+             {"List"}},
+        Case{"mute", {"set", "0", "mute", "off"}, {}, 0,
+             M0 + " (mute / 0x8D) command sent with value 2; the monitor value was not read back\n",
+             "", {"List", "SetVCP " + M0 + " 0x8D 2"}},
+        Case{"color_preset", {"--json", "set", "1", "color-preset", "6500K"}, {}, 0,
+             "{\"code\":20,\"feature\":\"color-preset\",\"monitor\":\"" + M1 +
+                 "\",\"transport_succeeded\":true,\"value\":5,\"verified\":false}\n",
+             "", {"List", "SetVCP " + M1 + " 0x14 5"}},
+        Case{"name_of_another_feature", {"set", "0", "mute", "hdmi1"}, {}, 2, "",
+             "invalid value: hdmi1\n", {"List"}},
+        Case{"no_names_for_continuous", {"set", "0", "brightness", "on"}, {}, 2, "",
+             "invalid value: on\n", {"List"}},
+        Case{"read_only_after_name", {"--unsafe", "set", "0", "mccs-version", "on"}, {}, 2, "",
+             "invalid value: on\n", {"List"}}),
+    [](const auto& info) { return info.param.name; });
+
+// Names select a monitor; one that matches several is refused in the user's language.
+INSTANTIATE_TEST_SUITE_P(
+    Selectors, RunTable,
+    ::testing::Values(
+        Case{"exact_name", {"get", "side <&> screen", "brightness"}, {}, 0,
+             M1 + " (brightness / 0x10): 50 of 100\n", "", {"List", "GetVCP " + M1 + " 0x10"}},
+        Case{"part_of_a_name", {"caps", "ACME"}, {}, 0, "(prot(monitor)vcp(10 12))\n", "",
+             {"List", "Capabilities " + M0}},
+        Case{"ambiguous_before_feature", {"get", "e", "nonsense"}, {}, 1, "",
+             "monitor name \"e\" matches 2 monitors: " + M0 + ", " + M1 +
+                 "; use the index or the ID\n",
+             {"List"}},
+        Case{"ambiguous_chinese", {"set", "E", "brightness", "5"}, kChinese, 1, "",
+             "显示器名称 \"E\" 匹配到 2 台显示器：" + M0 + ", " + M1 + "；请改用序号或 ID\n",
+             {"List"}},
+        Case{"ambiguous_json", {"--json", "adjust", "e", "brightness", "+1"}, {}, 1, "",
+             "{\"category\":\"invalid-argument\",\"error\":\"monitor name \\\"e\\\" matches 2 "
+             "monitors: " + M0 + ", " + M1 + "; use the index or the ID\",\"kind\":\"runtime\"}\n",
+             {"List"}},
+        Case{"all_refused_once", {"set", "all", "brightness", "99999"}, {}, 2, "",
+             "invalid value: 99999\n", {"List"}}),
+    [](const auto& info) { return info.param.name; });
+
 // A failed read writes nothing; a failed write after a good read is reported as such.
 TEST(Run, AdjustFailures) {
   const struct {
@@ -546,6 +604,19 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
 
 TEST(Run, EmptyListIsASuccess) {
   FakeTransport transport;
+  // Nothing was asked of any monitor, so no command on all of them fails.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"get", "all", "brightness"}, {"set", "all", "volume", "3"},
+        {"adjust", "all", "contrast", "-5%"}, {"caps", "all"}}) {
+    const RunOutcome text = runWith(transport, words);
+    EXPECT_EQ(text.status, 0) << words[0];
+    EXPECT_EQ(text.out, "No external DDC/CI monitors were discovered.\n") << words[0];
+    std::vector<std::string> inJSON = words;
+    inJSON.insert(inJSON.begin(), "--json");
+    const RunOutcome json = runWith(transport, inJSON);
+    EXPECT_EQ(json.status, 0) << words[0];
+    EXPECT_EQ(json.out, "[]\n") << words[0];
+  }
   EXPECT_EQ(runWith(transport, {"list"}).out, "No external DDC/CI monitors were discovered.\n");
   EXPECT_EQ(runWith(transport, {"list"}, kChinese).out, "没有发现可用的外接 DDC/CI 显示器。\n");
   const RunOutcome json = runWith(transport, {"--json", "list"});

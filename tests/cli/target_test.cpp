@@ -65,7 +65,7 @@ TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
   testing::FakeTransport transport;
   transport.monitors = testing::sampleMonitors();
 
-  auto bothBad = resolveTarget(support::Context(), transport, "7", "nonsense");
+  auto bothBad = resolveTarget(support::Context(), transport, "9", "nonsense");
   EXPECT_TRUE(support::Is(bothBad.err, ddc::ErrMonitorNotFound));
 
   auto badFeature = resolveTarget(support::Context(), transport, "1", "nonsense");
@@ -73,7 +73,8 @@ TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
 
   auto good = resolveTarget(support::Context(), transport, "path:0123456789ab", "Contrast");
   ASSERT_FALSE(good.err);
-  EXPECT_EQ(good.value.monitor.Index, 1);
+  ASSERT_EQ(good.value.selection.monitors.size(), 1u);
+  EXPECT_EQ(good.value.selection.monitors[0].Index, 1);
   EXPECT_EQ(good.value.feature.Code, 0x12);
   EXPECT_EQ(transport.calls, (std::vector<std::string>{"List", "List", "List"}));
 

@@ -54,6 +54,26 @@ TEST_F(LumraBinary, SixteenConcurrentAdjustmentsLoseNothing) {
   }
 }
 
+// The same with every monitor in each process: each monitor's changes queue on its own lock,
+// while the two monitors are served at once.
+TEST_F(LumraBinary, SixteenConcurrentAdjustmentsOfAllMonitorsLoseNothing) {
+  ASSERT_EQ(run({"set", "all", "brightness", "20"}).status, 0);
+  std::vector<std::unique_ptr<Child>> children;
+  for (int i = 0; i < kProcesses; ++i) {
+    children.push_back(std::make_unique<Child>(
+        LUMRA_BINARY,
+        std::vector<std::string>{"--timeout", "60s", "adjust", "all", "brightness", "+1"},
+        environment()));
+  }
+  for (auto& child : children) {
+    const ProcessResult result = child->Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+  }
+  const SimulatedState state(home(), scenario("desk.json"));
+  EXPECT_EQ(state.Value("left", 0x10), 36);
+  EXPECT_EQ(state.Value("right", 0x10), 36);
+}
+
 TEST_F(LumraBinary, EachResultAndReportIsOneWrite) {
   const struct {
     std::vector<std::string> words;

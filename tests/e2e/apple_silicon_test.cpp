@@ -24,6 +24,15 @@ std::string pathKey(const std::string& location) {
   return "path:" + support::Format("%x", std::vector<std::uint8_t>(digest.begin(), digest.begin() + 6));
 }
 
+// Both IOAVService monitors at once; the first exchange of each looks the entry points up.
+TEST_F(LumraBinary, AppleSiliconServesEveryMonitorAtOnce) {
+  const ProcessResult result = run({"adjust", "all", "brightness", "-10"}, "", kAppleSilicon);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, kQ27 + " (brightness / 0x10): 60 -> 50 of 100\n" + kU32 +
+                            " (brightness / 0x10): 80 -> 70 of 100\n");
+}
+
 TEST_F(LumraBinary, AppleSiliconListShowsTheExternalMonitorsOverIOAVService) {
   const ProcessResult text = run({"list"}, "", kAppleSilicon);
   EXPECT_EQ(text.status, 0);

@@ -135,6 +135,41 @@ TEST_F(LumraBinary, SetIsSeenByTheNextProcess) {
   EXPECT_EQ(run({"get", "1", "brightness"}).out, R + " (brightness / 0x10): 12 of 100\n");
 }
 
+// Every monitor at once: results in list order, a report for each that failed (the right
+// monitor has no volume control), status 1 when any did.
+INSTANTIATE_TEST_SUITE_P(
+    AllMonitors, Commands,
+    ::testing::Values(
+        CommandCase{"one_fails_text", {"get", "all", "volume"}, {}, 1,
+                    L + " (volume / 0x62): 10 of 100\n",
+                    "operation failed: " + R + ": DDC/CI VCP feature is unsupported\n"},
+        CommandCase{"one_fails_json", {"--json", "get", "all", "volume"}, {}, 1,
+                    "[{\"code\":98,\"current\":10,\"feature\":\"volume\",\"maximum\":100,"
+                    "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + L +
+                        "\",\"raw\":[0,100,0,10]}]\n",
+                    "{\"category\":\"unsupported\",\"error\":\"operation failed: " + R +
+                        ": DDC/CI VCP feature is unsupported\",\"kind\":\"runtime\",\"monitor\":\"" +
+                        R + "\"}\n"},
+        CommandCase{"one_fails_chinese", {"get", "all", "volume"}, kChinese, 1,
+                    L + "（volume / 0x62）：10 / 100\n",
+                    "操作失败：" + R + ": DDC/CI VCP feature is unsupported\n"},
+        CommandCase{"all_succeed", {"adjust", "all", "brightness", "+5"}, {}, 0,
+                    L + " (brightness / 0x10): 40 -> 45 of 100\n" + R +
+                        " (brightness / 0x10): 70 -> 75 of 100\n",
+                    ""},
+        CommandCase{"capabilities_with_ids", {"caps", "all"}, {}, 0,
+                    L + "\t(prot(monitor)type(LCD)model(DESK)cmds(01 02 03 E3 F3)vcp(10 12 60(0F 11) "
+                        "62 D6(01 04 05))mccs_ver(2.2))\n" + R + "\t(prot(monitor)vcp(10))trailing\n",
+                    ""},
+        CommandCase{"by_name", {"--unsafe", "set", "LEFT", "input", "hdmi1"}, {}, 0,
+                    L + " (input / 0x60) command sent with value 17; the monitor value was not read "
+                        "back\n",
+                    ""},
+        CommandCase{"name_matches_both", {"get", "desk", "brightness"}, {}, 1, "",
+                    "monitor name \"desk\" matches 2 monitors: " + L + ", " + R +
+                        "; use the index or the ID\n"}),
+    [](const auto& info) { return info.param.name; });
+
 TEST_F(LumraBinary, FeaturesNeedNoMonitor) {
   const ProcessResult result = run({"features"}, "missing.json");
   EXPECT_EQ(result.status, 0);

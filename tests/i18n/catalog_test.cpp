@@ -36,7 +36,7 @@ constexpr std::string_view kKeys[] = {
     "no_monitors",
     "monitor_header",  "connector_internal", "connector_virtual", "connector_other",
     "current_value",   "current_discrete", "current_unknown",    "write_ok",
-    "adjust_ok",       "adjust_unchanged", "feature_header",
+    "adjust_ok",       "adjust_unchanged", "feature_header",     "ambiguous_monitor_name",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {

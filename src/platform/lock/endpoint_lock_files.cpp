@@ -26,7 +26,15 @@ support::Error makeDirectory(const std::string& path) {
   return support::Error::FromErrno(mkdirErrno);
 }
 
+// Shared by the threads that open lock files, exclusive for one that starts a holder.
+std::shared_mutex& lockFileGate() {
+  static std::shared_mutex gate;
+  return gate;
+}
+
 }  // namespace
+
+lockFilesSettled::lockFilesSettled() : settled_(lockFileGate()) {}
 
 support::Error makeLockDirectories(const std::string& path) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
@@ -38,6 +46,7 @@ support::Error makeLockDirectories(const std::string& path) {
 }
 
 support::Result<int> openLockFile(const std::string& path, int flags) {
+  const std::shared_lock opening(lockFileGate());
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/lock/endpoint_lock_files.hpp"
+
 namespace lumra::platform {
 
 namespace {
@@ -53,6 +55,14 @@ std::vector<int> openDescriptors() {
   ::_exit(0);
 }
 
+// The first child of the double fork: starts the holder and ends at once.
+[[noreturn]] void holdFromIntermediate(int lockFd, std::uint64_t until,
+                                       const std::vector<int>& descriptors) {
+  const pid_t holder = ::fork();
+  if (holder == 0) holdQuietly(lockFd, until, descriptors);
+  ::_exit(holder > 0 ? 0 : 1);
+}
+
 }  // namespace
 
 std::uint64_t monotonicNanoseconds() noexcept {
@@ -74,14 +84,14 @@ void sleepUntilMonotonic(std::uint64_t until) noexcept {
 }
 
 bool startQuietHolder(int lockFd, std::uint64_t until) {
-  const std::vector<int> descriptors = openDescriptors();
-  const pid_t intermediate = ::fork();
-  if (intermediate < 0) return false;
-  if (intermediate == 0) {
-    const pid_t holder = ::fork();
-    if (holder == 0) holdQuietly(lockFd, until, descriptors);
-    ::_exit(holder > 0 ? 0 : 1);
+  pid_t intermediate;
+  {
+    const lockFilesSettled settled;
+    const std::vector<int> descriptors = openDescriptors();
+    intermediate = ::fork();
+    if (intermediate == 0) holdFromIntermediate(lockFd, until, descriptors);
   }
+  if (intermediate < 0) return false;
   int status = 0;
   pid_t waited;
   do {

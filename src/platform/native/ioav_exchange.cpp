@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
 
 #include "platform/native/exchange.hpp"
 #include "platform/native/handles.hpp"
@@ -19,6 +20,8 @@ using ioav_read_fn = IOReturn (*)(CFTypeRef, uint32_t, uint32_t, void*, uint32_t
 ioav_create_fn ioav_create = nullptr;
 ioav_write_fn ioav_write = nullptr;
 ioav_read_fn ioav_read = nullptr;
+// Monitors on other endpoints are served at the same time, each may be the first to look up.
+std::mutex ioav_lookup;
 
 constexpr const char* kIOKitPath = "/System/Library/Frameworks/IOKit.framework/IOKit";
 constexpr uint32_t kMaximumIOAVTransfer = 256;
@@ -38,6 +41,7 @@ struct ioav_transfer {
 };
 
 bool load_ioav_symbols() {
+  const std::lock_guard lock(ioav_lookup);
   if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;
   void* library = dlopen(kIOKitPath, RTLD_LAZY | RTLD_LOCAL);
   if (library == nullptr) return false;

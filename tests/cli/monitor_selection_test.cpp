@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "cli/monitor_selection.hpp"
+#include "ddc/errors.hpp"
+
+namespace lumra::cli {
+namespace {
+
+ddc::Monitor monitor(std::int64_t index, std::string id, std::string name) {
+  ddc::Monitor m;
+  m.Index = index;
+  m.ID = std::move(id);
+  m.Name = std::move(name);
+  return m;
+}
+
+TEST(SelectMonitors, IndexThenIDThenAllThenName) {
+  const std::vector<ddc::Monitor> monitors = {
+      monitor(0, "darwin:1", "Orvane Q27 Pro"), monitor(1, "darwin:2", "Orvane U32 Studio"),
+      monitor(2, "darwin:3", "Desk"),           monitor(3, "all", "Desk Right"),
+      monitor(4, "darwin:5", "3"),
+  };
+  struct Case {
+    std::string selector;
+    std::vector<std::string> selected;  // IDs
+    bool all = false;
+    std::vector<std::string> nameMatches = {};
+    bool notFound = false;
+  };
+  const Case cases[] = {
+      {"1", {"darwin:2"}},
+      // An index wins over a name that reads the same.
+      {"3", {"all"}},
+      {"darwin:3", {"darwin:3"}},
+      // A full ID wins over the word "all".
+      {"all", {"all"}},
+      {"ORVANE q27 pro", {"darwin:1"}},
+      // A whole name wins over the names that contain it.
+      {"desk", {"darwin:3"}},
+      {"u32", {"darwin:2"}},
+      {"orvane", {}, false, {"darwin:1", "darwin:2"}},
+      {"studio monitor", {}, false, {}, true},
+      {"", {}, false, {}, true},
+      {"-1", {}, false, {}, true},
+  };
+  for (const Case& c : cases) {
+    const auto selection = selectMonitors(monitors, c.selector);
+    EXPECT_EQ(support::Is(selection.err, ddc::ErrMonitorNotFound), c.notFound) << c.selector;
+    std::vector<std::string> selected;
+    for (const ddc::Monitor& m : selection.value.monitors) selected.push_back(m.ID);
+    EXPECT_EQ(selected, c.selected) << c.selector;
+    EXPECT_EQ(selection.value.all, c.all) << c.selector;
+    EXPECT_EQ(selection.value.nameMatches, c.nameMatches) << c.selector;
+  }
+}
+
+TEST(SelectMonitors, AllTakesEveryMonitorInListOrder) {
+  const std::vector<ddc::Monitor> monitors = {monitor(1, "darwin:b", "B"),
+                                              monitor(0, "darwin:a", "A")};
+  const auto every = selectMonitors(monitors, "all");
+  ASSERT_FALSE(every.err);
+  EXPECT_TRUE(every.value.all);
+  ASSERT_EQ(every.value.monitors.size(), 2u);
+  EXPECT_EQ(every.value.monitors[0].ID, "darwin:b");
+
+  const auto none = selectMonitors({}, "all");
+  ASSERT_FALSE(none.err);
+  EXPECT_TRUE(none.value.all);
+  EXPECT_TRUE(none.value.monitors.empty());
+}
+
+}  // namespace
+}  // namespace lumra::cli

@@ -1,6 +1,7 @@
 #include "cli/monitor_selection.hpp"
 
 #include "ddc/resolve_monitor.hpp"
+#include "support/number.hpp"
 #include "support/unicode_fold.hpp"
 
 namespace lumra::cli {
@@ -32,6 +33,8 @@ support::Result<monitorSelection> selectMonitors(std::span<const ddc::Monitor> m
     selection.monitors.push_back(std::move(resolved.value));
     return {std::move(selection), {}};
   }
+  // A number is only ever an index: "set 7 …" must not write to a monitor named "…Q27".
+  if (support::ParseDecimalInt64(selector)) return {{}, resolved.err};
   if (selector == "all") {
     selection.monitors.assign(monitors.begin(), monitors.end());
     selection.all = true;

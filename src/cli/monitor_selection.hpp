@@ -23,6 +23,7 @@ struct monitorSelection {
 
 // Tries, in order: an index or a full ID (ResolveMonitor), "all", then a name compared without
 // regard to case: the monitors whose whole name equals it, else those whose name contains it.
+// A number is only ever an index, never part of a name.
 // When nothing matches, the error is ResolveMonitor's "monitor not found: <selector>".
 support::Result<monitorSelection> selectMonitors(std::span<const ddc::Monitor> monitors,
                                                  std::string_view selector);

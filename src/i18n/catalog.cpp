@@ -115,8 +115,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 25 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 25 keys in the same order");
+static_assert(std::size(kEnglish) == 26 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 26 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

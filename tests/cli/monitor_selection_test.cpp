@@ -42,6 +42,9 @@ TEST(SelectMonitors, IndexThenIDThenAllThenName) {
       {"studio monitor", {}, false, {}, true},
       {"", {}, false, {}, true},
       {"-1", {}, false, {}, true},
+      // A number that is no index stays one, though a name holds its digits.
+      {"27", {}, false, {}, true},
+      {"32", {}, false, {}, true},
   };
   for (const Case& c : cases) {
     const auto selection = selectMonitors(monitors, c.selector);

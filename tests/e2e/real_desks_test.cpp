@@ -97,6 +97,21 @@ std::string replugged(const std::string& text) {
 
 class RealDesks : public LumraBinary, public ::testing::WithParamInterface<Desk> {
  protected:
+  // The whole desk read at once, each monitor on its own thread: the same values, in list order.
+  void expectEveryMonitorAtOnce(const EnvironmentChanges& desk, const std::vector<std::string>& rows,
+                                int firstValue) {
+    const ProcessResult every = run({"get", "all", "brightness"}, "", desk);
+    EXPECT_EQ(every.status, 0) << every.err;
+    std::istringstream lines(every.out);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      std::string line;
+      std::getline(lines, line);
+      const std::string id = rows[i].substr(0, rows[i].find('\t'));
+      const std::string value = std::to_string(firstValue + static_cast<int>(i));
+      EXPECT_TRUE(line.starts_with(id + " (brightness / 0x10): " + value + " of ")) << line;
+    }
+  }
+
   // Lists the desk in `scenarioFile`, then writes a brightness of its own to every monitor
   // and reads every one back: a monitor reached through another's port reads the wrong value.
   std::vector<std::string> listAndControl(const std::string& scenarioFile, int firstValue,
@@ -125,6 +140,7 @@ class RealDesks : public LumraBinary, public ::testing::WithParamInterface<Desk>
       EXPECT_EQ(caps.status, 0) << id << ": " << caps.err;
       EXPECT_TRUE(caps.out.starts_with("(prot(monitor)type(lcd)model(")) << caps.out;
     }
+    expectEveryMonitorAtOnce(desk, rows, firstValue);
     return rows;
   }
 };

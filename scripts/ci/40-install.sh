@@ -102,6 +102,8 @@ check_session() {
   fi
   work=$(mktemp -d "$scratch/session.XXXX")
   mkdir -p "$work/home" "$work/cwd"
+  # A session that names a scenario under docs/ reads it as a reader in the source tree would.
+  ln -s "$PWD/docs" "$work/cwd/docs"
   awk -v dir="$work" -v kind="$kind" '
     function unescape(line) {
       gsub(/\\-/, "-", line); gsub(/\\\(aq/, "\047", line); gsub(/\\\(dq/, "\"", line)

@@ -65,7 +65,7 @@ TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
   testing::FakeTransport transport;
   transport.monitors = testing::sampleMonitors();
 
-  auto bothBad = resolveTarget(support::Context(), transport, "9", "nonsense");
+  auto bothBad = resolveTarget(support::Context(), transport, "7", "nonsense");
   EXPECT_TRUE(support::Is(bothBad.err, ddc::ErrMonitorNotFound));
 
   auto badFeature = resolveTarget(support::Context(), transport, "1", "nonsense");

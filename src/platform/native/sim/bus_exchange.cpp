@@ -18,8 +18,8 @@ std::uint64_t MonotonicNanoseconds() {
 }
 
 template <typename T>
-void Keep(std::vector<T>& kept, T latest) {
-  if (kept.size() >= kBusTimesKept) kept.erase(kept.begin(), kept.end() - (kBusTimesKept - 1));
+void Keep(std::vector<T>& kept, T latest, std::size_t limit = kBusTimesKept) {
+  if (kept.size() >= limit) kept.erase(kept.begin(), kept.end() - (limit - 1));
   kept.push_back(std::move(latest));
 }
 
@@ -40,7 +40,8 @@ std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
     Keep(record.counters.writeTimes, MonotonicNanoseconds());
     Keep(record.counters.transactions,
          BusTransaction{true, write.chip, write.dataAddress,
-                        Bytes(write.bytes.begin(), write.bytes.end())});
+                        Bytes(write.bytes.begin(), write.bytes.end())},
+         kBusTransactionsKept);
     status = ReceiveWrite(spec->second, record, write.frame, write.rule);
   });
   return saved ? status : kIOReturnError;
@@ -52,7 +53,8 @@ std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
   const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
     Keep(record.counters.readTimes, MonotonicNanoseconds());
     reply = Delivered(AnswerRead(record), read);
-    Keep(record.counters.transactions, BusTransaction{false, read.chip, read.dataAddress, reply});
+    Keep(record.counters.transactions, BusTransaction{false, read.chip, read.dataAddress, reply},
+         kBusTransactionsKept);
     record.counters.lastReadChip = read.chip;
     record.counters.lastReadAddress = read.dataAddress;
     record.counters.lastReadLength = read.length;

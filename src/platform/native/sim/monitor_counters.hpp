@@ -38,10 +38,13 @@ struct MonitorCounters {
   // clock in nanoseconds, oldest first, at most kBusTimesKept of each.
   std::vector<std::uint64_t> writeTimes;
   std::vector<std::uint64_t> readTimes;
-  // The latest transactions, oldest first, at most kBusTimesKept.
+  // The latest transactions, oldest first, at most kBusTransactionsKept.
   std::vector<BusTransaction> transactions;
 };
 
 inline constexpr std::size_t kBusTimesKept = 64;
+// Enough for one command's exchanges and their retries; every process rewrites the log with
+// each transaction, so a longer one would slow every simulated exchange.
+inline constexpr std::size_t kBusTransactionsKept = 16;
 
 }  // namespace lumra::sim

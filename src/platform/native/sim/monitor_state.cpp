@@ -13,28 +13,42 @@ namespace {
 
 constexpr int kFormat = 1;
 
+// Every exchange reads and writes the whole state, so bytes are turned into text by hand
+// rather than through a formatted call per byte.
 std::string HexBytes(const Bytes& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  char pair[4];
+  text.reserve(bytes.size() * 3);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
     if (i > 0) text += ' ';
-    text += pair;
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
   }
   return text;
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 // "51 82 01 10 AC" back to bytes; anything malformed ends the sequence.
-Bytes BytesFromHex(const Json& value) {
+Bytes BytesFromHex(const char* text) {
   Bytes bytes;
-  if (!value.is_string()) return bytes;
-  const std::string text = value.get<std::string>();
-  for (std::size_t i = 0; i + 2 <= text.size(); i += 3) {
-    unsigned int byte = 0;
-    if (std::sscanf(text.c_str() + i, "%2x", &byte) != 1) break;
-    bytes.push_back(static_cast<std::uint8_t>(byte));
+  for (const char* pair = text; pair[0] != '\0'; pair += 3) {
+    const int high = HexDigit(pair[0]);
+    const int low = pair[1] == '\0' ? -1 : HexDigit(pair[1]);
+    if (high < 0 || low < 0) break;
+    bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    if (pair[2] != ' ') break;
   }
   return bytes;
+}
+
+Bytes BytesFromHex(const Json& value) {
+  return value.is_string() ? BytesFromHex(value.get_ref<const std::string&>().c_str()) : Bytes();
 }
 
 std::optional<std::size_t> IndexFrom(const std::string& key) {
@@ -112,13 +126,14 @@ std::string StateDirectory() {
 
 namespace {
 
+// One string a transaction, "W 37 00000051: 84 03 10 00 28 80": a list of strings reads back
+// far faster than a list of objects, and every exchange reads the whole state.
 Json TransactionsToJson(const std::vector<BusTransaction>& transactions) {
   Json list = Json::array();
   for (const BusTransaction& t : transactions) {
-    list.push_back({{"kind", t.write ? "write" : "read"},
-                    {"chip", t.chip},
-                    {"address", t.dataAddress},
-                    {"bytes", HexBytes(t.bytes)}});
+    char head[32];
+    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.write ? 'W' : 'R', t.chip, t.dataAddress);
+    list.push_back(head + HexBytes(t.bytes));
   }
   return list;
 }
@@ -128,12 +143,16 @@ std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
   auto list = json.find("transactions");
   if (list == json.end() || !list->is_array()) return transactions;
   for (const Json& item : *list) {
-    if (!item.is_object()) continue;
+    if (!item.is_string()) continue;
+    const std::string& text = item.get_ref<const std::string&>();
+    char kind = 0;
     BusTransaction t;
-    t.write = item.value("kind", "") == "write";
-    t.chip = static_cast<std::uint32_t>(Counter(item, "chip"));
-    t.dataAddress = static_cast<std::uint32_t>(Counter(item, "address"));
-    if (auto bytes = item.find("bytes"); bytes != item.end()) t.bytes = BytesFromHex(*bytes);
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%c %x %x: %n", &kind, &t.chip, &t.dataAddress, &consumed) < 3) {
+      continue;
+    }
+    t.write = kind == 'W';
+    t.bytes = BytesFromHex(text.c_str() + consumed);
     transactions.push_back(std::move(t));
   }
   return transactions;

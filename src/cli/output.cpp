@@ -177,11 +177,6 @@ monitorOutput renderValue(const ddc::Monitor& monitor, const ddc::Feature& featu
   return rendered;
 }
 
-int printValue(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-               const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog) {
-  return printOutput(out, renderValue(monitor, feature, value, json, catalog), json);
-}
-
 monitorOutput renderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
                               std::uint16_t value, bool json, const i18n::Catalog& catalog) {
   monitorOutput rendered;
@@ -205,11 +200,6 @@ monitorOutput renderSetResult(const ddc::Monitor& monitor, const ddc::Feature& f
   writer.Bool(false);
   writer.EndObject();
   return rendered;
-}
-
-int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                   std::uint16_t value, bool json, const i18n::Catalog& catalog) {
-  return printOutput(out, renderSetResult(monitor, feature, value, json, catalog), json);
 }
 
 monitorOutput renderAdjustResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
@@ -244,12 +234,6 @@ monitorOutput renderAdjustResult(const ddc::Monitor& monitor, const ddc::Feature
   writer.Bool(adjustment.Written);
   writer.EndObject();
   return rendered;
-}
-
-int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                      const ddc::VCPAdjustment& adjustment, bool json,
-                      const i18n::Catalog& catalog) {
-  return printOutput(out, renderAdjustResult(monitor, feature, adjustment, json, catalog), json);
 }
 
 monitorOutput renderCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText,

@@ -31,13 +31,6 @@ std::string formatConnectorType(std::string_view connectorType, const i18n::Cata
 int printMonitors(std::ostream& out, std::span<const ddc::Monitor> monitors, bool json,
                   const i18n::Catalog& catalog);
 int printFeatures(std::ostream& out, bool json, const i18n::Catalog& catalog);
-int printValue(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-               const ddc::VCPValue& value, bool json, const i18n::Catalog& catalog);
-int printSetResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                   std::uint16_t value, bool json, const i18n::Catalog& catalog);
-int printAdjustResult(std::ostream& out, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                      const ddc::VCPAdjustment& adjustment, bool json,
-                      const i18n::Catalog& catalog);
 int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
                       std::string_view capabilityText, bool json);
 

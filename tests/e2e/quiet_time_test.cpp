@@ -81,6 +81,8 @@ class QuietTime : public LumraBinary, public ::testing::WithParamInterface<BusPa
 
 // Each second command starts while the first one's holder still keeps the lock, so its first
 // write has to wait out the quiet time.
+// Timing-bound: a process start takes part in its bounds, so it runs in the dev build only (the
+// sanitizer test presets leave it out; CMakePresets.json).
 TEST_P(QuietTime, NoWriteComesSoonerThanTheProtocolAllows) {
   const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> pairs = {
       {{"get", "0", "brightness"}, {"get", "0", "brightness"}},
@@ -125,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // `out=$(lumra set ...)` returns as soon as the write is done: the holder keeps no pipe open.
 // It keeps the lock for the rest of the quiet time, then ends, and nothing is left behind.
+// Timing-bound: a process start takes part in its bounds, so it runs in the dev build only (the
+// sanitizer test presets leave it out; CMakePresets.json).
 TEST_F(LumraBinary, CommandSubstitutionEndsBeforeTheQuietTime) {
   // Orphans become this process's children, so the holder can be seen to end and be reaped.
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);

@@ -208,6 +208,8 @@ TEST_F(WaitingLine, AKilledWaiterHoldsUpNobody) {
 // An older lumra, which knows only the lock file, holds the monitor. The first waiter gives up
 // at its deadline as always; the second, behind it, takes the lock within one poll of its
 // release.
+// Timing-bound: a process start takes part in its bounds, so it runs in the dev build only (the
+// sanitizer test presets leave it out; CMakePresets.json).
 TEST_F(WaitingLine, AWaiterPastItsDeadlineLeavesTheLine) {
   const int held = holdMonitor();
 

@@ -1,4 +1,4 @@
-#include "platform/display_metadata.hpp"
+#include "platform/display_modes.hpp"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 #include <map>
 #include <set>
 
 #include "ddc/errors.hpp"
-#include "platform/darwin_transport.hpp"
-#include "platform/display_metadata.hpp"
+#include "platform/transport.hpp"
+#include "platform/display_modes.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
 #include "support/unicode_fold.hpp"

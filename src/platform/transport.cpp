@@ -1,4 +1,4 @@
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 
 #include <algorithm>
 

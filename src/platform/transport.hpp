@@ -12,7 +12,7 @@
 
 #include "ddc/transport.hpp"
 #include "ddcci/frame.hpp"
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 #include "platform/lock/endpoint_lock.hpp"
 #include "platform/native_bridge.hpp"
 #include "platform/retry.hpp"

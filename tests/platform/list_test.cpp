@@ -2,7 +2,7 @@
 
 #include "ddc/errors.hpp"
 #include "fake_native_bridge.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 #include "support/format.hpp"
 #include "temp_home.hpp"
 

@@ -1,4 +1,4 @@
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "fake_native_bridge.hpp"
-#include "platform/display_metadata.hpp"
+#include "platform/display_modes.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
 

@@ -4,7 +4,6 @@
 #include <set>
 
 #include "ddc/errors.hpp"
-#include "platform/transport.hpp"
 #include "platform/display_modes.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
@@ -69,7 +68,7 @@ const darwinDisplayMetadata* mergeableMetadata(
     const darwinNativeMonitorInfo& item, const std::map<std::string, int>& endpointKeyCounts,
     const std::map<std::string, int>& metadataKeyCounts,
     const std::map<std::string, const darwinDisplayMetadata*>& metadataByKey) {
-  if (item.backend != darwinBackendIOAVService || item.adapterKey.empty()) return nullptr;
+  if (item.backend != LUMRA_BACKEND_IOAVSERVICE || item.adapterKey.empty()) return nullptr;
   const auto endpoints = endpointKeyCounts.find(item.adapterKey);
   const auto entries = metadataKeyCounts.find(item.adapterKey);
   if (endpoints == endpointKeyCounts.end() || endpoints->second != 1) return nullptr;
@@ -152,7 +151,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
                                                std::span<const darwinDisplayMetadata> metadata) {
   std::map<std::string, int> endpointKeyCounts;
   for (const darwinNativeMonitorInfo& item : items) {
-    if (item.backend == darwinBackendIOAVService && !item.adapterKey.empty()) {
+    if (item.backend == LUMRA_BACKEND_IOAVSERVICE && !item.adapterKey.empty()) {
       ++endpointKeyCounts[item.adapterKey];
     }
   }
@@ -210,7 +209,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     monitor.info.Connector = path;
     monitor.info.ConnectorType = item.connectorType;
     monitor.info.CurrentMode = normalizeDarwinMode(mode);
-    monitor.info.Backend = item.backend == darwinBackendIOAVService ? "ioavservice" : "ioframebuffer";
+    monitor.info.Backend = item.backend == LUMRA_BACKEND_IOAVSERVICE ? "ioavservice" : "ioframebuffer";
     monitor.endpointID = item.endpointID;
     monitor.backend = item.backend;
     monitor.chipAddress = item.chipAddress;
@@ -232,33 +231,15 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
   return metadata;
 }
 
-ddc::Monitor cloneMonitor(const ddc::Monitor& monitor) {
-  // The mode is held by value, so a copy already owns its own DisplayMode.
-  return monitor;
-}
-
-std::vector<ddc::Monitor> darwinTransport::infoLocked() const {
-  std::vector<ddc::Monitor> list;
-  list.reserve(monitors_.size());
-  for (const darwinMonitor& monitor : monitors_) list.push_back(cloneMonitor(monitor.info));
-  return list;
-}
-
-support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::Context& ctx) {
-  if (support::Error ended = ctx.Err()) return {{}, ended};
-  std::lock_guard lock(mu_);
-
-  const NativeBridge& bridge = options_.bridge;
+support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
+                                                                const NativeBridge& bridge) {
   const int32_t probed = bridge.listExternalDisplays(nullptr, 0);
   if (probed == LUMRA_NATIVE_UNAVAILABLE) {
     return {{}, support::Errorf("%w: native display backend symbols are unavailable",
                                 ddc::ErrBackendUnavailable)};
   }
   if (probed < 0) return {{}, support::Errorf("native display enumeration failed: %d", probed)};
-  if (probed == 0) {
-    monitors_.clear();
-    return {{}, {}};
-  }
+  if (probed == 0) return {{}, {}};
   auto retrieved = retrieveNativeRecords(bridge.listExternalDisplays, probed);
   if (retrieved.status < 0) {
     return {{}, support::Errorf("native display enumeration failed: %d", retrieved.status)};
@@ -270,14 +251,12 @@ support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::
   bool needsDisplayMetadata = false;
   for (const lumra_external_display& record : retrieved.records) {
     items.push_back(darwinNativeMonitorInfoFromRecord(record));
-    needsDisplayMetadata = needsDisplayMetadata || record.backend == darwinBackendIOAVService;
+    needsDisplayMetadata = needsDisplayMetadata || record.backend == LUMRA_BACKEND_IOAVSERVICE;
   }
   std::vector<darwinDisplayMetadata> metadata;
   if (needsDisplayMetadata) metadata = listDarwinDisplayMetadata(bridge);
   if (support::Error ended = ctx.Err()) return {{}, ended};
-
-  monitors_ = buildDarwinMonitors(items, metadata);
-  return {infoLocked(), {}};
+  return {buildDarwinMonitors(items, metadata), {}};
 }
 
 }  // namespace lumra::platform

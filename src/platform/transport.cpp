@@ -197,6 +197,22 @@ support::Result<std::string> darwinTransport::Capabilities(const support::Contex
   });
 }
 
+std::vector<ddc::Monitor> darwinTransport::infoLocked() const {
+  std::vector<ddc::Monitor> list;
+  list.reserve(monitors_.size());
+  for (const darwinMonitor& monitor : monitors_) list.push_back(monitor.info);
+  return list;
+}
+
+support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::Context& ctx) {
+  if (support::Error ended = ctx.Err()) return {{}, ended};
+  std::lock_guard lock(mu_);
+  auto listed = listDarwinMonitors(ctx, options_.bridge);
+  if (listed.err) return {{}, listed.err};
+  monitors_ = std::move(listed.value);
+  return {infoLocked(), {}};
+}
+
 support::Error darwinTransport::Close() {
   std::lock_guard lock(mu_);
   monitors_.clear();

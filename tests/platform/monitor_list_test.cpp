@@ -20,7 +20,7 @@ darwinNativeMonitorInfo item(std::uint32_t vendor, std::uint32_t product, std::u
   info.vendorID = vendor;
   info.productID = product;
   info.serial = serial;
-  info.backend = darwinBackendIOFramebuffer;
+  info.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
   info.location = std::move(location);
   info.endpointID = endpoint;
   return info;

@@ -5,7 +5,7 @@
 // took and misuses none.
 #include "ddc/transport.hpp"
 #include "fuzz_check.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 #include "platform/native/sim/scenario.hpp"
 #include "platform/native/sim/simulator.hpp"
 #include "support/context.hpp"

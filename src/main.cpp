@@ -5,7 +5,7 @@
 
 #include "cli/descriptor_stream.hpp"
 #include "cli/entry.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);

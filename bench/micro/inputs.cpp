@@ -71,7 +71,7 @@ std::vector<platform::darwinNativeMonitorInfo> NativeMonitors(std::size_t count,
     item.vendorID = 0x3E56;
     item.productID = twins ? 0x2710 : 0x2710 + n;
     item.serial = twins ? 0x00A1B2C3u + n / 2 : 0x00A1B2C3u + n;
-    item.backend = platform::darwinBackendIOFramebuffer;
+    item.backend = platform::LUMRA_BACKEND_IOFRAMEBUFFER;
     item.chipAddress = 0x37;
     item.name = "Orvane Q27 Pro";
     char location[96];

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ddc/monitor.hpp"
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 namespace lumra::bench {
 

@@ -1,7 +1,7 @@
 // Discovery's pure step: turning the bridge's records into identified monitors.
 #include "micro/bench_support.hpp"
 #include "micro/inputs.hpp"
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 namespace {
 

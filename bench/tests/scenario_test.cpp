@@ -5,7 +5,7 @@
 #include <string>
 
 #include "micro/inputs.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 #include "platform/native/sim/simulator.hpp"
 
 namespace lumra::bench {

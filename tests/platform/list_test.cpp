@@ -2,7 +2,7 @@
 
 #include "ddc/errors.hpp"
 #include "fake_native_bridge.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 #include "support/format.hpp"
 #include "temp_home.hpp"
 
@@ -100,7 +100,7 @@ TEST_F(ListTest, MetadataIsFetchedOnlyForIOAVServiceItems) {
   EXPECT_EQ(got.value[0].Name, "display-1");
 
   testing::setText(fakeNative().displays[0].proxy_interface_name, "dispext0:dcpav-service-epic:0");
-  fakeNative().displays[0].backend = darwinBackendIOAVService;
+  fakeNative().displays[0].backend = LUMRA_BACKEND_IOAVSERVICE;
   got = transport.List(ctx);
   ASSERT_FALSE(got.err);
   EXPECT_EQ(fakeNative().metadataCapacities, (std::vector<std::int32_t>{-1, 1}));

@@ -9,7 +9,7 @@
 #include "ddc/errors.hpp"
 #include "ddcci/errors.hpp"
 #include "fake_native_bridge.hpp"
-#include "platform/darwin_transport.hpp"
+#include "platform/transport.hpp"
 #include "temp_home.hpp"
 
 namespace lumra::platform {

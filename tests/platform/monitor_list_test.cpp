@@ -1,4 +1,4 @@
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "fake_native_bridge.hpp"
-#include "platform/display_metadata.hpp"
+#include "platform/display_modes.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
 
@@ -20,7 +20,7 @@ darwinNativeMonitorInfo item(std::uint32_t vendor, std::uint32_t product, std::u
   info.vendorID = vendor;
   info.productID = product;
   info.serial = serial;
-  info.backend = darwinBackendIOFramebuffer;
+  info.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
   info.location = std::move(location);
   info.endpointID = endpoint;
   return info;
@@ -164,9 +164,9 @@ TEST(RefreshRateTest, Normalisation) {
       {1e300, 1e300},
   };
   for (const auto& c : cases) EXPECT_EQ(normalizeRefreshRate(c.rate), c.want) << c.rate;
-  EXPECT_FALSE(normalizeDarwinMode(ddc::DisplayMode{0, 10, 60, 0, 0}));
-  EXPECT_FALSE(darwinModeFromNative(1, 10, 0, 5, 5, 60));
-  EXPECT_FALSE(darwinModeFromNative(0, 10, 10, 5, 5, 60));
+  EXPECT_FALSE(NormalizeMode(ddc::DisplayMode{0, 10, 60, 0, 0}));
+  EXPECT_FALSE(ModeFromNative(1, 10, 0, 5, 5, 60));
+  EXPECT_FALSE(ModeFromNative(0, 10, 10, 5, 5, 60));
 }
 
 TEST(NativeRecordTest, TextFieldsStopAtNulOrFieldEnd) {

@@ -1,11 +1,10 @@
-#include "platform/darwin_metadata.hpp"
+#include "platform/monitor_list.hpp"
 
 #include <map>
 #include <set>
 
 #include "ddc/errors.hpp"
-#include "platform/darwin_transport.hpp"
-#include "platform/display_metadata.hpp"
+#include "platform/display_modes.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
 #include "support/unicode_fold.hpp"
@@ -69,7 +68,7 @@ const darwinDisplayMetadata* mergeableMetadata(
     const darwinNativeMonitorInfo& item, const std::map<std::string, int>& endpointKeyCounts,
     const std::map<std::string, int>& metadataKeyCounts,
     const std::map<std::string, const darwinDisplayMetadata*>& metadataByKey) {
-  if (item.backend != darwinBackendIOAVService || item.adapterKey.empty()) return nullptr;
+  if (item.backend != LUMRA_BACKEND_IOAVSERVICE || item.adapterKey.empty()) return nullptr;
   const auto endpoints = endpointKeyCounts.find(item.adapterKey);
   const auto entries = metadataKeyCounts.find(item.adapterKey);
   if (endpoints == endpointKeyCounts.end() || endpoints->second != 1) return nullptr;
@@ -103,8 +102,8 @@ darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_d
   info.location = nativeText(record.location);
   info.adapterKey = darwinAdapterKeyFromProxyInterface(nativeText(record.proxy_interface_name));
   info.connectorType = connectorTypeFromNative(record.connector_type);
-  info.mode = darwinModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
-                                   record.logical_width, record.logical_height, record.refresh_hz);
+  info.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
+                             record.logical_width, record.logical_height, record.refresh_hz);
   return info;
 }
 
@@ -116,9 +115,8 @@ darwinDisplayMetadata darwinDisplayMetadataFromRecord(const lumra_display_metada
   metadata.serial = record.serial_number;
   metadata.name = nativeText(record.name);
   metadata.adapterKey = darwinAdapterKeyFromDisplayLocation(nativeText(record.display_location));
-  metadata.mode = darwinModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
-                                       record.logical_width, record.logical_height,
-                                       record.refresh_hz);
+  metadata.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
+                                 record.logical_width, record.logical_height, record.refresh_hz);
   return metadata;
 }
 
@@ -144,7 +142,7 @@ std::string darwinAdapterKeyFromProxyInterface(std::string_view interfaceName) {
   return adapter.starts_with(kAdapterPrefix) ? std::string(adapter) : std::string();
 }
 
-std::string darwinIdentity(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial) {
+std::string IdentityText(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial) {
   return support::Format("%04X:%04X:%08X", vendorID, productID, serial);
 }
 
@@ -152,7 +150,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
                                                std::span<const darwinDisplayMetadata> metadata) {
   std::map<std::string, int> endpointKeyCounts;
   for (const darwinNativeMonitorInfo& item : items) {
-    if (item.backend == darwinBackendIOAVService && !item.adapterKey.empty()) {
+    if (item.backend == LUMRA_BACKEND_IOAVSERVICE && !item.adapterKey.empty()) {
       ++endpointKeyCounts[item.adapterKey];
     }
   }
@@ -165,7 +163,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
   }
   std::map<std::string, int> identityCounts;
   for (const darwinNativeMonitorInfo& item : items) {
-    ++identityCounts[darwinIdentity(item.vendorID, item.productID, item.serial)];
+    ++identityCounts[IdentityText(item.vendorID, item.productID, item.serial)];
   }
 
   std::vector<darwinMonitor> monitors;
@@ -190,7 +188,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     }
     if (name.empty()) name = support::Format("display-%d", displayID);
 
-    const std::string identity = darwinIdentity(item.vendorID, item.productID, item.serial);
+    const std::string identity = IdentityText(item.vendorID, item.productID, item.serial);
     const std::string path = pathKey(item.location);
     const bool ambiguous = ambiguousIdentity(item, identityCounts, identity);
     std::string id = "darwin:" + identifierKey(item, ambiguous, identity, path);
@@ -209,8 +207,9 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     monitor.info.Serial = support::Format("%08X", serial);
     monitor.info.Connector = path;
     monitor.info.ConnectorType = item.connectorType;
-    monitor.info.CurrentMode = normalizeDarwinMode(mode);
-    monitor.info.Backend = item.backend == darwinBackendIOAVService ? "ioavservice" : "ioframebuffer";
+    monitor.info.CurrentMode = NormalizeMode(mode);
+    monitor.info.Backend =
+        item.backend == LUMRA_BACKEND_IOAVSERVICE ? "ioavservice" : "ioframebuffer";
     monitor.endpointID = item.endpointID;
     monitor.backend = item.backend;
     monitor.chipAddress = item.chipAddress;
@@ -232,33 +231,16 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
   return metadata;
 }
 
-ddc::Monitor cloneMonitor(const ddc::Monitor& monitor) {
-  // The mode is held by value, so a copy already owns its own DisplayMode.
-  return monitor;
-}
-
-std::vector<ddc::Monitor> darwinTransport::infoLocked() const {
-  std::vector<ddc::Monitor> list;
-  list.reserve(monitors_.size());
-  for (const darwinMonitor& monitor : monitors_) list.push_back(cloneMonitor(monitor.info));
-  return list;
-}
-
-support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::Context& ctx) {
-  if (support::Error ended = ctx.Err()) return {{}, ended};
-  std::lock_guard lock(mu_);
-
-  const NativeBridge& bridge = options_.bridge;
+support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
+                                                               const NativeBridge& bridge) {
   const int32_t probed = bridge.listExternalDisplays(nullptr, 0);
   if (probed == LUMRA_NATIVE_UNAVAILABLE) {
-    return {{}, support::Errorf("%w: native display backend symbols are unavailable",
-                                ddc::ErrBackendUnavailable)};
+    return {{},
+            support::Errorf("%w: native display backend symbols are unavailable",
+                            ddc::ErrBackendUnavailable)};
   }
   if (probed < 0) return {{}, support::Errorf("native display enumeration failed: %d", probed)};
-  if (probed == 0) {
-    monitors_.clear();
-    return {{}, {}};
-  }
+  if (probed == 0) return {{}, {}};
   auto retrieved = retrieveNativeRecords(bridge.listExternalDisplays, probed);
   if (retrieved.status < 0) {
     return {{}, support::Errorf("native display enumeration failed: %d", retrieved.status)};
@@ -270,14 +252,12 @@ support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::
   bool needsDisplayMetadata = false;
   for (const lumra_external_display& record : retrieved.records) {
     items.push_back(darwinNativeMonitorInfoFromRecord(record));
-    needsDisplayMetadata = needsDisplayMetadata || record.backend == darwinBackendIOAVService;
+    needsDisplayMetadata = needsDisplayMetadata || record.backend == LUMRA_BACKEND_IOAVSERVICE;
   }
   std::vector<darwinDisplayMetadata> metadata;
   if (needsDisplayMetadata) metadata = listDarwinDisplayMetadata(bridge);
   if (support::Error ended = ctx.Err()) return {{}, ended};
-
-  monitors_ = buildDarwinMonitors(items, metadata);
-  return {infoLocked(), {}};
+  return {buildDarwinMonitors(items, metadata), {}};
 }
 
 }  // namespace lumra::platform

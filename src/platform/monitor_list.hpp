@@ -10,11 +10,10 @@
 #include "ddc/monitor.hpp"
 #include "platform/native/lumra_native.h"
 #include "platform/native_bridge.hpp"
+#include "support/context.hpp"
+#include "support/error.hpp"
 
 namespace lumra::platform {
-
-inline constexpr std::uint32_t darwinBackendIOAVService = 1;
-inline constexpr std::uint32_t darwinBackendIOFramebuffer = 2;
 
 // One cached monitor: what callers see plus what the native exchange needs.
 struct darwinMonitor {
@@ -62,7 +61,7 @@ std::string darwinAdapterKeyFromDisplayLocation(std::string_view location);
 std::string darwinAdapterKeyFromProxyInterface(std::string_view interfaceName);
 
 // The identity text "VVVV:PPPP:SSSSSSSS" of vendor, product and serial.
-std::string darwinIdentity(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial);
+std::string IdentityText(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial);
 
 // Turns the bridge's displays into cached monitors, in item order: merges unambiguous metadata,
 // names unnamed displays, and gives each monitor an identifier that no other monitor of the
@@ -73,7 +72,10 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
 // The bridge's display metadata; any failure gives an empty list.
 std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge& bridge);
 
-// A copy that shares nothing with `monitor`.
-ddc::Monitor cloneMonitor(const ddc::Monitor& monitor);
+// The bridge's external displays as monitors, with the display metadata merged in where it
+// applies; none when there are none. Fails when the bridge is unavailable, its enumeration
+// fails or the context ends.
+support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
+                                                               const NativeBridge& bridge);
 
 }  // namespace lumra::platform

@@ -1,19 +1,17 @@
-#include "platform/display_metadata.hpp"
+#include "platform/display_modes.hpp"
 
 #include <cmath>
 
 namespace lumra::platform {
 
-std::optional<ddc::DisplayMode> darwinModeFromNative(std::uint32_t valid, std::uint32_t width,
-                                                     std::uint32_t height,
-                                                     std::uint32_t logicalWidth,
-                                                     std::uint32_t logicalHeight,
-                                                     double refreshHz) {
+std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_t width,
+                                               std::uint32_t height, std::uint32_t logicalWidth,
+                                               std::uint32_t logicalHeight, double refreshHz) {
   if (valid == 0 || width == 0 || height == 0) return std::nullopt;
   return ddc::DisplayMode{width, height, refreshHz, logicalWidth, logicalHeight};
 }
 
-std::optional<ddc::DisplayMode> normalizeDarwinMode(const std::optional<ddc::DisplayMode>& mode) {
+std::optional<ddc::DisplayMode> NormalizeMode(const std::optional<ddc::DisplayMode>& mode) {
   if (!mode || mode->Width == 0 || mode->Height == 0) return std::nullopt;
   ddc::DisplayMode normalized = *mode;
   normalized.RefreshHz = normalizeRefreshRate(mode->RefreshHz);

@@ -6,8 +6,8 @@
 #include "ddc/transport.hpp"
 #include "fuzz_check.hpp"
 #include "platform/darwin_transport.hpp"
-#include "platform/native/sim/scenario.hpp"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/scenario.hpp"
+#include "sim/simulator.hpp"
 #include "support/context.hpp"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 #include "process/spawn.hpp"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/native/sim/bus_exchange.hpp"
+#include "sim/bus_exchange.hpp"
 
 #include <chrono>
 #include <thread>
 
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/monitor_state.hpp"
+#include "sim/macos_api.h"
+#include "sim/monitor_state.hpp"
 
 namespace lumra::sim {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "platform/native/sim/monitor.hpp"
-#include "platform/native/sim/world.hpp"
+#include "sim/monitor.hpp"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/macos_api.h"
+#include "sim/cf_objects.hpp"
+#include "sim/macos_api.h"
 
 namespace lumra::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/native/sim/cf_json.hpp"
+#include "sim/cf_json.hpp"
 
 #include <optional>
 

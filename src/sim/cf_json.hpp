@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/scenario.hpp"
+#include "sim/cf_objects.hpp"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/native/sim/cf_objects.hpp"
+#include "sim/cf_objects.hpp"
 
 #include <algorithm>
 #include <cstdio>

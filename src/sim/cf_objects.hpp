@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/native/sim/macos_api.h"
+#include "sim/macos_api.h"
 
 namespace lumra::sim {
 

@@ -1,7 +1,7 @@
 // CoreDisplay_DisplayCreateInfoDictionary over the scenario's displays.
-#include "platform/native/sim/display_info.hpp"
-#include "platform/native/sim/private_frameworks.hpp"
-#include "platform/native/sim/world.hpp"
+#include "sim/display_info.hpp"
+#include "sim/private_frameworks.hpp"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

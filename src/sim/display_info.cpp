@@ -1,6 +1,6 @@
-#include "platform/native/sim/display_info.hpp"
+#include "sim/display_info.hpp"
 
-#include "platform/native/sim/cf_json.hpp"
+#include "sim/cf_json.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -2,9 +2,9 @@
 // the CoreDisplay dictionary for a CoreGraphics display.
 #pragma once
 
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/scenario.hpp"
+#include "sim/cf_objects.hpp"
+#include "sim/macos_api.h"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

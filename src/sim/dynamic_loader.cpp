@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/native/sim/io_objects.hpp"
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/private_frameworks.hpp"
-#include "platform/native/sim/simulator.hpp"
-#include "platform/native/sim/world.hpp"
+#include "sim/io_objects.hpp"
+#include "sim/macos_api.h"
+#include "sim/private_frameworks.hpp"
+#include "sim/simulator.hpp"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

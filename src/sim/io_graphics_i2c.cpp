@@ -4,10 +4,10 @@
 #include <cstring>
 #include <span>
 
-#include "platform/native/sim/bus_exchange.hpp"
-#include "platform/native/sim/io_objects.hpp"
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/timebase.hpp"
+#include "sim/bus_exchange.hpp"
+#include "sim/io_objects.hpp"
+#include "sim/macos_api.h"
+#include "sim/timebase.hpp"
 
 namespace lumra::sim {
 namespace {

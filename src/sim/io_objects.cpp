@@ -1,4 +1,4 @@
-#include "platform/native/sim/io_objects.hpp"
+#include "sim/io_objects.hpp"
 
 #include <map>
 #include <mutex>

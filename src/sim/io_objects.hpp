@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/world.hpp"
+#include "sim/macos_api.h"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

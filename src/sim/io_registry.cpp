@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/native/sim/cf_json.hpp"
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/io_objects.hpp"
-#include "platform/native/sim/macos_api.h"
+#include "sim/cf_json.hpp"
+#include "sim/cf_objects.hpp"
+#include "sim/io_objects.hpp"
+#include "sim/macos_api.h"
 
 namespace lumra::sim {
 namespace {

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <span>
 
-#include "platform/native/sim/bus_exchange.hpp"
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/io_objects.hpp"
-#include "platform/native/sim/private_frameworks.hpp"
+#include "sim/bus_exchange.hpp"
+#include "sim/cf_objects.hpp"
+#include "sim/io_objects.hpp"
+#include "sim/private_frameworks.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/native/sim/json_reader.hpp"
+#include "sim/json_reader.hpp"
 
 #include <limits>
 

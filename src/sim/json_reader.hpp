@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/native/sim/scenario.hpp"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

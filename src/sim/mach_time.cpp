@@ -1,8 +1,8 @@
 // mach_timebase_info and the conversion of absolute time that the simulated drivers use.
 #include <limits>
 
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/timebase.hpp"
+#include "sim/macos_api.h"
+#include "sim/timebase.hpp"
 
 namespace lumra::sim {
 

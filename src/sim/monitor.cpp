@@ -1,4 +1,4 @@
-#include "platform/native/sim/monitor.hpp"
+#include "sim/monitor.hpp"
 
 #include <algorithm>
 #include <optional>

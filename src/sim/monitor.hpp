@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/native/sim/monitor_counters.hpp"
-#include "platform/native/sim/scenario.hpp"
+#include "sim/monitor_counters.hpp"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

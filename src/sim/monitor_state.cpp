@@ -1,12 +1,12 @@
-#include "platform/native/sim/monitor_state.hpp"
+#include "sim/monitor_state.hpp"
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 
-#include "platform/native/sim/json_reader.hpp"
-#include "platform/native/sim/state_file.hpp"
+#include "sim/json_reader.hpp"
+#include "sim/state_file.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/native/sim/monitor.hpp"
+#include "sim/monitor.hpp"
 
 namespace lumra::sim {
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "platform/native/sim/macos_api.h"
+#include "sim/macos_api.h"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/native/sim/registry.hpp"
+#include "sim/registry.hpp"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/native/sim/scenario.hpp"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

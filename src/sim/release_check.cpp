@@ -1,4 +1,4 @@
-#include "platform/native/sim/release_check.hpp"
+#include "sim/release_check.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -1,5 +1,5 @@
 // Scenario loading and validation: JSON text to a Scenario, or the first problem found.
-#include "platform/native/sim/scenario.hpp"
+#include "sim/scenario.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <set>
 #include <span>
 
-#include "platform/native/sim/json_reader.hpp"
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/private_frameworks.hpp"
+#include "sim/json_reader.hpp"
+#include "sim/macos_api.h"
+#include "sim/private_frameworks.hpp"
 
 namespace lumra::sim {
 namespace {

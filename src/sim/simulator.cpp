@@ -1,4 +1,4 @@
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 
 #include <stdlib.h>
 
@@ -8,10 +8,10 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/native/sim/cf_objects.hpp"
-#include "platform/native/sim/io_objects.hpp"
-#include "platform/native/sim/monitor_state.hpp"
-#include "platform/native/sim/world.hpp"
+#include "sim/cf_objects.hpp"
+#include "sim/io_objects.hpp"
+#include "sim/monitor_state.hpp"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

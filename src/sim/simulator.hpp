@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/native/sim/monitor_counters.hpp"
+#include "sim/monitor_counters.hpp"
 #include "support/error.hpp"
 
 namespace lumra::sim {

@@ -1,4 +1,4 @@
-#include "platform/native/sim/state_file.hpp"
+#include "sim/state_file.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/native/sim/world.hpp"
+#include "sim/world.hpp"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/native/sim/world.hpp"
+#include "sim/world.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/native/sim/release_check.hpp"
+#include "sim/release_check.hpp"
 
 namespace lumra::sim {
 namespace {

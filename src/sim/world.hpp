@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/native/sim/registry.hpp"
-#include "platform/native/sim/scenario.hpp"
+#include "sim/registry.hpp"
+#include "sim/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -6,7 +6,7 @@
 #include "ddc/transport.hpp"
 #include "fuzz_check.hpp"
 #include "platform/darwin_transport.hpp"
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 #include "sim/simulator.hpp"
 #include "support/context.hpp"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::bench {
 

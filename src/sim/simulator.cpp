@@ -8,10 +8,10 @@
 #include <system_error>
 #include <vector>
 
-#include "sim/cf_objects.hpp"
-#include "sim/io_objects.hpp"
-#include "sim/monitor_state.hpp"
-#include "sim/world.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/world/monitor_state.hpp"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

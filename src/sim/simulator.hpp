@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/monitor_counters.hpp"
+#include "sim/world/monitor_counters.hpp"
 #include "support/error.hpp"
 
 namespace lumra::sim {

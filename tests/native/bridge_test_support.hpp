@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/native/lumra_native.h"
-#include "sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 #include "sim/simulator.hpp"
 
 namespace lumra::native::testing {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 #include "sim/simulator.hpp"
 
 namespace lumra::sim::testing {

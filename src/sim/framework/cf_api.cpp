@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "sim/cf_objects.hpp"
-#include "sim/macos_api.h"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 namespace {

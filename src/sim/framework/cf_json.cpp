@@ -1,4 +1,4 @@
-#include "sim/cf_json.hpp"
+#include "sim/framework/cf_json.hpp"
 
 #include <optional>
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/cf_objects.hpp"
-#include "sim/scenario.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/cf_objects.hpp"
+#include "sim/framework/cf_objects.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 

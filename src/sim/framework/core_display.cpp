@@ -1,7 +1,7 @@
 // CoreDisplay_DisplayCreateInfoDictionary over the scenario's displays.
-#include "sim/display_info.hpp"
-#include "sim/private_frameworks.hpp"
-#include "sim/world.hpp"
+#include "sim/framework/display_info.hpp"
+#include "sim/framework/private_frameworks.hpp"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

@@ -1,9 +1,9 @@
 // The CoreGraphics functions of macos_api.h over the scenario's displays.
 #include <algorithm>
 
-#include "sim/cf_objects.hpp"
-#include "sim/macos_api.h"
-#include "sim/world.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/world.hpp"
 
 // The object behind CGDisplayModeRef: a CF object, so CFRelease works on it as on the system.
 struct CGDisplayMode final : lumra::sim::CfObject {

@@ -1,6 +1,6 @@
-#include "sim/display_info.hpp"
+#include "sim/framework/display_info.hpp"
 
-#include "sim/cf_json.hpp"
+#include "sim/framework/cf_json.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -2,9 +2,9 @@
 // the CoreDisplay dictionary for a CoreGraphics display.
 #pragma once
 
-#include "sim/cf_objects.hpp"
-#include "sim/macos_api.h"
-#include "sim/scenario.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/io_objects.hpp"
-#include "sim/macos_api.h"
-#include "sim/private_frameworks.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/framework/private_frameworks.hpp"
 #include "sim/simulator.hpp"
-#include "sim/world.hpp"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

@@ -1,8 +1,8 @@
 // IOGraphics functions of macos_api.h: the framebuffer's display information dictionary and
 // its I2C buses.
-#include "sim/display_info.hpp"
-#include "sim/io_objects.hpp"
-#include "sim/macos_api.h"
+#include "sim/framework/display_info.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 namespace {

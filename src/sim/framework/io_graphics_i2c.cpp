@@ -4,10 +4,10 @@
 #include <cstring>
 #include <span>
 
-#include "sim/bus_exchange.hpp"
-#include "sim/io_objects.hpp"
-#include "sim/macos_api.h"
-#include "sim/timebase.hpp"
+#include "sim/world/bus_exchange.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/framework/mach_time.hpp"
 
 namespace lumra::sim {
 namespace {

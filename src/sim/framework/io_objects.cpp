@@ -1,4 +1,4 @@
-#include "sim/io_objects.hpp"
+#include "sim/framework/io_objects.hpp"
 
 #include <map>
 #include <mutex>

@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "sim/macos_api.h"
-#include "sim/world.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

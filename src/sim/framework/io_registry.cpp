@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/cf_json.hpp"
-#include "sim/cf_objects.hpp"
-#include "sim/io_objects.hpp"
-#include "sim/macos_api.h"
+#include "sim/framework/cf_json.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 namespace {

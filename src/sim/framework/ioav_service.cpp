@@ -2,10 +2,10 @@
 #include <cstring>
 #include <span>
 
-#include "sim/bus_exchange.hpp"
-#include "sim/cf_objects.hpp"
-#include "sim/io_objects.hpp"
-#include "sim/private_frameworks.hpp"
+#include "sim/world/bus_exchange.hpp"
+#include "sim/framework/cf_objects.hpp"
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/private_frameworks.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -1,8 +1,8 @@
 // mach_timebase_info and the conversion of absolute time that the simulated drivers use.
 #include <limits>
 
-#include "sim/macos_api.h"
-#include "sim/timebase.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/framework/mach_time.hpp"
 
 namespace lumra::sim {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "sim/world.hpp"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

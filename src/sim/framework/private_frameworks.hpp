@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 

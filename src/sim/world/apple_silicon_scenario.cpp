@@ -1,11 +1,11 @@
 // The built-in Apple silicon scenario (LUMRA_SIMULATION=apple-silicon), as documented in
 // docs/simulator.md: the registry layout of a laptop whose displays hang off display
 // coprocessors, with the monitors of the default scenario on a USB-C port and on the HDMI port.
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 
 #include <string>
 
-#include "sim/builtin_monitors.hpp"
+#include "sim/world/builtin_monitors.hpp"
 
 namespace lumra::sim {
 

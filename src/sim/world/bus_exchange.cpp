@@ -1,10 +1,10 @@
-#include "sim/bus_exchange.hpp"
+#include "sim/world/bus_exchange.hpp"
 
 #include <chrono>
 #include <thread>
 
-#include "sim/macos_api.h"
-#include "sim/monitor_state.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/monitor_state.hpp"
 
 namespace lumra::sim {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "sim/monitor.hpp"
-#include "sim/world.hpp"
+#include "sim/world/monitor.hpp"
+#include "sim/world/world.hpp"
 
 namespace lumra::sim {
 

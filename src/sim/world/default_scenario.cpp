@@ -1,10 +1,10 @@
 // The built-in scenario: a laptop panel and two external monitors of an invented make, as
 // documented in docs/simulator.md. It goes through the same loader as a scenario file.
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 
 #include <string>
 
-#include "sim/builtin_monitors.hpp"
+#include "sim/world/builtin_monitors.hpp"
 
 namespace lumra::sim {
 

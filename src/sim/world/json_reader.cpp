@@ -1,4 +1,4 @@
-#include "sim/json_reader.hpp"
+#include "sim/world/json_reader.hpp"
 
 #include <limits>
 

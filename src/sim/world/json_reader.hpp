@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/monitor.hpp"
+#include "sim/world/monitor.hpp"
 
 #include <algorithm>
 #include <optional>

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "sim/monitor_counters.hpp"
-#include "sim/scenario.hpp"
+#include "sim/world/monitor_counters.hpp"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

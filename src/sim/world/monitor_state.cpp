@@ -1,12 +1,12 @@
-#include "sim/monitor_state.hpp"
+#include "sim/world/monitor_state.hpp"
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 
-#include "sim/json_reader.hpp"
-#include "sim/state_file.hpp"
+#include "sim/world/json_reader.hpp"
+#include "sim/world/state_file.hpp"
 
 namespace lumra::sim {
 namespace {

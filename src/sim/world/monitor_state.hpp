@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/monitor.hpp"
+#include "sim/world/monitor.hpp"
 
 namespace lumra::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/registry.hpp"
+#include "sim/world/registry.hpp"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

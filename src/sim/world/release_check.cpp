@@ -1,4 +1,4 @@
-#include "sim/release_check.hpp"
+#include "sim/world/release_check.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

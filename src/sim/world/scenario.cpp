@@ -1,5 +1,5 @@
 // Scenario loading and validation: JSON text to a Scenario, or the first problem found.
-#include "sim/scenario.hpp"
+#include "sim/world/scenario.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <set>
 #include <span>
 
-#include "sim/json_reader.hpp"
-#include "sim/macos_api.h"
-#include "sim/private_frameworks.hpp"
+#include "sim/world/json_reader.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/framework/private_frameworks.hpp"
 
 namespace lumra::sim {
 namespace {

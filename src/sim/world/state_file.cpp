@@ -1,4 +1,4 @@
-#include "sim/state_file.hpp"
+#include "sim/world/state_file.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>

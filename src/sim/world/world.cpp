@@ -1,4 +1,4 @@
-#include "sim/world.hpp"
+#include "sim/world/world.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "sim/release_check.hpp"
+#include "sim/world/release_check.hpp"
 
 namespace lumra::sim {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "sim/registry.hpp"
-#include "sim/scenario.hpp"
+#include "sim/world/registry.hpp"
+#include "sim/world/scenario.hpp"
 
 namespace lumra::sim {
 

@@ -10,6 +10,7 @@
 
 #include "sim/framework/cf_objects.hpp"
 #include "sim/framework/io_objects.hpp"
+#include "sim/world/builtin_scenarios.hpp"
 #include "sim/world/monitor_state.hpp"
 #include "sim/world/world.hpp"
 

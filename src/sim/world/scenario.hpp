@@ -188,10 +188,4 @@ inline constexpr std::uint32_t kMaxFragmentSize = 124;
 // path ("displays[1].mode.width: ..."), and the result is empty.
 std::optional<Scenario> ParseScenario(std::string_view text, std::string& problem);
 
-// The built-in scenario used when LUMRA_SIMULATION is unset.
-std::string_view DefaultScenarioJson();
-
-// The built-in Apple silicon scenario, chosen with LUMRA_SIMULATION=apple-silicon.
-std::string_view AppleSiliconScenarioJson();
-
 }  // namespace lumra::sim

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include "sim/world/builtin_scenarios.hpp"
 #include "sim/world/release_check.hpp"
 
 namespace lumra::sim {

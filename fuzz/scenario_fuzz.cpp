@@ -6,8 +6,8 @@
 #include "ddc/transport.hpp"
 #include "fuzz_check.hpp"
 #include "platform/darwin_transport.hpp"
-#include "sim/world/scenario.hpp"
 #include "sim/simulator.hpp"
+#include "sim/world/scenario.hpp"
 #include "support/context.hpp"
 
 namespace {

@@ -4,19 +4,16 @@
 #include <cstring>
 #include <span>
 
-#include "sim/world/bus_exchange.hpp"
 #include "sim/framework/io_objects.hpp"
-#include "sim/framework/macos_api.h"
 #include "sim/framework/mach_time.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/bus_exchange.hpp"
+#include "sim/world/ddcci_wire.hpp"
 
 namespace lumra::sim {
 namespace {
 
 constexpr std::uint32_t kMaxTransferBytes = 1024;
-constexpr std::uint32_t kDisplayWriteAddress = 0x6E;
-constexpr std::uint32_t kDisplayReadAddress = 0x6F;
-// The sub-address a DDC/CI reply is read from: the host's source address.
-constexpr std::uint8_t kHostSubAddress = 0x51;
 // What a read gets where nothing drives the bus: every line stays high.
 constexpr std::uint8_t kIdleBusByte = 0xFF;
 
@@ -52,7 +49,8 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
                              request.replySubAddress,
                              capacity,
                              request.replyTransactionType,
-                             request.replySubAddress == kHostSubAddress,
+                             // A DDC/CI reply is read from the host's source address.
+                             request.replySubAddress == kHostSourceAddress,
                              kIdleBusByte,
                              false};
   const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, read, reply);

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <span>
 
-#include "sim/world/bus_exchange.hpp"
 #include "sim/framework/cf_objects.hpp"
 #include "sim/framework/io_objects.hpp"
 #include "sim/framework/private_frameworks.hpp"
+#include "sim/world/bus_exchange.hpp"
 
 namespace lumra::sim {
 namespace {

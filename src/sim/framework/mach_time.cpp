@@ -1,8 +1,8 @@
 // mach_timebase_info and the conversion of absolute time that the simulated drivers use.
 #include <limits>
 
-#include "sim/framework/macos_api.h"
 #include "sim/framework/mach_time.hpp"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::sim {
 

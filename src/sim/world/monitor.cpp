@@ -3,18 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "sim/world/ddcci_wire.hpp"
+
 namespace lumra::sim {
 namespace {
-
-constexpr std::uint8_t kDisplayAddress = 0x6E;
-constexpr std::uint8_t kHostSource = 0x51;
-constexpr std::uint8_t kHostVirtual = 0x50;
-constexpr std::uint8_t kProtocolFlag = 0x80;
-constexpr std::uint8_t kGetVcpOpcode = 0x01;
-constexpr std::uint8_t kGetVcpReplyOpcode = 0x02;
-constexpr std::uint8_t kSetVcpOpcode = 0x03;
-constexpr std::uint8_t kCapabilitiesOpcode = 0xF3;
-constexpr std::uint8_t kCapabilitiesReplyOpcode = 0xE3;
 
 struct Request {
   RequestKind kind = RequestKind::Any;  // Any: a valid frame with an opcode we do not serve
@@ -29,15 +21,15 @@ std::uint8_t Xor(std::uint8_t initial, std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule rule) {
-  if (frame.size() < 3 || frame[0] != kHostSource || (frame[1] & kProtocolFlag) == 0) {
+  if (frame.size() < 3 || frame[0] != kHostSourceAddress || (frame[1] & kProtocolFlag) == 0) {
     return std::nullopt;
   }
-  const std::size_t n = frame[1] & 0x7F;
+  const std::size_t n = frame[1] & kLengthMask;
   if (n == 0 || frame.size() < n + 3) return std::nullopt;
   const auto payload = frame.subspan(2, n);
   const bool skipSource = rule == ChecksumRule::GetVcpSkipsSource && payload[0] == kGetVcpOpcode;
   const auto covered = frame.subspan(skipSource ? 1 : 0, skipSource ? n + 1 : n + 2);
-  if (Xor(kDisplayAddress, covered) != frame[n + 2]) return std::nullopt;
+  if (Xor(kDisplayWriteAddress, covered) != frame[n + 2]) return std::nullopt;
 
   Request request;
   if (payload[0] == kGetVcpOpcode && n == 2) {
@@ -123,7 +115,7 @@ Bytes CapabilitiesReply(const MonitorSpec& spec, std::uint16_t offset) {
 }
 
 void ResealChecksum(Bytes& reply) {
-  reply.back() = Xor(kHostVirtual, std::span(reply).first(reply.size() - 1));
+  reply.back() = Xor(kHostVirtualAddress, std::span(reply).first(reply.size() - 1));
 }
 
 // Corrupts a well-formed reply in the way the fault names.
@@ -135,11 +127,11 @@ Bytes Corrupt(Bytes reply, FaultKind kind) {
     case FaultKind::NullReply:
       return ReplyFrame({});
     case FaultKind::MalformedSource:
-      reply[0] = kDisplayAddress + 1;
+      reply[0] = kDisplayWriteAddress + 1;
       ResealChecksum(reply);
       break;
     case FaultKind::ProtocolFlag:
-      reply[1] &= 0x7F;
+      reply[1] &= kLengthMask;
       ResealChecksum(reply);
       break;
     case FaultKind::ShortReply:
@@ -190,10 +182,11 @@ void CountRequest(MonitorCounters& counters, RequestKind kind) {
 
 Bytes ReplyFrame(std::span<const std::uint8_t> payload) {
   Bytes frame(payload.size() + 3);
-  frame[0] = kDisplayAddress;
+  frame[0] = kDisplayWriteAddress;
   frame[1] = static_cast<std::uint8_t>(kProtocolFlag | payload.size());
   std::copy(payload.begin(), payload.end(), frame.begin() + 2);
-  frame.back() = Xor(kHostVirtual, std::span<const std::uint8_t>(frame).first(frame.size() - 1));
+  frame.back() =
+      Xor(kHostVirtualAddress, std::span<const std::uint8_t>(frame).first(frame.size() - 1));
   return frame;
 }
 

@@ -7,9 +7,9 @@
 #include <set>
 #include <span>
 
-#include "sim/world/json_reader.hpp"
 #include "sim/framework/macos_api.h"
 #include "sim/framework/private_frameworks.hpp"
+#include "sim/world/json_reader.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -183,7 +183,6 @@ FramebufferSpec ReadFramebuffer(const Json& value, const std::string& path, Prob
   return fb;
 }
 
-constexpr std::uint64_t kDisplayChipAddress = 0x37;
 constexpr std::uint64_t kConverterChipAddress = 0xB7;
 
 std::optional<I2cFraming> I2cFramingNamed(std::string_view name) {
@@ -216,7 +215,7 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
     av.framing = I2cFraming::Mcdp29xx;
   }
   av.chip = static_cast<std::uint32_t>(chip.value_or(
-      av.framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChipAddress));
+      av.framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChip));
   av.createFails = reader.Bool("create_fails").value_or(false);
   av.properties = reader.FreeObject("properties", false).value_or(Json::object());
   av.parentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());

@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/world/ddcci_wire.hpp"
+
 namespace lumra::sim {
 
 using Json = nlohmann::ordered_json;
@@ -81,7 +83,7 @@ struct AvServiceSpec {
   bool locationOnParent = false;
   std::optional<std::string> monitor;
   I2cFraming framing = I2cFraming::Standard;
-  std::uint32_t chip = 0x37;
+  std::uint32_t chip = kDisplayChip;
   bool createFails = false;
   Json properties = Json::object();
   Json parentProperties = Json::object();  // merged into the proxy's parent entry

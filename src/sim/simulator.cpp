@@ -13,6 +13,7 @@
 #include "sim/world/builtin_scenarios.hpp"
 #include "sim/world/monitor_state.hpp"
 #include "sim/world/world.hpp"
+#include "support/environment.hpp"
 
 namespace lumra::sim {
 
@@ -85,10 +86,10 @@ std::string DescribeLiveObjects() {
 }
 
 TemporaryHome::TemporaryHome() {
-  if (const char* home = std::getenv("HOME")) previous_ = home;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                        "/lumra-sim-home-XXXXXX";
+  // An empty HOME is no home to every reader, so it is put back as unset.
+  if (std::string home = support::Getenv("HOME"); !home.empty()) previous_ = std::move(home);
+  const std::string tmp = support::Getenv("TMPDIR");
+  std::string pattern = (tmp.empty() ? std::string("/tmp") : tmp) + "/lumra-sim-home-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (::mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();

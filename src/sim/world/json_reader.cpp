@@ -21,9 +21,9 @@ std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigi
   return value;
 }
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 }  // namespace
+
+std::string InDoubleQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 void Problems::Add(const std::string& path, const std::string& text) {
   if (first_.empty()) first_ = path.empty() ? text : path + ": " + text;
@@ -188,7 +188,8 @@ void ObjectReader::RejectUnknownKeys() {
   if (object_ == nullptr) return;
   for (const auto& [key, value] : object_->items()) {
     if (!taken_.contains(key)) {
-      problems_.Add(path_, (path_.empty() ? "unknown top-level key " : "unknown key ") + Quote(key));
+      problems_.Add(path_, (path_.empty() ? "unknown top-level key " : "unknown key ") +
+                               InDoubleQuotes(key));
       return;
     }
   }

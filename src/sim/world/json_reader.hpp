@@ -34,6 +34,9 @@ std::optional<std::int32_t> ReadStatus(const Json& value, const std::string& pat
 // A VCP code written "0x10".
 std::optional<std::uint8_t> ReadVcpCode(std::string_view text);
 
+// `text` between double quotes, as it is: a name in a problem, such as an unknown key.
+std::string InDoubleQuotes(std::string_view text);
+
 class ObjectReader {
  public:
   ObjectReader(const Json& value, std::string path, Problems& problems);

@@ -7,6 +7,7 @@
 
 #include "sim/world/json_reader.hpp"
 #include "sim/world/state_file.hpp"
+#include "support/environment.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -119,9 +120,9 @@ std::optional<StatePaths> PathsFor(const std::string& stateKey) {
 }  // namespace
 
 std::string StateDirectory() {
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == '\0') return "";
-  return std::string(home) + "/Library/Caches/lumra/sim";
+  const std::string home = support::Getenv("HOME");
+  if (home.empty()) return "";
+  return home + "/Library/Caches/lumra/sim";
 }
 
 namespace {

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "sim/simulator.hpp"
+#include "support/environment.hpp"
 
 namespace lumra::sim {
 namespace {
 
-constexpr const char* kVariable = "LUMRA_SIM_CHECK_RELEASES";
+constexpr std::string_view kVariable = "LUMRA_SIM_CHECK_RELEASES";
 // Descriptors above this are not examined; a leak shows up among the lowest free numbers.
 constexpr long kHighestDescriptor = 4096;
 
@@ -69,8 +70,7 @@ void CheckAtExit() {
 }
 
 void Arm() {
-  const char* value = std::getenv(kVariable);
-  if (value == nullptr || std::strcmp(value, "1") != 0) return;
+  if (support::Getenv(kVariable) != "1") return;
   InheritedDescriptors() = OpenDescriptors();
   // The object tables are function-local statics: touching them now makes them outlive the
   // handler, since exit runs handlers and static destructors in reverse order of creation.

@@ -22,8 +22,6 @@ std::string Item(const std::string& path, std::size_t index) {
   return path + "[" + std::to_string(index) + "]";
 }
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 bool IsServicePath(std::string_view path) { return path.starts_with(kServicePlanePrefix); }
 
 // Calls `each` with every element of the array under `key` (absent: none).
@@ -314,7 +312,7 @@ void ReadFaultKind(ObjectReader& reader, FaultSpec& fault, Problems& problems) {
   Problems raw;
   const auto status = ReadStatus(Json(*name), "", raw);
   if (!status) {
-    problems.Add(reader.PathOf("fault"), "unknown fault " + Quote(*name));
+    problems.Add(reader.PathOf("fault"), "unknown fault " + InDoubleQuotes(*name));
     return;
   }
   fault.kind = FaultKind::Status;
@@ -506,7 +504,7 @@ void ReadTopLevel(const Json& root, Scenario& scenario, Problems& problems) {
 void CheckMonitorName(const Scenario& scenario, const std::optional<std::string>& name,
                       const std::string& path, Problems& problems) {
   if (name && !scenario.monitors.contains(*name)) {
-    problems.Add(path, "names no monitor " + Quote(*name));
+    problems.Add(path, "names no monitor " + InDoubleQuotes(*name));
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "sim/world/builtin_scenarios.hpp"
 #include "sim/world/release_check.hpp"
+#include "support/environment.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -64,12 +65,16 @@ WorldPtr BuildWorld(std::string_view text, std::string_view source, std::string&
   return std::make_shared<const World>(std::move(*scenario), StateKeyFor(text));
 }
 
+// Unset, the variable picks the built-in scenario; set, even to nothing, it names a file. Only
+// here does the simulator need to tell the two apart, which support::Getenv does not.
+bool ScenarioVariableIsSet() { return std::getenv(kScenarioVariable) != nullptr; }
+
 WorldPtr LoadFromEnvironment(std::string& problem) {
-  const char* path = std::getenv(kScenarioVariable);
-  if (path == nullptr) return BuildWorld(DefaultScenarioJson(), "built-in", problem);
+  if (!ScenarioVariableIsSet()) return BuildWorld(DefaultScenarioJson(), "built-in", problem);
+  const std::string path = support::Getenv(kScenarioVariable);
   if (path == kAppleSiliconName) return BuildWorld(AppleSiliconScenarioJson(), path, problem);
   std::string detail;
-  const auto text = ReadFile(path, detail);
+  const auto text = ReadFile(path.c_str(), detail);
   if (!text) {
     problem = ProblemAbout(path, detail);
     return nullptr;

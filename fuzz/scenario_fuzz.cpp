@@ -6,8 +6,8 @@
 #include "ddc/transport.hpp"
 #include "fuzz_check.hpp"
 #include "platform/transport.hpp"
-#include "platform/native/sim/scenario.hpp"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
+#include "sim/world/scenario.hpp"
 #include "support/context.hpp"
 
 namespace {

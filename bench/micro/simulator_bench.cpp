@@ -8,8 +8,8 @@
 #include "ddcci/frame.hpp"
 #include "micro/bench_support.hpp"
 #include "micro/inputs.hpp"
-#include "platform/native/sim/simulator.hpp"
 #include "sim/sim_exchange.hpp"
+#include "sim/simulator.hpp"
 
 namespace {
 

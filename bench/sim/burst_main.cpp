@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/native/sim/simulator.hpp"
 #include "process/spawn.hpp"
+#include "sim/simulator.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/native/sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::bench {
 

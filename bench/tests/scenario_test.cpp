@@ -6,7 +6,7 @@
 
 #include "micro/inputs.hpp"
 #include "platform/transport.hpp"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 
 namespace lumra::bench {
 namespace {

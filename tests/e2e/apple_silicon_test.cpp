@@ -5,7 +5,7 @@
 
 #include "e2e/e2e_fixture.hpp"
 #include "e2e/sim_state.hpp"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 #include "support/format.hpp"
 #include "support/sha256.hpp"
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/release_check.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/world/release_check.hpp"
 
 namespace lumra::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/native/sim/simulator.hpp"
+#include "sim/simulator.hpp"
 
 namespace lumra::testing {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/native/lumra_native.h"
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/simulator.hpp"
 
 namespace lumra::native::testing {
 

@@ -1,6 +1,6 @@
 // The simulated monitor's frame handling, byte for byte, and its injected faults, checked
 // against the project's own DDC/CI reply parser.
-#include "platform/native/sim/monitor.hpp"
+#include "sim/world/monitor.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "sim/world/builtin_scenarios.hpp"
+#include "sim/world/world.hpp"
 #include "sim_test_support.hpp"
 
 namespace lumra::sim::testing {
@@ -52,6 +54,27 @@ TEST_F(ScenarioTest, DefaultScenarioHasAPanelAndTwoMonitorsOnFramebuffers) {
   EXPECT_EQ(CGDisplaySerialNumber(ids[2]), 0x00D4E5F6u);
   EXPECT_EQ(ReadVCPValue("orvane-q27", 0x10).value, 60);
   EXPECT_EQ(ReadVCPValue("orvane-u32", 0x10).value, 80);
+}
+
+// Each built-in scenario names its monitor state after itself, also when its text comes from a
+// file; any other text gets a key of its own.
+TEST_F(ScenarioTest, BuiltInScenariosKeepTheirStateKeys) {
+  const struct {
+    std::string_view text;
+    std::string key;
+  } cases[] = {
+      {DefaultScenarioJson(), "default"},
+      {AppleSiliconScenarioJson(), "apple-silicon"},
+      {"{}", "scenario-08f44b07b5901a25"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StateKeyFor(c.text), c.key) << c.text.substr(0, 40);
+}
+
+// The Apple silicon scenario repeats the default scenario's two monitors.
+TEST_F(ScenarioTest, BuiltInScenariosDescribeTheSameMonitors) {
+  const Json defaults = Json::parse(DefaultScenarioJson());
+  const Json appleSilicon = Json::parse(AppleSiliconScenarioJson());
+  EXPECT_EQ(defaults.at("monitors"), appleSilicon.at("monitors"));
 }
 
 // The complete example of docs/simulator.md is a valid scenario.

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/sim/macos_api.h"
-#include "platform/native/sim/simulator.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/simulator.hpp"
 
 namespace lumra::sim::testing {
 

@@ -16,7 +16,7 @@ extern "C" {
 #include <IOKit/i2c/IOI2CInterface.h>
 }
 #else
-#include "platform/native/sim/macos_api.h"
+#include "sim/framework/macos_api.h"
 
 namespace lumra::native {
 // The stand-in's dynamic loader answers for the framework paths; these names hide the C

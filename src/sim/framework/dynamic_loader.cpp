@@ -1,0 +1,133 @@
+// lumra_sim_dlopen/dlsym/dlclose: a dynamic loader that knows two libraries, IOKit (for the
+// IOAVService entry points) and CoreDisplay, and whose answers the scenario's "frameworks"
+// switches can take away.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "sim/framework/io_objects.hpp"
+#include "sim/framework/macos_api.h"
+#include "sim/framework/private_frameworks.hpp"
+#include "sim/simulator.hpp"
+#include "sim/world/world.hpp"
+
+namespace lumra::sim {
+
+namespace {
+
+struct Symbol {
+  std::string_view name;
+  void* address;
+};
+
+struct Library {
+  std::string_view path;
+  FrameworkSpec Scenario::*spec;
+  std::vector<Symbol> symbols;
+  int opens = 0;
+};
+
+template <typename Function>
+void* Address(Function* function) {
+  return reinterpret_cast<void*>(function);
+}
+
+// Pairs a library's entry point names with their addresses, given in the same order.
+template <std::size_t N>
+std::vector<Symbol> Symbols(const std::string_view (&names)[N], void* const (&addresses)[N]) {
+  std::vector<Symbol> symbols;
+  for (std::size_t i = 0; i < N; ++i) symbols.push_back({names[i], addresses[i]});
+  return symbols;
+}
+
+struct Loader {
+  std::mutex mutex;
+  Library ioKit{"/System/Library/Frameworks/IOKit.framework/IOKit",
+                &Scenario::ioav,
+                Symbols(kIoavEntryPoints, {Address(&IoavCreateWithService), Address(&IoavWriteI2C),
+                                           Address(&IoavReadI2C)})};
+  Library coreDisplay{"/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay",
+                      &Scenario::coreDisplay,
+                      Symbols(kCoreDisplayEntryPoints,
+                              {Address(&CoreDisplayCreateInfoDictionary)})};
+};
+
+Loader& TheLoader() {
+  static Loader loader;
+  return loader;
+}
+
+FrameworkSpec SpecOf(const Library& library) {
+  WorldPtr world = CurrentWorld();
+  return world ? (*world).scenario.*library.spec : FrameworkSpec{};
+}
+
+Library* LibraryAt(Loader& loader, const char* path) {
+  if (path == nullptr) return nullptr;
+  for (Library* library : {&loader.ioKit, &loader.coreDisplay}) {
+    if (library->path == path) return library;
+  }
+  return nullptr;
+}
+
+Library* LibraryFor(Loader& loader, void* handle) {
+  for (Library* library : {&loader.ioKit, &loader.coreDisplay}) {
+    if (handle == library) return library;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::size_t OpenLibraryHandles() {
+  Loader& loader = TheLoader();
+  std::lock_guard lock(loader.mutex);
+  return static_cast<std::size_t>(loader.ioKit.opens + loader.coreDisplay.opens);
+}
+
+}  // namespace lumra::sim
+
+using namespace lumra::sim;
+
+extern "C" {
+
+void* lumra_sim_dlopen(const char* path, int) {
+  Loader& loader = TheLoader();
+  Library* library = LibraryAt(loader, path);
+  if (library == nullptr || !SpecOf(*library).opens) return nullptr;
+  std::lock_guard lock(loader.mutex);
+  ++library->opens;
+  return library;
+}
+
+void* lumra_sim_dlsym(void* handle, const char* symbol) {
+  Loader& loader = TheLoader();
+  Library* library = LibraryFor(loader, handle);
+  if (library == nullptr || symbol == nullptr) return nullptr;
+  const FrameworkSpec spec = SpecOf(*library);
+  std::lock_guard lock(loader.mutex);
+  if (library->opens == 0) return nullptr;
+  const auto& missing = spec.missingSymbols;
+  if (std::find(missing.begin(), missing.end(), symbol) != missing.end()) return nullptr;
+  for (const Symbol& entry : library->symbols) {
+    if (entry.name == symbol) return entry.address;
+  }
+  return nullptr;
+}
+
+int lumra_sim_dlclose(void* handle) {
+  Loader& loader = TheLoader();
+  Library* library = LibraryFor(loader, handle);
+  std::lock_guard lock(loader.mutex);
+  if (library == nullptr || library->opens == 0) {
+    NoteMisuse();
+    return -1;
+  }
+  --library->opens;
+  return 0;
+}
+
+}  // extern "C"

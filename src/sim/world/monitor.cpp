@@ -1,0 +1,247 @@
+#include "sim/world/monitor.hpp"
+
+#include <algorithm>
+#include <optional>
+
+#include "sim/world/ddcci_wire.hpp"
+
+namespace lumra::sim {
+namespace {
+
+struct Request {
+  RequestKind kind = RequestKind::Any;  // Any: a valid frame with an opcode we do not serve
+  std::uint8_t code = 0;
+  std::uint16_t value = 0;
+  std::uint16_t offset = 0;
+};
+
+std::uint8_t Xor(std::uint8_t initial, std::span<const std::uint8_t> bytes) {
+  for (std::uint8_t b : bytes) initial ^= b;
+  return initial;
+}
+
+std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule rule) {
+  if (frame.size() < 3 || frame[0] != kHostSourceAddress || (frame[1] & kProtocolFlag) == 0) {
+    return std::nullopt;
+  }
+  const std::size_t n = frame[1] & kLengthMask;
+  if (n == 0 || frame.size() < n + 3) return std::nullopt;
+  const auto payload = frame.subspan(2, n);
+  const bool skipSource = rule == ChecksumRule::GetVcpSkipsSource && payload[0] == kGetVcpOpcode;
+  const auto covered = frame.subspan(skipSource ? 1 : 0, skipSource ? n + 1 : n + 2);
+  if (Xor(kDisplayWriteAddress, covered) != frame[n + 2]) return std::nullopt;
+
+  Request request;
+  if (payload[0] == kGetVcpOpcode && n == 2) {
+    request.kind = RequestKind::Get;
+    request.code = payload[1];
+  } else if (payload[0] == kSetVcpOpcode && n == 4) {
+    request.kind = RequestKind::Set;
+    request.code = payload[1];
+    request.value = static_cast<std::uint16_t>(payload[2] << 8 | payload[3]);
+  } else if (payload[0] == kCapabilitiesOpcode && n == 3) {
+    request.kind = RequestKind::Capabilities;
+    request.offset = static_cast<std::uint16_t>(payload[1] << 8 | payload[2]);
+  }
+  return request;
+}
+
+bool FollowsSet(const MonitorRecord& record) {
+  return record.lastRequest.size() > 2 && record.lastRequest[2] == kSetVcpOpcode;
+}
+
+bool FaultFitsRequest(const FaultSpec& fault, const Request& request, bool afterSet) {
+  if (fault.request != RequestKind::Any && fault.request != request.kind) return false;
+  if (fault.code && (request.kind == RequestKind::Capabilities || *fault.code != request.code)) {
+    return false;
+  }
+  switch (fault.kind) {
+    case FaultKind::WrongCode:
+    case FaultKind::UnexpectedResult:
+      return request.kind != RequestKind::Capabilities;
+    case FaultKind::OffsetMismatch:
+      return request.kind != RequestKind::Get;
+    case FaultKind::ZeroReplyAfterSet:
+      return request.kind == RequestKind::Get && afterSet;
+    default:
+      return true;
+  }
+}
+
+// The first fault that applies and has uses left; consumes one use.
+std::optional<FaultSpec> TakeFault(const MonitorSpec& spec, MonitorRecord& record,
+                                   const Request& request) {
+  const bool afterSet = FollowsSet(record);
+  for (std::size_t i = 0; i < spec.faults.size(); ++i) {
+    const FaultSpec& fault = spec.faults[i];
+    if (!FaultFitsRequest(fault, request, afterSet)) continue;
+    std::uint64_t& used = record.faultsUsed[i];
+    if (fault.count && used >= *fault.count) continue;
+    ++used;
+    ++record.counters.faults;
+    return fault;
+  }
+  return std::nullopt;
+}
+
+Bytes GetVcpReply(const MonitorSpec& spec, const MonitorRecord& record, std::uint8_t code) {
+  auto found = spec.vcp.find(code);
+  if (found == spec.vcp.end()) {
+    const std::uint8_t unsupported[] = {kGetVcpReplyOpcode, 0x01, code, 0, 0, 0, 0, 0};
+    return ReplyFrame(unsupported);
+  }
+  const std::uint16_t current = CurrentValue(spec, record, code);
+  const std::uint16_t maximum = found->second.maximum;
+  const std::uint8_t payload[] = {kGetVcpReplyOpcode,
+                                  0x00,
+                                  code,
+                                  static_cast<std::uint8_t>(found->second.momentary ? 1 : 0),
+                                  static_cast<std::uint8_t>(maximum >> 8),
+                                  static_cast<std::uint8_t>(maximum & 0xFF),
+                                  static_cast<std::uint8_t>(current >> 8),
+                                  static_cast<std::uint8_t>(current & 0xFF)};
+  return ReplyFrame(payload);
+}
+
+Bytes CapabilitiesReply(const MonitorSpec& spec, std::uint16_t offset) {
+  Bytes payload{kCapabilitiesReplyOpcode, static_cast<std::uint8_t>(offset >> 8),
+                static_cast<std::uint8_t>(offset & 0xFF)};
+  const std::string& text = spec.capabilities;
+  if (offset < text.size()) {
+    const std::size_t k = std::min<std::size_t>(spec.fragmentSize, text.size() - offset);
+    payload.insert(payload.end(), text.begin() + offset, text.begin() + offset + k);
+  }
+  return ReplyFrame(payload);
+}
+
+void ResealChecksum(Bytes& reply) {
+  reply.back() = Xor(kHostVirtualAddress, std::span(reply).first(reply.size() - 1));
+}
+
+// Corrupts a well-formed reply in the way the fault names.
+Bytes Corrupt(Bytes reply, FaultKind kind) {
+  switch (kind) {
+    case FaultKind::Checksum:
+      reply.back() ^= 0xFF;
+      break;
+    case FaultKind::NullReply:
+      return ReplyFrame({});
+    case FaultKind::MalformedSource:
+      reply[0] = kDisplayWriteAddress + 1;
+      ResealChecksum(reply);
+      break;
+    case FaultKind::ProtocolFlag:
+      reply[1] &= kLengthMask;
+      ResealChecksum(reply);
+      break;
+    case FaultKind::ShortReply:
+      reply.pop_back();
+      break;
+    case FaultKind::WrongCode:
+      reply[4] = static_cast<std::uint8_t>(reply[4] + 1);
+      ResealChecksum(reply);
+      break;
+    case FaultKind::UnexpectedResult:
+      reply[3] = 0x02;
+      ResealChecksum(reply);
+      break;
+    case FaultKind::OffsetMismatch: {
+      const auto offset = static_cast<std::uint16_t>((reply[3] << 8 | reply[4]) + 1);
+      reply[3] = static_cast<std::uint8_t>(offset >> 8);
+      reply[4] = static_cast<std::uint8_t>(offset & 0xFF);
+      ResealChecksum(reply);
+      break;
+    }
+    case FaultKind::ZeroReplyAfterSet:
+      return Bytes(reply.size(), 0);
+    case FaultKind::Status:
+    case FaultKind::DroppedWrite:
+      break;
+  }
+  return reply;
+}
+
+void CountRequest(MonitorCounters& counters, RequestKind kind) {
+  switch (kind) {
+    case RequestKind::Get:
+      ++counters.gets;
+      break;
+    case RequestKind::Set:
+      ++counters.sets;
+      break;
+    case RequestKind::Capabilities:
+      ++counters.capabilities;
+      break;
+    case RequestKind::Any:
+      ++counters.ignored;
+      break;
+  }
+}
+
+}  // namespace
+
+Bytes ReplyFrame(std::span<const std::uint8_t> payload) {
+  Bytes frame(payload.size() + 3);
+  frame[0] = kDisplayWriteAddress;
+  frame[1] = static_cast<std::uint8_t>(kProtocolFlag | payload.size());
+  std::copy(payload.begin(), payload.end(), frame.begin() + 2);
+  frame.back() =
+      Xor(kHostVirtualAddress, std::span<const std::uint8_t>(frame).first(frame.size() - 1));
+  return frame;
+}
+
+std::uint16_t CurrentValue(const MonitorSpec& spec, const MonitorRecord& record,
+                           std::uint8_t code) {
+  if (auto set = record.values.find(code); set != record.values.end()) return set->second;
+  auto found = spec.vcp.find(code);
+  return found == spec.vcp.end() ? 0 : found->second.current;
+}
+
+std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
+                          std::span<const std::uint8_t> frame, ChecksumRule rule) {
+  ++record.counters.writes;
+  const auto request = Decode(frame, rule);
+  if (!request) {
+    ++record.counters.ignored;
+    record.lastRequest.clear();
+    record.pendingReply.clear();
+    return 0;
+  }
+  CountRequest(record.counters, request->kind);
+  const auto fault = request->kind == RequestKind::Any ? std::nullopt
+                                                       : TakeFault(spec, record, *request);
+  if (fault && fault->kind == FaultKind::Status) return fault->status;
+  if (fault && fault->kind == FaultKind::DroppedWrite) {
+    // The port took the write and lost it: the monitor acts as if nothing came.
+    record.lastRequest.clear();
+    record.pendingReply.clear();
+    return 0;
+  }
+
+  record.lastRequest.assign(frame.begin(), frame.end());
+  record.pendingReply.clear();
+  switch (request->kind) {
+    case RequestKind::Get:
+      record.pendingReply = GetVcpReply(spec, record, request->code);
+      break;
+    case RequestKind::Capabilities:
+      record.pendingReply = CapabilitiesReply(spec, request->offset);
+      break;
+    case RequestKind::Set:
+      // A set whose frame a fault garbled is dropped: the value stays.
+      if (!fault && spec.vcp.contains(request->code)) record.values[request->code] = request->value;
+      return 0;
+    case RequestKind::Any:
+      return 0;
+  }
+  if (fault) record.pendingReply = Corrupt(std::move(record.pendingReply), fault->kind);
+  return 0;
+}
+
+Bytes AnswerRead(MonitorRecord& record) {
+  ++record.counters.reads;
+  if (record.pendingReply.empty()) return ReplyFrame({});
+  return record.pendingReply;
+}
+
+}  // namespace lumra::sim

@@ -22,9 +22,9 @@ int WriteJSONLine(std::ostream& out, const JSONWriter& encoded) {
   return out ? 0 : 1;
 }
 
-int JSONPrinter::PrintUsage() {
+int JSONPrinter::PrintUsage(std::string_view usage) {
   JSONWriter writer;
-  WriteTextRecord(writer, "usage", catalog_.Text("usage"));
+  WriteTextRecord(writer, "usage", usage);
   return WriteJSONLine(out_, writer);
 }
 

@@ -16,7 +16,7 @@ class JSONPrinter final : public Printer {
  public:
   using Printer::Printer;
 
-  int PrintUsage() override;
+  int PrintUsage(std::string_view usage) override;
   int PrintVersion() override;
   int PrintMonitors(std::span<const ddc::Monitor> monitors) override;
   int PrintFeatures() override;

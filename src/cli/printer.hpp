@@ -36,7 +36,7 @@ class Printer {
 
   // Each returns the exit status: 0, or 1 when a JSON result could not be encoded or written.
   // Text output ignores write errors.
-  virtual int PrintUsage() = 0;
+  virtual int PrintUsage(std::string_view usage) = 0;
   virtual int PrintVersion() = 0;
   // An empty list is what a command on every monitor prints when there is none.
   virtual int PrintMonitors(std::span<const ddc::Monitor> monitors) = 0;

@@ -186,23 +186,36 @@ int RunList(const Command& cmd, CommandWords) {
 
 int RunFeatures(const Command& cmd, CommandWords) { return cmd.Print.PrintFeatures(); }
 
-// One row per command: its word, another word for it, how many words follow it, and what
-// runs it. The usage text of every command is the catalog's "usage".
+// One row per command: its word, another word for it, the catalog key of the words its usage
+// line shows after the command (none when it takes none), how many words follow it, and what
+// runs it. Rows are in the order the usage lists them.
 struct CommandRow {
   std::string_view Name;
   std::string_view Alias;
+  std::string_view UsageKey;
   std::size_t Words;
   int (*Run)(const Command& cmd, CommandWords args);
 };
 
 constexpr CommandRow kCommands[] = {
-    {"list", {}, 0, RunList},
-    {"get", {}, 2, RunGet},
-    {"set", {}, 3, RunSet},
-    {"adjust", {}, 3, RunAdjust},
-    {"capabilities", "caps", 1, RunCapabilities},
-    {"features", {}, 0, RunFeatures},
+    {"list", {}, {}, 0, RunList},
+    {"get", {}, "usage_get", 2, RunGet},
+    {"set", {}, "usage_set", 3, RunSet},
+    {"adjust", {}, "usage_adjust", 3, RunAdjust},
+    {"capabilities", "caps", "usage_capabilities", 1, RunCapabilities},
+    {"features", {}, {}, 0, RunFeatures},
 };
+
+// The usage text: the header, one line per command, and the footer, without a final line feed.
+std::string UsageText(const i18n::Catalog& catalog) {
+  std::string usage = catalog.Text("usage_header") + "\n";
+  for (const CommandRow& row : kCommands) {
+    usage += "  " + std::string(row.Name);
+    if (!row.UsageKey.empty()) usage += " " + catalog.Text(row.UsageKey);
+    usage += "\n";
+  }
+  return usage + "\n" + catalog.Text("usage_footer");
+}
 
 const CommandRow* FindCommand(std::string_view word) {
   for (const CommandRow& row : kCommands) {
@@ -248,7 +261,7 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
   if (commandLine.error) return printer->Refuse(commandLine.error->key, commandLine.error->value);
   if (parsed.version) return printer->PrintVersion();
   const std::span<const std::string> words = commandLine.commandArguments;
-  if (asksForUsage(words)) return printer->PrintUsage();
+  if (asksForUsage(words)) return printer->PrintUsage(UsageText(catalog));
 
   // One deadline bounds the whole command: listing, resolution and the device operation.
   auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.timeout);

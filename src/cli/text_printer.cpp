@@ -34,8 +34,8 @@ void TextPrinter::WriteWhole(std::ostream& stream, std::string_view text) {
   stream.flush();
 }
 
-int TextPrinter::PrintUsage() {
-  WriteWhole(out_, catalog_.Text("usage") + "\n");
+int TextPrinter::PrintUsage(std::string_view usage) {
+  WriteWhole(out_, std::string(usage) + "\n");
   return 0;
 }
 

@@ -12,7 +12,7 @@ using lumra::ddc::Feature;
 
 bool Same(const Feature& a, const Feature& b) {
   return a.Name == b.Name && a.Code == b.Code && a.Writable == b.Writable && a.Unsafe == b.Unsafe &&
-         a.Continuous == b.Continuous && a.ContinuousKnown == b.ContinuousKnown;
+         a.Kind == b.Kind && a.ValueNames.data() == b.ValueNames.data();
 }
 
 bool SameOutcome(const lumra::support::Result<Feature>& a, const lumra::support::Result<Feature>& b) {
@@ -50,7 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Feature& raw = parsed.value;
     FUZZ_CHECK(raw.Name == lumra::support::Format("vcp:0x%02X", raw.Code), raw.Name);
     FUZZ_CHECK(raw.Writable && raw.Unsafe, "a raw code must be writable and unsafe: " + raw.Name);
-    FUZZ_CHECK(raw.ContinuousKnown || !raw.Continuous, raw.Name);
   }
   if (parsed.ok()) {
     const auto again = lumra::ddc::ParseFeature(parsed.value.Name);

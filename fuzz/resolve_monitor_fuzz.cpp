@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "ddc/errors.hpp"
-#include "ddc/resolve_monitor.hpp"
+#include "ddc/select_monitors.hpp"
 #include "fuzz_check.hpp"
 
 namespace {

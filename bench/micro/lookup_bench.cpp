@@ -36,7 +36,7 @@ BENCHMARK(BM_CatalogCurrentValue)->DenseRange(0, 1);
 
 void BM_CatalogUsage(benchmark::State& state) {
   const auto catalog = lumra::i18n::New("en");
-  for (auto _ : state) benchmark::DoNotOptimize(catalog.Text("usage"));
+  for (auto _ : state) benchmark::DoNotOptimize(catalog.Text("usage_header"));
 }
 BENCHMARK(BM_CatalogUsage);
 

@@ -5,9 +5,9 @@
 
 namespace lumra::cli {
 
-std::vector<support::Result<monitorOutput>> serveEach(std::span<const ddc::Monitor> monitors,
+std::vector<support::Result<RenderedResult>> serveEach(std::span<const ddc::Monitor> monitors,
                                                       const monitorTask& task) {
-  std::vector<support::Result<monitorOutput>> outcomes(monitors.size());
+  std::vector<support::Result<RenderedResult>> outcomes(monitors.size());
   std::vector<std::thread> others;
   others.reserve(monitors.size());
   for (std::size_t i = 1; i < monitors.size(); ++i) {

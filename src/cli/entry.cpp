@@ -1,6 +1,6 @@
 #include "cli/entry.hpp"
 
-#include "cli/report.hpp"
+#include "cli/printer.hpp"
 
 namespace lumra::cli {
 
@@ -15,7 +15,7 @@ int RunAndClose(std::span<const std::string> arguments, std::ostream& out, std::
                 ddc::Transport& transport, EnvironmentLookup getenv) {
   int status = Run(support::Context(), arguments, out, err, transport, std::move(getenv));
   if (const support::Error closed = transport.Close()) {
-    writeLifecycleError(err, arguments, kCloseFailedPrefix, closed);
+    WriteLifecycleError(err, arguments, kCloseFailedPrefix, closed);
     if (status == 0) status = 1;
   }
   return status;

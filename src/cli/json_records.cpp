@@ -6,6 +6,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "capabilities/parser.hpp"
+#include "cli/delta.hpp"
+
 namespace lumra::cli {
 
 using support::JSONWriter;
@@ -13,27 +16,18 @@ using support::JSONWriter;
 namespace {
 
 void writeOptionalString(JSONWriter& writer, std::string_view key, const std::string& value) {
-  if (value.empty()) return;
-  writer.Key(key);
-  writer.String(value);
+  if (!value.empty()) writer.Field(key, value);
 }
 
 void writeOptionalUint(JSONWriter& writer, std::string_view key, std::uint32_t value) {
-  if (value == 0) return;
-  writer.Key(key);
-  writer.Uint(value);
+  if (value != 0) writer.Field(key, value);
 }
 
 void writeDisplayModeJSON(JSONWriter& writer, const ddc::DisplayMode& mode) {
   writer.BeginObject();
-  writer.Key("width");
-  writer.Uint(mode.Width);
-  writer.Key("height");
-  writer.Uint(mode.Height);
-  if (mode.RefreshHz != 0) {
-    writer.Key("refresh_hz");
-    writer.Double(mode.RefreshHz);
-  }
+  writer.Field("width", mode.Width);
+  writer.Field("height", mode.Height);
+  if (mode.RefreshHz != 0) writer.Field("refresh_hz", mode.RefreshHz);
   writeOptionalUint(writer, "logical_width", mode.LogicalWidth);
   writeOptionalUint(writer, "logical_height", mode.LogicalHeight);
   writer.EndObject();
@@ -54,8 +48,7 @@ class treeEncoder {
     for (const capabilities::Item& item : items) {
       if (writer.Failed()) return;
       writer.BeginObject();
-      writer.Key("kind");
-      writer.String(item.Kind);
+      writer.Field("kind", item.Kind);
       writeOptionalString(writer, "token", item.Token);
       if (item.Node) {
         writer.Key("node");
@@ -99,13 +92,11 @@ class treeEncoder {
   std::optional<std::string> encode(const JSONWriter& parent, const capabilities::Node& node) {
     JSONWriter writer = parent.Sibling();
     writer.BeginObject();
-    writer.Key("name");
-    writer.String(node.Name);
+    writer.Field("name", node.Name);
     writeItems(writer, node.Items);
     writeTokens(writer, node.Tokens);
     writeChildren(writer, node.Children);
-    writer.Key("raw");
-    writer.String(node.Raw);
+    writer.Field("raw", node.Raw);
     writer.EndObject();
     if (writer.Failed()) return std::nullopt;
     return writer.Text();
@@ -114,16 +105,32 @@ class treeEncoder {
   std::unordered_map<const capabilities::Node*, std::optional<std::string>> encoded_;
 };
 
+void writeCapabilitiesFailure(JSONWriter& writer, const ddc::Monitor& monitor,
+                              std::string_view capabilityText, std::string_view parseError) {
+  writer.BeginObject();
+  writer.Key("capabilities");
+  writer.BeginObject();
+  writer.Field("raw", capabilityText);
+  writer.EndObject();
+  writer.Field("monitor", monitor.ID);
+  writer.Field("parse_error", parseError);
+  writer.Field("parsed", false);
+  writer.EndObject();
+}
+
+// Whether the monitor's maximum means anything; null when the kind of value is unknown.
+std::optional<bool> maximumMeaningful(const ddc::Feature& feature) {
+  if (feature.Kind == ddc::ValueKind::Unknown) return std::nullopt;
+  return feature.Kind == ddc::ValueKind::Continuous;
+}
+
 }  // namespace
 
 void writeMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
   writer.BeginObject();
-  writer.Key("id");
-  writer.String(monitor.ID);
-  writer.Key("index");
-  writer.Int(monitor.Index);
-  writer.Key("name");
-  writer.String(monitor.Name);
+  writer.Field("id", monitor.ID);
+  writer.Field("index", monitor.Index);
+  writer.Field("name", monitor.Name);
   writeOptionalString(writer, "manufacturer", monitor.Manufacturer);
   writeOptionalString(writer, "model", monitor.Model);
   writeOptionalString(writer, "serial", monitor.Serial);
@@ -133,37 +140,107 @@ void writeMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
     writer.Key("current_mode");
     writeDisplayModeJSON(writer, *monitor.CurrentMode);
   }
-  writer.Key("backend");
-  writer.String(monitor.Backend);
+  writer.Field("backend", monitor.Backend);
   writeOptionalString(writer, "path", monitor.Path);
   writer.EndObject();
 }
 
 void writeFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
   writer.BeginObject();
-  writer.Key("name");
-  writer.String(feature.Name);
-  writer.Key("code");
-  writer.Uint(feature.Code);
-  writer.Key("writable");
-  writer.Bool(feature.Writable);
-  writer.Key("unsafe");
-  writer.Bool(feature.Unsafe);
-  writer.Key("continuous");
-  writer.Bool(feature.Continuous);
-  writer.Key("continuous_known");
-  writer.Bool(feature.ContinuousKnown);
+  writer.Field("name", feature.Name);
+  writer.Field("code", feature.Code);
+  writer.Field("writable", feature.Writable);
+  writer.Field("unsafe", feature.Unsafe);
+  writer.Field("continuous", feature.Kind == ddc::ValueKind::Continuous);
+  writer.Field("continuous_known", feature.Kind != ddc::ValueKind::Unknown);
   writer.EndObject();
 }
 
 void writeDocumentJSON(JSONWriter& writer, const capabilities::Document& document) {
   treeEncoder encoder;
   writer.BeginObject();
-  writer.Key("raw");
-  writer.String(document.Raw);
+  writer.Field("raw", document.Raw);
   encoder.writeItems(writer, document.Items);
   encoder.writeTokens(writer, document.Tokens);
   encoder.writeChildren(writer, document.Children);
+  writer.EndObject();
+}
+
+void WriteTextRecord(JSONWriter& writer, std::string_view key, std::string_view text) {
+  writer.BeginObject();
+  writer.Field(key, text);
+  writer.EndObject();
+}
+
+void WriteValueRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                      const ddc::VCPValue& value) {
+  writer.BeginObject();
+  writer.Field("code", value.Code);
+  writer.Field("current", value.Current);
+  writer.Field("feature", value.Feature);
+  writer.Field("maximum", value.Maximum);
+  writer.Field("maximum_meaningful", maximumMeaningful(feature));
+  writer.Field("momentary", value.Momentary);
+  writer.Field("monitor", monitor.ID);
+  writer.Key("raw");
+  writer.BeginArray();
+  for (const std::uint8_t byte : value.Raw) writer.Uint(byte);
+  writer.EndArray();
+  writer.EndObject();
+}
+
+void WriteSetRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                    std::uint16_t value) {
+  writer.BeginObject();
+  writer.Field("code", feature.Code);
+  writer.Field("feature", feature.Name);
+  writer.Field("monitor", monitor.ID);
+  writer.Field("transport_succeeded", true);
+  writer.Field("value", value);
+  writer.Field("verified", false);
+  writer.EndObject();
+}
+
+void WriteAdjustRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
+                       const ddc::VCPAdjustment& adjustment) {
+  writer.BeginObject();
+  writer.Field("code", feature.Code);
+  writer.Field("feature", feature.Name);
+  writer.Field("maximum", adjustmentMaximum(adjustment.Previous.Maximum));
+  writer.Field("monitor", monitor.ID);
+  writer.Field("previous", adjustment.Previous.Current);
+  writer.Field("value", adjustment.Value);
+  writer.Field("written", adjustment.Written);
+  writer.EndObject();
+}
+
+JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor, std::string_view capabilityText) {
+  const auto parsed = capabilities::Parse(capabilityText);
+  JSONWriter writer;
+  if (parsed.err) {
+    writeCapabilitiesFailure(writer, monitor, capabilityText, parsed.err.Message());
+    return writer;
+  }
+  JSONWriter bounded(false, maximumCapabilitiesJSON);
+  bounded.BeginObject();
+  bounded.Key("capabilities");
+  writeDocumentJSON(bounded, parsed.value);
+  bounded.Field("monitor", monitor.ID);
+  bounded.Field("parsed", true);
+  bounded.EndObject();
+  if (!bounded.ExceededLimit()) return bounded;
+  writeCapabilitiesFailure(writer, monitor, capabilityText,
+                           "capabilities tree too large to render");
+  return writer;
+}
+
+void WriteErrorRecord(JSONWriter& writer, std::string_view category, std::string_view message,
+                      std::string_view kind, std::string_view monitor) {
+  writer.BeginObject();
+  writer.Field("category", category);
+  writer.Field("error", message);
+  writer.Field("kind", kind);
+  if (!monitor.empty()) writer.Field("monitor", monitor);
   writer.EndObject();
 }
 

@@ -1,18 +1,45 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "capabilities/document.hpp"
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
+#include "ddc/transport.hpp"
 #include "support/json.hpp"
 
 namespace lumra::cli {
 
-// Records are written with their keys in field order, leaving out empty optional fields.
+// Every JSON object the CLI prints is written here. Key order is what scripts reading earlier
+// releases saw: a record describing a thing (a monitor and its display mode, a feature, a
+// capabilities tree) keeps its field order and leaves out empty optional fields; a result or
+// an error report (get, set, adjust, capabilities, usage, version, errors) has its keys in
+// ascending byte order.
+
+// Largest capabilities JSON document rendered; a deeper tree is reported as unrenderable,
+// since every group is written twice per level and 32 levels would never finish.
+inline constexpr std::size_t maximumCapabilitiesJSON = 16 * 1024 * 1024;
+
 void writeMonitorJSON(support::JSONWriter& writer, const ddc::Monitor& monitor);
 void writeFeatureJSON(support::JSONWriter& writer, const ddc::Feature& feature);
 // Stops early once the writer has failed (for instance at its size limit).
 void writeDocumentJSON(support::JSONWriter& writer, const capabilities::Document& document);
+
+// {"<key>": "<text>"}, as the usage and version are printed.
+void WriteTextRecord(support::JSONWriter& writer, std::string_view key, std::string_view text);
+void WriteValueRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
+                      const ddc::Feature& feature, const ddc::VCPValue& value);
+void WriteSetRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
+                    const ddc::Feature& feature, std::uint16_t value);
+void WriteAdjustRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
+                       const ddc::Feature& feature, const ddc::VCPAdjustment& adjustment);
+// The parsed capabilities, or the raw string with the reason it could not be parsed or was too
+// large to render.
+support::JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor, std::string_view capabilityText);
+// `monitor`, when not empty, is the ID of the one monitor of several that failed.
+void WriteErrorRecord(support::JSONWriter& writer, std::string_view category,
+                      std::string_view message, std::string_view kind, std::string_view monitor);
 
 }  // namespace lumra::cli

@@ -6,213 +6,220 @@
 #include "cli/delta.hpp"
 #include "cli/each_monitor.hpp"
 #include "cli/options.hpp"
-#include "cli/output.hpp"
-#include "cli/report.hpp"
+#include "cli/printer.hpp"
 #include "cli/target.hpp"
-#include "cli/version.hpp"
 #include "i18n/catalog.hpp"
 #include "support/environment.hpp"
-#include "support/json.hpp"
 
 namespace lumra::cli {
 
 namespace {
 
 // What every command needs besides its own words.
-struct command {
-  const support::Context& ctx;
-  const options& parsed;
-  const i18n::Catalog& catalog;
-  std::ostream& out;
-  std::ostream& err;
-  ddc::Transport& transport;
+struct Command {
+  const support::Context& Ctx;
+  const options& Parsed;
+  Printer& Print;
+  ddc::Transport& Transport;
 };
 
-int printUsage(const command& cmd) {
-  const std::string usage = cmd.catalog.Text("usage");
-  if (cmd.parsed.json) {
-    support::JSONWriter writer;
-    writer.BeginObject();
-    writer.Key("usage");
-    writer.String(usage);
-    writer.EndObject();
-    return encodeJSON(cmd.out, writer);
-  }
-  cmd.out << usage << '\n';
-  cmd.out.flush();
-  return 0;
-}
-
-int printVersion(std::ostream& out, bool json) {
-  if (json) {
-    support::JSONWriter writer;
-    writer.BeginObject();
-    writer.Key("version");
-    writer.String(version);
-    writer.EndObject();
-    return encodeJSON(out, writer);
-  }
-  out << "lumra " << version << '\n';
-  out.flush();
-  return 0;
-}
-
-int runList(const command& cmd) {
-  auto listed = cmd.transport.List(cmd.ctx);
-  if (listed.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, listed.err);
-  return printMonitors(cmd.out, listed.value, cmd.parsed.json, cmd.catalog);
-}
-
-int refuse(const command& cmd, std::string_view key, std::string_view argument) {
-  writeError(cmd.err, cmd.parsed.json, "usage", cmd.catalog.Text(key, argument));
-  return 2;
-}
+using CommandWords = std::span<const std::string>;
 
 // Runs `task` on the selected monitor, or on every monitor at once for "all", and prints the
 // results in list order; each failure gets its own report.
-int serve(const command& cmd, const monitorSelection& selection, const monitorTask& task) {
-  if (!selection.all) {
-    auto outcome = task(selection.monitors.front());
-    if (outcome.err) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, outcome.err);
-    return printOutput(cmd.out, outcome.value, cmd.parsed.json);
+int Serve(const Command& cmd, const ddc::MonitorSelection& selection, const monitorTask& task) {
+  if (!selection.All) {
+    auto outcome = task(selection.Monitors.front());
+    if (outcome.err) return cmd.Print.RuntimeError(outcome.err);
+    return cmd.Print.PrintResult(outcome.value);
   }
-  if (selection.monitors.empty()) return printNoMonitors(cmd.out, cmd.parsed.json, cmd.catalog);
+  if (selection.Monitors.empty()) return cmd.Print.PrintMonitors({});
 
-  const auto outcomes = serveEach(selection.monitors, task);
-  std::vector<monitorOutput> succeeded;
+  const auto outcomes = serveEach(selection.Monitors, task);
+  std::vector<RenderedResult> succeeded;
   for (const auto& outcome : outcomes) {
     if (!outcome.err) succeeded.push_back(outcome.value);
   }
-  int status = printOutputs(cmd.out, succeeded, cmd.parsed.json);
+  int status = cmd.Print.PrintResults(succeeded);
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    if (!outcomes[i].err) continue;
-    status = monitorError(cmd.err, cmd.parsed, cmd.catalog, selection.monitors[i].ID,
-                          outcomes[i].err);
+    if (outcomes[i].err) status = cmd.Print.MonitorError(selection.Monitors[i].ID, outcomes[i].err);
   }
   return status;
 }
 
-// Reports a failed resolution, or a name that matched several monitors, and gives the status;
-// nothing when the target can be served.
-std::optional<int> reportTargetFailure(const command& cmd,
-                                       const support::Result<target>& resolved,
-                                       std::string_view selector, bool featureIsPlaceholder) {
+// Resolves the monitor selector and feature word; reports a failed resolution, or a name that
+// matched several monitors, and gives its status instead of a target.
+std::optional<target> ResolveOrReport(const Command& cmd, std::string_view selector,
+                                      std::string_view featureWord, bool featureIsPlaceholder,
+                                      int& status) {
+  auto resolved = resolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
   if (resolved.err) {
     // A placeholder feature always resolves: only the monitor can fail then.
-    return featureIsPlaceholder ? runtimeError(cmd.err, cmd.parsed, cmd.catalog, resolved.err)
-                                : targetError(cmd.err, cmd.parsed, cmd.catalog, resolved.err);
+    status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.err)
+                                  : cmd.Print.TargetError(resolved.err);
+    return std::nullopt;
   }
-  const auto& matches = resolved.value.selection.nameMatches;
+  const auto& matches = resolved.value.selection.NameMatches;
   if (!matches.empty()) {
-    return ambiguousNameError(cmd.err, cmd.parsed, cmd.catalog, selector, matches);
+    status = cmd.Print.AmbiguousNameError(selector, matches);
+    return std::nullopt;
   }
-  return std::nullopt;
+  return std::move(resolved.value);
 }
 
-int runGet(const command& cmd, std::span<const std::string> args) {
-  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
-  const ddc::Feature& feature = resolved.value.feature;
-  return serve(cmd, resolved.value.selection,
-               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
-                 auto read = cmd.transport.GetVCP(cmd.ctx, monitor.ID, feature.Code);
-                 if (read.err) return {{}, read.err};
-                 read.value.Feature = feature.Name;
-                 return {renderValue(monitor, feature, read.value, cmd.parsed.json, cmd.catalog),
-                         {}};
-               });
+// The read path of get and capabilities: resolve the target, then read every selected monitor.
+using PrepareRead = monitorTask (*)(const Command& cmd, const target& resolved);
+
+int RunRead(const Command& cmd, std::string_view selector, std::string_view featureWord,
+            bool featureIsPlaceholder, PrepareRead prepare) {
+  int status = 0;
+  const auto resolved = ResolveOrReport(cmd, selector, featureWord, featureIsPlaceholder, status);
+  if (!resolved) return status;
+  return Serve(cmd, resolved->selection, prepare(cmd, *resolved));
 }
 
-int runSet(const command& cmd, std::span<const std::string> args) {
-  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
-  const ddc::Feature& feature = resolved.value.feature;
+monitorTask PrepareGet(const Command& cmd, const target& resolved) {
+  return [&cmd, feature = resolved.feature](
+             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+    auto read = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
+    if (read.err) return {{}, read.err};
+    read.value.Feature = feature.Name;
+    return {cmd.Print.RenderValue(monitor, feature, read.value), {}};
+  };
+}
+
+monitorTask PrepareCapabilities(const Command& cmd, const target& resolved) {
+  // Several raw strings in a row could not be told apart without their monitors' IDs.
+  return [&cmd, withID = resolved.selection.All](
+             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+    auto text = cmd.Transport.Capabilities(cmd.Ctx, monitor.ID);
+    if (text.err) return {{}, text.err};
+    return {cmd.Print.RenderCapabilities(monitor, text.value, withID), {}};
+  };
+}
+
+// Capabilities name no feature: one that always resolves stands in for it.
+constexpr std::string_view kPlaceholderFeature = "brightness";
+
+int RunGet(const Command& cmd, CommandWords args) {
+  return RunRead(cmd, args[0], args[1], false, PrepareGet);
+}
+
+int RunCapabilities(const Command& cmd, CommandWords args) {
+  return RunRead(cmd, args[0], kPlaceholderFeature, true, PrepareCapabilities);
+}
+
+// A write command's own part: the write of one monitor made from the value word, or nothing
+// when the word is invalid for the feature.
+using PrepareWrite = std::optional<monitorTask> (*)(const Command& cmd,
+                                                    const ddc::Feature& feature,
+                                                    std::string_view word);
+
+// Whether a write command steps through a feature's values, which a choice such as an input
+// source does not have.
+enum class Steps { No, Yes };
+
+// The write path every write command shares: resolve the target, make the write from the value
+// word, refuse what may not be written, start nothing once the deadline has passed, then write
+// every selected monitor and print the results.
+int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps) {
+  int status = 0;
+  const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
+  if (!resolved) return status;
+  const ddc::Feature& feature = resolved->feature;
 
   // A value's name becomes its number first, so every guard sees the number.
-  const auto value = parseSetValue(feature, args[2]);
-  if (!value) return refuse(cmd, "invalid_value", args[2]);
-  if (!feature.Writable) return refuse(cmd, "read_only", feature.Name);
-  if (requiresUnsafe(args[1], feature, *value) && !cmd.parsed.unsafe) {
-    return refuse(cmd, "unsafe_required", feature.Name);
+  const auto write = prepare(cmd, feature, args[2]);
+  if (!write) return cmd.Print.Refuse("invalid_value", args[2]);
+  if (!feature.Writable) return cmd.Print.Refuse("read_only", feature.Name);
+  // A raw code of unknown kind is the user's call, made with --unsafe.
+  if (steps == Steps::Yes && feature.Kind == ddc::ValueKind::NonContinuous) {
+    return cmd.Print.Refuse("discrete_values", feature.Name);
   }
+  if (feature.Unsafe && !cmd.Parsed.unsafe) return cmd.Print.Refuse("unsafe_required", feature.Name);
   // A write must not start once the deadline has passed: it could not be waited for.
-  if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
-
-  return serve(cmd, resolved.value.selection,
-               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
-                 auto failed = cmd.transport.SetVCP(cmd.ctx, monitor.ID, feature.Code, *value);
-                 if (failed) return {{}, failed};
-                 return {renderSetResult(monitor, feature, *value, cmd.parsed.json, cmd.catalog),
-                         {}};
-               });
+  if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
+  return Serve(cmd, resolved->selection, *write);
 }
 
-int runAdjust(const command& cmd, std::span<const std::string> args) {
-  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], args[1]);
-  if (auto failed = reportTargetFailure(cmd, resolved, args[0], false)) return *failed;
-  const ddc::Feature& feature = resolved.value.feature;
-
-  const auto change = parseDelta(args[2]);
-  if (!change) return refuse(cmd, "invalid_value", args[2]);
-  if (!feature.Writable) return refuse(cmd, "read_only", feature.Name);
-  // A choice such as an input source has no order to step through. A raw code of unknown
-  // kind is the user's call, made with --unsafe.
-  if (feature.ContinuousKnown && !feature.Continuous) {
-    return refuse(cmd, "discrete_values", feature.Name);
-  }
-  if (requiresUnsafeForAnyValue(args[1], feature) && !cmd.parsed.unsafe) {
-    return refuse(cmd, "unsafe_required", feature.Name);
-  }
-  // As for set: no write starts once the deadline has passed.
-  if (auto ended = cmd.ctx.Err()) return runtimeError(cmd.err, cmd.parsed, cmd.catalog, ended);
-
-  const auto update = [&](const ddc::VCPValue& read) {
-    return applyDelta(*change, read.Current, read.Maximum);
+std::optional<monitorTask> PrepareSet(const Command& cmd, const ddc::Feature& feature,
+                                      std::string_view word) {
+  const auto value = parseSetValue(feature, word);
+  if (!value) return std::nullopt;
+  return [&cmd, feature, value = *value](
+             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+    if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
+      return {{}, failed};
+    }
+    return {cmd.Print.RenderSetResult(monitor, feature, value), {}};
   };
-  return serve(cmd, resolved.value.selection,
-               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
-                 auto adjusted = cmd.transport.AdjustVCP(cmd.ctx, monitor.ID, feature.Code, update);
-                 if (adjusted.err) return {{}, adjusted.err};
-                 return {renderAdjustResult(monitor, feature, adjusted.value, cmd.parsed.json,
-                                            cmd.catalog),
-                         {}};
-               });
 }
 
-int runCapabilities(const command& cmd, std::span<const std::string> args) {
-  const auto resolved = resolveTarget(cmd.ctx, cmd.transport, args[0], "brightness");
-  if (auto failed = reportTargetFailure(cmd, resolved, args[0], true)) return *failed;
-  // Several raw strings in a row could not be told apart without their monitors' IDs.
-  const bool withID = resolved.value.selection.all;
-  return serve(cmd, resolved.value.selection,
-               [&](const ddc::Monitor& monitor) -> support::Result<monitorOutput> {
-                 auto text = cmd.transport.Capabilities(cmd.ctx, monitor.ID);
-                 if (text.err) return {{}, text.err};
-                 return {renderCapabilities(monitor, text.value, cmd.parsed.json, withID), {}};
-               });
+std::optional<monitorTask> PrepareAdjust(const Command& cmd, const ddc::Feature& feature,
+                                         std::string_view word) {
+  const auto change = parseDelta(word);
+  if (!change) return std::nullopt;
+  return [&cmd, feature, change = *change](
+             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+    const auto update = [&change](const ddc::VCPValue& read) {
+      return applyDelta(change, read.Current, read.Maximum);
+    };
+    auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, update);
+    if (adjusted.err) return {{}, adjusted.err};
+    return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.value), {}};
+  };
 }
 
-struct commandEntry {
-  std::string_view name;
-  std::size_t words;
-  int (*run)(const command&, std::span<const std::string>);
+int RunSet(const Command& cmd, CommandWords args) {
+  return RunWrite(cmd, args, PrepareSet, Steps::No);
+}
+
+int RunAdjust(const Command& cmd, CommandWords args) {
+  return RunWrite(cmd, args, PrepareAdjust, Steps::Yes);
+}
+
+int RunList(const Command& cmd, CommandWords) {
+  auto listed = cmd.Transport.List(cmd.Ctx);
+  if (listed.err) return cmd.Print.RuntimeError(listed.err);
+  return cmd.Print.PrintMonitors(listed.value);
+}
+
+int RunFeatures(const Command& cmd, CommandWords) { return cmd.Print.PrintFeatures(); }
+
+// One row per command: its word, another word for it, the catalog key of the words its usage
+// line shows after the command (none when it takes none), how many words follow it, and what
+// runs it. Rows are in the order the usage lists them.
+struct CommandRow {
+  std::string_view Name;
+  std::string_view Alias;
+  std::string_view UsageKey;
+  std::size_t Words;
+  int (*Run)(const Command& cmd, CommandWords args);
 };
 
-const commandEntry* findCommand(std::string_view name) {
-  static const commandEntry table[] = {
-      {"list", 0, [](const command& cmd, std::span<const std::string>) { return runList(cmd); }},
-      {"get", 2, runGet},
-      {"set", 3, runSet},
-      {"adjust", 3, runAdjust},
-      {"capabilities", 1, runCapabilities},
-      {"caps", 1, runCapabilities},
-      {"features", 0,
-       [](const command& cmd, std::span<const std::string>) {
-         return printFeatures(cmd.out, cmd.parsed.json, cmd.catalog);
-       }},
-  };
-  for (const commandEntry& entry : table) {
-    if (entry.name == name) return &entry;
+constexpr CommandRow kCommands[] = {
+    {"list", {}, {}, 0, RunList},
+    {"get", {}, "usage_get", 2, RunGet},
+    {"set", {}, "usage_set", 3, RunSet},
+    {"adjust", {}, "usage_adjust", 3, RunAdjust},
+    {"capabilities", "caps", "usage_capabilities", 1, RunCapabilities},
+    {"features", {}, {}, 0, RunFeatures},
+};
+
+// The usage text: the header, one line per command, and the footer, without a final line feed.
+std::string UsageText(const i18n::Catalog& catalog) {
+  std::string usage = catalog.Text("usage_header") + "\n";
+  for (const CommandRow& row : kCommands) {
+    usage += "  " + std::string(row.Name);
+    if (!row.UsageKey.empty()) usage += " " + catalog.Text(row.UsageKey);
+    usage += "\n";
+  }
+  return usage + "\n" + catalog.Text("usage_footer");
+}
+
+const CommandRow* FindCommand(std::string_view word) {
+  for (const CommandRow& row : kCommands) {
+    if (row.Name == word || (!row.Alias.empty() && row.Alias == word)) return &row;
   }
   return nullptr;
 }
@@ -248,30 +255,27 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
     parsed.locale = firstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
   }
   const i18n::Catalog catalog = i18n::New(parsed.locale);
+  // The form is chosen once, from what was recognised even when parsing failed.
+  const auto printer = NewPrinter(parsed.json, out, err, catalog);
 
-  if (commandLine.error) {
-    const optionError& failure = *commandLine.error;
-    writeError(err, parsed.json, "usage", catalog.Text(failure.key, failure.value));
-    return 2;
-  }
-
-  if (parsed.version) return printVersion(out, parsed.json);
+  if (commandLine.error) return printer->Refuse(commandLine.error->key, commandLine.error->value);
+  if (parsed.version) return printer->PrintVersion();
   const std::span<const std::string> words = commandLine.commandArguments;
-  if (asksForUsage(words)) return printUsage({ctx, parsed, catalog, out, err, transport});
+  if (asksForUsage(words)) return printer->PrintUsage(UsageText(catalog));
 
   // One deadline bounds the whole command: listing, resolution and the device operation.
   auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.timeout);
-  const command cmd{deadline, parsed, catalog, out, err, transport};
+  const Command cmd{deadline, parsed, *printer, transport};
 
   const std::string& name = words.front();
-  const commandEntry* entry = findCommand(name);
-  if (entry == nullptr) return refuse(cmd, "unknown_command", name);
+  const CommandRow* row = FindCommand(name);
+  if (row == nullptr) return printer->Refuse("unknown_command", name);
   if (const std::string framing = getenv("LUMRA_IOAV_FRAMING"); !knownIOAVFraming(framing)) {
-    return refuse(cmd, "invalid_ioav_framing", framing);
+    return printer->Refuse("invalid_ioav_framing", framing);
   }
-  const std::span<const std::string> args = words.subspan(1);
-  if (args.size() != entry->words) return usageError(err, parsed, catalog, name);
-  return entry->run(cmd, args);
+  const CommandWords args = words.subspan(1);
+  if (args.size() != row->Words) return printer->UsageError(name);
+  return row->Run(cmd, args);
 }
 
 }  // namespace lumra::cli

@@ -15,20 +15,43 @@ namespace {
 constexpr std::string_view rawCodePrefix = "vcp:";
 constexpr std::uint64_t maximumCode = 0xFF;
 
-// Name, code, writable, unsafe, continuous, continuous known; the order is the listing order.
+// Monitors may use other numbers (HDMI at 5 or 6, say); those are still set as numbers.
+constexpr ValueName kInputSources[] = {
+    {"vga1", 0x01},       {"vga2", 0x02},       {"dvi1", 0x03},       {"dvi2", 0x04},
+    {"composite1", 0x05}, {"composite2", 0x06}, {"svideo1", 0x07},    {"svideo2", 0x08},
+    {"tuner1", 0x09},     {"tuner2", 0x0A},     {"tuner3", 0x0B},     {"component1", 0x0C},
+    {"component2", 0x0D}, {"component3", 0x0E}, {"dp1", 0x0F},        {"dp2", 0x10},
+    {"hdmi1", 0x11},      {"hdmi2", 0x12},
+    // Not MCCS, but the number most monitors with a USB-C input give it.
+    {"usbc", 0x1B},
+};
+constexpr ValueName kPowerModes[] = {
+    {"on", 1}, {"standby", 2}, {"suspend", 3}, {"off", 4}, {"off-hard", 5},
+};
+constexpr ValueName kMuteStates[] = {{"on", 1}, {"off", 2}};
+constexpr ValueName kColorPresets[] = {
+    {"srgb", 1},   {"native", 2},  {"4000k", 3},   {"5000k", 4},   {"6500k", 5},
+    {"7500k", 6},  {"8200k", 7},   {"9300k", 8},   {"10000k", 9},  {"11500k", 10},
+    {"user1", 11}, {"user2", 12},  {"user3", 13},
+};
+
+constexpr ValueKind kLevel = ValueKind::Continuous;
+constexpr ValueKind kChoice = ValueKind::NonContinuous;
+
+// Name, code, writable, unsafe, value kind, value names; the order is the listing order.
 const std::array<Feature, 11>& namedFeatures() {
   static const std::array<Feature, 11> table = {{
-      {"brightness", 0x10, true, false, true, true},
-      {"contrast", 0x12, true, false, true, true},
-      {"color-preset", 0x14, true, false, false, true},
-      {"input", 0x60, true, true, false, true},
-      {"volume", 0x62, true, false, true, true},
-      {"mute", 0x8D, true, false, false, true},
-      {"sharpness", 0x87, true, false, true, true},
-      {"controller-id", 0xC8, false, false, false, true},
-      {"power", 0xD6, true, true, false, true},
-      {"picture-mode", 0xDC, true, true, false, true},
-      {"mccs-version", 0xDF, false, false, false, true},
+      {"brightness", 0x10, true, false, kLevel, {}},
+      {"contrast", 0x12, true, false, kLevel, {}},
+      {"color-preset", 0x14, true, false, kChoice, kColorPresets},
+      {"input", 0x60, true, true, kChoice, kInputSources},
+      {"volume", 0x62, true, false, kLevel, {}},
+      {"mute", 0x8D, true, false, kChoice, kMuteStates},
+      {"sharpness", 0x87, true, false, kLevel, {}},
+      {"controller-id", 0xC8, false, false, kChoice, {}},
+      {"power", 0xD6, true, true, kChoice, kPowerModes},
+      {"picture-mode", 0xDC, true, true, kChoice, {}},
+      {"mccs-version", 0xDF, false, false, kChoice, {}},
   }};
   return table;
 }
@@ -42,11 +65,11 @@ std::optional<Feature> namedFeature(std::string_view name) {
 
 // A raw code may address any feature, so its writes are always treated as disruptive.
 Feature rawFeature(std::uint8_t code) {
-  Feature feature{support::Format("vcp:0x%02X", code), code, true, true, false, false};
+  Feature feature{support::Format("vcp:0x%02X", code), code, true, true, ValueKind::Unknown, {}};
   for (const Feature& row : namedFeatures()) {
     if (row.Code != code) continue;
-    feature.Continuous = row.Continuous;
-    feature.ContinuousKnown = row.ContinuousKnown;
+    feature.Kind = row.Kind;
+    feature.ValueNames = row.ValueNames;
     break;
   }
   return feature;
@@ -71,6 +94,14 @@ support::Result<Feature> ParseFeature(std::string_view value) {
   if (auto feature = namedFeature(name)) return {std::move(*feature), {}};
   if (auto feature = rawCodeFeature(name)) return {std::move(*feature), {}};
   return {{}, support::Errorf("%w: %s", ErrInvalidFeature, value)};
+}
+
+std::optional<std::uint16_t> NamedValue(const Feature& feature, std::string_view word) {
+  const std::string folded = support::FoldToASCIILower(word);
+  for (const ValueName& entry : feature.ValueNames) {
+    if (entry.Name == folded) return entry.Value;
+  }
+  return std::nullopt;
 }
 
 }  // namespace lumra::ddc

@@ -19,38 +19,16 @@ struct Language {
   std::span<const Message> messages;
 };
 
-// All data is constant, so any number of threads may read it without locking.
-constexpr std::string_view kEnglishUsage =
-    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n"
-    "\n"
-    "Commands:\n"
-    "  list\n"
-    "  get <monitor> <feature|vcp:0xNN>\n"
-    "  set <monitor> <feature|vcp:0xNN> <value>\n"
-    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%%>\n"
-    "  capabilities <monitor>\n"
-    "  features\n"
-    "\n"
-    "The monitor selector is an index from list or a full monitor ID.\n"
-    "Disruptive features and raw VCP writes require --unsafe.";
-
-constexpr std::string_view kChineseUsage =
-    "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n"
-    "\n"
-    "命令：\n"
-    "  list\n"
-    "  get <显示器> <功能|vcp:0xNN>\n"
-    "  set <显示器> <功能|vcp:0xNN> <值>\n"
-    "  adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%%>\n"
-    "  capabilities <显示器>\n"
-    "  features\n"
-    "\n"
-    "显示器参数可以是 list 返回的序号或完整 ID。\n"
-    "可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。";
-
+// All data is constant, so any number of threads may read it without locking. The usage text
+// is assembled by the command table from its header, each command's line and its footer.
 // clang-format off
 constexpr Message kEnglish[] = {
-    {"usage", kEnglishUsage},
+    {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:"},
+    {"usage_footer", "The monitor selector is an index from list or a full monitor ID.\nDisruptive features and raw VCP writes require --unsafe."},
+    {"usage_get", "<monitor> <feature|vcp:0xNN>"},
+    {"usage_set", "<monitor> <feature|vcp:0xNN> <value>"},
+    {"usage_adjust", "<monitor> <feature|vcp:0xNN> <+N|-N|+N%%>"},
+    {"usage_capabilities", "<monitor>"},
     {"unknown_command", "unknown command: %s"},
     {"invalid_option", "invalid option: %s"},
     {"missing_option", "option %s requires a value"},
@@ -79,7 +57,12 @@ constexpr Message kEnglish[] = {
 };
 
 constexpr Message kChinese[] = {
-    {"usage", kChineseUsage},
+    {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令："},
+    {"usage_footer", "显示器参数可以是 list 返回的序号或完整 ID。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。"},
+    {"usage_get", "<显示器> <功能|vcp:0xNN>"},
+    {"usage_set", "<显示器> <功能|vcp:0xNN> <值>"},
+    {"usage_adjust", "<显示器> <功能|vcp:0xNN> <+N|-N|+N%%>"},
+    {"usage_capabilities", "<显示器>"},
     {"unknown_command", "未知命令：%s"},
     {"invalid_option", "无效选项：%s"},
     {"missing_option", "选项 %s 需要一个值"},
@@ -115,8 +98,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 26 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 26 keys in the same order");
+static_assert(std::size(kEnglish) == 31 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 31 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ddc/errors.hpp"
-#include "ddc/resolve_monitor.hpp"
+#include "ddc/select_monitors.hpp"
 #include "ddcci/errors.hpp"
 #include "platform/capabilities.hpp"
 #include "support/format.hpp"

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <concepts>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace lumra::support {
@@ -41,6 +44,41 @@ class JSONWriter {
   void Double(double value);
   void Bool(bool value);
   void Null();
+  // One member of the current object: the key, then the value as the JSON its type makes (a
+  // string, a number, true or false; null for an empty optional).
+  void Field(std::string_view key, std::string_view value) {
+    Key(key);
+    String(value);
+  }
+  template <typename T>
+    requires std::same_as<T, bool>
+  void Field(std::string_view key, T value) {
+    Key(key);
+    Bool(value);
+  }
+  template <std::integral T>
+    requires(!std::same_as<T, bool>)
+  void Field(std::string_view key, T value) {
+    Key(key);
+    if constexpr (std::is_signed_v<T>) {
+      Int(value);
+    } else {
+      Uint(value);
+    }
+  }
+  void Field(std::string_view key, double value) {
+    Key(key);
+    Double(value);
+  }
+  template <typename T>
+  void Field(std::string_view key, const std::optional<T>& value) {
+    if (value) {
+      Field(key, *value);
+    } else {
+      Key(key);
+      Null();
+    }
+  }
   // Inserts an already encoded JSON value (from a Sibling writer) as the next value.
   void Encoded(std::string_view json);
 

@@ -25,18 +25,18 @@ TEST(ServeEach, RunsEveryMonitorAtOnceAndKeepsListOrder) {
     changed.notify_all();
     const bool together = changed.wait_for(lock, std::chrono::seconds(5),
                                            [&] { return started == monitors.size(); });
-    support::Result<monitorOutput> outcome;
-    outcome.value.text = monitor.ID + (together ? " together" : " alone");
+    support::Result<RenderedResult> outcome;
+    outcome.value.Text = monitor.ID + (together ? " together" : " alone");
     if (monitor.ID == "m2") outcome.err = failure;
     return outcome;
   });
 
   ASSERT_EQ(outcomes.size(), 3u);
-  EXPECT_EQ(outcomes[0].value.text, "m0 together");
-  EXPECT_EQ(outcomes[1].value.text, "m1 together");
+  EXPECT_EQ(outcomes[0].value.Text, "m0 together");
+  EXPECT_EQ(outcomes[1].value.Text, "m1 together");
   EXPECT_FALSE(outcomes[1].err);
   EXPECT_TRUE(support::Is(outcomes[2].err, failure));
-  EXPECT_TRUE(serveEach({}, [](const ddc::Monitor&) { return support::Result<monitorOutput>{}; })
+  EXPECT_TRUE(serveEach({}, [](const ddc::Monitor&) { return support::Result<RenderedResult>{}; })
                   .empty());
 }
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <sstream>
 
-#include "cli/output.hpp"
-#include "cli/report.hpp"
+#include "cli/printer.hpp"
+#include "cli/text_printer.hpp"
 #include "ddc/errors.hpp"
 
 namespace lumra::cli {
@@ -14,6 +14,21 @@ namespace {
 
 const i18n::Catalog kEnglish = i18n::New("en");
 const i18n::Catalog kChinese = i18n::New("zh");
+
+// The monitor list as the JSON printer prints it, and its status.
+int printMonitorsJSON(std::ostream& out, const ddc::Monitor& monitor) {
+  std::ostringstream unused;
+  const ddc::Monitor monitors[] = {monitor};
+  return NewPrinter(true, out, unused, kEnglish)->PrintMonitors(monitors);
+}
+
+// One monitor's capabilities as a single command prints them.
+int printCapabilities(std::ostream& out, const ddc::Monitor& monitor,
+                      std::string_view capabilityText, bool json) {
+  std::ostringstream unused;
+  const auto printer = NewPrinter(json, out, unused, kEnglish);
+  return printer->PrintResult(printer->RenderCapabilities(monitor, capabilityText, false));
+}
 
 TEST(FormatDisplayMode, Forms) {
   using Mode = ddc::DisplayMode;
@@ -64,7 +79,7 @@ TEST(PrintMonitors, JSONNumbersAndOmissions) {
   monitor.Backend = "b";
   monitor.CurrentMode = ddc::DisplayMode{640, 480, 1e-7, 0, 0};
   std::ostringstream out;
-  EXPECT_EQ(printMonitors(out, std::vector<ddc::Monitor>{monitor}, true, kEnglish), 0);
+  EXPECT_EQ(printMonitorsJSON(out, monitor), 0);
   EXPECT_EQ(out.str(),
             "[{\"id\":\"m\",\"index\":0,\"name\":\"tab\\there\",\"current_mode\":{\"width\":640,"
             "\"height\":480,\"refresh_hz\":1e-7},\"backend\":\"b\"}]\n");
@@ -72,7 +87,7 @@ TEST(PrintMonitors, JSONNumbersAndOmissions) {
   // A rate JSON cannot encode fails the command without writing anything.
   monitor.CurrentMode->RefreshHz = std::numeric_limits<double>::infinity();
   std::ostringstream failed;
-  EXPECT_EQ(printMonitors(failed, std::vector<ddc::Monitor>{monitor}, true, kEnglish), 1);
+  EXPECT_EQ(printMonitorsJSON(failed, monitor), 1);
   EXPECT_EQ(failed.str(), "");
 }
 
@@ -158,7 +173,7 @@ TEST(WriteLifecycleError, JSONWhenAnyWordIsJSON) {
   };
   for (const Case& c : cases) {
     std::ostringstream err;
-    writeLifecycleError(err, c.words, prefix, failure);
+    WriteLifecycleError(err, c.words, prefix, failure);
     EXPECT_EQ(err.str(), c.expected) << c.words.front();
   }
 }

@@ -25,42 +25,6 @@ TEST(ParseSetValue, NumberForms) {
   }
 }
 
-ddc::Feature featureNamed(std::string_view name) {
-  auto parsed = ddc::ParseFeature(name);
-  EXPECT_FALSE(parsed.err) << name;
-  return parsed.value;
-}
-
-TEST(RequiresUnsafe, Rules) {
-  struct Case {
-    std::string input;
-    std::uint16_t value;
-    bool expected;
-  };
-  const std::vector<Case> cases = {
-      {"brightness", 50, false},     {"contrast", 0, false},      {"color-preset", 5, false},
-      {"volume", 5, false},          {"mute", 1, false},          {"sharpness", 5, false},
-      {"input", 15, true},           {"power", 4, true},          {"power", 5, true},
-      {"picture-mode", 1, true},     {"vcp:0x10", 30, true},      {"VCP:0x10", 30, true},
-      {" vcp:0x10", 30, true},       {"vcp:0xD6", 1, true},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(requiresUnsafe(c.input, featureNamed(c.input), c.value), c.expected) << c.input;
-  }
-}
-
-TEST(RequiresUnsafe, CodesAreGuardedWhateverTheTableSays) {
-  // A feature marked safe still needs --unsafe for these codes and values.
-  const auto safe = [](std::uint8_t code) { return ddc::Feature{"x", code, true, false, true, true}; };
-  EXPECT_TRUE(requiresUnsafe("x", safe(0x04), 1));
-  EXPECT_TRUE(requiresUnsafe("x", safe(0xE0), 1));
-  EXPECT_TRUE(requiresUnsafe("x", safe(0xFF), 1));
-  EXPECT_FALSE(requiresUnsafe("x", safe(0xDF), 1));
-  EXPECT_TRUE(requiresUnsafe("x", safe(0xD6), 5));
-  EXPECT_FALSE(requiresUnsafe("x", safe(0xD6), 4));
-  EXPECT_FALSE(requiresUnsafe("x", safe(0x05), 1));
-}
-
 TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
   testing::FakeTransport transport;
   transport.monitors = testing::sampleMonitors();
@@ -73,8 +37,8 @@ TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
 
   auto good = resolveTarget(support::Context(), transport, "path:0123456789ab", "Contrast");
   ASSERT_FALSE(good.err);
-  ASSERT_EQ(good.value.selection.monitors.size(), 1u);
-  EXPECT_EQ(good.value.selection.monitors[0].Index, 1);
+  ASSERT_EQ(good.value.selection.Monitors.size(), 1u);
+  EXPECT_EQ(good.value.selection.Monitors[0].Index, 1);
   EXPECT_EQ(good.value.feature.Code, 0x12);
   EXPECT_EQ(transport.calls, (std::vector<std::string>{"List", "List", "List"}));
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "ddc/errors.hpp"
+#include "support/format.hpp"
 
 namespace lumra::ddc {
 namespace {
@@ -14,17 +17,19 @@ struct Want {
   std::uint8_t code;
   bool writable;
   bool unsafe;
-  bool continuous;
-  bool continuousKnown;
+  ValueKind kind;
 };
+
+constexpr ValueKind kLevel = ValueKind::Continuous;
+constexpr ValueKind kChoice = ValueKind::NonContinuous;
+constexpr ValueKind kUnknown = ValueKind::Unknown;
 
 void ExpectFeature(const Feature& got, const Want& want, const std::string& label) {
   EXPECT_EQ(got.Name, want.name) << label;
   EXPECT_EQ(got.Code, want.code) << label;
   EXPECT_EQ(got.Writable, want.writable) << label;
   EXPECT_EQ(got.Unsafe, want.unsafe) << label;
-  EXPECT_EQ(got.Continuous, want.continuous) << label;
-  EXPECT_EQ(got.ContinuousKnown, want.continuousKnown) << label;
+  EXPECT_EQ(got.Kind, want.kind) << label;
 }
 
 TEST(FeaturesTest, ElevenRowsInTableOrder) {
@@ -37,8 +42,7 @@ TEST(FeaturesTest, ElevenRowsInTableOrder) {
   // Every named row must also be what ParseFeature returns for its name.
   for (const Feature& row : features) {
     ExpectFeature(ParseFeature(row.Name).value,
-                  {row.Name, row.Code, row.Writable, row.Unsafe, row.Continuous,
-                   row.ContinuousKnown},
+                  {row.Name, row.Code, row.Writable, row.Unsafe, row.Kind},
                   row.Name);
   }
 }
@@ -56,8 +60,8 @@ TEST(FeaturesTest, ReturnsAnIndependentCopy) {
 }
 
 TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
-  const Want brightness{"brightness", 0x10, true, false, true, true};
-  const Want raw10{"vcp:0x10", 0x10, true, true, true, true};
+  const Want brightness{"brightness", 0x10, true, false, kLevel};
+  const Want raw10{"vcp:0x10", 0x10, true, true, kLevel};
   const struct {
     std::string argument;
     Want want;
@@ -69,10 +73,10 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
       {"\xC2\xA0" "brightness\xC2\xA0", brightness},            // U+00A0
       {"\xE3\x80\x80" "brightness\xE3\x80\x80", brightness},    // U+3000
       {"\xE2\x80\xA8" "brightness\xC2\x85", brightness},        // U+2028, U+0085
-      {"INPUT", {"input", 0x60, true, true, false, true}},
-      {"sharpness", {"sharpness", 0x87, true, false, true, true}},
-      {"controller-id", {"controller-id", 0xC8, false, false, false, true}},
-      {"picture-mode", {"picture-mode", 0xDC, true, true, false, true}},
+      {"INPUT", {"input", 0x60, true, true, kChoice}},
+      {"sharpness", {"sharpness", 0x87, true, false, kLevel}},
+      {"controller-id", {"controller-id", 0xC8, false, false, kChoice}},
+      {"picture-mode", {"picture-mode", 0xDC, true, true, kChoice}},
       {"VCP:0X10", raw10},
       {"vcp:16", raw10},
       {"vcp:0b10000", raw10},
@@ -82,12 +86,12 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
       {"vcp:0x_10", raw10},
       {"vcp:1_6", raw10},
       {" vcp:0x10 ", raw10},
-      {"vcp:010", {"vcp:0x08", 0x08, true, true, false, false}},
-      {"vcp:0", {"vcp:0x00", 0x00, true, true, false, false}},
-      {"vcp:0xdc", {"vcp:0xDC", 0xDC, true, true, false, true}},
-      {"vcp:0xc8", {"vcp:0xC8", 0xC8, true, true, false, true}},  // raw codes are always writable
-      {"vcp:10", {"vcp:0x0A", 0x0A, true, true, false, false}},
-      {"vcp:255", {"vcp:0xFF", 0xFF, true, true, false, false}},
+      {"vcp:010", {"vcp:0x08", 0x08, true, true, kUnknown}},
+      {"vcp:0", {"vcp:0x00", 0x00, true, true, kUnknown}},
+      {"vcp:0xdc", {"vcp:0xDC", 0xDC, true, true, kChoice}},
+      {"vcp:0xc8", {"vcp:0xC8", 0xC8, true, true, kChoice}},  // raw codes are always writable
+      {"vcp:10", {"vcp:0x0A", 0x0A, true, true, kUnknown}},
+      {"vcp:255", {"vcp:0xFF", 0xFF, true, true, kUnknown}},
   };
   for (const auto& c : cases) {
     const auto [feature, err] = ParseFeature(c.argument);
@@ -113,7 +117,47 @@ TEST(ParseFeatureTest, RejectsAndEchoesTheArgument) {
     EXPECT_TRUE(support::Is(err, ErrInvalidFeature)) << argument;
     EXPECT_FALSE(err.SameAs(ErrInvalidFeature)) << argument;
     EXPECT_EQ(err.Message(), "invalid feature: " + argument);
-    ExpectFeature(feature, {"", 0, false, false, false, false}, argument);
+    ExpectFeature(feature, {"", 0, false, false, kUnknown}, argument);
+  }
+}
+
+// A write that may disrupt the picture needs --unsafe: the table marks the features that switch
+// input, power or picture mode, and every raw code. The codes an earlier rule guarded besides
+// (restore factory defaults 0x04, the manufacturer range from 0xE0, power 0xD6) are covered
+// whichever way they are addressed.
+TEST(FeatureTest, UnsafeWrites) {
+  const std::pair<std::string, bool> cases[] = {
+      {"brightness", false}, {"contrast", false},  {"color-preset", false}, {"volume", false},
+      {"mute", false},       {"sharpness", false}, {"input", true},         {"power", true},
+      {"picture-mode", true}, {"vcp:0x10", true},  {"VCP:0x10", true},      {" vcp:0x10", true},
+      {"vcp:0xD6", true},
+  };
+  for (const auto& [argument, unsafe] : cases) {
+    EXPECT_EQ(ParseFeature(argument).value.Unsafe, unsafe) << argument;
+  }
+  std::vector<Feature> every = Features();
+  for (int code = 0; code <= 0xFF; ++code) {
+    every.push_back(ParseFeature(support::Format("vcp:%d", code)).value);
+  }
+  for (const Feature& feature : every) {
+    const bool guarded = feature.Code == 0x04 || feature.Code >= 0xE0 || feature.Code == 0xD6;
+    EXPECT_TRUE(!guarded || !feature.Writable || feature.Unsafe) << feature.Name;
+  }
+}
+
+TEST(NamedValueTest, ByFeatureCodeWithoutRegardToCase) {
+  const struct {
+    std::string feature;
+    std::string word;
+    std::optional<std::uint16_t> value;
+  } cases[] = {
+      {"input", "HDMI1", 0x11},   {"vcp:0x60", "usbc", 0x1B}, {"power", "off-hard", 5},
+      {"mute", "off", 2},         {"color-preset", "6500K", 5}, {"vcp:0x8D", "on", 1},
+      {"brightness", "on", {}},   {"input", "off", {}},       {"vcp:0x61", "hdmi1", {}},
+      {"input", "hdmi", {}},      {"input", "", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(NamedValue(ParseFeature(c.feature).value, c.word), c.value) << c.feature << " " << c.word;
   }
 }
 

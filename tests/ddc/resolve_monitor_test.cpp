@@ -1,4 +1,4 @@
-#include "ddc/resolve_monitor.hpp"
+#include "ddc/select_monitors.hpp"
 
 #include <gtest/gtest.h>
 

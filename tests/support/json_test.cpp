@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,22 @@ TEST(JSONWriter, PlacesCommasInNestedContainers) {
   w.EndObject();
   ASSERT_FALSE(w.Failed());
   EXPECT_EQ(w.Text(), R"({"a":[1,{"b":null,"c":[]},"x",[false]],"d":{},"e":true,"f":59.951})");
+}
+
+TEST(JSONWriter, FieldWritesTheKeyAndTheValueItsTypeMakes) {
+  JSONWriter w;
+  w.BeginObject();
+  w.Field("s", "text");
+  w.Field("t", std::string("x"));
+  w.Field("b", true);
+  w.Field("u8", std::uint8_t{255});
+  w.Field("i", std::int64_t{-1});
+  w.Field("d", 0.5);
+  w.Field("none", std::optional<bool>());
+  w.Field("some", std::optional<bool>(false));
+  w.EndObject();
+  EXPECT_EQ(w.Text(),
+            R"({"s":"text","t":"x","b":true,"u8":255,"i":-1,"d":0.5,"none":null,"some":false})");
 }
 
 TEST(JSONWriter, TopLevelArrayAndIntegerExtremes) {

@@ -1,21 +1,21 @@
 #include <gtest/gtest.h>
 
-#include "cli/monitor_selection.hpp"
+#include "ddc/select_monitors.hpp"
 #include "ddc/errors.hpp"
 
-namespace lumra::cli {
+namespace lumra::ddc {
 namespace {
 
-ddc::Monitor monitor(std::int64_t index, std::string id, std::string name) {
-  ddc::Monitor m;
+Monitor monitor(std::int64_t index, std::string id, std::string name) {
+  Monitor m;
   m.Index = index;
   m.ID = std::move(id);
   m.Name = std::move(name);
   return m;
 }
 
-TEST(SelectMonitors, IndexThenIDThenAllThenName) {
-  const std::vector<ddc::Monitor> monitors = {
+TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
+  const std::vector<Monitor> monitors = {
       monitor(0, "darwin:1", "Orvane Q27 Pro"), monitor(1, "darwin:2", "Orvane U32 Studio"),
       monitor(2, "darwin:3", "Desk"),           monitor(3, "all", "Desk Right"),
       monitor(4, "darwin:5", "3"),
@@ -47,30 +47,30 @@ TEST(SelectMonitors, IndexThenIDThenAllThenName) {
       {"32", {}, false, {}, true},
   };
   for (const Case& c : cases) {
-    const auto selection = selectMonitors(monitors, c.selector);
-    EXPECT_EQ(support::Is(selection.err, ddc::ErrMonitorNotFound), c.notFound) << c.selector;
+    const auto selection = SelectMonitors(monitors, c.selector);
+    EXPECT_EQ(support::Is(selection.err, ErrMonitorNotFound), c.notFound) << c.selector;
     std::vector<std::string> selected;
-    for (const ddc::Monitor& m : selection.value.monitors) selected.push_back(m.ID);
+    for (const Monitor& m : selection.value.Monitors) selected.push_back(m.ID);
     EXPECT_EQ(selected, c.selected) << c.selector;
-    EXPECT_EQ(selection.value.all, c.all) << c.selector;
-    EXPECT_EQ(selection.value.nameMatches, c.nameMatches) << c.selector;
+    EXPECT_EQ(selection.value.All, c.all) << c.selector;
+    EXPECT_EQ(selection.value.NameMatches, c.nameMatches) << c.selector;
   }
 }
 
-TEST(SelectMonitors, AllTakesEveryMonitorInListOrder) {
-  const std::vector<ddc::Monitor> monitors = {monitor(1, "darwin:b", "B"),
+TEST(SelectMonitorsTest, AllTakesEveryMonitorInListOrder) {
+  const std::vector<Monitor> monitors = {monitor(1, "darwin:b", "B"),
                                               monitor(0, "darwin:a", "A")};
-  const auto every = selectMonitors(monitors, "all");
+  const auto every = SelectMonitors(monitors, "all");
   ASSERT_FALSE(every.err);
-  EXPECT_TRUE(every.value.all);
-  ASSERT_EQ(every.value.monitors.size(), 2u);
-  EXPECT_EQ(every.value.monitors[0].ID, "darwin:b");
+  EXPECT_TRUE(every.value.All);
+  ASSERT_EQ(every.value.Monitors.size(), 2u);
+  EXPECT_EQ(every.value.Monitors[0].ID, "darwin:b");
 
-  const auto none = selectMonitors({}, "all");
+  const auto none = SelectMonitors({}, "all");
   ASSERT_FALSE(none.err);
-  EXPECT_TRUE(none.value.all);
-  EXPECT_TRUE(none.value.monitors.empty());
+  EXPECT_TRUE(none.value.All);
+  EXPECT_TRUE(none.value.Monitors.empty());
 }
 
 }  // namespace
-}  // namespace lumra::cli
+}  // namespace lumra::ddc

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ddc/feature.hpp"
+#include "ddc/monitor.hpp"
+#include "ddc/transport.hpp"
+#include "i18n/catalog.hpp"
+#include "support/error.hpp"
+
+namespace lumra::cli {
+
+// One monitor's result, rendered to be printed alone or among those of every monitor: a text
+// line without its line feed, or an encoded JSON object.
+struct RenderedResult {
+  std::string Text;
+  // The JSON object could not be encoded; it is left out and the command fails.
+  bool Failed = false;
+};
+
+// The one owner of what a command prints: results on the output stream and error reports on
+// the error stream, all in the form chosen once from the options (text or JSON). Text is
+// written and flushed in one piece per result or report; JSON is one document and a line feed.
+class Printer {
+ public:
+  Printer(std::ostream& out, std::ostream& err, const i18n::Catalog& catalog)
+      : out_(out), err_(err), catalog_(catalog) {}
+  virtual ~Printer() = default;
+  Printer(const Printer&) = delete;
+  Printer& operator=(const Printer&) = delete;
+
+  // Each returns the exit status: 0, or 1 when a JSON result could not be encoded or written.
+  // Text output ignores write errors.
+  virtual int PrintUsage(std::string_view usage) = 0;
+  virtual int PrintVersion() = 0;
+  // An empty list is what a command on every monitor prints when there is none.
+  virtual int PrintMonitors(std::span<const ddc::Monitor> monitors) = 0;
+  virtual int PrintFeatures() = 0;
+
+  virtual RenderedResult RenderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                     const ddc::VCPValue& value) const = 0;
+  virtual RenderedResult RenderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                         std::uint16_t value) const = 0;
+  virtual RenderedResult RenderAdjustResult(const ddc::Monitor& monitor,
+                                            const ddc::Feature& feature,
+                                            const ddc::VCPAdjustment& adjustment) const = 0;
+  // The text form is the raw string, after the monitor's ID and a tab when `withID` is set.
+  virtual RenderedResult RenderCapabilities(const ddc::Monitor& monitor,
+                                            std::string_view capabilityText,
+                                            bool withID) const = 0;
+  // One result as a single command prints it.
+  virtual int PrintResult(const RenderedResult& result) = 0;
+  // Several results in one write: their text lines, or one JSON array of their objects.
+  virtual int PrintResults(std::span<const RenderedResult> results) = 0;
+
+  // Error reports. A usage error (status 2) is categorised "invalid-argument"; a runtime error
+  // (status 1) by ddc::ClassifyError. Write failures are ignored.
+
+  // The catalog's message `key` with its one argument, as a usage error; returns 2.
+  int Refuse(std::string_view key, std::string_view argument);
+  // "invalid_arguments" for the command word; returns 2.
+  int UsageError(std::string_view command);
+  // An unknown feature word is a usage error (2); any other resolution failure is a runtime
+  // error (1).
+  int TargetError(const support::Error& failure);
+  // "operation_failed" with the error's message; returns 1.
+  int RuntimeError(const support::Error& failure);
+  // The report of one monitor's failure among several: RuntimeError's, with the monitor's ID
+  // before the error's message and, in JSON, under the key "monitor"; returns 1.
+  int MonitorError(std::string_view monitorID, const support::Error& failure);
+  // "ambiguous_monitor_name": a name that matched several monitors, given by their IDs; a
+  // runtime error (1) categorised "invalid-argument", since the selector is what must change.
+  int AmbiguousNameError(std::string_view name, std::span<const std::string> matchedIDs);
+  // `message` as it is, as a runtime error categorised by `failure`.
+  void ReportFailure(std::string_view message, const support::Error& failure);
+
+ protected:
+  // One report on the error stream; `monitor`, when not empty, is the ID of the one monitor
+  // of several that failed.
+  virtual void Report(std::string_view category, std::string_view kind, std::string_view message,
+                      std::string_view monitor) = 0;
+
+  std::ostream& out_;
+  std::ostream& err_;
+  const i18n::Catalog& catalog_;
+};
+
+std::unique_ptr<Printer> NewPrinter(bool json, std::ostream& out, std::ostream& err,
+                                    const i18n::Catalog& catalog);
+
+// The report of a failure outside a command (closing the transport): "<prefix>: <message>",
+// as JSON when any word is exactly "--json". The same in both languages.
+void WriteLifecycleError(std::ostream& err, std::span<const std::string> arguments,
+                         std::string_view prefix, const support::Error& failure);
+
+}  // namespace lumra::cli

@@ -1,0 +1,130 @@
+#include "cli/text_printer.hpp"
+
+#include "cli/delta.hpp"
+#include "cli/version.hpp"
+#include "support/format.hpp"
+#include "support/json.hpp"
+
+namespace lumra::cli {
+
+std::string formatDisplayMode(const std::optional<ddc::DisplayMode>& mode) {
+  if (!mode || mode->Width == 0 || mode->Height == 0) return "-";
+  std::string text = std::to_string(mode->Width) + "x" + std::to_string(mode->Height);
+  // NaN compares false, so an unknown rate is left out like a zero one.
+  if (mode->RefreshHz > 0) text += "@" + support::FormatPlainDecimal(mode->RefreshHz);
+  return text;
+}
+
+std::string formatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog) {
+  if (connectorType == "hdmi") return "HDMI";
+  if (connectorType == "displayport") return "DisplayPort";
+  if (connectorType == "dvi") return "DVI";
+  if (connectorType == "vga") return "VGA";
+  if (connectorType == "usb") return "USB";
+  if (connectorType == "edp") return "eDP";
+  if (connectorType == "lvds") return "LVDS";
+  if (connectorType == "internal") return catalog.Text("connector_internal");
+  if (connectorType == "virtual") return catalog.Text("connector_virtual");
+  if (connectorType == "other") return catalog.Text("connector_other");
+  return "-";
+}
+
+void TextPrinter::WriteWhole(std::ostream& stream, std::string_view text) {
+  stream << text;
+  stream.flush();
+}
+
+int TextPrinter::PrintUsage(std::string_view usage) {
+  WriteWhole(out_, std::string(usage) + "\n");
+  return 0;
+}
+
+int TextPrinter::PrintVersion() {
+  WriteWhole(out_, "lumra " + std::string(version) + "\n");
+  return 0;
+}
+
+int TextPrinter::PrintMonitors(std::span<const ddc::Monitor> monitors) {
+  if (monitors.empty()) {
+    WriteWhole(out_, catalog_.Text("no_monitors") + "\n");
+    return 0;
+  }
+  std::string text = catalog_.Text("monitor_header") + "\n";
+  for (const ddc::Monitor& monitor : monitors) {
+    text += support::Format("%d\t%s\t%s\t%s\t%s\t%s\n", monitor.Index, monitor.ID, monitor.Name,
+                            monitor.Backend, formatDisplayMode(monitor.CurrentMode),
+                            formatConnectorType(monitor.ConnectorType, catalog_));
+  }
+  WriteWhole(out_, text);
+  return 0;
+}
+
+int TextPrinter::PrintFeatures() {
+  std::string text = catalog_.Text("feature_header") + "\n";
+  for (const ddc::Feature& feature : ddc::Features()) {
+    text += support::Format("%s\t0x%02X\n", feature.Name, feature.Code);
+  }
+  WriteWhole(out_, text);
+  return 0;
+}
+
+RenderedResult TextPrinter::RenderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                        const ddc::VCPValue& value) const {
+  switch (feature.Kind) {
+    case ddc::ValueKind::Continuous:
+      return {catalog_.Text("current_value", monitor.ID, value.Feature, value.Code,
+                            value.Current, value.Maximum)};
+    case ddc::ValueKind::NonContinuous:
+      return {catalog_.Text("current_discrete", monitor.ID, value.Feature, value.Code,
+                            value.Current)};
+    case ddc::ValueKind::Unknown:
+      break;
+  }
+  return {catalog_.Text("current_unknown", monitor.ID, value.Feature, value.Code, value.Current,
+                        value.Maximum)};
+}
+
+RenderedResult TextPrinter::RenderSetResult(const ddc::Monitor& monitor,
+                                            const ddc::Feature& feature,
+                                            std::uint16_t value) const {
+  return {catalog_.Text("write_ok", monitor.ID, feature.Name, feature.Code, value)};
+}
+
+RenderedResult TextPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
+                                               const ddc::Feature& feature,
+                                               const ddc::VCPAdjustment& adjustment) const {
+  const std::uint16_t maximum = adjustmentMaximum(adjustment.Previous.Maximum);
+  if (!adjustment.Written) {
+    return {catalog_.Text("adjust_unchanged", monitor.ID, feature.Name, feature.Code,
+                          adjustment.Value, maximum)};
+  }
+  return {catalog_.Text("adjust_ok", monitor.ID, feature.Name, feature.Code,
+                        adjustment.Previous.Current, adjustment.Value, maximum)};
+}
+
+RenderedResult TextPrinter::RenderCapabilities(const ddc::Monitor& monitor,
+                                               std::string_view capabilityText,
+                                               bool withID) const {
+  RenderedResult rendered{withID ? monitor.ID + "\t" : std::string()};
+  rendered.Text += capabilityText;
+  return rendered;
+}
+
+int TextPrinter::PrintResult(const RenderedResult& result) {
+  WriteWhole(out_, result.Text + "\n");
+  return 0;
+}
+
+int TextPrinter::PrintResults(std::span<const RenderedResult> results) {
+  std::string text;
+  for (const RenderedResult& result : results) text += result.Text + "\n";
+  WriteWhole(out_, text);
+  return 0;
+}
+
+void TextPrinter::Report(std::string_view, std::string_view, std::string_view message,
+                         std::string_view) {
+  WriteWhole(err_, std::string(message) + "\n");
+}
+
+}  // namespace lumra::cli

@@ -10,8 +10,11 @@ binary=$(realpath "$1")
 out=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out"
-# One fixed HOME, emptied for each sequence, so paths in messages match between records.
-home=/tmp/lumra-record-home
+# A private HOME, emptied for each sequence; its path is written as $HOME in the record, so
+# two records match wherever they were made.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+home=$work/home
 
 scenarios=(default apple-silicon "$root"/docs/scenarios/real-desks/*.json "$root"/tests/e2e/scenarios/*.json)
 # Each sequence runs in order, so later commands see the state earlier ones left.
@@ -39,13 +42,13 @@ for scenario in "${scenarios[@]}"; do
       for words in "${commands[@]}"; do
         # shellcheck disable=SC2086 # the words are meant to be split
         set +e
-        got=$(env -i PATH=/usr/bin:/bin HOME="$home" "${sim[@]}" "$binary" --lang "$lang" $json $words 2>/tmp/lumra-record-err)
+        got=$(env -i PATH=/usr/bin:/bin HOME="$home" "${sim[@]}" "$binary" --lang "$lang" $json $words 2>"$work/err")
         status=$?
         set -e
         {
           printf '$ lumra --lang %s %s %s\n' "$lang" "$json" "$words"
-          printf '%s\n' "$got"
-          sed 's/^/! /' /tmp/lumra-record-err
+          printf '%s\n' "${got//"$home"/\$HOME}"
+          sed -e "s|$home|\$HOME|g" -e 's/^/! /' "$work/err"
           printf 'status %d\n' "$status"
         } >>"$file"
       done
@@ -59,5 +62,4 @@ for lang in zh_CN.UTF-8 C; do
     env -i PATH=/usr/bin:/bin HOME="$home" LANG="$lang" "$binary" list 2>&1; printf 'status %d\n' $?
   } >>"$out/environment.txt"
 done
-rm -rf "$home" /tmp/lumra-record-err
 echo "recorded $(cat "$out"/*.txt | grep -c '^\$ ') commands in $out"

@@ -16,7 +16,7 @@ support::Error capabilitiesTooLong() {
 }  // namespace
 
 support::Result<std::string> readCapabilitiesFragments(const support::Context& ctx,
-                                                       const darwinFragmentReader& reader) {
+                                                       const FragmentReader& reader) {
   std::string assembled;
   assembled.reserve(256);
   while (assembled.size() < maximumCapabilitiesLength) {

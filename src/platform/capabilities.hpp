@@ -15,12 +15,12 @@ namespace lumra::platform {
 inline constexpr std::size_t maximumCapabilitiesLength = 65536;
 
 // Reads the fragment that starts at an offset of the capabilities string.
-using darwinFragmentReader = std::function<support::Result<ddcci::Bytes>(std::uint16_t offset)>;
+using FragmentReader = std::function<support::Result<ddcci::Bytes>(std::uint16_t offset)>;
 
 // Assembles the capabilities string from fragments requested at the running length, until an
 // empty fragment or a zero byte ends it. Fails with the reader's error unchanged, the context's
 // error before a fragment, or a protocol error when the string would exceed 64 KiB.
 support::Result<std::string> readCapabilitiesFragments(const support::Context& ctx,
-                                                       const darwinFragmentReader& reader);
+                                                       const FragmentReader& reader);
 
 }  // namespace lumra::platform

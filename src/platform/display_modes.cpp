@@ -4,7 +4,7 @@
 
 namespace lumra::platform {
 
-std::optional<ddc::DisplayMode> darwinModeFromNative(std::uint32_t valid, std::uint32_t width,
+std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_t width,
                                                      std::uint32_t height,
                                                      std::uint32_t logicalWidth,
                                                      std::uint32_t logicalHeight,
@@ -13,7 +13,7 @@ std::optional<ddc::DisplayMode> darwinModeFromNative(std::uint32_t valid, std::u
   return ddc::DisplayMode{width, height, refreshHz, logicalWidth, logicalHeight};
 }
 
-std::optional<ddc::DisplayMode> normalizeDarwinMode(const std::optional<ddc::DisplayMode>& mode) {
+std::optional<ddc::DisplayMode> NormalizeMode(const std::optional<ddc::DisplayMode>& mode) {
   if (!mode || mode->Width == 0 || mode->Height == 0) return std::nullopt;
   ddc::DisplayMode normalized = *mode;
   normalized.RefreshHz = normalizeRefreshRate(mode->RefreshHz);

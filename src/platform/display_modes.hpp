@@ -9,7 +9,7 @@ namespace lumra::platform {
 
 // The current mode of a native record; absent when the record marks it invalid or a pixel
 // dimension is 0. The refresh rate is kept as reported.
-std::optional<ddc::DisplayMode> darwinModeFromNative(std::uint32_t valid, std::uint32_t width,
+std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_t width,
                                                      std::uint32_t height,
                                                      std::uint32_t logicalWidth,
                                                      std::uint32_t logicalHeight,
@@ -17,7 +17,7 @@ std::optional<ddc::DisplayMode> darwinModeFromNative(std::uint32_t valid, std::u
 
 // A new mode with its refresh rate normalised; absent when there is no mode or a pixel
 // dimension is 0.
-std::optional<ddc::DisplayMode> normalizeDarwinMode(const std::optional<ddc::DisplayMode>& mode);
+std::optional<ddc::DisplayMode> NormalizeMode(const std::optional<ddc::DisplayMode>& mode);
 
 // The rate rounded to three decimals (halves away from zero); 0 for a rate that is not
 // positive, not a number, infinite, or too large to scale to a finite value.

@@ -102,7 +102,7 @@ darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_d
   info.location = nativeText(record.location);
   info.adapterKey = darwinAdapterKeyFromProxyInterface(nativeText(record.proxy_interface_name));
   info.connectorType = connectorTypeFromNative(record.connector_type);
-  info.mode = darwinModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
+  info.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
                                    record.logical_width, record.logical_height, record.refresh_hz);
   return info;
 }
@@ -115,7 +115,7 @@ darwinDisplayMetadata darwinDisplayMetadataFromRecord(const lumra_display_metada
   metadata.serial = record.serial_number;
   metadata.name = nativeText(record.name);
   metadata.adapterKey = darwinAdapterKeyFromDisplayLocation(nativeText(record.display_location));
-  metadata.mode = darwinModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
+  metadata.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
                                        record.logical_width, record.logical_height,
                                        record.refresh_hz);
   return metadata;
@@ -143,7 +143,7 @@ std::string darwinAdapterKeyFromProxyInterface(std::string_view interfaceName) {
   return adapter.starts_with(kAdapterPrefix) ? std::string(adapter) : std::string();
 }
 
-std::string darwinIdentity(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial) {
+std::string IdentityText(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial) {
   return support::Format("%04X:%04X:%08X", vendorID, productID, serial);
 }
 
@@ -164,7 +164,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
   }
   std::map<std::string, int> identityCounts;
   for (const darwinNativeMonitorInfo& item : items) {
-    ++identityCounts[darwinIdentity(item.vendorID, item.productID, item.serial)];
+    ++identityCounts[IdentityText(item.vendorID, item.productID, item.serial)];
   }
 
   std::vector<darwinMonitor> monitors;
@@ -189,7 +189,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     }
     if (name.empty()) name = support::Format("display-%d", displayID);
 
-    const std::string identity = darwinIdentity(item.vendorID, item.productID, item.serial);
+    const std::string identity = IdentityText(item.vendorID, item.productID, item.serial);
     const std::string path = pathKey(item.location);
     const bool ambiguous = ambiguousIdentity(item, identityCounts, identity);
     std::string id = "darwin:" + identifierKey(item, ambiguous, identity, path);
@@ -208,7 +208,7 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     monitor.info.Serial = support::Format("%08X", serial);
     monitor.info.Connector = path;
     monitor.info.ConnectorType = item.connectorType;
-    monitor.info.CurrentMode = normalizeDarwinMode(mode);
+    monitor.info.CurrentMode = NormalizeMode(mode);
     monitor.info.Backend = item.backend == LUMRA_BACKEND_IOAVSERVICE ? "ioavservice" : "ioframebuffer";
     monitor.endpointID = item.endpointID;
     monitor.backend = item.backend;

@@ -61,7 +61,7 @@ std::string darwinAdapterKeyFromDisplayLocation(std::string_view location);
 std::string darwinAdapterKeyFromProxyInterface(std::string_view interfaceName);
 
 // The identity text "VVVV:PPPP:SSSSSSSS" of vendor, product and serial.
-std::string darwinIdentity(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial);
+std::string IdentityText(std::uint32_t vendorID, std::uint32_t productID, std::uint32_t serial);
 
 // Turns the bridge's displays into cached monitors, in item order: merges unambiguous metadata,
 // names unnamed displays, and gives each monitor an identifier that no other monitor of the

@@ -34,36 +34,36 @@ const support::Error* sentinelForStatus(std::uint32_t status) {
 
 }  // namespace
 
-support::Error retryDarwin(const support::Context& ctx,
+support::Error RetryExchange(const support::Context& ctx,
                            const std::function<support::Error()>& operation,
                            support::Duration pause) {
   support::Error last;
-  for (int attempt = 0; attempt < darwinRetryAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kRetryAttempts; ++attempt) {
     if (support::Error ended = ctx.Err()) return ended;
     support::Error err = operation();
     if (!err) return {};
-    if (!retryableDarwin(err)) return err;
+    if (!IsRetryable(err)) return err;
     last = err;
-    if (attempt == darwinRetryAttempts - 1) break;
+    if (attempt == kRetryAttempts - 1) break;
     if (support::Error ended = ctx.Wait(pause)) return ended;
   }
   return support::Errorf("DDC/CI failed after 3 attempts: %w", last);
 }
 
-bool retryableDarwin(const support::Error& err) {
+bool IsRetryable(const support::Error& err) {
   const ddc::ErrorCategory category = ddc::ClassifyError(err);
   return category == "transport" || category == "protocol" || category == "busy";
 }
 
-support::Error darwinExchangeError(std::uint32_t status, std::string_view stage,
+support::Error ExchangeError(std::uint32_t status, std::string_view stage,
                                    std::uint32_t writeCycle, std::uint32_t chipAddress,
                                    std::span<const std::uint8_t> request) {
   const std::uint8_t command = request.size() >= 3 ? request[2] : 0;
   return support::Errorf("%w (stage=%s, write_cycle=%d, chip=0x%02X, command=0x%02X)",
-                         classifyDarwinStatus(status), stage, writeCycle, chipAddress, command);
+                         ClassifyIOKitStatus(status), stage, writeCycle, chipAddress, command);
 }
 
-support::Error classifyDarwinStatus(std::uint32_t status) {
+support::Error ClassifyIOKitStatus(std::uint32_t status) {
   const support::Error detail =
       support::Errorf("IOKit DDC/CI transaction failed: 0x%08X", status);
   const support::Error* sentinel = sentinelForStatus(status);

@@ -12,7 +12,8 @@ namespace lumra::platform {
 
 namespace {
 
-std::uint64_t nanoseconds(support::Duration delay) {
+// A pause as the bridge takes it; a negative one is none.
+std::uint64_t NanosecondCount(support::Duration delay) {
   return static_cast<std::uint64_t>(std::max<support::Duration::rep>(delay.count(), 0));
 }
 
@@ -46,7 +47,7 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
   return {{std::move(monitor.value), std::move(endpoint.value)}, {}};
 }
 
-support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonitor& monitor,
+support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& monitor,
                                                               std::span<const std::uint8_t> request,
                                                               std::uint32_t replyCapacity,
                                                               support::Duration delay,
@@ -63,10 +64,10 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
   const int32_t status = options_.bridge.exchangeDDCCI(
       monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
       static_cast<std::uint32_t>(request.size()), replyCapacity > 0 ? reply.data() : nullptr,
-      replyCapacity, &replyLength, nanoseconds(delay), &diagnostics);
+      replyCapacity, &replyLength, NanosecondCount(delay), &diagnostics);
   if (status != 0) {
     const std::string_view stage = diagnostics.stage != nullptr ? diagnostics.stage : "";
-    return {{}, darwinExchangeError(static_cast<std::uint32_t>(status), stage,
+    return {{}, ExchangeError(static_cast<std::uint32_t>(status), stage,
                                     diagnostics.write_cycle, monitor.chipAddress, request)};
   }
   if (quiet != nullptr) quiet->oweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
@@ -78,7 +79,7 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
 support::Error darwinTransport::retryOnEndpoint(
     const support::Context& ctx, darwinEndpointLock& endpoint,
     const std::function<support::Error()>& attempt) const {
-  return retryDarwin(
+  return RetryExchange(
       ctx,
       [&]() -> support::Error {
         support::Error err = attempt();
@@ -88,31 +89,46 @@ support::Error darwinTransport::retryOnEndpoint(
       options_.retryPause);
 }
 
+template <typename Parsed>
+support::Result<Parsed> darwinTransport::ReadReply(const support::Context& ctx,
+                                                   const darwinMonitor& monitor,
+                                                   darwinEndpointLock& endpoint,
+                                                   const ReadRequest& read,
+                                                   const ReplyParser<Parsed>& parse,
+                                                   const ReplyCheck<Parsed>& check) const {
+  Parsed accepted{};
+  bool otherFraming = false;
+  support::Error err = retryOnEndpoint(ctx, endpoint, [&]() -> support::Error {
+    auto reply = Exchange(monitor, read.Request, read.ReplyCapacity, read.Delay, &endpoint,
+                          otherFraming);
+    if (reply.err) return reply.err;
+    auto parsed = parse(reply.value);
+    otherFraming ^= static_cast<bool>(parsed.err);
+    if (parsed.err) return parsed.err;
+    if (check) {
+      if (support::Error refused = check(parsed.value)) return refused;
+    }
+    accepted = std::move(parsed.value);
+    return {};
+  });
+  if (err) return {{}, err};
+  return {std::move(accepted), {}};
+}
+
 support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& ctx,
                                                         heldMonitor& held,
                                                         std::uint8_t code) const {
-  ddcci::VCPValue read;
-  bool otherFraming = false;
-  support::Error err = retryOnEndpoint(
-      ctx, held.endpoint,
-      [&]() -> support::Error {
-        auto reply = exchangeDarwin(held.monitor, ddcci::BuildGetVCP(code),
-                                    darwinGetVCPReplyCapacity, darwinGetVCPDelay, &held.endpoint,
-                                    otherFraming);
-        if (reply.err) return reply.err;
-        auto parsed = ddcci::ParseVCPReply(reply.value, code);
-        otherFraming ^= static_cast<bool>(parsed.err);
-        if (parsed.err) return parsed.err;
-        read = parsed.value;
-        return {};
-      });
-  if (err) return {{}, err};
+  auto read = ReadReply<ddcci::VCPValue>(
+      ctx, held.monitor, held.endpoint,
+      {ddcci::BuildGetVCP(code), kGetVCPReplyCapacity, kGetVCPDelay},
+      [code](std::span<const std::uint8_t> reply) { return ddcci::ParseVCPReply(reply, code); });
+  if (read.err) return {{}, read.err};
   ddc::VCPValue value;
   value.Code = code;
-  value.Current = read.Current;
-  value.Maximum = read.Maximum;
-  value.Momentary = read.Momentary;
-  value.Raw = read.Raw;
+  value.Current = read.value.Current;
+  value.Maximum = read.value.Maximum;
+  value.Momentary = read.value.Momentary;
+  value.Raw = read.value.Raw;
   return {value, {}};
 }
 
@@ -120,7 +136,7 @@ support::Error darwinTransport::writeVCP(const support::Context& ctx, heldMonito
                                          std::uint8_t code, std::uint16_t value) const {
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
   return retryOnEndpoint(ctx, held.endpoint, [&]() -> support::Error {
-    return exchangeDarwin(held.monitor, request, 0, darwinSetVCPDelay, &held.endpoint).err;
+    return Exchange(held.monitor, request, 0, kSetVCPDelay, &held.endpoint).err;
   });
 }
 
@@ -163,27 +179,17 @@ support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
     std::uint16_t offset) const {
   // The last fragment's quiet time passes before the context is consulted for this one.
   endpoint.keepQuiet();
-  ddcci::Bytes fragment;
-  bool otherFraming = false;
-  support::Error err = retryOnEndpoint(
-      ctx, endpoint,
-      [&]() -> support::Error {
-        auto reply = exchangeDarwin(monitor, ddcci::BuildCapabilitiesRequest(offset),
-                                    darwinCapabilitiesReplyCapacity, darwinCapabilitiesDelay,
-                                    &endpoint, otherFraming);
-        if (reply.err) return reply.err;
-        auto parsed = ddcci::ParseCapabilitiesReply(reply.value);
-        otherFraming ^= static_cast<bool>(parsed.err);
-        if (parsed.err) return parsed.err;
-        if (parsed.value.Offset != offset) {
-          return support::Errorf("%w: got %d, want %d", ddcci::ErrOffsetMismatch,
-                                 parsed.value.Offset, offset);
-        }
-        fragment = std::move(parsed.value.Fragment);
-        return {};
+  auto read = ReadReply<ddcci::CapabilitiesFragment>(
+      ctx, monitor, endpoint,
+      {ddcci::BuildCapabilitiesRequest(offset), kCapabilitiesReplyCapacity, kCapabilitiesDelay},
+      ddcci::ParseCapabilitiesReply,
+      [offset](const ddcci::CapabilitiesFragment& fragment) -> support::Error {
+        if (fragment.Offset == offset) return {};
+        return support::Errorf("%w: got %d, want %d", ddcci::ErrOffsetMismatch, fragment.Offset,
+                               offset);
       });
-  if (err) return {{}, err};
-  return {std::move(fragment), {}};
+  if (read.err) return {{}, read.err};
+  return {std::move(read.value.Fragment), {}};
 }
 
 support::Result<std::string> darwinTransport::Capabilities(const support::Context& ctx,

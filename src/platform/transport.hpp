@@ -22,19 +22,19 @@
 namespace lumra::platform {
 
 // The pause the native exchange observes after the write of each request.
-inline constexpr support::Duration darwinGetVCPDelay = std::chrono::milliseconds(40);
-inline constexpr support::Duration darwinSetVCPDelay = std::chrono::milliseconds(50);
-inline constexpr support::Duration darwinCapabilitiesDelay = std::chrono::milliseconds(50);
+inline constexpr support::Duration kGetVCPDelay = std::chrono::milliseconds(40);
+inline constexpr support::Duration kSetVCPDelay = std::chrono::milliseconds(50);
+inline constexpr support::Duration kCapabilitiesDelay = std::chrono::milliseconds(50);
 
 // Reply bytes read back for each request; Set VCP reads none.
-inline constexpr std::uint32_t darwinGetVCPReplyCapacity = 11;
-inline constexpr std::uint32_t darwinCapabilitiesReplyCapacity = 38;
+inline constexpr std::uint32_t kGetVCPReplyCapacity = 11;
+inline constexpr std::uint32_t kCapabilitiesReplyCapacity = 38;
 
 // What the transport depends on. The defaults are the real bridge, the real environment and
 // the real pauses; tests replace them.
 struct darwinTransportOptions {
   NativeBridge bridge = realNativeBridge();
-  support::Duration retryPause = darwinRetryPause;
+  support::Duration retryPause = kRetryPause;
   EndpointLockOptions lock;
 };
 
@@ -76,17 +76,35 @@ class darwinTransport final : public ddc::Transport {
   // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   // `otherFraming` asks a port that has two framings for its second one: a read attempt that
   // got no valid reply switches the next attempt's framing.
-  support::Result<ddcci::Bytes> exchangeDarwin(const darwinMonitor& monitor,
+  support::Result<ddcci::Bytes> Exchange(const darwinMonitor& monitor,
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
                                                support::Duration delay,
                                                darwinEndpointLock* quiet = nullptr,
                                                bool otherFraming = false) const;
-  // retryDarwin over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
+  // RetryExchange over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.
   support::Error retryOnEndpoint(const support::Context& ctx, darwinEndpointLock& endpoint,
                                  const std::function<support::Error()>& attempt) const;
+  // One request that expects a reply, as a read sends it.
+  struct ReadRequest {
+    ddcci::Bytes Request;
+    std::uint32_t ReplyCapacity = 0;
+    support::Duration Delay{};
+  };
+  template <typename Parsed>
+  using ReplyParser = std::function<support::Result<Parsed>(std::span<const std::uint8_t>)>;
+  template <typename Parsed>
+  using ReplyCheck = std::function<support::Error(const Parsed&)>;
+  // One read with retries: each attempt exchanges `read` and parses the reply, then `check`
+  // (when given) may refuse what parsed. A reply that does not parse switches a port with two
+  // framings to the other one for the next attempt; one refused by `check` does not.
+  template <typename Parsed>
+  support::Result<Parsed> ReadReply(const support::Context& ctx, const darwinMonitor& monitor,
+                                    darwinEndpointLock& endpoint, const ReadRequest& read,
+                                    const ReplyParser<Parsed>& parse,
+                                    const ReplyCheck<Parsed>& check = {}) const;
   // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
   support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, heldMonitor& held,
                                          std::uint8_t code) const;

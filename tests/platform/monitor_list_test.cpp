@@ -164,9 +164,9 @@ TEST(RefreshRateTest, Normalisation) {
       {1e300, 1e300},
   };
   for (const auto& c : cases) EXPECT_EQ(normalizeRefreshRate(c.rate), c.want) << c.rate;
-  EXPECT_FALSE(normalizeDarwinMode(ddc::DisplayMode{0, 10, 60, 0, 0}));
-  EXPECT_FALSE(darwinModeFromNative(1, 10, 0, 5, 5, 60));
-  EXPECT_FALSE(darwinModeFromNative(0, 10, 10, 5, 5, 60));
+  EXPECT_FALSE(NormalizeMode(ddc::DisplayMode{0, 10, 60, 0, 0}));
+  EXPECT_FALSE(ModeFromNative(1, 10, 0, 5, 5, 60));
+  EXPECT_FALSE(ModeFromNative(0, 10, 10, 5, 5, 60));
 }
 
 TEST(NativeRecordTest, TextFieldsStopAtNulOrFieldEnd) {

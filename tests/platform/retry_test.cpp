@@ -14,9 +14,9 @@ namespace {
 using namespace std::chrono_literals;
 using support::Error;
 
-TEST(RetryDarwinTest, AttemptsAndResults) {
-  const Error busy = classifyDarwinStatus(0xE00002D5);
-  const Error noDevice = classifyDarwinStatus(0xE00002C0);
+TEST(RetryExchangeTest, AttemptsAndResults) {
+  const Error busy = ClassifyIOKitStatus(0xE00002D5);
+  const Error noDevice = ClassifyIOKitStatus(0xE00002C0);
   const Error denied = Error::FromErrno(EACCES);
   const struct {
     const char* name;
@@ -27,7 +27,7 @@ TEST(RetryDarwinTest, AttemptsAndResults) {
   } cases[] = {
       {"first attempt succeeds", {}, 1, "", nullptr},
       {"busy twice then success", {busy, busy}, 3, "", nullptr},
-      {"unknown status is retried", {classifyDarwinStatus(0xE00002C2)}, 2, "", nullptr},
+      {"unknown status is retried", {ClassifyIOKitStatus(0xE00002C2)}, 2, "", nullptr},
       {"three checksum failures", {ddcci::ErrChecksum, ddcci::ErrChecksum, ddcci::ErrChecksum}, 3,
        "DDC/CI failed after 3 attempts: DDC/CI checksum mismatch", nullptr},
       {"the last error is wrapped", {busy, ddcci::ErrChecksum, busy}, 3,
@@ -42,7 +42,7 @@ TEST(RetryDarwinTest, AttemptsAndResults) {
   };
   for (const auto& c : cases) {
     int calls = 0;
-    const Error got = retryDarwin(
+    const Error got = RetryExchange(
         support::Context(),
         [&] {
           const std::size_t attempt = std::size_t(calls++);
@@ -59,12 +59,12 @@ TEST(RetryDarwinTest, AttemptsAndResults) {
   }
 }
 
-TEST(RetryDarwinTest, ContextEndsTheLoop) {
+TEST(RetryExchangeTest, ContextEndsTheLoop) {
   auto cancellable = support::Context::WithCancel(support::Context());
   support::CancelHandle& cancel = cancellable.second;
   int calls = 0;
   std::thread canceller;
-  Error got = retryDarwin(
+  Error got = RetryExchange(
       cancellable.first,
       [&] {
         if (++calls == 1) {
@@ -80,7 +80,7 @@ TEST(RetryDarwinTest, ContextEndsTheLoop) {
   EXPECT_EQ(calls, 1) << "cancelled during the first pause";
   EXPECT_TRUE(got.SameAs(support::ErrCanceled()));
 
-  got = retryDarwin(cancellable.first, [&] {
+  got = RetryExchange(cancellable.first, [&] {
     ++calls;
     return Error();
   });
@@ -91,7 +91,7 @@ TEST(RetryDarwinTest, ContextEndsTheLoop) {
   // failure still reports exhaustion.
   auto [timed, handle] = support::Context::WithTimeout(support::Context(), 30ms);
   calls = 0;
-  got = retryDarwin(
+  got = RetryExchange(
       timed,
       [&] {
         if (++calls == 3) std::this_thread::sleep_for(60ms);
@@ -103,9 +103,9 @@ TEST(RetryDarwinTest, ContextEndsTheLoop) {
 }
 
 // Without an explicit pause the attempts are 40 ms apart.
-TEST(RetryDarwinTest, DefaultPauseIsFortyMilliseconds) {
+TEST(RetryExchangeTest, DefaultPauseIsFortyMilliseconds) {
   std::vector<support::Clock::time_point> starts;
-  const Error got = retryDarwin(support::Context(), [&] {
+  const Error got = RetryExchange(support::Context(), [&] {
     starts.push_back(support::Clock::now());
     return ddcci::ErrChecksum;
   });
@@ -117,7 +117,7 @@ TEST(RetryDarwinTest, DefaultPauseIsFortyMilliseconds) {
   }
 }
 
-TEST(DarwinExchangeErrorTest, MessagesAndCategories) {
+TEST(ExchangeErrorTest, MessagesAndCategories) {
   const std::vector<std::uint8_t> getVCP = {0x51, 0x82, 0x01, 0x10, 0xAC};
   const struct {
     std::uint32_t status;
@@ -150,13 +150,13 @@ TEST(DarwinExchangeErrorTest, MessagesAndCategories) {
        "transport"},
   };
   for (const auto& c : cases) {
-    const Error got = darwinExchangeError(c.status, c.stage, c.writeCycle, c.chip, c.request);
+    const Error got = ExchangeError(c.status, c.stage, c.writeCycle, c.chip, c.request);
     EXPECT_EQ(got.Message(), c.want);
     EXPECT_EQ(ddc::ClassifyError(got), c.category) << c.want;
   }
-  EXPECT_TRUE(support::Is(classifyDarwinStatus(0xE00002C1), support::ErrPermission()));
-  EXPECT_TRUE(support::Is(classifyDarwinStatus(0xE00002C7), ddc::ErrNotSupported));
-  EXPECT_TRUE(support::Is(classifyDarwinStatus(0xE00002C0), ddc::ErrMonitorNotFound));
+  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C1), support::ErrPermission()));
+  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C7), ddc::ErrNotSupported));
+  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C0), ddc::ErrMonitorNotFound));
 }
 
 }  // namespace

@@ -10,11 +10,6 @@ namespace {
 using support::Errorf;
 using Span = std::span<const std::uint8_t>;
 
-constexpr std::uint8_t getVCPOpcode = 0x01;
-constexpr std::uint8_t getVCPReplyOpcode = 0x02;
-constexpr std::uint8_t setVCPOpcode = 0x03;
-constexpr std::uint8_t capabilitiesOpcode = 0xF3;
-constexpr std::uint8_t capabilitiesReplyOpcode = 0xE3;
 constexpr std::size_t framingBytes = 3;  // source, length, checksum
 constexpr std::size_t vcpReplyPayloadSize = 8;
 constexpr std::size_t capabilitiesHeaderSize = 3;
@@ -57,17 +52,17 @@ Bytes buildRequest(Span payload) {
 }
 
 Bytes BuildGetVCP(std::uint8_t code) {
-  const std::uint8_t payload[] = {getVCPOpcode, code};
+  const std::uint8_t payload[] = {kGetVCPOpcode, code};
   return buildRequest(payload);
 }
 
 Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value) {
-  const std::uint8_t payload[] = {setVCPOpcode, code, highByte(value), lowByte(value)};
+  const std::uint8_t payload[] = {kSetVCPOpcode, code, highByte(value), lowByte(value)};
   return buildRequest(payload);
 }
 
 Bytes BuildCapabilitiesRequest(std::uint16_t offset) {
-  const std::uint8_t payload[] = {capabilitiesOpcode, highByte(offset), lowByte(offset)};
+  const std::uint8_t payload[] = {kCapabilitiesOpcode, highByte(offset), lowByte(offset)};
   return buildRequest(payload);
 }
 
@@ -94,7 +89,7 @@ support::Result<Span> parseReply(Span reply) {
 support::Result<VCPValue> ParseVCPReply(Span reply, std::uint8_t code) {
   const auto [payload, err] = parseReply(reply);
   if (err) return {{}, err};
-  if (payload.size() != vcpReplyPayloadSize || payload[0] != getVCPReplyOpcode) {
+  if (payload.size() != vcpReplyPayloadSize || payload[0] != kGetVCPReplyOpcode) {
     return {{}, Errorf("%w: Get VCP payload % X", ErrUnexpectedOpcode, payload)};
   }
   if (payload[2] != code) {
@@ -109,7 +104,7 @@ support::Result<VCPValue> ParseVCPReply(Span reply, std::uint8_t code) {
 support::Result<CapabilitiesFragment> ParseCapabilitiesReply(Span reply) {
   const auto [payload, err] = parseReply(reply);
   if (err) return {{}, err};
-  if (payload.size() < capabilitiesHeaderSize || payload[0] != capabilitiesReplyOpcode) {
+  if (payload.size() < capabilitiesHeaderSize || payload[0] != kCapabilitiesReplyOpcode) {
     return {{}, Errorf("%w: capabilities payload % X", ErrUnexpectedOpcode, payload)};
   }
   CapabilitiesFragment fragment;

@@ -5,14 +5,10 @@
 #include <span>
 #include <vector>
 
+#include "ddcci/protocol.hpp"
 #include "support/error.hpp"
 
 namespace lumra::ddcci {
-
-inline constexpr std::uint8_t displayWriteAddress = 0x6E;
-inline constexpr std::uint8_t hostVirtualAddress = 0x50;
-inline constexpr std::uint8_t hostSourceAddress = 0x51;
-inline constexpr std::uint8_t protocolFlag = 0x80;
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -30,7 +30,7 @@ void fill_external_record(const cg_display_snapshot& display,
   record.product_id = display.model;
   record.serial_number = display.serial != 0 ? display.serial : framebuffer.serial;
   record.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
-  record.chip_address = kDDCChipAddress;
+  record.chip_address = ddcci::kDisplayChipAddress;
   copy_text_field(record.name, sizeof record.name,
                   display.name[0] != '\0' ? display.name : framebuffer.name);
   copy_snapshot_mode_to_monitor(display, record);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "ddcci/protocol.hpp"
 #include "platform/native/lumra_native.h"
 #include "platform/native/platform_api.hpp"
 
@@ -23,11 +24,8 @@ struct exchange_request {
   bool other_framing;           // LUMRA_EXCHANGE_OTHER_FRAMING
 };
 
-// The display's DDC/CI write address; its 8-bit form also seeds every request checksum.
-inline constexpr uint8_t kDisplayWriteAddress = 0x6E;
-// The chip addresses an enumeration record carries: the display's own DDC/CI address, and the
-// HDMI converter's that Apple silicon puts between some ports and the display.
-inline constexpr uint32_t kDDCChipAddress = 0x37;
+// Besides the display's own DDC/CI address, an enumeration record may carry the chip address
+// of the HDMI converter that Apple silicon puts between some ports and the display.
 inline constexpr uint32_t kConverterChipAddress = 0xB7;
 inline constexpr uint64_t kReplySettleNanoseconds = 50'000'000;
 

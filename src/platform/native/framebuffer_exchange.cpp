@@ -7,9 +7,6 @@ namespace lumra::native {
 
 namespace {
 
-constexpr uint32_t kDisplayReadAddress = 0x6F;
-constexpr uint8_t kHostSourceAddress = 0x51;
-
 IOReturn send_request(IOI2CConnectRef connect, IOI2CRequest& request) {
   const IOReturn call = IOI2CSendRequest(connect, 0, &request);
   return call == kIOReturnSuccess ? request.result : call;
@@ -30,14 +27,14 @@ IOReturn exchange_on_bus(io_service_t framebuffer, IOOptionBits bus, const excha
   const bool expects_reply = call.reply_capacity != 0;
   IOI2CRequest request{};
   request.sendTransactionType = kIOI2CSimpleTransactionType;
-  request.sendAddress = kDisplayWriteAddress;
+  request.sendAddress = ddcci::displayWriteAddress;
   request.sendBuffer = reinterpret_cast<vm_address_t>(call.request);
   request.sendBytes = call.request_length;
   if (expects_reply) {
     const uint64_t delay = nanoseconds_to_absolute(call.delay_ns);
     request.minReplyDelay = delay != 0 ? delay : 1;
-    request.replyAddress = kDisplayReadAddress;
-    request.replySubAddress = kHostSourceAddress;
+    request.replyAddress = ddcci::kDisplayReadAddress;
+    request.replySubAddress = ddcci::hostSourceAddress;
     request.replyTransactionType = kIOI2CDDCciReplyTransactionType;
     request.replyBuffer = reinterpret_cast<vm_address_t>(call.reply);
     request.replyBytes = call.reply_capacity;

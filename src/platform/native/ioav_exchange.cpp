@@ -27,7 +27,6 @@ constexpr const char* kIOKitPath = "/System/Library/Frameworks/IOKit.framework/I
 constexpr uint32_t kMaximumIOAVTransfer = 256;
 constexpr uint32_t kConverterMinimumRead = 12;
 constexpr uint64_t kWriteSettleNanoseconds = 10'000'000;
-constexpr uint8_t kGetVCPOpcode = 0x01;
 // The PS190 converter's data address for the write and the read of a whole request.
 constexpr uint32_t kWholeRequestAddress = 0xFFFFFFFF;
 
@@ -64,10 +63,10 @@ bool load_ioav_symbols() {
 void apply_ioav_checksum_rule(uint32_t chip_address, const exchange_request& call,
                               uint8_t* payload, uint32_t payload_length) {
   if (chip_address == kConverterChipAddress || call.request_length < 4 ||
-      call.request[2] != kGetVCPOpcode) {
+      call.request[2] != ddcci::kGetVCPOpcode) {
     return;
   }
-  uint8_t checksum = kDisplayWriteAddress;
+  uint8_t checksum = ddcci::displayWriteAddress;
   for (uint32_t i = 0; i + 1 < payload_length; ++i) checksum ^= payload[i];
   payload[payload_length - 1] = checksum;
 }

@@ -1,0 +1,27 @@
+// The bus addresses and command opcodes of DDC/CI, for the frame layer and for the native
+// bridge, which puts the addresses on the bus itself.
+#pragma once
+
+#include <cstdint>
+
+namespace lumra::ddcci {
+
+// 8-bit I2C addresses: the display's write and read address, the host's address as the
+// display's reply checksum counts it, and the host's source address in requests.
+inline constexpr std::uint8_t displayWriteAddress = 0x6E;
+inline constexpr std::uint8_t kDisplayReadAddress = 0x6F;
+inline constexpr std::uint8_t hostVirtualAddress = 0x50;
+inline constexpr std::uint8_t hostSourceAddress = 0x51;
+// The display's 7-bit I2C address, the form in which chip addresses are given.
+inline constexpr std::uint8_t kDisplayChipAddress = displayWriteAddress >> 1;
+
+// Set in a frame's length byte.
+inline constexpr std::uint8_t protocolFlag = 0x80;
+
+inline constexpr std::uint8_t kGetVCPOpcode = 0x01;
+inline constexpr std::uint8_t kGetVCPReplyOpcode = 0x02;
+inline constexpr std::uint8_t kSetVCPOpcode = 0x03;
+inline constexpr std::uint8_t kCapabilitiesOpcode = 0xF3;
+inline constexpr std::uint8_t kCapabilitiesReplyOpcode = 0xE3;
+
+}  // namespace lumra::ddcci

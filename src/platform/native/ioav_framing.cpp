@@ -1,9 +1,8 @@
 #include "platform/native/ioav_framing.hpp"
 
-#include <cstdlib>
-
 #include "platform/native/handles.hpp"
 #include "platform/native/snapshots.hpp"
+#include "support/environment.hpp"
 
 namespace lumra::native {
 
@@ -15,8 +14,7 @@ std::optional<ioav_framing> parse_ioav_framing(std::string_view text) {
 
 std::optional<ioav_framing> forced_ioav_framing() {
   static const std::optional<ioav_framing> forced = [] {
-    const char* value = std::getenv(kIOAVFramingVariable);
-    return value == nullptr ? std::nullopt : parse_ioav_framing(value);
+    return parse_ioav_framing(support::Getenv(kIOAVFramingVariable));
   }();
   return forced;
 }

@@ -24,7 +24,7 @@ inline constexpr const char* kIOAVFramingVariable = "LUMRA_IOAV_FRAMING";
 std::optional<ioav_framing> parse_ioav_framing(std::string_view text);
 
 // The framing LUMRA_IOAV_FRAMING forces, read once per process; none when it is unset or
-// invalid (the command line refuses an invalid value before any exchange).
+// invalid (platform::ReadIOAVFraming reports an invalid value before any exchange).
 std::optional<ioav_framing> forced_ioav_framing();
 
 // The framing of one attempt: the forced one when given; otherwise PS190 ports start with

@@ -5,10 +5,8 @@
 namespace lumra::platform {
 
 std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_t width,
-                                                     std::uint32_t height,
-                                                     std::uint32_t logicalWidth,
-                                                     std::uint32_t logicalHeight,
-                                                     double refreshHz) {
+                                               std::uint32_t height, std::uint32_t logicalWidth,
+                                               std::uint32_t logicalHeight, double refreshHz) {
   if (valid == 0 || width == 0 || height == 0) return std::nullopt;
   return ddc::DisplayMode{width, height, refreshHz, logicalWidth, logicalHeight};
 }

@@ -10,10 +10,8 @@ namespace lumra::platform {
 // The current mode of a native record; absent when the record marks it invalid or a pixel
 // dimension is 0. The refresh rate is kept as reported.
 std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_t width,
-                                                     std::uint32_t height,
-                                                     std::uint32_t logicalWidth,
-                                                     std::uint32_t logicalHeight,
-                                                     double refreshHz);
+                                               std::uint32_t height, std::uint32_t logicalWidth,
+                                               std::uint32_t logicalHeight, double refreshHz);
 
 // A new mode with its refresh rate normalised; absent when there is no mode or a pixel
 // dimension is 0.

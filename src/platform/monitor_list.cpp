@@ -103,7 +103,7 @@ darwinNativeMonitorInfo darwinNativeMonitorInfoFromRecord(const lumra_external_d
   info.adapterKey = darwinAdapterKeyFromProxyInterface(nativeText(record.proxy_interface_name));
   info.connectorType = connectorTypeFromNative(record.connector_type);
   info.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
-                                   record.logical_width, record.logical_height, record.refresh_hz);
+                             record.logical_width, record.logical_height, record.refresh_hz);
   return info;
 }
 
@@ -116,8 +116,7 @@ darwinDisplayMetadata darwinDisplayMetadataFromRecord(const lumra_display_metada
   metadata.name = nativeText(record.name);
   metadata.adapterKey = darwinAdapterKeyFromDisplayLocation(nativeText(record.display_location));
   metadata.mode = ModeFromNative(record.mode_valid, record.pixel_width, record.pixel_height,
-                                       record.logical_width, record.logical_height,
-                                       record.refresh_hz);
+                                 record.logical_width, record.logical_height, record.refresh_hz);
   return metadata;
 }
 
@@ -209,7 +208,8 @@ std::vector<darwinMonitor> buildDarwinMonitors(std::span<const darwinNativeMonit
     monitor.info.Connector = path;
     monitor.info.ConnectorType = item.connectorType;
     monitor.info.CurrentMode = NormalizeMode(mode);
-    monitor.info.Backend = item.backend == LUMRA_BACKEND_IOAVSERVICE ? "ioavservice" : "ioframebuffer";
+    monitor.info.Backend =
+        item.backend == LUMRA_BACKEND_IOAVSERVICE ? "ioavservice" : "ioframebuffer";
     monitor.endpointID = item.endpointID;
     monitor.backend = item.backend;
     monitor.chipAddress = item.chipAddress;
@@ -232,11 +232,12 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
 }
 
 support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
-                                                                const NativeBridge& bridge) {
+                                                               const NativeBridge& bridge) {
   const int32_t probed = bridge.listExternalDisplays(nullptr, 0);
   if (probed == LUMRA_NATIVE_UNAVAILABLE) {
-    return {{}, support::Errorf("%w: native display backend symbols are unavailable",
-                                ddc::ErrBackendUnavailable)};
+    return {{},
+            support::Errorf("%w: native display backend symbols are unavailable",
+                            ddc::ErrBackendUnavailable)};
   }
   if (probed < 0) return {{}, support::Errorf("native display enumeration failed: %d", probed)};
   if (probed == 0) return {{}, {}};

@@ -76,6 +76,6 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
 // applies; none when there are none. Fails when the bridge is unavailable, its enumeration
 // fails or the context ends.
 support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
-                                                                const NativeBridge& bridge);
+                                                               const NativeBridge& bridge);
 
 }  // namespace lumra::platform

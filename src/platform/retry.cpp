@@ -35,8 +35,8 @@ const support::Error* sentinelForStatus(std::uint32_t status) {
 }  // namespace
 
 support::Error RetryExchange(const support::Context& ctx,
-                           const std::function<support::Error()>& operation,
-                           support::Duration pause) {
+                             const std::function<support::Error()>& operation,
+                             support::Duration pause) {
   support::Error last;
   for (int attempt = 0; attempt < kRetryAttempts; ++attempt) {
     if (support::Error ended = ctx.Err()) return ended;
@@ -55,9 +55,8 @@ bool IsRetryable(const support::Error& err) {
   return category == "transport" || category == "protocol" || category == "busy";
 }
 
-support::Error ExchangeError(std::uint32_t status, std::string_view stage,
-                                   std::uint32_t writeCycle, std::uint32_t chipAddress,
-                                   std::span<const std::uint8_t> request) {
+support::Error ExchangeError(std::uint32_t status, std::string_view stage, std::uint32_t writeCycle,
+                             std::uint32_t chipAddress, std::span<const std::uint8_t> request) {
   const std::uint8_t command = request.size() >= 3 ? request[2] : 0;
   return support::Errorf("%w (stage=%s, write_cycle=%d, chip=0x%02X, command=0x%02X)",
                          ClassifyIOKitStatus(status), stage, writeCycle, chipAddress, command);

@@ -48,11 +48,11 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
 }
 
 support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& monitor,
-                                                              std::span<const std::uint8_t> request,
-                                                              std::uint32_t replyCapacity,
-                                                              support::Duration delay,
-                                                              darwinEndpointLock* quiet,
-                                                              bool otherFraming) const {
+                                                        std::span<const std::uint8_t> request,
+                                                        std::uint32_t replyCapacity,
+                                                        support::Duration delay,
+                                                        darwinEndpointLock* quiet,
+                                                        bool otherFraming) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
   lumra_exchange_diagnostics diagnostics{};
@@ -67,8 +67,9 @@ support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& mon
       replyCapacity, &replyLength, NanosecondCount(delay), &diagnostics);
   if (status != 0) {
     const std::string_view stage = diagnostics.stage != nullptr ? diagnostics.stage : "";
-    return {{}, ExchangeError(static_cast<std::uint32_t>(status), stage,
-                                    diagnostics.write_cycle, monitor.chipAddress, request)};
+    return {{},
+            ExchangeError(static_cast<std::uint32_t>(status), stage, diagnostics.write_cycle,
+                          monitor.chipAddress, request)};
   }
   if (quiet != nullptr) quiet->oweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
   // A bridge that reports more than it could have stored is never read past the buffer.
@@ -99,8 +100,8 @@ support::Result<Parsed> darwinTransport::ReadReply(const support::Context& ctx,
   Parsed accepted{};
   bool otherFraming = false;
   support::Error err = retryOnEndpoint(ctx, endpoint, [&]() -> support::Error {
-    auto reply = Exchange(monitor, read.Request, read.ReplyCapacity, read.Delay, &endpoint,
-                          otherFraming);
+    auto reply =
+        Exchange(monitor, read.Request, read.ReplyCapacity, read.Delay, &endpoint, otherFraming);
     if (reply.err) return reply.err;
     auto parsed = parse(reply.value);
     otherFraming ^= static_cast<bool>(parsed.err);

@@ -12,8 +12,8 @@
 
 #include "ddc/transport.hpp"
 #include "ddcci/frame.hpp"
-#include "platform/monitor_list.hpp"
 #include "platform/lock/endpoint_lock.hpp"
+#include "platform/monitor_list.hpp"
 #include "platform/native_bridge.hpp"
 #include "platform/retry.hpp"
 #include "support/context.hpp"
@@ -58,8 +58,8 @@ class darwinTransport final : public ddc::Transport {
   support::Result<ddc::VCPValue> GetVCP(const support::Context& ctx, std::string_view monitorID,
                                         std::uint8_t code) override;
   support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override;
-  support::Error SetVCP(const support::Context& ctx, std::string_view monitorID,
-                        std::uint8_t code, std::uint16_t value) override;
+  support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
+                        std::uint16_t value) override;
 
  private:
   // Both run with mu_ held.
@@ -77,11 +77,10 @@ class darwinTransport final : public ddc::Transport {
   // `otherFraming` asks a port that has two framings for its second one: a read attempt that
   // got no valid reply switches the next attempt's framing.
   support::Result<ddcci::Bytes> Exchange(const darwinMonitor& monitor,
-                                               std::span<const std::uint8_t> request,
-                                               std::uint32_t replyCapacity,
-                                               support::Duration delay,
-                                               darwinEndpointLock* quiet = nullptr,
-                                               bool otherFraming = false) const;
+                                         std::span<const std::uint8_t> request,
+                                         std::uint32_t replyCapacity, support::Duration delay,
+                                         darwinEndpointLock* quiet = nullptr,
+                                         bool otherFraming = false) const;
   // RetryExchange over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.

@@ -149,7 +149,8 @@ void fill_ioav_record(uint64_t endpoint_id, const proxy_parent& parent,
   record.product_id = pipe.product;
   record.serial_number = pipe.serial;
   record.backend = LUMRA_BACKEND_IOAVSERVICE;
-  record.chip_address = parent.port == ioav_port::mcdp29xx ? kConverterChipAddress : ddcci::kDisplayChipAddress;
+  record.chip_address =
+      parent.port == ioav_port::mcdp29xx ? kConverterChipAddress : ddcci::kDisplayChipAddress;
   record.connector_type = connector_of(pipe, parent.port);
   copy_text_field(record.name, sizeof record.name, pipe.name);
   copy_text_field(record.location, sizeof record.location, pipe.path);

@@ -231,7 +231,7 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
   return metadata;
 }
 
-support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
+support::Result<std::vector<darwinMonitor>> ListDarwinMonitors(const support::Context& ctx,
                                                                const NativeBridge& bridge) {
   const int32_t probed = bridge.listExternalDisplays(nullptr, 0);
   if (probed == LUMRA_NATIVE_UNAVAILABLE) {

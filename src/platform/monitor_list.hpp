@@ -75,7 +75,7 @@ std::vector<darwinDisplayMetadata> listDarwinDisplayMetadata(const NativeBridge&
 // The bridge's external displays as monitors, with the display metadata merged in where it
 // applies; none when there are none. Fails when the bridge is unavailable, its enumeration
 // fails or the context ends.
-support::Result<std::vector<darwinMonitor>> listDarwinMonitors(const support::Context& ctx,
+support::Result<std::vector<darwinMonitor>> ListDarwinMonitors(const support::Context& ctx,
                                                                const NativeBridge& bridge);
 
 }  // namespace lumra::platform

@@ -214,7 +214,7 @@ std::vector<ddc::Monitor> darwinTransport::infoLocked() const {
 support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::Context& ctx) {
   if (support::Error ended = ctx.Err()) return {{}, ended};
   std::lock_guard lock(mu_);
-  auto listed = listDarwinMonitors(ctx, options_.bridge);
+  auto listed = ListDarwinMonitors(ctx, options_.bridge);
   if (listed.err) return {{}, listed.err};
   monitors_ = std::move(listed.value);
   return {infoLocked(), {}};

@@ -124,7 +124,7 @@ inline NativeBridge fakeBridge() {
 inline ddcci::Bytes replyFrame(ddcci::Bytes payload) {
   ddcci::Bytes frame{0x6E, static_cast<std::uint8_t>(0x80 | payload.size())};
   frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(ddcci::checksum(0x50, frame));
+  frame.push_back(ddcci::checksum(ddcci::hostVirtualAddress, frame));
   return frame;
 }
 

@@ -38,7 +38,7 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
     monitor = monitorLocked(selector);
   }
   if (monitor.err) return {{}, monitor.err};
-  auto endpoint = lockDarwinEndpoint(ctx, monitor.value.endpointID, options_.lock);
+  auto endpoint = LockEndpoint(ctx, monitor.value.endpointID, options_.lock);
   if (endpoint.err) return {{}, endpoint.err};
   // Returning without `endpoint` releases the lock it took before the context's error is
   // reported.
@@ -50,7 +50,7 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
                                                               std::span<const std::uint8_t> request,
                                                               std::uint32_t replyCapacity,
                                                               support::Duration delay,
-                                                              darwinEndpointLock* quiet,
+                                                              EndpointLock* quiet,
                                                               bool otherFraming) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
@@ -76,7 +76,7 @@ support::Result<ddcci::Bytes> darwinTransport::exchangeDarwin(const darwinMonito
 }
 
 support::Error darwinTransport::retryOnEndpoint(
-    const support::Context& ctx, darwinEndpointLock& endpoint,
+    const support::Context& ctx, EndpointLock& endpoint,
     const std::function<support::Error()>& attempt) const {
   return retryDarwin(
       ctx,
@@ -159,7 +159,7 @@ support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Co
 }
 
 support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
-    const support::Context& ctx, const darwinMonitor& monitor, darwinEndpointLock& endpoint,
+    const support::Context& ctx, const darwinMonitor& monitor, EndpointLock& endpoint,
     std::uint16_t offset) const {
   // The last fragment's quiet time passes before the context is consulted for this one.
   endpoint.keepQuiet();

@@ -69,7 +69,7 @@ class darwinTransport final : public ddc::Transport {
   // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
   struct heldMonitor {
     darwinMonitor monitor;
-    darwinEndpointLock endpoint;
+    EndpointLock endpoint;
   };
   support::Result<heldMonitor> holdMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
@@ -80,12 +80,12 @@ class darwinTransport final : public ddc::Transport {
                                                std::span<const std::uint8_t> request,
                                                std::uint32_t replyCapacity,
                                                support::Duration delay,
-                                               darwinEndpointLock* quiet = nullptr,
+                                               EndpointLock* quiet = nullptr,
                                                bool otherFraming = false) const;
   // retryDarwin over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.
-  support::Error retryOnEndpoint(const support::Context& ctx, darwinEndpointLock& endpoint,
+  support::Error retryOnEndpoint(const support::Context& ctx, EndpointLock& endpoint,
                                  const std::function<support::Error()>& attempt) const;
   // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
   support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, heldMonitor& held,
@@ -94,7 +94,7 @@ class darwinTransport final : public ddc::Transport {
                           std::uint16_t value) const;
   support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
                                                          const darwinMonitor& monitor,
-                                                         darwinEndpointLock& endpoint,
+                                                         EndpointLock& endpoint,
                                                          std::uint16_t offset) const;
 
   darwinTransportOptions options_;

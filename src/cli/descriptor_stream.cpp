@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
+#include "support/posix/retry.hpp"
 
 namespace lumra::cli {
 
@@ -29,8 +29,8 @@ int DescriptorStream::buffer::sync() {
   // A blocking descriptor takes it all in one write; the loop only resumes after a signal or
   // a short write to a non-blocking one.
   while (done < pending_.size()) {
-    const ssize_t wrote = ::write(fd_, pending_.data() + done, pending_.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
+    const ssize_t wrote = support::RetryOnEintr(
+        [&] { return ::write(fd_, pending_.data() + done, pending_.size() - done); });
     if (wrote <= 0) {
       pending_.clear();
       return -1;

@@ -39,7 +39,7 @@ support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
     monitor = monitorLocked(selector);
   }
   if (monitor.err) return {{}, monitor.err};
-  auto endpoint = lockDarwinEndpoint(ctx, monitor.value.endpointID, options_.lock);
+  auto endpoint = LockEndpoint(ctx, monitor.value.endpointID, options_.lock);
   if (endpoint.err) return {{}, endpoint.err};
   // Returning without `endpoint` releases the lock it took before the context's error is
   // reported.
@@ -51,7 +51,7 @@ support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& mon
                                                         std::span<const std::uint8_t> request,
                                                         std::uint32_t replyCapacity,
                                                         support::Duration delay,
-                                                        darwinEndpointLock* quiet,
+                                                        EndpointLock* quiet,
                                                         bool otherFraming) const {
   ddcci::Bytes reply(replyCapacity);
   std::uint32_t replyLength = 0;
@@ -78,7 +78,7 @@ support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& mon
 }
 
 support::Error darwinTransport::retryOnEndpoint(
-    const support::Context& ctx, darwinEndpointLock& endpoint,
+    const support::Context& ctx, EndpointLock& endpoint,
     const std::function<support::Error()>& attempt) const {
   return RetryExchange(
       ctx,
@@ -93,7 +93,7 @@ support::Error darwinTransport::retryOnEndpoint(
 template <typename Parsed>
 support::Result<Parsed> darwinTransport::ReadReply(const support::Context& ctx,
                                                    const darwinMonitor& monitor,
-                                                   darwinEndpointLock& endpoint,
+                                                   EndpointLock& endpoint,
                                                    const ReadRequest& read,
                                                    const ReplyParser<Parsed>& parse,
                                                    const ReplyCheck<Parsed>& check) const {
@@ -176,7 +176,7 @@ support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Co
 }
 
 support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
-    const support::Context& ctx, const darwinMonitor& monitor, darwinEndpointLock& endpoint,
+    const support::Context& ctx, const darwinMonitor& monitor, EndpointLock& endpoint,
     std::uint16_t offset) const {
   // The last fragment's quiet time passes before the context is consulted for this one.
   endpoint.keepQuiet();

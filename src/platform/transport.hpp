@@ -69,7 +69,7 @@ class darwinTransport final : public ddc::Transport {
   // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
   struct heldMonitor {
     darwinMonitor monitor;
-    darwinEndpointLock endpoint;
+    EndpointLock endpoint;
   };
   support::Result<heldMonitor> holdMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
@@ -79,12 +79,12 @@ class darwinTransport final : public ddc::Transport {
   support::Result<ddcci::Bytes> Exchange(const darwinMonitor& monitor,
                                          std::span<const std::uint8_t> request,
                                          std::uint32_t replyCapacity, support::Duration delay,
-                                         darwinEndpointLock* quiet = nullptr,
+                                         EndpointLock* quiet = nullptr,
                                          bool otherFraming = false) const;
   // RetryExchange over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.
-  support::Error retryOnEndpoint(const support::Context& ctx, darwinEndpointLock& endpoint,
+  support::Error retryOnEndpoint(const support::Context& ctx, EndpointLock& endpoint,
                                  const std::function<support::Error()>& attempt) const;
   // One request that expects a reply, as a read sends it.
   struct ReadRequest {
@@ -101,7 +101,7 @@ class darwinTransport final : public ddc::Transport {
   // framings to the other one for the next attempt; one refused by `check` does not.
   template <typename Parsed>
   support::Result<Parsed> ReadReply(const support::Context& ctx, const darwinMonitor& monitor,
-                                    darwinEndpointLock& endpoint, const ReadRequest& read,
+                                    EndpointLock& endpoint, const ReadRequest& read,
                                     const ReplyParser<Parsed>& parse,
                                     const ReplyCheck<Parsed>& check = {}) const;
   // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
@@ -111,7 +111,7 @@ class darwinTransport final : public ddc::Transport {
                           std::uint16_t value) const;
   support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
                                                          const darwinMonitor& monitor,
-                                                         darwinEndpointLock& endpoint,
+                                                         EndpointLock& endpoint,
                                                          std::uint16_t offset) const;
 
   darwinTransportOptions options_;

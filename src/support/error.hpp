@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cctype>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,24 +18,38 @@ class Error {
   Error() = default;
 
   // A new error with its own identity and no wrapped errors.
-  static Error New(std::string message);
+  static Error New(std::string message) { return Error(Body{std::move(message), {}, 0}); }
   // A new error whose message already contains the wrapped errors' messages.
-  static Error Wrapping(std::string message, std::vector<Error> wrapped);
+  static Error Wrapping(std::string message, std::vector<Error> wrapped) {
+    return Error(Body{std::move(message), std::move(wrapped), 0});
+  }
   // An operating-system error carrying errno; its message is the lower-case system text
   // ("permission denied", "no such file or directory").
   static Error FromErrno(int errnum);
 
   explicit operator bool() const { return body_ != nullptr; }
   // Empty for success.
-  const std::string& Message() const;
-  std::span<const Error> Wrapped() const;
+  const std::string& Message() const {
+    static const std::string empty;
+    return body_ ? body_->message : empty;
+  }
+  std::span<const Error> Wrapped() const {
+    if (!body_) return {};
+    return body_->wrapped;
+  }
   // The errno of an operating-system error, 0 for any other error.
-  int Errno() const;
+  int Errno() const { return body_ ? body_->errnum : 0; }
   bool SameAs(const Error& other) const { return body_ == other.body_; }
 
  private:
-  struct Body;
-  explicit Error(std::shared_ptr<const Body> body) : body_(std::move(body)) {}
+  // Defined here rather than in error.cpp so that code linked without the support library (the
+  // simulator, through support/posix/) can make errors too.
+  struct Body {
+    std::string message;
+    std::vector<Error> wrapped;
+    int errnum = 0;
+  };
+  explicit Error(Body body) : body_(std::make_shared<const Body>(std::move(body))) {}
   std::shared_ptr<const Body> body_;
 };
 
@@ -47,7 +63,17 @@ const Error& ErrPermission();
 bool IsPermission(const Error& err);
 
 // Lower-case system text for errno, as used in error messages.
-std::string ErrnoText(int errnum);
+inline std::string ErrnoText(int errnum) {
+  std::string text = std::strerror(errnum);
+  // System texts are capitalised sentences; messages here are lower-case fragments.
+  if (!text.empty() && text.size() > 1 && std::isupper(static_cast<unsigned char>(text[0])) &&
+      !std::isupper(static_cast<unsigned char>(text[1]))) {
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  }
+  return text;
+}
+
+inline Error Error::FromErrno(int errnum) { return Error(Body{ErrnoText(errnum), {}, errnum}); }
 
 // A value or an error; exactly one is meaningful. Mirrors the (value, error) pairs of the design.
 template <typename T>

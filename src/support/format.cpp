@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "support/hex.hpp"
 #include "support/quote.hpp"
 
 namespace lumra::support {
@@ -26,7 +27,7 @@ std::string Padded(const std::string& digits, const Spec& spec, bool negative) {
 
 std::string Digits(std::uint64_t value, char verb) {
   if (verb == 'd' || verb == 's' || verb == 'v') return std::to_string(value);
-  const char* alphabet = verb == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  const char* alphabet = HexDigits(verb == 'X' ? HexCase::Upper : HexCase::Lower);
   std::string out;
   do {
     out.insert(out.begin(), alphabet[value % 16]);
@@ -49,12 +50,11 @@ std::string FormatInteger(const FormatArg& arg, const Spec& spec) {
 }
 
 std::string FormatBytes(std::span<const std::uint8_t> bytes, const Spec& spec) {
-  const char* alphabet = spec.verb == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  const HexCase letters = spec.verb == 'X' ? HexCase::Upper : HexCase::Lower;
   std::string out;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (i > 0 && spec.space) out += ' ';
-    out += alphabet[bytes[i] >> 4];
-    out += alphabet[bytes[i] & 0x0F];
+    AppendHexByte(out, bytes[i], letters);
   }
   return out;
 }

@@ -67,6 +67,21 @@ std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::ui
   return value;
 }
 
+std::optional<std::uint64_t> ParseDigits(std::string_view digits, unsigned base) {
+  if (digits.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    const int digit = DigitValue(c);
+    if (digit >= static_cast<int>(base)) return std::nullopt;
+    if (!FitsAfterDigit(value, base, static_cast<std::uint64_t>(digit),
+                        std::numeric_limits<std::uint64_t>::max())) {
+      return std::nullopt;
+    }
+    value = value * base + static_cast<std::uint64_t>(digit);
+  }
+  return value;
+}
+
 std::optional<std::int64_t> ParseDecimalInt64(std::string_view text) {
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {

@@ -12,6 +12,10 @@ namespace lumra::support {
 // No sign, no spaces. Empty when the text is not such a literal or exceeds `maximum`.
 std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::uint64_t maximum);
 
+// Reads digits of `base` (2 to 16; letters in either case) and nothing else: no sign, prefix,
+// "_" or space. Empty when there is no digit, another character, or more than 64 bits.
+std::optional<std::uint64_t> ParseDigits(std::string_view digits, unsigned base);
+
 // Reads a base-10 signed 64-bit integer: optional "+" or "-", then one or more digits.
 std::optional<std::int64_t> ParseDecimalInt64(std::string_view text);
 

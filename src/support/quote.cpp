@@ -1,12 +1,11 @@
 #include "support/quote.hpp"
 
+#include "support/hex.hpp"
 #include "support/utf8.hpp"
 
 namespace lumra::support {
 
 namespace {
-
-const char kHex[] = "0123456789abcdef";
 
 bool IsInvisible(char32_t rune) {
   return (rune >= 0x80 && rune <= 0x9F) || rune == 0xAD || (rune >= 0x200B && rune <= 0x200F) ||
@@ -16,13 +15,13 @@ bool IsInvisible(char32_t rune) {
 
 void AppendHexEscape(std::string& out, unsigned char byte) {
   out += "\\x";
-  out += kHex[byte >> 4];
-  out += kHex[byte & 0x0F];
+  AppendHexByte(out, byte, HexCase::Lower);
 }
 
 void AppendUnicodeEscape(std::string& out, char32_t rune) {
   out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(rune >> shift) & 0x0F];
+  const char* digits = HexDigits(HexCase::Lower);
+  for (int shift = 12; shift >= 0; shift -= 4) out += digits[(rune >> shift) & 0x0F];
 }
 
 bool AppendShortEscape(std::string& out, char32_t rune) {

@@ -40,7 +40,7 @@ class TempHome {
   std::string locks() const { return path_ + "/Library/Caches/lumra/locks"; }
 
   // Lock options that see this directory as HOME and poll every `poll`.
-  EndpointLockOptions lockOptions(support::Duration poll = darwinLockPollInterval) const {
+  EndpointLockOptions lockOptions(support::Duration poll = kLockPollInterval) const {
     const std::string home = path_;
     return EndpointLockOptions{[home](std::string_view name) {
                                  return name == "HOME" ? home : std::string();

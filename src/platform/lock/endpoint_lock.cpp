@@ -1,17 +1,16 @@
 #include "platform/lock/endpoint_lock.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "platform/lock/endpoint_lock_files.hpp"
 #include "platform/lock/endpoint_lock_queue.hpp"
 #include "support/environment.hpp"
 #include "support/format.hpp"
+#include "support/posix/directories.hpp"
 
 namespace lumra::platform {
 
@@ -31,88 +30,76 @@ support::Result<std::string> userCacheDirectory(const EndpointLockOptions& optio
   return {home + "/Library/Caches", {}};
 }
 
-// A descriptor closed on every path unless it is handed on.
-class ownedDescriptor {
- public:
-  explicit ownedDescriptor(int fd) : fd_(fd) {}
-  ownedDescriptor(const ownedDescriptor&) = delete;
-  ownedDescriptor& operator=(const ownedDescriptor&) = delete;
-  ~ownedDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int take() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
-darwinEndpointLock& darwinEndpointLock::operator=(darwinEndpointLock&& other) noexcept {
+EndpointLock& EndpointLock::operator=(EndpointLock&& other) noexcept {
   if (this != &other) {
     release();
-    fd_ = std::exchange(other.fd_, -1);
-    queueFd_ = std::exchange(other.queueFd_, -1);
+    file_ = std::move(other.file_);
+    locked_ = std::move(other.locked_);
+    queueFile_ = std::move(other.queueFile_);
     quietUntil_ = std::exchange(other.quietUntil_, 0);
     handOver_ = other.handOver_;
   }
   return *this;
 }
 
-void darwinEndpointLock::oweQuiet(support::Duration quiet) {
+void EndpointLock::oweQuiet(support::Duration quiet) {
   if (quiet <= support::Duration::zero()) return;
   const auto until = monotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count());
   quietUntil_ = std::max(quietUntil_, until);
 }
 
-void darwinEndpointLock::keepQuiet() {
+void EndpointLock::keepQuiet() {
   sleepUntilMonotonic(quietUntil_);
   quietUntil_ = 0;
 }
 
-void darwinEndpointLock::release() {
-  if (fd_ < 0) return;
+void EndpointLock::release() {
+  if (!locked_.Held()) return;
   bool handedOver = false;
   if (quietUntil_ > monotonicNanoseconds()) {
-    publishQuietUntil(queueFd_, quietUntil_);
-    handedOver = handOver_ != nullptr && handOver_(fd_, quietUntil_);
+    publishQuietUntil(queueFile_.Get(), quietUntil_);
+    handedOver = handOver_ != nullptr && handOver_(file_.Get(), quietUntil_);
     if (!handedOver) keepQuiet();
   }
   // A holder's descriptor shares this open file and its lock: unlocking would end it for both.
-  if (!handedOver) ::flock(fd_, LOCK_UN);
-  // close is not retried: after EINTR the descriptor may already be gone.
-  ::close(fd_);
-  if (queueFd_ >= 0) ::close(queueFd_);
-  fd_ = queueFd_ = -1;
+  if (handedOver) {
+    locked_.Keep();
+  } else {
+    locked_.Unlock();
+  }
+  file_.Reset();
+  queueFile_.Reset();
   quietUntil_ = 0;
 }
 
-support::Result<darwinEndpointLock> lockDarwinEndpoint(const support::Context& ctx,
-                                                       std::uint64_t endpointID,
-                                                       const EndpointLockOptions& options) {
+support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uint64_t endpointID,
+                                           const EndpointLockOptions& options) {
   auto cache = userCacheDirectory(options);
   if (cache.err) return {{}, support::Errorf("resolve user cache directory: %w", cache.err)};
   const std::string directory = cache.value + "/lumra/locks";
-  if (support::Error err = makeLockDirectories(directory)) {
+  if (support::Error err = support::MakeDirectories(directory, 0700)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }
   auto opened = openLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID),
                              O_RDWR | O_CREAT);
   if (opened.err) return {{}, support::Errorf("open DDC lock: %w", opened.err)};
 
-  ownedDescriptor file(opened.value);
   endpointQueue line = endpointQueue::join(ctx, directory, endpointID,
                                            options.askedAt != 0 ? options.askedAt : processStarted);
   for (;;) {
     const bool front = line.atFront(ctx);
     if (front) {
-      const int failure = tryLockFile(file.get());
-      if (failure == 0) {
-        return {darwinEndpointLock(file.take(), options.handOver, line.takeQueueFile()), {}};
+      auto locked = support::FileLockGuard::TryAcquire(opened.value.Get(),
+                                                       support::LockKind::Exclusive);
+      if (!locked.err) {
+        return {EndpointLock(std::move(opened.value), std::move(locked.value), options.handOver,
+                             line.takeQueueFile()),
+                {}};
       }
-      if (failure != EWOULDBLOCK) {
-        return {{}, support::Errorf("lock DDC endpoint: %w", support::Error::FromErrno(failure))};
+      if (locked.err.Errno() != EWOULDBLOCK) {
+        return {{}, support::Errorf("lock DDC endpoint: %w", locked.err)};
       }
     }
     if (support::Error ended = ctx.Wait(line.nextLook(front, options.pollInterval))) {

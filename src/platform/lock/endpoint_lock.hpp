@@ -9,10 +9,12 @@
 #include "platform/lock/endpoint_lock_holder.hpp"
 #include "support/context.hpp"
 #include "support/error.hpp"
+#include "support/posix/file_lock.hpp"
+#include "support/posix/unique_fd.hpp"
 
 namespace lumra::platform {
 
-inline constexpr support::Duration darwinLockPollInterval = std::chrono::milliseconds(20);
+inline constexpr support::Duration kLockPollInterval = std::chrono::milliseconds(20);
 
 // Keeps a locked file until a monotonic time in some other process; false when it cannot.
 using QuietHandOver = bool (*)(int lockFd, std::uint64_t until);
@@ -21,7 +23,7 @@ using QuietHandOver = bool (*)(int lockFd, std::uint64_t until);
 struct EndpointLockOptions {
   // Environment lookup for HOME; empty text means unset. When absent, the process environment.
   std::function<std::string(std::string_view)> getenv;
-  support::Duration pollInterval = darwinLockPollInterval;
+  support::Duration pollInterval = kLockPollInterval;
   QuietHandOver handOver = startQuietHolder;
   // When the command was asked for (monotonic nanoseconds), which decides its place in line;
   // 0: when this process started.
@@ -35,20 +37,24 @@ struct EndpointLockOptions {
 // holds the lock keeps the next exchange off the bus until then. Released with quiet time still
 // owed, the lock goes to a holder process that keeps it for the rest (startQuietHolder), so
 // this process can end at once; when no holder can be made, this process sleeps it.
-class darwinEndpointLock {
+class EndpointLock {
  public:
-  darwinEndpointLock() = default;
-  // `queueFd`, when not -1, is the endpoint's queue file, owned from now on, where the end of a
-  // handed-over quiet time is published for the waiting processes.
-  explicit darwinEndpointLock(int fd, QuietHandOver handOver = startQuietHolder, int queueFd = -1)
-      : fd_(fd), queueFd_(queueFd), handOver_(handOver) {}
-  darwinEndpointLock(darwinEndpointLock&& other) noexcept { *this = std::move(other); }
-  darwinEndpointLock& operator=(darwinEndpointLock&& other) noexcept;
-  darwinEndpointLock(const darwinEndpointLock&) = delete;
-  darwinEndpointLock& operator=(const darwinEndpointLock&) = delete;
-  ~darwinEndpointLock() { release(); }
+  EndpointLock() = default;
+  // `file` is the endpoint's lock file and `locked` its flock. `queueFile`, when valid, is the
+  // endpoint's queue file, where the end of a handed-over quiet time is published for the
+  // waiting processes.
+  EndpointLock(support::UniqueFd file, support::FileLockGuard locked,
+               QuietHandOver handOver = startQuietHolder, support::UniqueFd queueFile = {})
+      : file_(std::move(file)),
+        locked_(std::move(locked)),
+        queueFile_(std::move(queueFile)),
+        handOver_(handOver) {}
+  EndpointLock(EndpointLock&& other) noexcept { *this = std::move(other); }
+  // Releases the lock held so far, quiet time and all, before taking over `other`'s.
+  EndpointLock& operator=(EndpointLock&& other) noexcept;
+  ~EndpointLock() { release(); }
 
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return locked_.Held(); }
   // The bus must stay quiet for `quiet` from now.
   void oweQuiet(support::Duration quiet);
   // Sleeps here until the quiet time owed so far has passed.
@@ -56,8 +62,9 @@ class darwinEndpointLock {
   void release();
 
  private:
-  int fd_ = -1;
-  int queueFd_ = -1;
+  support::UniqueFd file_;
+  support::FileLockGuard locked_;
+  support::UniqueFd queueFile_;
   std::uint64_t quietUntil_ = 0;  // monotonic nanoseconds; 0: nothing owed
   QuietHandOver handOver_ = startQuietHolder;
 };
@@ -66,7 +73,7 @@ class darwinEndpointLock {
 // as needed. While another process holds it, waits in line behind the processes that asked
 // before (endpoint_lock_queue.hpp), polling until the context ends. On failure nothing stays
 // open and this process's place in line is given up; the context's error comes back unchanged.
-[[nodiscard]] support::Result<darwinEndpointLock> lockDarwinEndpoint(
+[[nodiscard]] support::Result<EndpointLock> LockEndpoint(
     const support::Context& ctx, std::uint64_t endpointID, const EndpointLockOptions& options = {});
 
 }  // namespace lumra::platform

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/lock/endpoint_lock_files.hpp"
+#include "support/posix/retry.hpp"
 
 namespace lumra::platform {
 
@@ -93,10 +94,7 @@ bool startQuietHolder(int lockFd, std::uint64_t until) {
   }
   if (intermediate < 0) return false;
   int status = 0;
-  pid_t waited;
-  do {
-    waited = ::waitpid(intermediate, &status, 0);
-  } while (waited < 0 && errno == EINTR);
+  const pid_t waited = support::RetryOnEintr([&] { return ::waitpid(intermediate, &status, 0); });
   return waited == intermediate && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

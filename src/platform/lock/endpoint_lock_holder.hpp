@@ -18,7 +18,10 @@ void sleepUntilMonotonic(std::uint64_t until) noexcept;
 // until the monotonic clock reaches `until`, then closes it and exits. It closes every other
 // descriptor first, so pipes and terminals of the caller end with the caller. It is started by
 // a double fork, so it is nobody's zombie: the intermediate process exits at once and is reaped
-// here. False when no holder could be started; the lock is then this process's alone.
+// here. (One fork would make the holder the caller's child, which only the caller can reap: a
+// long-running caller would keep a zombie, or see the holder in its own wait(), unless it
+// handled SIGCHLD, which is not a library's to set.) False when no holder could be started;
+// the lock is then this process's alone.
 bool startQuietHolder(int lockFd, std::uint64_t until);
 
 }  // namespace lumra::platform

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "platform/lock/endpoint_lock_files.hpp"
 #include "platform/lock/endpoint_lock_holder.hpp"
 #include "support/format.hpp"
+#include "support/number.hpp"
 
 namespace lumra::platform {
 
@@ -28,36 +28,25 @@ constexpr std::uint64_t kAfterHolderNanoseconds = 1'000'000;
 constexpr support::Duration kLateHolderLook = std::chrono::milliseconds(1);
 constexpr std::size_t kHintLength = 21;  // 20 digits and a line feed
 const std::string kTicketSuffix = ".ticket";
+constexpr std::size_t kPlaceDigits = 16;
 
-// The queue file's flock for as long as the value lives; not held when the context ended while
-// another process had it.
-class queueScan {
- public:
-  queueScan(const support::Context& ctx, int queueFd) : fd_(queueFd) {
-    for (;;) {
-      const int failure = tryLockFile(fd_);
-      if (failure == 0) {
-        held_ = true;
-        return;
-      }
-      if (failure != EWOULDBLOCK || ctx.Wait(kQueueFileRetry)) return;
-    }
+// Takes the queue file's flock, asking again while another process holds it; not held when the
+// context ended first.
+support::FileLockGuard scanQueue(const support::Context& ctx, int queueFd) {
+  for (;;) {
+    auto locked = support::FileLockGuard::TryAcquire(queueFd, support::LockKind::Exclusive);
+    if (!locked.err) return std::move(locked.value);
+    if (locked.err.Errno() != EWOULDBLOCK || ctx.Wait(kQueueFileRetry)) return {};
   }
-  queueScan(const queueScan&) = delete;
-  queueScan& operator=(const queueScan&) = delete;
-  ~queueScan() {
-    if (held_) ::flock(fd_, LOCK_UN);
-  }
-  bool held() const { return held_; }
+}
 
- private:
-  int fd_;
-  bool held_ = false;
-};
+std::string ticketName(const std::string& prefix, std::uint64_t place) {
+  return support::Format("%s%016x%s", prefix, place, kTicketSuffix);
+}
 
 std::string ticketPath(const std::string& directory, const std::string& prefix,
                        std::uint64_t place) {
-  return support::Format("%s/%s%016x%s", directory, prefix, place, kTicketSuffix);
+  return directory + "/" + ticketName(prefix, place);
 }
 
 // The places of the endpoint's tickets in the directory, highest first.
@@ -67,18 +56,13 @@ std::vector<std::uint64_t> places(const std::string& directory, const std::strin
   if (listing == nullptr) return found;
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view name = entry->d_name;
-    if (name.size() != prefix.size() + 16 + kTicketSuffix.size() || !name.starts_with(prefix) ||
-        !name.ends_with(kTicketSuffix)) {
+    if (name.size() != prefix.size() + kPlaceDigits + kTicketSuffix.size() ||
+        !name.starts_with(prefix)) {
       continue;
     }
-    std::uint64_t place = 0;
-    bool hex = true;
-    for (const char c : name.substr(prefix.size(), 16)) {
-      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-      hex = hex && digit >= 0;
-      place = place << 4 | static_cast<std::uint64_t>(digit & 0xF);
-    }
-    if (hex) found.push_back(place);
+    // Only a name this program would give the place is a ticket.
+    const auto place = support::ParseDigits(name.substr(prefix.size(), kPlaceDigits), 16);
+    if (place && name == ticketName(prefix, *place)) found.push_back(*place);
   }
   ::closedir(listing);
   std::sort(found.begin(), found.end(), std::greater<>());
@@ -90,10 +74,10 @@ std::vector<std::uint64_t> places(const std::string& directory, const std::strin
 bool ticketAlive(const std::string& path) {
   const auto opened = openLockFile(path, O_RDWR);
   if (opened.err) return false;
-  const int failure = tryLockFile(opened.value);
-  if (failure == 0) ::unlink(path.c_str());
-  ::close(opened.value);
-  return failure == EWOULDBLOCK;
+  const auto locked =
+      support::FileLockGuard::TryAcquire(opened.value.Get(), support::LockKind::Exclusive);
+  if (!locked.err) ::unlink(path.c_str());
+  return locked.err.Errno() == EWOULDBLOCK;
 }
 
 support::Duration nanoseconds(std::uint64_t ns) {
@@ -101,72 +85,48 @@ support::Duration nanoseconds(std::uint64_t ns) {
 }
 
 std::uint64_t readQuietUntil(int queueFd) {
-  char text[kHintLength + 1] = {};
+  char text[kHintLength] = {};
   if (queueFd < 0 || ::pread(queueFd, text, kHintLength, 0) != static_cast<ssize_t>(kHintLength)) {
     return 0;
   }
-  std::uint64_t until = 0;
-  for (std::size_t i = 0; i + 1 < kHintLength; ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    until = until * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  }
-  return until;
+  // The digits before the line feed.
+  return support::ParseDigits(std::string_view(text, kHintLength - 1), 10).value_or(0);
 }
 
 }  // namespace
 
-endpointQueue::endpointQueue(endpointQueue&& other) noexcept
-    : queueFd_(other.queueFd_),
-      ticketFd_(other.ticketFd_),
-      directory_(std::move(other.directory_)),
-      prefix_(std::move(other.prefix_)),
-      place_(other.place_) {
-  other.queueFd_ = other.ticketFd_ = -1;
-}
-
-endpointQueue& endpointQueue::operator=(endpointQueue&& other) noexcept {
-  if (this != &other) {
-    leave();
-    queueFd_ = other.queueFd_;
-    ticketFd_ = other.ticketFd_;
-    directory_ = std::move(other.directory_);
-    prefix_ = std::move(other.prefix_);
-    place_ = other.place_;
-    other.queueFd_ = other.ticketFd_ = -1;
-  }
-  return *this;
-}
-
 endpointQueue endpointQueue::join(const support::Context& ctx, const std::string& directory,
                                   std::uint64_t endpointID, std::uint64_t askedAt) {
   const std::string prefix = support::Format("ddc-%016x.", endpointID);
-  const auto queueFile = openLockFile(directory + "/" + prefix + "queue", O_RDWR | O_CREAT);
+  auto queueFile = openLockFile(directory + "/" + prefix + "queue", O_RDWR | O_CREAT);
   if (queueFile.err) return {};
   endpointQueue line;
-  line.queueFd_ = queueFile.value;
+  line.queueFile_ = std::move(queueFile.value);
   line.directory_ = directory;
   line.prefix_ = prefix;
 
-  const queueScan scan(ctx, line.queueFd_);
-  if (!scan.held()) return {};
+  const support::FileLockGuard scan = scanQueue(ctx, line.queueFile_.Get());
+  if (!scan.Held()) return {};
   // Two commands asked for in the same nanosecond take neighbouring places.
   for (line.place_ = askedAt;; ++line.place_) {
-    const auto ticket =
+    auto ticket =
         openLockFile(ticketPath(directory, prefix, line.place_), O_RDWR | O_CREAT | O_EXCL);
     if (ticket.err && ticket.err.Errno() == EEXIST) continue;
     if (ticket.err) return {};
-    line.ticketFd_ = ticket.value;
+    line.ticket_ = std::move(ticket.value);
     break;
   }
   // Taken before the queue file is let go, so no scan ever sees a live ticket unlocked.
-  if (tryLockFile(line.ticketFd_) != 0) return {};
+  auto locked = support::FileLockGuard::TryAcquire(line.ticket_.Get(), support::LockKind::Exclusive);
+  if (locked.err) return {};
+  line.ticketLocked_ = std::move(locked.value);
   return line;
 }
 
 bool endpointQueue::atFront(const support::Context& ctx) {
-  if (ticketFd_ < 0) return true;
-  const queueScan scan(ctx, queueFd_);
-  if (!scan.held()) return false;
+  if (!ticket_.Valid()) return true;
+  const support::FileLockGuard scan = scanQueue(ctx, queueFile_.Get());
+  if (!scan.Held()) return false;
   for (const std::uint64_t place : places(directory_, prefix_)) {
     if (place < place_ && ticketAlive(ticketPath(directory_, prefix_, place))) return false;
   }
@@ -175,27 +135,21 @@ bool endpointQueue::atFront(const support::Context& ctx) {
 
 support::Duration endpointQueue::nextLook(bool front, support::Duration poll) const {
   if (!front) return poll;
-  const std::uint64_t free = readQuietUntil(queueFd_) + kAfterHolderNanoseconds;
+  const std::uint64_t free = readQuietUntil(queueFile_.Get()) + kAfterHolderNanoseconds;
   const std::uint64_t now = monotonicNanoseconds();
   if (free > now) return std::min(poll, nanoseconds(free - now));
   return nanoseconds(now - free) < poll ? std::min(poll, kLateHolderLook) : poll;
 }
 
 void endpointQueue::leave() {
-  if (ticketFd_ >= 0) {
+  if (ticket_.Valid()) {
     // Removed while still locked, so that no scan finds a live process's ticket unlocked.
     ::unlink(ticketPath(directory_, prefix_, place_).c_str());
-    ::close(ticketFd_);
-    ticketFd_ = -1;
+    // Closing the ticket lets its lock go.
+    ticketLocked_.Keep();
+    ticket_.Reset();
   }
-  if (queueFd_ >= 0) ::close(queueFd_);
-  queueFd_ = -1;
-}
-
-int endpointQueue::takeQueueFile() {
-  const int fd = queueFd_;
-  queueFd_ = -1;
-  return fd;
+  queueFile_.Reset();
 }
 
 void publishQuietUntil(int queueFd, std::uint64_t until) {

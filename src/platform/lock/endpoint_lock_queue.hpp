@@ -19,8 +19,11 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "support/context.hpp"
+#include "support/posix/file_lock.hpp"
+#include "support/posix/unique_fd.hpp"
 
 namespace lumra::platform {
 
@@ -28,10 +31,9 @@ class endpointQueue {
  public:
   // No line: the caller polls the lock file alone.
   endpointQueue() = default;
-  endpointQueue(endpointQueue&& other) noexcept;
-  endpointQueue& operator=(endpointQueue&& other) noexcept;
-  endpointQueue(const endpointQueue&) = delete;
-  endpointQueue& operator=(const endpointQueue&) = delete;
+  // The moved-from value has no place in line.
+  endpointQueue(endpointQueue&&) noexcept = default;
+  endpointQueue& operator=(endpointQueue&&) = delete;
   ~endpointQueue() { leave(); }
 
   // Takes the place of a command asked for at `askedAt` (monotonic nanoseconds): behind those
@@ -49,12 +51,13 @@ class endpointQueue {
   support::Duration nextLook(bool front, support::Duration poll) const;
   // Gives up the place; the ticket is removed.
   void leave();
-  // The queue file for publishing a quiet time; -1 without a line. The caller closes it.
-  int takeQueueFile();
+  // The queue file for publishing a quiet time; empty without a line.
+  support::UniqueFd takeQueueFile() { return std::move(queueFile_); }
 
  private:
-  int queueFd_ = -1;
-  int ticketFd_ = -1;
+  support::UniqueFd queueFile_;
+  support::UniqueFd ticket_;
+  support::FileLockGuard ticketLocked_;
   std::string directory_;
   std::string prefix_;  // "ddc-<endpoint>."
   std::uint64_t place_ = 0;

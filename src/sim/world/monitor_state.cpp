@@ -8,6 +8,8 @@
 #include "sim/world/json_reader.hpp"
 #include "sim/world/state_file.hpp"
 #include "support/environment.hpp"
+#include "support/hex.hpp"
+#include "support/posix/directories.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -17,13 +19,11 @@ constexpr int kFormat = 1;
 // Every exchange reads and writes the whole state, so bytes are turned into text by hand
 // rather than through a formatted call per byte.
 std::string HexBytes(const Bytes& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(bytes.size() * 3);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (i > 0) text += ' ';
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
+    support::AppendHexByte(text, bytes[i], support::HexCase::Upper);
   }
   return text;
 }
@@ -113,7 +113,7 @@ struct StatePaths {
 
 std::optional<StatePaths> PathsFor(const std::string& stateKey) {
   const std::string directory = StateDirectory();
-  if (directory.empty() || !EnsureDirectory(directory)) return std::nullopt;
+  if (directory.empty() || support::MakeDirectories(directory, 0777)) return std::nullopt;
   return StatePaths{directory + "/" + stateKey + ".lock", directory + "/" + stateKey + ".json"};
 }
 

@@ -1,10 +1,13 @@
 // File primitives of the shared monitor state: an exclusive flock on a lock file, whole-file
-// reads, and replacement through a temporary file and rename, so a reader never sees half a
-// file and a crashed writer never leaves one.
+// reads, and replacement through a temporary file and rename (support/posix/), so a reader never
+// sees half a file and a crashed writer never leaves one.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "support/posix/file_lock.hpp"
+#include "support/posix/unique_fd.hpp"
 
 namespace lumra::sim {
 
@@ -13,15 +16,14 @@ class FileLock {
  public:
   // Creates the file when missing and blocks until the lock is held; Held() says whether it is.
   explicit FileLock(const std::string& path);
-  ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  [[nodiscard]] bool Held() const { return held_; }
+  [[nodiscard]] bool Held() const { return lock_.Held(); }
 
  private:
-  int fd_ = -1;
-  bool held_ = false;
+  support::UniqueFd file_;
+  support::FileLockGuard lock_;  // given up before the file is closed
 };
 
 // The file's bytes; "" for a missing file; nullopt when it exists but cannot be read.
@@ -29,8 +31,5 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Writes `text` to a temporary sibling and renames it over `path`.
 bool ReplaceFile(const std::string& path, const std::string& text);
-
-// Creates the directory and its parents; true when it exists afterwards.
-bool EnsureDirectory(const std::string& path);
 
 }  // namespace lumra::sim

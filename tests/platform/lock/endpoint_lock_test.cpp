@@ -47,7 +47,7 @@ TEST_F(EndpointLockTest, FileNamesAndModes) {
       {0xFEDCBA9876543210, "ddc-fedcba9876543210.lock"},
   };
   for (const auto& c : cases) {
-    auto held = lockDarwinEndpoint(ctx, c.endpoint, home.lockOptions());
+    auto held = LockEndpoint(ctx, c.endpoint, home.lockOptions());
     ASSERT_FALSE(held.err) << held.err.Message();
     EXPECT_TRUE(held.value.held());
     EXPECT_EQ(permissions(lockFile(c.file)), 0600) << c.file;
@@ -64,7 +64,7 @@ TEST_F(EndpointLockTest, ExistingDirectoriesAndFileAreLeftAsTheyAre) {
   const std::string path = lockFile("ddc-0000000000000007.lock");
   std::ofstream(path) << "keep me";
   ::chmod(path.c_str(), 0644);
-  { ASSERT_FALSE(lockDarwinEndpoint(ctx, 7, home.lockOptions()).err); }
+  { ASSERT_FALSE(LockEndpoint(ctx, 7, home.lockOptions()).err); }
   EXPECT_EQ(permissions(home.path() + "/Library"), 0755);
   EXPECT_EQ(permissions(path), 0644);
   std::stringstream content;
@@ -73,12 +73,12 @@ TEST_F(EndpointLockTest, ExistingDirectoriesAndFileAreLeftAsTheyAre) {
 }
 
 TEST_F(EndpointLockTest, ReleaseAndMove) {
-  auto held = lockDarwinEndpoint(ctx, 1, home.lockOptions());
+  auto held = LockEndpoint(ctx, 1, home.lockOptions());
   ASSERT_FALSE(held.err);
   const std::string path = lockFile("ddc-0000000000000001.lock");
-  EXPECT_FALSE(lockDarwinEndpoint(ctx, 2, home.lockOptions()).err) << "other endpoints are free";
+  EXPECT_FALSE(LockEndpoint(ctx, 2, home.lockOptions()).err) << "other endpoints are free";
 
-  darwinEndpointLock moved = std::move(held.value);
+  EndpointLock moved = std::move(held.value);
   EXPECT_FALSE(held.value.held());
   EXPECT_FALSE(lockableElsewhere(path));
   moved.release();
@@ -90,12 +90,12 @@ TEST_F(EndpointLockTest, ContextAndContention) {
   const std::string path = lockFile("ddc-0000000000000003.lock");
   auto [ended, cancel] = support::Context::WithCancel(ctx);
   cancel.Cancel();
-  auto free = lockDarwinEndpoint(ended, 3, home.lockOptions());
+  auto free = LockEndpoint(ended, 3, home.lockOptions());
   ASSERT_FALSE(free.err) << "an ended context still takes a free lock";
 
   auto [timed, handle] = support::Context::WithTimeout(ctx, 60ms);
   const auto start = support::Clock::now();
-  auto got = lockDarwinEndpoint(timed, 3, home.lockOptions());
+  auto got = LockEndpoint(timed, 3, home.lockOptions());
   EXPECT_GE(support::Clock::now() - start, 60ms);
   EXPECT_TRUE(got.err.SameAs(support::ErrDeadlineExceeded())) << got.err.Message();
   EXPECT_FALSE(got.value.held());
@@ -124,7 +124,7 @@ TEST(EndpointLockSetupTest, Failures) {
     EndpointLockOptions options = home.lockOptions();
     if (c.prepare) c.prepare(home.path());
     if (!c.prepare) options.getenv = [](std::string_view) { return std::string(); };
-    auto got = lockDarwinEndpoint(support::Context(), 5, options);
+    auto got = LockEndpoint(support::Context(), 5, options);
     EXPECT_EQ(got.err.Message(), c.want) << c.name;
     EXPECT_EQ(ddc::ClassifyError(got.err), "transport") << c.name;
     if (!c.prepare) {
@@ -136,7 +136,7 @@ TEST(EndpointLockSetupTest, Failures) {
 TEST_F(EndpointLockTest, UnwritableDirectoryIsAPermissionFailure) {
   if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
   ASSERT_EQ(::chmod(home.path().c_str(), 0500), 0);
-  auto got = lockDarwinEndpoint(ctx, 6, home.lockOptions());
+  auto got = LockEndpoint(ctx, 6, home.lockOptions());
   ::chmod(home.path().c_str(), 0700);
   EXPECT_EQ(got.err.Message(), "create DDC lock directory: permission denied");
   EXPECT_EQ(ddc::ClassifyError(got.err), "permission");
@@ -145,7 +145,7 @@ TEST_F(EndpointLockTest, UnwritableDirectoryIsAPermissionFailure) {
 // A child process holds the lock; the waiting parent gets it within one poll of the release,
 // which also shows that the default poll interval is short (20 ms, checked with slack).
 TEST_F(EndpointLockTest, FollowsAnotherProcessRelease) {
-  { ASSERT_FALSE(lockDarwinEndpoint(ctx, 8, home.lockOptions()).err); }
+  { ASSERT_FALSE(LockEndpoint(ctx, 8, home.lockOptions()).err); }
   const std::string path = lockFile("ddc-0000000000000008.lock");
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
@@ -164,7 +164,7 @@ TEST_F(EndpointLockTest, FollowsAnotherProcessRelease) {
   char locked = 0;
   ASSERT_EQ(::read(pipeFds[0], &locked, 1), 1);
   ASSERT_EQ(locked, 'L');
-  auto got = lockDarwinEndpoint(ctx, 8, home.lockOptions());
+  auto got = LockEndpoint(ctx, 8, home.lockOptions());
   const auto acquired = support::Clock::now();
   support::Duration::rep released = 0;
   const auto readBytes = ::read(pipeFds[0], &released, sizeof released);

@@ -62,14 +62,14 @@ class Waiters {
 
   // Starts waiter `index`, which asked for the lock at `askedAt`, or when it is forked (the
   // children share the test's start), and gives up after 10 s.
-  void start(int index, support::Duration poll = darwinLockPollInterval, std::uint64_t askedAt = 0) {
+  void start(int index, support::Duration poll = kLockPollInterval, std::uint64_t askedAt = 0) {
     const pid_t child = ::fork();
     if (child == 0) {
       EndpointLockOptions options = options_;
       options.pollInterval = poll;
       options.askedAt = askedAt != 0 ? askedAt : monotonicNanoseconds();
       auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), 10s);
-      auto got = lockDarwinEndpoint(ctx, kEndpoint, options);
+      auto got = LockEndpoint(ctx, kEndpoint, options);
       const Report report{index, !got.err, Clock::now().time_since_epoch().count()};
       ::_exit(::write(pipe_[1], &report, sizeof report) == sizeof report ? 0 : 1);
     }
@@ -120,7 +120,7 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
     SCOPED_TRACE(c.name);
     EndpointLockOptions options = home.lockOptions();
     options.handOver = c.handOver;
-    auto held = lockDarwinEndpoint(ctx, kEndpoint, options);
+    auto held = LockEndpoint(ctx, kEndpoint, options);
     ASSERT_FALSE(held.err) << held.err.Message();
     // Standing for the standard output of `$(lumra ...)`: the holder must not keep it open.
     int output[2];
@@ -167,13 +167,13 @@ TEST_F(EndpointQueueTest, AHolderKeepsNoOtherEndpointsLock) {
       while (!stop) {
         // A lock kept by a stray holder must not keep this thread from seeing `stop`.
         const auto [patient, cancel] = support::Context::WithTimeout(ctx, 20ms);
-        auto held = lockDarwinEndpoint(patient, endpoint, home.lockOptions());
+        auto held = LockEndpoint(patient, endpoint, home.lockOptions());
         if (!held.err) held.value.oweQuiet(1ms);
       }
     });
   }
   for (std::uint64_t endpoint = 0x100; endpoint < 0x180; ++endpoint) {
-    auto held = lockDarwinEndpoint(ctx, endpoint, home.lockOptions());
+    auto held = LockEndpoint(ctx, endpoint, home.lockOptions());
     ASSERT_FALSE(held.err) << held.err.Message();
     held.value.oweQuiet(1s);
   }
@@ -189,13 +189,13 @@ TEST_F(EndpointQueueTest, AHolderKeepsNoOtherEndpointsLock) {
 // The line is ordered by when the commands were asked for, not by when they reached the lock:
 // a command that took longer to get there goes before one asked for after it.
 TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
-  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  auto held = LockEndpoint(ctx, kEndpoint, home.lockOptions());
   ASSERT_FALSE(held.err);
   const std::uint64_t asked = monotonicNanoseconds();
   Waiters waiters(home);
-  waiters.start(1, darwinLockPollInterval, asked + 1'000'000);
+  waiters.start(1, kLockPollInterval, asked + 1'000'000);
   ASSERT_TRUE(waitForTickets(1));
-  waiters.start(2, darwinLockPollInterval, asked);
+  waiters.start(2, kLockPollInterval, asked);
   ASSERT_TRUE(waitForTickets(2));
   held.value.release();
   EXPECT_EQ(waiters.next().waiter, 2);
@@ -206,7 +206,7 @@ TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
 // the holder's published end. Polling every 100 ms from the release on, it would try 50 ms after
 // the end of 250 ms.
 TEST_F(EndpointQueueTest, TheFrontWakesAtTheEndOfTheQuietTime) {
-  auto held = lockDarwinEndpoint(ctx, kEndpoint, home.lockOptions());
+  auto held = LockEndpoint(ctx, kEndpoint, home.lockOptions());
   ASSERT_FALSE(held.err);
   const auto owed = Clock::now();
   held.value.oweQuiet(250ms);

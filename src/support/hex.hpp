@@ -1,0 +1,23 @@
+// The one hexadecimal alphabet. Header-only so that the simulator can use it too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lumra::support {
+
+enum class HexCase { Lower, Upper };
+
+// The digits 0-9 and a-f or A-F, indexed by value.
+constexpr const char* HexDigits(HexCase letters) {
+  return letters == HexCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+}
+
+// Appends the byte as two hexadecimal digits.
+inline void AppendHexByte(std::string& out, std::uint8_t byte, HexCase letters) {
+  const char* digits = HexDigits(letters);
+  out += digits[byte >> 4];
+  out += digits[byte & 0x0F];
+}
+
+}  // namespace lumra::support

@@ -49,9 +49,8 @@ need=()
 [ "$count_instructions" -eq 0 ] || command -v valgrind >/dev/null || need+=(valgrind)
 # Standard output is the report, which apt-get's progress would clutter.
 scripts/install-deps.sh "${need[@]}" >/dev/null
-# The release preset's settings, with the benchmarks and without the test suite.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMRA_WERROR=ON \
-  -DLUMRA_BUILD_TESTS=OFF -DLUMRA_BUILD_BENCHMARKS=ON >/dev/null
+# The bench preset: the release preset's settings, with the benchmarks and without the tests.
+cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" --target lumra lumra_bench_process lumra_bench_simulator_once \
   lumra_bench_parse_once lumra_bench_burst >/dev/null
 lumra=${other_lumra:-$PWD/$build/lumra}

@@ -18,8 +18,8 @@ build=${LUMRA_FUZZ_BUILD:-build/fuzz}
 out=${LUMRA_FUZZ_OUT:-$build/fuzz-runs}
 jobs=${LUMRA_FUZZ_JOBS:-1}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DLUMRA_FUZZ=ON -DLUMRA_BUILD_TESTS=OFF >/dev/null
+# The fuzz preset, in another folder when LUMRA_FUZZ_BUILD names one.
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" --target lumra_fuzzers
 
 targets=("$@")

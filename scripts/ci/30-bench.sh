@@ -9,9 +9,10 @@ need=()
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 scripts/install-deps.sh "${need[@]}" >/dev/null
 
-build=${LUMRA_CI_BENCH_BUILD_DIR:-build/ci-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMRA_WERROR=ON \
-  -DLUMRA_BUILD_BENCHMARKS=ON >/dev/null
+# The dev build folder with the benchmarks added: its libraries and lumra are already built
+# (scripts/build-and-test.sh), so only the benchmarks compile here.
+build=build/dev
+cmake --preset dev -DLUMRA_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target lumra lumra_benchmarks lumra_bench_process lumra_bench_tests
 "$build/bench/lumra_bench_tests"
 

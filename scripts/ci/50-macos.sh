@@ -30,15 +30,15 @@ fail() {
   exit 1
 }
 
-# Configures and builds one architecture; every compiler or linker warning fails the check.
+# Configures and builds one architecture with its preset; every compiler or linker warning
+# fails the check.
 build() {
-  local dir=$1 arch=$2
+  local preset=$1 dir=$2
   shift 2
   # Executables of an earlier configuration would pass for this one's.
   rm -f "$dir"/lumra "$dir"/tests/lumra_*_tests
-  cmake -S "$root" -B "$dir" -G Ninja --fresh -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_OSX_ARCHITECTURES="$arch" -DCMAKE_BUILD_TYPE=Release -DLUMRA_WERROR=ON "$@" >/dev/null
-  cmake --build "$dir" 2>&1 | tee "$dir/build.log"
+  cmake --preset "$preset" --fresh "$@" >/dev/null
+  cmake --build --preset "$preset" 2>&1 | tee "$dir/build.log"
   if grep -q 'warning:' "$dir/build.log"; then fail "warnings in $dir/build.log"; fi
 }
 
@@ -74,9 +74,8 @@ cmake --build "$gtest/build"
 cmake --install "$gtest/build" >/dev/null
 
 # arm64: lumra and the test executables (test discovery would run them, so it waits for ctest).
-build "$out/arm64" arm64 -DLUMRA_BUILD_TESTS=ON -DCMAKE_FIND_ROOT_PATH="$gtest/prefix" \
-  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
-build "$out/x86_64" x86_64 -DLUMRA_BUILD_TESTS=OFF
+build macos-arm64 "$out/arm64"
+build macos-x86_64 "$out/x86_64"
 check_binary "$out/arm64/lumra" arm64
 check_binary "$out/x86_64/lumra" x86_64
 tests=$(find "$out/arm64/tests" -maxdepth 1 -type f -name 'lumra_*_tests' | sort)

@@ -79,8 +79,7 @@ TEST_F(ScenarioTest, BuiltInScenariosDescribeTheSameMonitors) {
 
 // The complete example of docs/simulator.md is a valid scenario.
 TEST_F(ScenarioTest, DocumentedExampleLoads) {
-  const std::string source = __FILE__;
-  const std::string docs = source.substr(0, source.rfind("/tests/")) + "/docs/simulator.md";
+  const std::string docs = std::string(LUMRA_DOCS_DIR) + "/simulator.md";
   std::ifstream in(docs);
   ASSERT_TRUE(in) << docs;
   std::stringstream text;

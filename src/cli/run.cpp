@@ -9,6 +9,7 @@
 #include "cli/printer.hpp"
 #include "cli/target.hpp"
 #include "i18n/catalog.hpp"
+#include "platform/ioav_framing_setting.hpp"
 #include "support/environment.hpp"
 
 namespace lumra::cli {
@@ -230,12 +231,6 @@ bool asksForUsage(std::span<const std::string> commandArguments) {
   return first == "help" || first == "--help" || first == "-h";
 }
 
-// LUMRA_IOAV_FRAMING, which the native bridge reads on its own, must name a framing it
-// knows; an empty value means unset.
-bool knownIOAVFraming(std::string_view value) {
-  return value.empty() || value == "standard" || value == "ps190";
-}
-
 // The first non-empty text, or the empty text.
 std::string firstNonEmpty(std::initializer_list<std::string> values) {
   for (const std::string& value : values) {
@@ -270,8 +265,9 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
   const std::string& name = words.front();
   const CommandRow* row = FindCommand(name);
   if (row == nullptr) return printer->Refuse("unknown_command", name);
-  if (const std::string framing = getenv("LUMRA_IOAV_FRAMING"); !knownIOAVFraming(framing)) {
-    return printer->Refuse("invalid_ioav_framing", framing);
+  // The platform owns the variable and its valid values; the CLI only words the refusal.
+  if (const auto framing = platform::ReadIOAVFraming(getenv); framing.Err) {
+    return printer->Refuse("invalid_ioav_framing", framing.Value);
   }
   const CommandWords args = words.subspan(1);
   if (args.size() != row->Words) return printer->UsageError(name);

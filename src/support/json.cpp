@@ -3,14 +3,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "support/hex.hpp"
 #include "support/shortest_double.hpp"
 #include "support/utf8.hpp"
 
 namespace lumra::support {
 
 namespace {
-
-const char kHex[] = "0123456789abcdef";
 
 bool AppendEscape(std::string& out, char32_t rune, bool escapeHTML) {
   switch (rune) {
@@ -27,8 +26,7 @@ bool AppendEscape(std::string& out, char32_t rune, bool escapeHTML) {
   }
   if (rune < 0x20 || (escapeHTML && (rune == '<' || rune == '>' || rune == '&'))) {
     out += "\\u00";
-    out += kHex[rune >> 4];
-    out += kHex[rune & 0x0F];
+    AppendHexByte(out, static_cast<std::uint8_t>(rune), HexCase::Lower);
     return true;
   }
   return false;

@@ -9,7 +9,8 @@
 #include <sstream>
 
 #include "capabilities/parser.hpp"
-#include "cli/output.hpp"
+#include "cli/printer.hpp"
+#include "i18n/catalog.hpp"
 #include "fuzz_check.hpp"
 
 namespace {
@@ -104,7 +105,10 @@ void CheckJSON(std::string_view input, const lumra::support::Result<Document>& p
   lumra::ddc::Monitor monitor;
   monitor.ID = "darwin:0000:0000:00000000";
   std::ostringstream out;
-  const int status = lumra::cli::printCapabilities(out, monitor, input, true);
+  std::ostringstream err;
+  const auto catalog = lumra::i18n::New("en");
+  const auto printer = lumra::cli::NewPrinter(true, out, err, catalog);
+  const int status = printer->PrintResult(printer->RenderCapabilities(monitor, input, false));
   const std::string text = out.str();
   if (status != 0) {
     FUZZ_CHECK(text.empty(), "a failed encoding still printed");

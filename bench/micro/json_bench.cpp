@@ -4,7 +4,7 @@
 
 #include "capabilities/parser.hpp"
 #include "cli/json_records.hpp"
-#include "cli/output.hpp"
+#include "cli/printer.hpp"
 #include "micro/bench_support.hpp"
 #include "micro/inputs.hpp"
 
@@ -46,8 +46,12 @@ BENCHMARK(BM_RenderCapabilitiesFlat)->Apply(lumra::bench::ScalingSizes);
 // group appears twice per level); it shows how quickly that is found out.
 void timePrintCapabilities(benchmark::State& state, const std::string& input) {
   DiscardStream out;
+  DiscardStream err;
+  const auto catalog = lumra::i18n::New("en");
+  const auto printer = lumra::cli::NewPrinter(true, out, err, catalog);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(lumra::cli::printCapabilities(out, sampleMonitor(), input, true));
+    benchmark::DoNotOptimize(
+        printer->PrintResult(printer->RenderCapabilities(sampleMonitor(), input, false)));
   }
   ReportPerByte(state, input.size());
 }
@@ -73,8 +77,10 @@ void BM_PrintMonitors(benchmark::State& state) {
   const bool json = state.range(1) != 0;
   const auto catalog = lumra::i18n::New("en");
   DiscardStream out;
+  DiscardStream err;
+  const auto printer = lumra::cli::NewPrinter(json, out, err, catalog);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(lumra::cli::printMonitors(out, monitors, json, catalog));
+    benchmark::DoNotOptimize(printer->PrintMonitors(monitors));
   }
 }
 BENCHMARK(BM_PrintMonitors)->ArgNames({"monitors", "json"})->Args({16, 1})->Args({16, 0});

@@ -11,7 +11,7 @@
 
 #include "capabilities/parser.hpp"
 #include "cli/json_records.hpp"
-#include "cli/output.hpp"
+#include "cli/json_records.hpp"
 #include "micro/inputs.hpp"
 
 int main(int argc, char** argv) {

@@ -21,9 +21,11 @@ extern "C" {
 namespace lumra::native {
 // The stand-in's dynamic loader answers for the framework paths; these names hide the C
 // library's within the bridge, so the bridge text reads as it does on macOS.
+// NOLINTBEGIN(readability-identifier-naming): the C library's names, on purpose.
 inline void* dlopen(const char* path, int mode) { return lumra_sim_dlopen(path, mode); }
 inline void* dlsym(void* handle, const char* symbol) { return lumra_sim_dlsym(handle, symbol); }
 inline int dlclose(void* handle) { return lumra_sim_dlclose(handle); }
+// NOLINTEND(readability-identifier-naming)
 }  // namespace lumra::native
 #endif
 

@@ -10,10 +10,10 @@
 namespace {
 
 using lumra::cli::parseDuration;
-using lumra::cli::parsedCommandLine;
+using lumra::cli::ParsedCommandLine;
 using lumra::fuzz::SplitWords;
 
-bool SameResult(const parsedCommandLine& a, const parsedCommandLine& b) {
+bool SameResult(const ParsedCommandLine& a, const ParsedCommandLine& b) {
   const bool sameError = a.error.has_value() == b.error.has_value() &&
                          (!a.error || (a.error->key == b.error->key && a.error->value == b.error->value));
   return sameError && a.commandArguments == b.commandArguments && a.parsed.json == b.parsed.json &&
@@ -26,7 +26,7 @@ bool IsOneOf(const std::string& word, const std::vector<std::string>& words) {
 }
 
 void CheckCommandLine(const std::vector<std::string>& words) {
-  const parsedCommandLine result = lumra::cli::parseOptions(words);
+  const ParsedCommandLine result = lumra::cli::parseOptions(words);
   FUZZ_CHECK(SameResult(result, lumra::cli::parseOptions(words)), "parsing is not deterministic");
   if (result.error) {
     const auto& error = *result.error;

@@ -13,7 +13,7 @@ using lumra::bench::ReportPerByte;
 // Times Parse on `input`; refuses to time an input that does not parse, since the error path
 // would stop at the first bad byte and flatter the figures.
 void timeParse(benchmark::State& state, const std::string& input) {
-  if (lumra::capabilities::Parse(input).err) {
+  if (lumra::capabilities::Parse(input).Err) {
     state.SkipWithError("the input does not parse");
     return;
   }
@@ -33,7 +33,7 @@ BENCHMARK(BM_ParseCapabilitiesFlat)->Apply(lumra::bench::ScalingSizes);
 
 void BM_ParseCapabilitiesNested32(benchmark::State& state) {
   timeParse(state, lumra::bench::NestedCapabilities(static_cast<std::size_t>(state.range(0)),
-                                                    lumra::capabilities::maximumDepth));
+                                                    lumra::capabilities::kMaximumDepth));
 }
 BENCHMARK(BM_ParseCapabilitiesNested32)->Apply(lumra::bench::ScalingSizes);
 

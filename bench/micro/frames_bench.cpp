@@ -12,14 +12,14 @@ using lumra::ddcci::Bytes;
 // A Get VCP reply for brightness 60 of 100, and a full 32-byte capabilities fragment.
 Bytes brightnessReply() {
   Bytes reply = {0x6E, 0x88, 0x02, 0x00, 0x10, 0x00, 0x00, 0x64, 0x00, 0x3C};
-  reply.push_back(lumra::ddcci::checksum(0x50, reply));
+  reply.push_back(lumra::ddcci::Checksum(0x50, reply));
   return reply;
 }
 
 Bytes capabilitiesReply() {
   Bytes reply = {0x6E, 0x80 | 35, 0xE3, 0x00, 0x20};
   for (int i = 0; i < 32; ++i) reply.push_back(static_cast<std::uint8_t>('a' + i % 26));
-  reply.push_back(lumra::ddcci::checksum(0x50, reply));
+  reply.push_back(lumra::ddcci::Checksum(0x50, reply));
   return reply;
 }
 
@@ -40,7 +40,7 @@ BENCHMARK(BM_BuildCapabilitiesRequest);
 
 void BM_ParseVCPReply(benchmark::State& state) {
   const Bytes reply = brightnessReply();
-  if (lumra::ddcci::ParseVCPReply(reply, 0x10).err) state.SkipWithError("reply does not decode");
+  if (lumra::ddcci::ParseVCPReply(reply, 0x10).Err) state.SkipWithError("reply does not decode");
   for (auto _ : state) benchmark::DoNotOptimize(lumra::ddcci::ParseVCPReply(reply, 0x10));
 }
 BENCHMARK(BM_ParseVCPReply);
@@ -49,14 +49,14 @@ BENCHMARK(BM_ParseVCPReply);
 void BM_ParseVCPReplyChecksumError(benchmark::State& state) {
   Bytes reply = brightnessReply();
   reply.back() ^= 0xFF;
-  if (!lumra::ddcci::ParseVCPReply(reply, 0x10).err) state.SkipWithError("reply decodes");
+  if (!lumra::ddcci::ParseVCPReply(reply, 0x10).Err) state.SkipWithError("reply decodes");
   for (auto _ : state) benchmark::DoNotOptimize(lumra::ddcci::ParseVCPReply(reply, 0x10));
 }
 BENCHMARK(BM_ParseVCPReplyChecksumError);
 
 void BM_ParseCapabilitiesReply(benchmark::State& state) {
   const Bytes reply = capabilitiesReply();
-  if (lumra::ddcci::ParseCapabilitiesReply(reply).err) state.SkipWithError("reply does not decode");
+  if (lumra::ddcci::ParseCapabilitiesReply(reply).Err) state.SkipWithError("reply does not decode");
   for (auto _ : state) benchmark::DoNotOptimize(lumra::ddcci::ParseCapabilitiesReply(reply));
 }
 BENCHMARK(BM_ParseCapabilitiesReply);

@@ -61,10 +61,10 @@ std::string SixteenMonitorsScenario() {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::vector<platform::darwinNativeMonitorInfo> NativeMonitors(std::size_t count, bool twins) {
-  std::vector<platform::darwinNativeMonitorInfo> items;
+std::vector<platform::DarwinNativeMonitorInfo> NativeMonitors(std::size_t count, bool twins) {
+  std::vector<platform::DarwinNativeMonitorInfo> items;
   for (std::size_t i = 0; i < count; ++i) {
-    platform::darwinNativeMonitorInfo item;
+    platform::DarwinNativeMonitorInfo item;
     const auto n = static_cast<std::uint32_t>(i);
     item.displayID = 0x2A5C0F00u + n;
     item.endpointID = 0x100000400u + n * 0x10u;
@@ -87,7 +87,7 @@ std::vector<platform::darwinNativeMonitorInfo> NativeMonitors(std::size_t count,
 std::vector<ddc::Monitor> ListedMonitors(std::size_t count) {
   const auto built = platform::buildDarwinMonitors(NativeMonitors(count, false), {});
   std::vector<ddc::Monitor> monitors;
-  for (const platform::darwinMonitor& monitor : built) monitors.push_back(monitor.info);
+  for (const platform::DarwinMonitor& monitor : built) monitors.push_back(monitor.info);
   return monitors;
 }
 

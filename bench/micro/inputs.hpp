@@ -27,7 +27,7 @@ std::string SixteenMonitorsScenario();
 
 // `count` displays as the native bridge reports them. With `twins`, pairs of displays share
 // vendor, product and serial, so their identifiers come from their locations.
-std::vector<platform::darwinNativeMonitorInfo> NativeMonitors(std::size_t count, bool twins);
+std::vector<platform::DarwinNativeMonitorInfo> NativeMonitors(std::size_t count, bool twins);
 
 // `count` monitors as `list` prints them.
 std::vector<ddc::Monitor> ListedMonitors(std::size_t count);

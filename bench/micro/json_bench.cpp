@@ -20,13 +20,13 @@ const lumra::ddc::Monitor& sampleMonitor() {
 
 void timeRenderTree(benchmark::State& state, const std::string& input) {
   const auto parsed = lumra::capabilities::Parse(input);
-  if (parsed.err) {
+  if (parsed.Err) {
     state.SkipWithError("the input does not parse");
     return;
   }
   for (auto _ : state) {
     lumra::support::JSONWriter writer;
-    lumra::cli::writeDocumentJSON(writer, parsed.value);
+    lumra::cli::WriteDocumentJSON(writer, parsed.Value);
     benchmark::DoNotOptimize(writer.Text().data());
   }
   ReportPerByte(state, input.size());
@@ -68,7 +68,7 @@ BENCHMARK(BM_PrintCapabilitiesJSONFlat64KiB)->Unit(benchmark::kMicrosecond);
 
 void BM_PrintCapabilitiesJSONNested32x64KiB(benchmark::State& state) {
   timePrintCapabilities(
-      state, lumra::bench::NestedCapabilities(1 << 16, lumra::capabilities::maximumDepth));
+      state, lumra::bench::NestedCapabilities(1 << 16, lumra::capabilities::kMaximumDepth));
 }
 BENCHMARK(BM_PrintCapabilitiesJSONNested32x64KiB)->Unit(benchmark::kMillisecond);
 

@@ -26,7 +26,7 @@ BENCHMARK(BM_CatalogNew);
 // The message of "get": the last key of the table, filled with five arguments.
 void BM_CatalogCurrentValue(benchmark::State& state) {
   const auto catalog = lumra::i18n::New(state.range(0) == 0 ? "en" : "zh");
-  state.SetLabel(catalog.language);
+  state.SetLabel(catalog.Language);
   const std::string id = "darwin:3E56:2710:00A1B2C3";
   for (auto _ : state) {
     benchmark::DoNotOptimize(catalog.Text("current_value", id, "brightness", 0x10, 60, 100));

@@ -25,14 +25,14 @@ int main(int argc, char** argv) {
   const std::string input = depth == 0 ? lumra::bench::FlatCapabilities(size)
                                        : lumra::bench::NestedCapabilities(size, depth);
   const auto parsed = lumra::capabilities::Parse(input);
-  if (parsed.err) {
-    std::fprintf(stderr, "%s\n", parsed.err.Message().c_str());
+  if (parsed.Err) {
+    std::fprintf(stderr, "%s\n", parsed.Err.Message().c_str());
     return 1;
   }
   if (render) {
     // The command's own bound: a deep tree doubles at every level and is refused at the limit.
-    lumra::support::JSONWriter writer(false, lumra::cli::maximumCapabilitiesJSON);
-    lumra::cli::writeDocumentJSON(writer, parsed.value);
+    lumra::support::JSONWriter writer(false, lumra::cli::kMaximumCapabilitiesJSON);
+    lumra::cli::WriteDocumentJSON(writer, parsed.Value);
     if (writer.Failed()) {
       std::printf("too large to render\n");
     } else {

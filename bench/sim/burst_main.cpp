@@ -79,12 +79,12 @@ bool Round(const Settings& settings, int round) {
   const bool inOrder = std::is_sorted(endOrder.begin(), endOrder.end());
 
   const auto counters = lumra::sim::ReadMonitorCounters(settings.monitor);
-  if (counters.err) {
-    std::fprintf(stderr, "lumra_bench_burst: %s\n", counters.err.Message().c_str());
+  if (counters.Err) {
+    std::fprintf(stderr, "lumra_bench_burst: %s\n", counters.Err.Message().c_str());
     return false;
   }
   std::vector<std::int64_t> writes;
-  for (const std::uint64_t time : counters.value.writeTimes) {
+  for (const std::uint64_t time : counters.Value.WriteTimes) {
     const auto at = static_cast<std::int64_t>(time);
     if (at >= starts.front()) writes.push_back(at);
   }

@@ -12,7 +12,7 @@
 namespace lumra::bench {
 namespace {
 
-using capabilities::maximumDepth;
+using capabilities::kMaximumDepth;
 
 // Levels of parentheses: the outer group and every group inside it.
 int depthOf(const std::vector<std::shared_ptr<const capabilities::Node>>& children) {
@@ -37,32 +37,32 @@ TEST(BenchInputs, CapabilitiesStringsHaveTheAdvertisedSizeAndShape) {
       {"flat 1 KiB", FlatCapabilities(1024), 1024, 3},
       {"flat 3000 bytes", FlatCapabilities(3000), 3000, 3},
       {"flat 64 KiB", FlatCapabilities(65536), 65536, 3},
-      {"nested 1 KiB", NestedCapabilities(1024, maximumDepth), 1024, maximumDepth},
-      {"nested 64 KiB", NestedCapabilities(65536, maximumDepth), 65536, maximumDepth},
+      {"nested 1 KiB", NestedCapabilities(1024, kMaximumDepth), 1024, kMaximumDepth},
+      {"nested 64 KiB", NestedCapabilities(65536, kMaximumDepth), 65536, kMaximumDepth},
       {"nested 4 levels", NestedCapabilities(2048, 4), 2048, 4},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.input.size(), c.size) << c.name;
     const auto parsed = capabilities::Parse(c.input);
-    ASSERT_FALSE(parsed.err) << c.name << ": " << parsed.err.Message();
-    EXPECT_EQ(documentDepth(parsed.value), c.depth) << c.name;
+    ASSERT_FALSE(parsed.Err) << c.name << ": " << parsed.Err.Message();
+    EXPECT_EQ(documentDepth(parsed.Value), c.depth) << c.name;
   }
 }
 
 TEST(BenchInputs, LargeInputsRepeatGroupsRatherThanPadding) {
   // Most of a large input must be groups, or the per-byte figures would time the filler.
   for (const std::string& input :
-       {FlatCapabilities(65536), NestedCapabilities(65536, maximumDepth)}) {
+       {FlatCapabilities(65536), NestedCapabilities(65536, kMaximumDepth)}) {
     const auto parsed = capabilities::Parse(input);
-    ASSERT_FALSE(parsed.err);
-    EXPECT_GT(parsed.value.Children.size(), 500u);
-    EXPECT_LT(parsed.value.Tokens.size(), 100u);
+    ASSERT_FALSE(parsed.Err);
+    EXPECT_GT(parsed.Value.Children.size(), 500u);
+    EXPECT_LT(parsed.Value.Tokens.size(), 100u);
   }
 }
 
 TEST(BenchInputs, OneLevelMoreThanTheDeepestNestingFails) {
-  const auto parsed = capabilities::Parse(NestedCapabilities(4096, maximumDepth + 1));
-  EXPECT_EQ(parsed.err.Message(), "capabilities nesting exceeds 32 levels");
+  const auto parsed = capabilities::Parse(NestedCapabilities(4096, kMaximumDepth + 1));
+  EXPECT_EQ(parsed.Err.Message(), "capabilities nesting exceeds 32 levels");
 }
 
 TEST(BenchInputs, NativeMonitorsGiveDistinctIdentifiersOfTheIntendedKind) {
@@ -71,12 +71,12 @@ TEST(BenchInputs, NativeMonitorsGiveDistinctIdentifiersOfTheIntendedKind) {
     const char* prefix;
   } cases[] = {{false, "darwin:3E56:"}, {true, "darwin:path:"}};
   for (const auto& c : cases) {
-    const auto monitors = platform::buildDarwinMonitors(NativeMonitors(16, c.twins), {});
+    const auto monitors = platform::BuildDarwinMonitors(NativeMonitors(16, c.twins), {});
     ASSERT_EQ(monitors.size(), 16u);
     std::set<std::string> ids;
     for (const auto& monitor : monitors) {
-      EXPECT_EQ(monitor.info.ID.rfind(c.prefix, 0), 0u) << monitor.info.ID;
-      ids.insert(monitor.info.ID);
+      EXPECT_EQ(monitor.Info.ID.rfind(c.prefix, 0), 0u) << monitor.Info.ID;
+      ids.insert(monitor.Info.ID);
     }
     EXPECT_EQ(ids.size(), 16u) << "twins=" << c.twins;
   }

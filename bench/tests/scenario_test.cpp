@@ -19,14 +19,14 @@ TEST(BenchScenario, SixteenMonitorsAreListed) {
   const auto transport = platform::Open();
   const auto listed = transport->List(support::Context());
   sim::ResetScenario();
-  ASSERT_FALSE(listed.err) << listed.err.Message();
-  ASSERT_EQ(listed.value.size(), 16u);
+  ASSERT_FALSE(listed.Err) << listed.Err.Message();
+  ASSERT_EQ(listed.Value.size(), 16u);
   std::set<std::string> ids;
-  for (std::size_t i = 0; i < listed.value.size(); ++i) {
-    EXPECT_EQ(listed.value[i].Index, static_cast<std::int64_t>(i));
-    EXPECT_EQ(listed.value[i].Backend, "ioframebuffer");
-    EXPECT_TRUE(listed.value[i].CurrentMode.has_value());
-    ids.insert(listed.value[i].ID);
+  for (std::size_t i = 0; i < listed.Value.size(); ++i) {
+    EXPECT_EQ(listed.Value[i].Index, static_cast<std::int64_t>(i));
+    EXPECT_EQ(listed.Value[i].Backend, "ioframebuffer");
+    EXPECT_TRUE(listed.Value[i].CurrentMode.has_value());
+    ids.insert(listed.Value[i].ID);
   }
   EXPECT_EQ(ids.size(), 16u);
 }

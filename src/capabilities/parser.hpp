@@ -8,8 +8,8 @@
 
 namespace lumra::capabilities {
 
-inline constexpr std::size_t maximumLength = 65536;
-inline constexpr int maximumDepth = 32;
+inline constexpr std::size_t kMaximumLength = 65536;
+inline constexpr int kMaximumDepth = 32;
 
 // Parses an MCCS capabilities string into a tree of groups and tokens. On failure the
 // document is empty and the error (wrapping no sentinel) names the byte offset or group.

@@ -12,19 +12,19 @@ DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) 
 
 DescriptorStream::~DescriptorStream() { flush(); }
 
-DescriptorStream::buffer::int_type DescriptorStream::buffer::overflow(int_type ch) {
+DescriptorStream::Buffer::int_type DescriptorStream::Buffer::overflow(int_type ch) {
   if (!traits_type::eq_int_type(ch, traits_type::eof())) {
     pending_.push_back(traits_type::to_char_type(ch));
   }
   return traits_type::not_eof(ch);
 }
 
-std::streamsize DescriptorStream::buffer::xsputn(const char* text, std::streamsize count) {
+std::streamsize DescriptorStream::Buffer::xsputn(const char* text, std::streamsize count) {
   pending_.append(text, static_cast<std::size_t>(count));
   return count;
 }
 
-int DescriptorStream::buffer::sync() {
+int DescriptorStream::Buffer::sync() {
   std::size_t done = 0;
   // A blocking descriptor takes it all in one write; the loop only resumes after a signal or
   // a short write to a non-blocking one.

@@ -17,9 +17,9 @@ class DescriptorStream : public std::ostream {
   DescriptorStream& operator=(const DescriptorStream&) = delete;
 
  private:
-  class buffer : public std::streambuf {
+  class Buffer : public std::streambuf {
    public:
-    explicit buffer(int fd) : fd_(fd) {}
+    explicit Buffer(int fd) : fd_(fd) {}
 
    protected:
     int_type overflow(int_type ch) override;
@@ -31,7 +31,7 @@ class DescriptorStream : public std::ostream {
     int fd_;
     std::string pending_;
   };
-  buffer buffer_;
+  Buffer buffer_;
 };
 
 }  // namespace lumra::cli

@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::uint64_t kMaxMagnitude = std::uint64_t{1} << 63;
 
-std::optional<std::uint64_t> unitNanoseconds(std::string_view unit) {
-  static const std::array<std::pair<std::string_view, std::uint64_t>, 8> units{{
+std::optional<std::uint64_t> UnitNanoseconds(std::string_view unit) {
+  static const std::array<std::pair<std::string_view, std::uint64_t>, 8> kUnits{{
       {"ns", 1},
       {"us", 1'000},
       {"\xC2\xB5s", 1'000},  // U+00B5 micro sign
@@ -22,23 +22,23 @@ std::optional<std::uint64_t> unitNanoseconds(std::string_view unit) {
       {"m", 60'000'000'000},
       {"h", 3'600'000'000'000},
   }};
-  for (const auto& [name, nanoseconds] : units) {
+  for (const auto& [name, nanoseconds] : kUnits) {
     if (name == unit) return nanoseconds;
   }
   return std::nullopt;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view takeDigits(std::string_view& text) {
+std::string_view TakeDigits(std::string_view& text) {
   std::size_t end = 0;
-  while (end < text.size() && isDigit(text[end])) ++end;
+  while (end < text.size() && IsDigit(text[end])) ++end;
   const std::string_view digits = text.substr(0, end);
   text.remove_prefix(end);
   return digits;
 }
 
-std::optional<std::uint64_t> wholeTimesUnit(std::string_view digits, std::uint64_t unit) {
+std::optional<std::uint64_t> WholeTimesUnit(std::string_view digits, std::uint64_t unit) {
   std::uint64_t value = 0;
   for (const char c : digits) {
     const auto digit = static_cast<std::uint64_t>(c - '0');
@@ -51,7 +51,7 @@ std::optional<std::uint64_t> wholeTimesUnit(std::string_view digits, std::uint64
 
 // floor(unit × 0.digits), exactly: long multiplication from the last digit, where the carry
 // out of the fraction's digits is the whole-nanosecond part (never above `unit`).
-std::uint64_t fractionTimesUnit(std::string_view digits, std::uint64_t unit) {
+std::uint64_t FractionTimesUnit(std::string_view digits, std::uint64_t unit) {
   std::uint64_t carry = 0;
   for (std::size_t i = digits.size(); i-- > 0;) {
     carry = (static_cast<std::uint64_t>(digits[i] - '0') * unit + carry) / 10;
@@ -60,26 +60,26 @@ std::uint64_t fractionTimesUnit(std::string_view digits, std::uint64_t unit) {
 }
 
 // One group "<number><unit>"; adds its nanoseconds to `total`.
-bool readGroup(std::string_view& text, std::uint64_t& total) {
-  const std::string_view whole = takeDigits(text);
+bool ReadGroup(std::string_view& text, std::uint64_t& total) {
+  const std::string_view whole = TakeDigits(text);
   std::string_view fraction;
   if (!text.empty() && text[0] == '.') {
     text.remove_prefix(1);
-    fraction = takeDigits(text);
+    fraction = TakeDigits(text);
   }
   if (whole.empty() && fraction.empty()) return false;
 
   std::size_t unitLength = 0;
-  while (unitLength < text.size() && !isDigit(text[unitLength]) && text[unitLength] != '.') {
+  while (unitLength < text.size() && !IsDigit(text[unitLength]) && text[unitLength] != '.') {
     ++unitLength;
   }
-  const auto unit = unitNanoseconds(text.substr(0, unitLength));
+  const auto unit = UnitNanoseconds(text.substr(0, unitLength));
   if (!unit) return false;
   text.remove_prefix(unitLength);
 
-  const auto wholePart = wholeTimesUnit(whole, *unit);
+  const auto wholePart = WholeTimesUnit(whole, *unit);
   if (!wholePart) return false;
-  const std::uint64_t group = *wholePart + fractionTimesUnit(fraction, *unit);
+  const std::uint64_t group = *wholePart + FractionTimesUnit(fraction, *unit);
   if (group > kMaxMagnitude || total > kMaxMagnitude - group) return false;
   total += group;
   return true;
@@ -87,7 +87,7 @@ bool readGroup(std::string_view& text, std::uint64_t& total) {
 
 }  // namespace
 
-std::optional<support::Duration> parseDuration(std::string_view text) {
+std::optional<support::Duration> ParseDuration(std::string_view text) {
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
@@ -98,7 +98,7 @@ std::optional<support::Duration> parseDuration(std::string_view text) {
 
   std::uint64_t total = 0;
   while (!text.empty()) {
-    if (!readGroup(text, total)) return std::nullopt;
+    if (!ReadGroup(text, total)) return std::nullopt;
   }
   if (negative) {
     // -2^63 is representable; compute it without overflowing the positive side.

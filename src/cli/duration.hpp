@@ -11,6 +11,6 @@ namespace lumra::cli {
 // optional fraction) and a unit among ns, us, µs, μs, ms, s, m, h ("1h30m", "2.5s").
 // Fractions are converted at nanosecond resolution with the remainder dropped. Empty when
 // the text is not a duration or does not fit in signed 64-bit nanoseconds.
-std::optional<support::Duration> parseDuration(std::string_view text);
+std::optional<support::Duration> ParseDuration(std::string_view text);
 
 }  // namespace lumra::cli

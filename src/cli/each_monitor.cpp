@@ -5,8 +5,8 @@
 
 namespace lumra::cli {
 
-std::vector<support::Result<RenderedResult>> serveEach(std::span<const ddc::Monitor> monitors,
-                                                      const monitorTask& task) {
+std::vector<support::Result<RenderedResult>> ServeEach(std::span<const ddc::Monitor> monitors,
+                                                      const MonitorTask& task) {
   std::vector<support::Result<RenderedResult>> outcomes(monitors.size());
   std::vector<std::thread> others;
   others.reserve(monitors.size());

@@ -11,12 +11,12 @@
 namespace lumra::cli {
 
 // What one command does to one monitor: its rendered result, or why it failed.
-using monitorTask = std::function<support::Result<RenderedResult>(const ddc::Monitor&)>;
+using MonitorTask = std::function<support::Result<RenderedResult>(const ddc::Monitor&)>;
 
 // Runs `task` for every monitor at once, each on its own thread (the first on the caller's),
 // and returns the outcomes in the order of `monitors`, whatever order they finished in. Tasks
 // on one endpoint meet at its lock; `task` must be safe to run on several threads.
-std::vector<support::Result<RenderedResult>> serveEach(std::span<const ddc::Monitor> monitors,
-                                                      const monitorTask& task);
+std::vector<support::Result<RenderedResult>> ServeEach(std::span<const ddc::Monitor> monitors,
+                                                      const MonitorTask& task);
 
 }  // namespace lumra::cli

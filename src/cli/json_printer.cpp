@@ -30,14 +30,14 @@ int JSONPrinter::PrintUsage(std::string_view usage) {
 
 int JSONPrinter::PrintVersion() {
   JSONWriter writer;
-  WriteTextRecord(writer, "version", version);
+  WriteTextRecord(writer, "version", kVersion);
   return WriteJSONLine(out_, writer);
 }
 
 int JSONPrinter::PrintMonitors(std::span<const ddc::Monitor> monitors) {
   JSONWriter writer;
   writer.BeginArray();
-  for (const ddc::Monitor& monitor : monitors) writeMonitorJSON(writer, monitor);
+  for (const ddc::Monitor& monitor : monitors) WriteMonitorJSON(writer, monitor);
   writer.EndArray();
   return WriteJSONLine(out_, writer);
 }
@@ -45,7 +45,7 @@ int JSONPrinter::PrintMonitors(std::span<const ddc::Monitor> monitors) {
 int JSONPrinter::PrintFeatures() {
   JSONWriter writer;
   writer.BeginArray();
-  for (const ddc::Feature& feature : ddc::Features()) writeFeatureJSON(writer, feature);
+  for (const ddc::Feature& feature : ddc::Features()) WriteFeatureJSON(writer, feature);
   writer.EndArray();
   return WriteJSONLine(out_, writer);
 }

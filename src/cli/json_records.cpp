@@ -15,21 +15,21 @@ using support::JSONWriter;
 
 namespace {
 
-void writeOptionalString(JSONWriter& writer, std::string_view key, const std::string& value) {
+void WriteOptionalString(JSONWriter& writer, std::string_view key, const std::string& value) {
   if (!value.empty()) writer.Field(key, value);
 }
 
-void writeOptionalUint(JSONWriter& writer, std::string_view key, std::uint32_t value) {
+void WriteOptionalUint(JSONWriter& writer, std::string_view key, std::uint32_t value) {
   if (value != 0) writer.Field(key, value);
 }
 
-void writeDisplayModeJSON(JSONWriter& writer, const ddc::DisplayMode& mode) {
+void WriteDisplayModeJSON(JSONWriter& writer, const ddc::DisplayMode& mode) {
   writer.BeginObject();
   writer.Field("width", mode.Width);
   writer.Field("height", mode.Height);
   if (mode.RefreshHz != 0) writer.Field("refresh_hz", mode.RefreshHz);
-  writeOptionalUint(writer, "logical_width", mode.LogicalWidth);
-  writeOptionalUint(writer, "logical_height", mode.LogicalHeight);
+  WriteOptionalUint(writer, "logical_width", mode.LogicalWidth);
+  WriteOptionalUint(writer, "logical_height", mode.LogicalHeight);
   writer.EndObject();
 }
 
@@ -39,9 +39,9 @@ using NodeList = std::vector<std::shared_ptr<const capabilities::Node>>;
 // children), so each distinct group is encoded once and its text reused: the work stays
 // linear in the tree, and a document over the writer's limit fails after at most that many
 // bytes of copying.
-class treeEncoder {
+class TreeEncoder {
  public:
-  void writeItems(JSONWriter& writer, const std::vector<capabilities::Item>& items) {
+  void WriteItems(JSONWriter& writer, const std::vector<capabilities::Item>& items) {
     if (items.empty()) return;
     writer.Key("items");
     writer.BeginArray();
@@ -49,17 +49,17 @@ class treeEncoder {
       if (writer.Failed()) return;
       writer.BeginObject();
       writer.Field("kind", item.Kind);
-      writeOptionalString(writer, "token", item.Token);
+      WriteOptionalString(writer, "token", item.Token);
       if (item.Node) {
         writer.Key("node");
-        writeNode(writer, *item.Node);
+        WriteNode(writer, *item.Node);
       }
       writer.EndObject();
     }
     writer.EndArray();
   }
 
-  void writeTokens(JSONWriter& writer, const std::vector<std::string>& tokens) {
+  void WriteTokens(JSONWriter& writer, const std::vector<std::string>& tokens) {
     if (tokens.empty()) return;
     writer.Key("tokens");
     writer.BeginArray();
@@ -67,21 +67,21 @@ class treeEncoder {
     writer.EndArray();
   }
 
-  void writeChildren(JSONWriter& writer, const NodeList& children) {
+  void WriteChildren(JSONWriter& writer, const NodeList& children) {
     if (children.empty()) return;
     writer.Key("children");
     writer.BeginArray();
     for (const auto& child : children) {
       if (writer.Failed()) return;
-      writeNode(writer, *child);
+      WriteNode(writer, *child);
     }
     writer.EndArray();
   }
 
  private:
-  void writeNode(JSONWriter& writer, const capabilities::Node& node) {
+  void WriteNode(JSONWriter& writer, const capabilities::Node& node) {
     auto known = encoded_.find(&node);
-    if (known == encoded_.end()) known = encoded_.emplace(&node, encode(writer, node)).first;
+    if (known == encoded_.end()) known = encoded_.emplace(&node, Encode(writer, node)).first;
     if (known->second) {
       writer.Encoded(*known->second);
     } else {
@@ -89,13 +89,13 @@ class treeEncoder {
     }
   }
 
-  std::optional<std::string> encode(const JSONWriter& parent, const capabilities::Node& node) {
+  std::optional<std::string> Encode(const JSONWriter& parent, const capabilities::Node& node) {
     JSONWriter writer = parent.Sibling();
     writer.BeginObject();
     writer.Field("name", node.Name);
-    writeItems(writer, node.Items);
-    writeTokens(writer, node.Tokens);
-    writeChildren(writer, node.Children);
+    WriteItems(writer, node.Items);
+    WriteTokens(writer, node.Tokens);
+    WriteChildren(writer, node.Children);
     writer.Field("raw", node.Raw);
     writer.EndObject();
     if (writer.Failed()) return std::nullopt;
@@ -105,7 +105,7 @@ class treeEncoder {
   std::unordered_map<const capabilities::Node*, std::optional<std::string>> encoded_;
 };
 
-void writeCapabilitiesFailure(JSONWriter& writer, const ddc::Monitor& monitor,
+void WriteCapabilitiesFailure(JSONWriter& writer, const ddc::Monitor& monitor,
                               std::string_view capabilityText, std::string_view parseError) {
   writer.BeginObject();
   writer.Key("capabilities");
@@ -119,33 +119,33 @@ void writeCapabilitiesFailure(JSONWriter& writer, const ddc::Monitor& monitor,
 }
 
 // Whether the monitor's maximum means anything; null when the kind of value is unknown.
-std::optional<bool> maximumMeaningful(const ddc::Feature& feature) {
+std::optional<bool> MaximumMeaningful(const ddc::Feature& feature) {
   if (feature.Kind == ddc::ValueKind::Unknown) return std::nullopt;
   return feature.Kind == ddc::ValueKind::Continuous;
 }
 
 }  // namespace
 
-void writeMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
+void WriteMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
   writer.BeginObject();
   writer.Field("id", monitor.ID);
   writer.Field("index", monitor.Index);
   writer.Field("name", monitor.Name);
-  writeOptionalString(writer, "manufacturer", monitor.Manufacturer);
-  writeOptionalString(writer, "model", monitor.Model);
-  writeOptionalString(writer, "serial", monitor.Serial);
-  writeOptionalString(writer, "connector", monitor.Connector);
-  writeOptionalString(writer, "connector_type", monitor.ConnectorType);
+  WriteOptionalString(writer, "manufacturer", monitor.Manufacturer);
+  WriteOptionalString(writer, "model", monitor.Model);
+  WriteOptionalString(writer, "serial", monitor.Serial);
+  WriteOptionalString(writer, "connector", monitor.Connector);
+  WriteOptionalString(writer, "connector_type", monitor.ConnectorType);
   if (monitor.CurrentMode) {
     writer.Key("current_mode");
-    writeDisplayModeJSON(writer, *monitor.CurrentMode);
+    WriteDisplayModeJSON(writer, *monitor.CurrentMode);
   }
   writer.Field("backend", monitor.Backend);
-  writeOptionalString(writer, "path", monitor.Path);
+  WriteOptionalString(writer, "path", monitor.Path);
   writer.EndObject();
 }
 
-void writeFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
+void WriteFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
   writer.BeginObject();
   writer.Field("name", feature.Name);
   writer.Field("code", feature.Code);
@@ -156,13 +156,13 @@ void writeFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
   writer.EndObject();
 }
 
-void writeDocumentJSON(JSONWriter& writer, const capabilities::Document& document) {
-  treeEncoder encoder;
+void WriteDocumentJSON(JSONWriter& writer, const capabilities::Document& document) {
+  TreeEncoder encoder;
   writer.BeginObject();
   writer.Field("raw", document.Raw);
-  encoder.writeItems(writer, document.Items);
-  encoder.writeTokens(writer, document.Tokens);
-  encoder.writeChildren(writer, document.Children);
+  encoder.WriteItems(writer, document.Items);
+  encoder.WriteTokens(writer, document.Tokens);
+  encoder.WriteChildren(writer, document.Children);
   writer.EndObject();
 }
 
@@ -179,7 +179,7 @@ void WriteValueRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc
   writer.Field("current", value.Current);
   writer.Field("feature", value.Feature);
   writer.Field("maximum", value.Maximum);
-  writer.Field("maximum_meaningful", maximumMeaningful(feature));
+  writer.Field("maximum_meaningful", MaximumMeaningful(feature));
   writer.Field("momentary", value.Momentary);
   writer.Field("monitor", monitor.ID);
   writer.Key("raw");
@@ -206,7 +206,7 @@ void WriteAdjustRecord(JSONWriter& writer, const ddc::Monitor& monitor, const dd
   writer.BeginObject();
   writer.Field("code", feature.Code);
   writer.Field("feature", feature.Name);
-  writer.Field("maximum", adjustmentMaximum(adjustment.Previous.Maximum));
+  writer.Field("maximum", AdjustmentMaximum(adjustment.Previous.Maximum));
   writer.Field("monitor", monitor.ID);
   writer.Field("previous", adjustment.Previous.Current);
   writer.Field("value", adjustment.Value);
@@ -217,19 +217,19 @@ void WriteAdjustRecord(JSONWriter& writer, const ddc::Monitor& monitor, const dd
 JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor, std::string_view capabilityText) {
   const auto parsed = capabilities::Parse(capabilityText);
   JSONWriter writer;
-  if (parsed.err) {
-    writeCapabilitiesFailure(writer, monitor, capabilityText, parsed.err.Message());
+  if (parsed.Err) {
+    WriteCapabilitiesFailure(writer, monitor, capabilityText, parsed.Err.Message());
     return writer;
   }
-  JSONWriter bounded(false, maximumCapabilitiesJSON);
+  JSONWriter bounded(false, kMaximumCapabilitiesJSON);
   bounded.BeginObject();
   bounded.Key("capabilities");
-  writeDocumentJSON(bounded, parsed.value);
+  WriteDocumentJSON(bounded, parsed.Value);
   bounded.Field("monitor", monitor.ID);
   bounded.Field("parsed", true);
   bounded.EndObject();
   if (!bounded.ExceededLimit()) return bounded;
-  writeCapabilitiesFailure(writer, monitor, capabilityText,
+  WriteCapabilitiesFailure(writer, monitor, capabilityText,
                            "capabilities tree too large to render");
   return writer;
 }

@@ -20,12 +20,12 @@ namespace lumra::cli {
 
 // Largest capabilities JSON document rendered; a deeper tree is reported as unrenderable,
 // since every group is written twice per level and 32 levels would never finish.
-inline constexpr std::size_t maximumCapabilitiesJSON = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaximumCapabilitiesJSON = 16 * 1024 * 1024;
 
-void writeMonitorJSON(support::JSONWriter& writer, const ddc::Monitor& monitor);
-void writeFeatureJSON(support::JSONWriter& writer, const ddc::Feature& feature);
+void WriteMonitorJSON(support::JSONWriter& writer, const ddc::Monitor& monitor);
+void WriteFeatureJSON(support::JSONWriter& writer, const ddc::Feature& feature);
 // Stops early once the writer has failed (for instance at its size limit).
-void writeDocumentJSON(support::JSONWriter& writer, const capabilities::Document& document);
+void WriteDocumentJSON(support::JSONWriter& writer, const capabilities::Document& document);
 
 // {"<key>": "<text>"}, as the usage and version are printed.
 void WriteTextRecord(support::JSONWriter& writer, std::string_view key, std::string_view text);

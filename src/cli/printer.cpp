@@ -26,9 +26,9 @@ int Printer::Refuse(std::string_view key, std::string_view argument) {
 int Printer::UsageError(std::string_view command) { return Refuse("invalid_arguments", command); }
 
 int Printer::TargetError(const support::Error& failure) {
-  if (!support::Is(failure, ddc::ErrInvalidFeature)) return RuntimeError(failure);
+  if (!support::Is(failure, ddc::kErrInvalidFeature)) return RuntimeError(failure);
   // The feature error reads "invalid feature: <word as typed>"; report the word itself.
-  const std::string prefix = ddc::ErrInvalidFeature.Message() + ": ";
+  const std::string prefix = ddc::kErrInvalidFeature.Message() + ": ";
   std::string_view word = failure.Message();
   if (word.substr(0, prefix.size()) == prefix) word.remove_prefix(prefix.size());
   return Refuse("unknown_feature", word);

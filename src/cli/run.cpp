@@ -19,7 +19,7 @@ namespace {
 // What every command needs besides its own words.
 struct Command {
   const support::Context& Ctx;
-  const options& Parsed;
+  const Options& Parsed;
   Printer& Print;
   ddc::Transport& Transport;
 };
@@ -28,74 +28,74 @@ using CommandWords = std::span<const std::string>;
 
 // Runs `task` on the selected monitor, or on every monitor at once for "all", and prints the
 // results in list order; each failure gets its own report.
-int Serve(const Command& cmd, const ddc::MonitorSelection& selection, const monitorTask& task) {
+int Serve(const Command& cmd, const ddc::MonitorSelection& selection, const MonitorTask& task) {
   if (!selection.All) {
     auto outcome = task(selection.Monitors.front());
-    if (outcome.err) return cmd.Print.RuntimeError(outcome.err);
-    return cmd.Print.PrintResult(outcome.value);
+    if (outcome.Err) return cmd.Print.RuntimeError(outcome.Err);
+    return cmd.Print.PrintResult(outcome.Value);
   }
   if (selection.Monitors.empty()) return cmd.Print.PrintMonitors({});
 
-  const auto outcomes = serveEach(selection.Monitors, task);
+  const auto outcomes = ServeEach(selection.Monitors, task);
   std::vector<RenderedResult> succeeded;
   for (const auto& outcome : outcomes) {
-    if (!outcome.err) succeeded.push_back(outcome.value);
+    if (!outcome.Err) succeeded.push_back(outcome.Value);
   }
   int status = cmd.Print.PrintResults(succeeded);
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    if (outcomes[i].err) status = cmd.Print.MonitorError(selection.Monitors[i].ID, outcomes[i].err);
+    if (outcomes[i].Err) status = cmd.Print.MonitorError(selection.Monitors[i].ID, outcomes[i].Err);
   }
   return status;
 }
 
 // Resolves the monitor selector and feature word; reports a failed resolution, or a name that
 // matched several monitors, and gives its status instead of a target.
-std::optional<target> ResolveOrReport(const Command& cmd, std::string_view selector,
+std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selector,
                                       std::string_view featureWord, bool featureIsPlaceholder,
                                       int& status) {
-  auto resolved = resolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
-  if (resolved.err) {
+  auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+  if (resolved.Err) {
     // A placeholder feature always resolves: only the monitor can fail then.
-    status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.err)
-                                  : cmd.Print.TargetError(resolved.err);
+    status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.Err)
+                                  : cmd.Print.TargetError(resolved.Err);
     return std::nullopt;
   }
-  const auto& matches = resolved.value.selection.NameMatches;
+  const auto& matches = resolved.Value.Selection.NameMatches;
   if (!matches.empty()) {
     status = cmd.Print.AmbiguousNameError(selector, matches);
     return std::nullopt;
   }
-  return std::move(resolved.value);
+  return std::move(resolved.Value);
 }
 
 // The read path of get and capabilities: resolve the target, then read every selected monitor.
-using PrepareRead = monitorTask (*)(const Command& cmd, const target& resolved);
+using PrepareRead = MonitorTask (*)(const Command& cmd, const Target& resolved);
 
 int RunRead(const Command& cmd, std::string_view selector, std::string_view featureWord,
             bool featureIsPlaceholder, PrepareRead prepare) {
   int status = 0;
   const auto resolved = ResolveOrReport(cmd, selector, featureWord, featureIsPlaceholder, status);
   if (!resolved) return status;
-  return Serve(cmd, resolved->selection, prepare(cmd, *resolved));
+  return Serve(cmd, resolved->Selection, prepare(cmd, *resolved));
 }
 
-monitorTask PrepareGet(const Command& cmd, const target& resolved) {
-  return [&cmd, feature = resolved.feature](
+MonitorTask PrepareGet(const Command& cmd, const Target& resolved) {
+  return [&cmd, feature = resolved.Feature](
              const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
     auto read = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
-    if (read.err) return {{}, read.err};
-    read.value.Feature = feature.Name;
-    return {cmd.Print.RenderValue(monitor, feature, read.value), {}};
+    if (read.Err) return {{}, read.Err};
+    read.Value.Feature = feature.Name;
+    return {cmd.Print.RenderValue(monitor, feature, read.Value), {}};
   };
 }
 
-monitorTask PrepareCapabilities(const Command& cmd, const target& resolved) {
+MonitorTask PrepareCapabilities(const Command& cmd, const Target& resolved) {
   // Several raw strings in a row could not be told apart without their monitors' IDs.
-  return [&cmd, withID = resolved.selection.All](
+  return [&cmd, withID = resolved.Selection.All](
              const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
     auto text = cmd.Transport.Capabilities(cmd.Ctx, monitor.ID);
-    if (text.err) return {{}, text.err};
-    return {cmd.Print.RenderCapabilities(monitor, text.value, withID), {}};
+    if (text.Err) return {{}, text.Err};
+    return {cmd.Print.RenderCapabilities(monitor, text.Value, withID), {}};
   };
 }
 
@@ -112,7 +112,7 @@ int RunCapabilities(const Command& cmd, CommandWords args) {
 
 // A write command's own part: the write of one monitor made from the value word, or nothing
 // when the word is invalid for the feature.
-using PrepareWrite = std::optional<monitorTask> (*)(const Command& cmd,
+using PrepareWrite = std::optional<MonitorTask> (*)(const Command& cmd,
                                                     const ddc::Feature& feature,
                                                     std::string_view word);
 
@@ -127,7 +127,7 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   int status = 0;
   const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
   if (!resolved) return status;
-  const ddc::Feature& feature = resolved->feature;
+  const ddc::Feature& feature = resolved->Feature;
 
   // A value's name becomes its number first, so every guard sees the number.
   const auto write = prepare(cmd, feature, args[2]);
@@ -137,15 +137,15 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   if (steps == Steps::Yes && feature.Kind == ddc::ValueKind::NonContinuous) {
     return cmd.Print.Refuse("discrete_values", feature.Name);
   }
-  if (feature.Unsafe && !cmd.Parsed.unsafe) return cmd.Print.Refuse("unsafe_required", feature.Name);
+  if (feature.Unsafe && !cmd.Parsed.Unsafe) return cmd.Print.Refuse("unsafe_required", feature.Name);
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
-  return Serve(cmd, resolved->selection, *write);
+  return Serve(cmd, resolved->Selection, *write);
 }
 
-std::optional<monitorTask> PrepareSet(const Command& cmd, const ddc::Feature& feature,
+std::optional<MonitorTask> PrepareSet(const Command& cmd, const ddc::Feature& feature,
                                       std::string_view word) {
-  const auto value = parseSetValue(feature, word);
+  const auto value = ParseSetValue(feature, word);
   if (!value) return std::nullopt;
   return [&cmd, feature, value = *value](
              const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
@@ -156,18 +156,18 @@ std::optional<monitorTask> PrepareSet(const Command& cmd, const ddc::Feature& fe
   };
 }
 
-std::optional<monitorTask> PrepareAdjust(const Command& cmd, const ddc::Feature& feature,
+std::optional<MonitorTask> PrepareAdjust(const Command& cmd, const ddc::Feature& feature,
                                          std::string_view word) {
-  const auto change = parseDelta(word);
+  const auto change = ParseDelta(word);
   if (!change) return std::nullopt;
   return [&cmd, feature, change = *change](
              const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
     const auto update = [&change](const ddc::VCPValue& read) {
-      return applyDelta(change, read.Current, read.Maximum);
+      return ApplyDelta(change, read.Current, read.Maximum);
     };
     auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, update);
-    if (adjusted.err) return {{}, adjusted.err};
-    return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.value), {}};
+    if (adjusted.Err) return {{}, adjusted.Err};
+    return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.Value), {}};
   };
 }
 
@@ -181,8 +181,8 @@ int RunAdjust(const Command& cmd, CommandWords args) {
 
 int RunList(const Command& cmd, CommandWords) {
   auto listed = cmd.Transport.List(cmd.Ctx);
-  if (listed.err) return cmd.Print.RuntimeError(listed.err);
-  return cmd.Print.PrintMonitors(listed.value);
+  if (listed.Err) return cmd.Print.RuntimeError(listed.Err);
+  return cmd.Print.PrintMonitors(listed.Value);
 }
 
 int RunFeatures(const Command& cmd, CommandWords) { return cmd.Print.PrintFeatures(); }
@@ -225,14 +225,14 @@ const CommandRow* FindCommand(std::string_view word) {
   return nullptr;
 }
 
-bool asksForUsage(std::span<const std::string> commandArguments) {
+bool AsksForUsage(std::span<const std::string> commandArguments) {
   if (commandArguments.empty()) return true;
   const std::string& first = commandArguments.front();
   return first == "help" || first == "--help" || first == "-h";
 }
 
 // The first non-empty text, or the empty text.
-std::string firstNonEmpty(std::initializer_list<std::string> values) {
+std::string FirstNonEmpty(std::initializer_list<std::string> values) {
   for (const std::string& value : values) {
     if (!value.empty()) return value;
   }
@@ -244,22 +244,22 @@ std::string firstNonEmpty(std::initializer_list<std::string> values) {
 int Run(const support::Context& ctx, std::span<const std::string> arguments, std::ostream& out,
         std::ostream& err, ddc::Transport& transport, EnvironmentLookup getenv) {
   if (!getenv) getenv = support::Getenv;
-  parsedCommandLine commandLine = parseOptions(arguments);
-  options& parsed = commandLine.parsed;
-  if (parsed.locale.empty()) {
-    parsed.locale = firstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
+  ParsedCommandLine commandLine = ParseOptions(arguments);
+  Options& parsed = commandLine.Parsed;
+  if (parsed.Locale.empty()) {
+    parsed.Locale = FirstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
   }
-  const i18n::Catalog catalog = i18n::New(parsed.locale);
+  const i18n::Catalog catalog = i18n::New(parsed.Locale);
   // The form is chosen once, from what was recognised even when parsing failed.
-  const auto printer = NewPrinter(parsed.json, out, err, catalog);
+  const auto printer = NewPrinter(parsed.Json, out, err, catalog);
 
-  if (commandLine.error) return printer->Refuse(commandLine.error->key, commandLine.error->value);
-  if (parsed.version) return printer->PrintVersion();
-  const std::span<const std::string> words = commandLine.commandArguments;
-  if (asksForUsage(words)) return printer->PrintUsage(UsageText(catalog));
+  if (commandLine.Error) return printer->Refuse(commandLine.Error->Key, commandLine.Error->Value);
+  if (parsed.Version) return printer->PrintVersion();
+  const std::span<const std::string> words = commandLine.CommandArguments;
+  if (AsksForUsage(words)) return printer->PrintUsage(UsageText(catalog));
 
   // One deadline bounds the whole command: listing, resolution and the device operation.
-  auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.timeout);
+  auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.Timeout);
   const Command cmd{deadline, parsed, *printer, transport};
 
   const std::string& name = words.front();

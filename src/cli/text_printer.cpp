@@ -7,7 +7,7 @@
 
 namespace lumra::cli {
 
-std::string formatDisplayMode(const std::optional<ddc::DisplayMode>& mode) {
+std::string FormatDisplayMode(const std::optional<ddc::DisplayMode>& mode) {
   if (!mode || mode->Width == 0 || mode->Height == 0) return "-";
   std::string text = std::to_string(mode->Width) + "x" + std::to_string(mode->Height);
   // NaN compares false, so an unknown rate is left out like a zero one.
@@ -15,7 +15,7 @@ std::string formatDisplayMode(const std::optional<ddc::DisplayMode>& mode) {
   return text;
 }
 
-std::string formatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog) {
+std::string FormatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog) {
   if (connectorType == "hdmi") return "HDMI";
   if (connectorType == "displayport") return "DisplayPort";
   if (connectorType == "dvi") return "DVI";
@@ -40,7 +40,7 @@ int TextPrinter::PrintUsage(std::string_view usage) {
 }
 
 int TextPrinter::PrintVersion() {
-  WriteWhole(out_, "lumra " + std::string(version) + "\n");
+  WriteWhole(out_, "lumra " + std::string(kVersion) + "\n");
   return 0;
 }
 
@@ -52,8 +52,8 @@ int TextPrinter::PrintMonitors(std::span<const ddc::Monitor> monitors) {
   std::string text = catalog_.Text("monitor_header") + "\n";
   for (const ddc::Monitor& monitor : monitors) {
     text += support::Format("%d\t%s\t%s\t%s\t%s\t%s\n", monitor.Index, monitor.ID, monitor.Name,
-                            monitor.Backend, formatDisplayMode(monitor.CurrentMode),
-                            formatConnectorType(monitor.ConnectorType, catalog_));
+                            monitor.Backend, FormatDisplayMode(monitor.CurrentMode),
+                            FormatConnectorType(monitor.ConnectorType, catalog_));
   }
   WriteWhole(out_, text);
   return 0;
@@ -93,7 +93,7 @@ RenderedResult TextPrinter::RenderSetResult(const ddc::Monitor& monitor,
 RenderedResult TextPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
                                                const ddc::Feature& feature,
                                                const ddc::VCPAdjustment& adjustment) const {
-  const std::uint16_t maximum = adjustmentMaximum(adjustment.Previous.Maximum);
+  const std::uint16_t maximum = AdjustmentMaximum(adjustment.Previous.Maximum);
   if (!adjustment.Written) {
     return {catalog_.Text("adjust_unchanged", monitor.ID, feature.Name, feature.Code,
                           adjustment.Value, maximum)};

@@ -8,8 +8,8 @@
 
 namespace lumra::cli {
 
-std::string formatDisplayMode(const std::optional<ddc::DisplayMode>& mode);
-std::string formatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog);
+std::string FormatDisplayMode(const std::optional<ddc::DisplayMode>& mode);
+std::string FormatConnectorType(std::string_view connectorType, const i18n::Catalog& catalog);
 
 // Results and reports as lines of text in the catalog's language.
 class TextPrinter final : public Printer {

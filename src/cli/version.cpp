@@ -6,6 +6,6 @@ namespace lumra::cli {
 #ifndef LUMRA_VERSION
 #define LUMRA_VERSION "unknown"
 #endif
-const std::string_view version = LUMRA_VERSION;
+const std::string_view kVersion = LUMRA_VERSION;
 
 }  // namespace lumra::cli

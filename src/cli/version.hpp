@@ -5,6 +5,6 @@
 namespace lumra::cli {
 
 // The release version, "<major>.<minor>.<patch>", from the build.
-extern const std::string_view version;
+extern const std::string_view kVersion;
 
 }  // namespace lumra::cli

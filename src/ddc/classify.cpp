@@ -9,7 +9,7 @@ namespace lumra::ddc {
 
 namespace {
 
-bool matchesAny(const support::Error& err, std::initializer_list<const support::Error*> sentinels) {
+bool MatchesAny(const support::Error& err, std::initializer_list<const support::Error*> sentinels) {
   for (const support::Error* sentinel : sentinels) {
     if (support::Is(err, *sentinel)) return true;
   }
@@ -20,20 +20,20 @@ bool matchesAny(const support::Error& err, std::initializer_list<const support::
 
 // The order of the tests decides the category of an error that wraps several sentinels.
 ErrorCategory ClassifyError(const support::Error& err) {
-  if (matchesAny(err, {&support::ErrDeadlineExceeded(), &support::ErrCanceled()})) return "timeout";
-  if (support::Is(err, ErrMonitorNotFound)) return "not-found-or-hotplug";
-  if (matchesAny(err, {&ErrNotSupported, &ddcci::ErrUnsupportedVCP})) return "unsupported";
-  if (support::Is(err, ErrBusy)) return "busy";
-  if (support::Is(err, ErrBackendUnavailable)) return "backend-unavailable";
-  if (support::Is(err, ErrProtocol)) return "protocol";
-  if (matchesAny(err, {&ddcci::ErrChecksum, &ddcci::ErrMalformedSource,
-                       &ddcci::ErrInvalidProtocolFlag, &ddcci::ErrInvalidLength,
-                       &ddcci::ErrNullReply, &ddcci::ErrUnexpectedOpcode,
-                       &ddcci::ErrVCPCodeMismatch, &ddcci::ErrOffsetMismatch,
-                       &ddcci::ErrUnexpectedResult})) {
+  if (MatchesAny(err, {&support::ErrDeadlineExceeded(), &support::ErrCanceled()})) return "timeout";
+  if (support::Is(err, kErrMonitorNotFound)) return "not-found-or-hotplug";
+  if (MatchesAny(err, {&kErrNotSupported, &ddcci::kErrUnsupportedVCP})) return "unsupported";
+  if (support::Is(err, kErrBusy)) return "busy";
+  if (support::Is(err, kErrBackendUnavailable)) return "backend-unavailable";
+  if (support::Is(err, kErrProtocol)) return "protocol";
+  if (MatchesAny(err, {&ddcci::kErrChecksum, &ddcci::kErrMalformedSource,
+                       &ddcci::kErrInvalidProtocolFlag, &ddcci::kErrInvalidLength,
+                       &ddcci::kErrNullReply, &ddcci::kErrUnexpectedOpcode,
+                       &ddcci::kErrVCPCodeMismatch, &ddcci::kErrOffsetMismatch,
+                       &ddcci::kErrUnexpectedResult})) {
     return "protocol";
   }
-  if (support::Is(err, ErrInvalidFeature)) return "invalid-argument";
+  if (support::Is(err, kErrInvalidFeature)) return "invalid-argument";
   if (support::IsPermission(err)) return "permission";
   return "transport";
 }

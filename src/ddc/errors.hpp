@@ -7,12 +7,12 @@
 namespace lumra::ddc {
 
 // The device-model sentinels, matched by identity with support::Is.
-extern const support::Error ErrMonitorNotFound;
-extern const support::Error ErrNotSupported;
-extern const support::Error ErrInvalidFeature;
-extern const support::Error ErrBusy;
-extern const support::Error ErrBackendUnavailable;
-extern const support::Error ErrProtocol;
+extern const support::Error kErrMonitorNotFound;
+extern const support::Error kErrNotSupported;
+extern const support::Error kErrInvalidFeature;
+extern const support::Error kErrBusy;
+extern const support::Error kErrBackendUnavailable;
+extern const support::Error kErrProtocol;
 
 // One of: timeout, not-found-or-hotplug, unsupported, busy, backend-unavailable, protocol,
 // invalid-argument, permission, transport.

@@ -12,8 +12,8 @@ namespace lumra::ddc {
 
 namespace {
 
-constexpr std::string_view rawCodePrefix = "vcp:";
-constexpr std::uint64_t maximumCode = 0xFF;
+constexpr std::string_view kRawCodePrefix = "vcp:";
+constexpr std::uint64_t kMaximumCode = 0xFF;
 
 // Monitors may use other numbers (HDMI at 5 or 6, say); those are still set as numbers.
 constexpr ValueName kInputSources[] = {
@@ -39,8 +39,8 @@ constexpr ValueKind kLevel = ValueKind::Continuous;
 constexpr ValueKind kChoice = ValueKind::NonContinuous;
 
 // Name, code, writable, unsafe, value kind, value names; the order is the listing order.
-const std::array<Feature, 11>& namedFeatures() {
-  static const std::array<Feature, 11> table = {{
+const std::array<Feature, 11>& NamedFeatures() {
+  static const std::array<Feature, 11> kTable = {{
       {"brightness", 0x10, true, false, kLevel, {}},
       {"contrast", 0x12, true, false, kLevel, {}},
       {"color-preset", 0x14, true, false, kChoice, kColorPresets},
@@ -53,20 +53,20 @@ const std::array<Feature, 11>& namedFeatures() {
       {"picture-mode", 0xDC, true, true, kChoice, {}},
       {"mccs-version", 0xDF, false, false, kChoice, {}},
   }};
-  return table;
+  return kTable;
 }
 
-std::optional<Feature> namedFeature(std::string_view name) {
-  for (const Feature& feature : namedFeatures()) {
+std::optional<Feature> NamedFeature(std::string_view name) {
+  for (const Feature& feature : NamedFeatures()) {
     if (feature.Name == name) return feature;
   }
   return std::nullopt;
 }
 
 // A raw code may address any feature, so its writes are always treated as disruptive.
-Feature rawFeature(std::uint8_t code) {
+Feature RawFeature(std::uint8_t code) {
   Feature feature{support::Format("vcp:0x%02X", code), code, true, true, ValueKind::Unknown, {}};
-  for (const Feature& row : namedFeatures()) {
+  for (const Feature& row : NamedFeatures()) {
     if (row.Code != code) continue;
     feature.Kind = row.Kind;
     feature.ValueNames = row.ValueNames;
@@ -75,25 +75,25 @@ Feature rawFeature(std::uint8_t code) {
   return feature;
 }
 
-std::optional<Feature> rawCodeFeature(std::string_view name) {
-  if (!name.starts_with(rawCodePrefix)) return std::nullopt;
-  const auto code = support::ParseUnsignedLiteral(name.substr(rawCodePrefix.size()), maximumCode);
+std::optional<Feature> RawCodeFeature(std::string_view name) {
+  if (!name.starts_with(kRawCodePrefix)) return std::nullopt;
+  const auto code = support::ParseUnsignedLiteral(name.substr(kRawCodePrefix.size()), kMaximumCode);
   if (!code) return std::nullopt;
-  return rawFeature(static_cast<std::uint8_t>(*code));
+  return RawFeature(static_cast<std::uint8_t>(*code));
 }
 
 }  // namespace
 
 std::vector<Feature> Features() {
-  const auto& table = namedFeatures();
+  const auto& table = NamedFeatures();
   return {table.begin(), table.end()};
 }
 
 support::Result<Feature> ParseFeature(std::string_view value) {
   const std::string name = support::FoldToASCIILower(support::TrimUnicodeSpace(value));
-  if (auto feature = namedFeature(name)) return {std::move(*feature), {}};
-  if (auto feature = rawCodeFeature(name)) return {std::move(*feature), {}};
-  return {{}, support::Errorf("%w: %s", ErrInvalidFeature, value)};
+  if (auto feature = NamedFeature(name)) return {std::move(*feature), {}};
+  if (auto feature = RawCodeFeature(name)) return {std::move(*feature), {}};
+  return {{}, support::Errorf("%w: %s", kErrInvalidFeature, value)};
 }
 
 std::optional<std::uint16_t> NamedValue(const Feature& feature, std::string_view word) {

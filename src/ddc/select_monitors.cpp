@@ -9,7 +9,7 @@ namespace lumra::ddc {
 
 namespace {
 
-const Monitor* findByIndex(std::span<const Monitor> monitors, std::string_view selector) {
+const Monitor* FindByIndex(std::span<const Monitor> monitors, std::string_view selector) {
   const auto index = support::ParseDecimalInt64(selector);
   if (!index) return nullptr;
   for (const Monitor& monitor : monitors) {
@@ -18,7 +18,7 @@ const Monitor* findByIndex(std::span<const Monitor> monitors, std::string_view s
   return nullptr;
 }
 
-const Monitor* findByID(std::span<const Monitor> monitors, std::string_view selector) {
+const Monitor* FindByID(std::span<const Monitor> monitors, std::string_view selector) {
   for (const Monitor& monitor : monitors) {
     if (monitor.ID == selector) return &monitor;
   }
@@ -43,9 +43,9 @@ std::vector<const Monitor*> NamedMonitors(std::span<const Monitor> monitors,
 }  // namespace
 
 support::Result<Monitor> ResolveMonitor(std::span<const Monitor> monitors, std::string_view selector) {
-  const Monitor* found = findByIndex(monitors, selector);
-  if (found == nullptr) found = findByID(monitors, selector);
-  if (found == nullptr) return {{}, support::Errorf("%w: %s", ErrMonitorNotFound, selector)};
+  const Monitor* found = FindByIndex(monitors, selector);
+  if (found == nullptr) found = FindByID(monitors, selector);
+  if (found == nullptr) return {{}, support::Errorf("%w: %s", kErrMonitorNotFound, selector)};
   return {*found, {}};
 }
 
@@ -53,19 +53,19 @@ support::Result<MonitorSelection> SelectMonitors(std::span<const Monitor> monito
                                                  std::string_view selector) {
   MonitorSelection selection;
   auto resolved = ResolveMonitor(monitors, selector);
-  if (!resolved.err) {
-    selection.Monitors.push_back(std::move(resolved.value));
+  if (!resolved.Err) {
+    selection.Monitors.push_back(std::move(resolved.Value));
     return {std::move(selection), {}};
   }
   // A number is only ever an index: "set 7 …" must not write to a monitor named "…Q27".
-  if (support::ParseDecimalInt64(selector)) return {{}, resolved.err};
+  if (support::ParseDecimalInt64(selector)) return {{}, resolved.Err};
   if (selector == "all") {
     selection.Monitors.assign(monitors.begin(), monitors.end());
     selection.All = true;
     return {std::move(selection), {}};
   }
   const std::vector<const Monitor*> named = NamedMonitors(monitors, selector);
-  if (named.empty()) return {{}, resolved.err};
+  if (named.empty()) return {{}, resolved.Err};
   if (named.size() == 1) {
     selection.Monitors.push_back(*named.front());
   } else {

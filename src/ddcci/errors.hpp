@@ -5,15 +5,15 @@
 namespace lumra::ddcci {
 
 // The DDC/CI frame sentinels, matched by identity with support::Is.
-extern const support::Error ErrChecksum;
-extern const support::Error ErrUnsupportedVCP;
-extern const support::Error ErrMalformedSource;
-extern const support::Error ErrInvalidProtocolFlag;
-extern const support::Error ErrInvalidLength;
-extern const support::Error ErrNullReply;
-extern const support::Error ErrUnexpectedOpcode;
-extern const support::Error ErrVCPCodeMismatch;
-extern const support::Error ErrOffsetMismatch;
-extern const support::Error ErrUnexpectedResult;
+extern const support::Error kErrChecksum;
+extern const support::Error kErrUnsupportedVCP;
+extern const support::Error kErrMalformedSource;
+extern const support::Error kErrInvalidProtocolFlag;
+extern const support::Error kErrInvalidLength;
+extern const support::Error kErrNullReply;
+extern const support::Error kErrUnexpectedOpcode;
+extern const support::Error kErrVCPCodeMismatch;
+extern const support::Error kErrOffsetMismatch;
+extern const support::Error kErrUnexpectedResult;
 
 }  // namespace lumra::ddcci

@@ -30,11 +30,11 @@ Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value);
 Bytes BuildCapabilitiesRequest(std::uint16_t offset);
 
 // Source, length, payload, checksum.
-Bytes buildRequest(std::span<const std::uint8_t> payload);
+Bytes BuildRequest(std::span<const std::uint8_t> payload);
 // `initial` XOR every byte.
-std::uint8_t checksum(std::uint8_t initial, std::span<const std::uint8_t> bytes);
+std::uint8_t Checksum(std::uint8_t initial, std::span<const std::uint8_t> bytes);
 // Checks a reply frame; the payload is a view into `reply`.
-support::Result<std::span<const std::uint8_t>> parseReply(std::span<const std::uint8_t> reply);
+support::Result<std::span<const std::uint8_t>> ParseReply(std::span<const std::uint8_t> reply);
 
 // Checks and decodes a Get VCP Feature reply for the requested code.
 support::Result<VCPValue> ParseVCPReply(std::span<const std::uint8_t> reply, std::uint8_t code);

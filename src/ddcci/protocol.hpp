@@ -8,15 +8,15 @@ namespace lumra::ddcci {
 
 // 8-bit I2C addresses: the display's write and read address, the host's address as the
 // display's reply checksum counts it, and the host's source address in requests.
-inline constexpr std::uint8_t displayWriteAddress = 0x6E;
+inline constexpr std::uint8_t kDisplayWriteAddress = 0x6E;
 inline constexpr std::uint8_t kDisplayReadAddress = 0x6F;
-inline constexpr std::uint8_t hostVirtualAddress = 0x50;
-inline constexpr std::uint8_t hostSourceAddress = 0x51;
+inline constexpr std::uint8_t kHostVirtualAddress = 0x50;
+inline constexpr std::uint8_t kHostSourceAddress = 0x51;
 // The display's 7-bit I2C address, the form in which chip addresses are given.
-inline constexpr std::uint8_t kDisplayChipAddress = displayWriteAddress >> 1;
+inline constexpr std::uint8_t kDisplayChipAddress = kDisplayWriteAddress >> 1;
 
 // Set in a frame's length byte.
-inline constexpr std::uint8_t protocolFlag = 0x80;
+inline constexpr std::uint8_t kProtocolFlag = 0x80;
 
 inline constexpr std::uint8_t kGetVCPOpcode = 0x01;
 inline constexpr std::uint8_t kGetVCPReplyOpcode = 0x02;

@@ -10,13 +10,13 @@ namespace lumra::i18n {
 namespace {
 
 struct Message {
-  std::string_view key;
-  std::string_view format;
+  std::string_view Key;
+  std::string_view Format;
 };
 
 struct Language {
-  std::string_view code;
-  std::span<const Message> messages;
+  std::string_view Code;
+  std::span<const Message> Messages;
 };
 
 // All data is constant, so any number of threads may read it without locking. The usage text
@@ -94,7 +94,7 @@ constexpr Message kChinese[] = {
 constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].key != b[i].key) return false;
+    if (a[i].Key != b[i].Key) return false;
   }
   return true;
 }
@@ -105,7 +105,7 @@ constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 
 const Language* FindLanguage(std::string_view code) {
   for (const Language& language : kLanguages) {
-    if (language.code == code) return &language;
+    if (language.Code == code) return &language;
   }
   return nullptr;
 }
@@ -113,8 +113,8 @@ const Language* FindLanguage(std::string_view code) {
 const std::string_view* FindFormat(std::string_view code, std::string_view key) {
   const Language* language = FindLanguage(code);
   if (language == nullptr) return nullptr;
-  for (const Message& message : language->messages) {
-    if (message.key == key) return &message.format;
+  for (const Message& message : language->Messages) {
+    if (message.Key == key) return &message.Format;
   }
   return nullptr;
 }
@@ -123,7 +123,7 @@ const std::string_view* FindFormat(std::string_view code, std::string_view key) 
 
 std::string Catalog::TextArgs(std::string_view key,
                               std::span<const support::FormatArg> args) const {
-  const std::string_view* format = FindFormat(language, key);
+  const std::string_view* format = FindFormat(Language, key);
   if (format == nullptr) format = FindFormat("en", key);
   if (format == nullptr) return std::string(key);
   return support::FormatArgs(*format, args);

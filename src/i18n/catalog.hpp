@@ -10,7 +10,7 @@ namespace lumra::i18n {
 
 // The chosen message language; a small value copied freely.
 struct Catalog {
-  std::string language;  // "en" or "zh" when made by New
+  std::string Language;  // "en" or "zh" when made by New
 
   // The key's format in the catalog's language (English when the language or key is
   // unknown), filled with the arguments in order. A key that no language holds is returned

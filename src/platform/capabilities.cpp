@@ -9,29 +9,29 @@ namespace lumra::platform {
 
 namespace {
 
-support::Error capabilitiesTooLong() {
-  return support::Errorf("%w: capabilities string exceeds 64 KiB", ddc::ErrProtocol);
+support::Error CapabilitiesTooLong() {
+  return support::Errorf("%w: capabilities string exceeds 64 KiB", ddc::kErrProtocol);
 }
 
 }  // namespace
 
-support::Result<std::string> readCapabilitiesFragments(const support::Context& ctx,
+support::Result<std::string> ReadCapabilitiesFragments(const support::Context& ctx,
                                                        const FragmentReader& reader) {
   std::string assembled;
   assembled.reserve(256);
-  while (assembled.size() < maximumCapabilitiesLength) {
+  while (assembled.size() < kMaximumCapabilitiesLength) {
     if (support::Error ended = ctx.Err()) return {{}, ended};
     auto fragment = reader(static_cast<std::uint16_t>(assembled.size()));
-    if (fragment.err) return {{}, fragment.err};
-    const ddcci::Bytes& bytes = fragment.value;
+    if (fragment.Err) return {{}, fragment.Err};
+    const ddcci::Bytes& bytes = fragment.Value;
 
     const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
     const std::size_t usable = static_cast<std::size_t>(zero - bytes.begin());
-    if (assembled.size() + usable > maximumCapabilitiesLength) return {{}, capabilitiesTooLong()};
+    if (assembled.size() + usable > kMaximumCapabilitiesLength) return {{}, CapabilitiesTooLong()};
     assembled.append(bytes.begin(), zero);
     if (zero != bytes.end() || bytes.empty()) return {std::move(assembled), {}};
   }
-  return {{}, capabilitiesTooLong()};
+  return {{}, CapabilitiesTooLong()};
 }
 
 }  // namespace lumra::platform

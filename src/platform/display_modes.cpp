@@ -14,11 +14,11 @@ std::optional<ddc::DisplayMode> ModeFromNative(std::uint32_t valid, std::uint32_
 std::optional<ddc::DisplayMode> NormalizeMode(const std::optional<ddc::DisplayMode>& mode) {
   if (!mode || mode->Width == 0 || mode->Height == 0) return std::nullopt;
   ddc::DisplayMode normalized = *mode;
-  normalized.RefreshHz = normalizeRefreshRate(mode->RefreshHz);
+  normalized.RefreshHz = NormalizeRefreshRate(mode->RefreshHz);
   return normalized;
 }
 
-double normalizeRefreshRate(double refreshHz) {
+double NormalizeRefreshRate(double refreshHz) {
   if (!(refreshHz > 0) || std::isinf(refreshHz)) return 0;
   const double scaled = std::round(refreshHz * 1000);
   // A huge rate scales past the largest double; JSON has no way to write infinity.

@@ -19,6 +19,6 @@ std::optional<ddc::DisplayMode> NormalizeMode(const std::optional<ddc::DisplayMo
 
 // The rate rounded to three decimals (halves away from zero); 0 for a rate that is not
 // positive, not a number, infinite, or too large to scale to a finite value.
-double normalizeRefreshRate(double refreshHz);
+double NormalizeRefreshRate(double refreshHz);
 
 }  // namespace lumra::platform

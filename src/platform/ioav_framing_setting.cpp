@@ -5,14 +5,14 @@
 
 namespace lumra::platform {
 
-const support::Error ErrInvalidIOAVFraming =
+const support::Error kErrInvalidIOAVFraming =
     support::Error::New(std::string("invalid ") + native::kIOAVFramingVariable);
 
 IOAVFramingSetting ReadIOAVFraming(const std::function<std::string(const std::string&)>& getenv) {
   IOAVFramingSetting setting{getenv(native::kIOAVFramingVariable), {}};
   // An empty value is as good as none: the bridge then chooses the framing per port.
-  if (!setting.Value.empty() && !native::parse_ioav_framing(setting.Value)) {
-    setting.Err = support::Errorf("%w: %s", ErrInvalidIOAVFraming, setting.Value);
+  if (!setting.Value.empty() && !native::ParseIoavFraming(setting.Value)) {
+    setting.Err = support::Errorf("%w: %s", kErrInvalidIOAVFraming, setting.Value);
   }
   return setting;
 }

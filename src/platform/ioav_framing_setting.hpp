@@ -11,7 +11,7 @@
 namespace lumra::platform {
 
 // Wrapped by the error of a value the bridge does not know.
-extern const support::Error ErrInvalidIOAVFraming;
+extern const support::Error kErrInvalidIOAVFraming;
 
 // The variable as set (empty when unset) and, when the bridge would not know the value, an
 // error "invalid LUMRA_IOAV_FRAMING: <value>" that wraps ErrInvalidIOAVFraming. The value is

@@ -4,12 +4,12 @@
 
 namespace lumra::platform {
 
-NativeBridge realNativeBridge() {
+NativeBridge RealNativeBridge() {
   return NativeBridge{&lumra_list_external_displays, &lumra_list_display_metadata,
                       &lumra_exchange_ddcci};
 }
 
-std::string nativeText(const char* field, std::size_t size) {
+std::string NativeText(const char* field, std::size_t size) {
   const void* nul = std::memchr(field, '\0', size);
   const std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : size;
   return std::string(field, length);

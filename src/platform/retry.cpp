@@ -15,18 +15,18 @@ constexpr std::uint32_t kIOReturnNotPermitted = 0xE00002E2;
 constexpr std::uint32_t kIOReturnUnsupportedMode = 0xE00002E6;
 
 // The device-model failure an IOKit status stands for; null when it stands for none.
-const support::Error* sentinelForStatus(std::uint32_t status) {
+const support::Error* SentinelForStatus(std::uint32_t status) {
   switch (status) {
     case kIOReturnNoDevice:
-      return &ddc::ErrMonitorNotFound;
+      return &ddc::kErrMonitorNotFound;
     case kIOReturnNotPrivileged:
     case kIOReturnNotPermitted:
       return &support::ErrPermission();
     case kIOReturnUnsupported:
     case kIOReturnUnsupportedMode:
-      return &ddc::ErrNotSupported;
+      return &ddc::kErrNotSupported;
     case kIOReturnBusy:
-      return &ddc::ErrBusy;
+      return &ddc::kErrBusy;
     default:
       return nullptr;
   }
@@ -65,7 +65,7 @@ support::Error ExchangeError(std::uint32_t status, std::string_view stage, std::
 support::Error ClassifyIOKitStatus(std::uint32_t status) {
   const support::Error detail =
       support::Errorf("IOKit DDC/CI transaction failed: 0x%08X", status);
-  const support::Error* sentinel = sentinelForStatus(status);
+  const support::Error* sentinel = SentinelForStatus(status);
   if (sentinel == nullptr) return detail;
   return support::Errorf("%w: %w", *sentinel, detail);
 }

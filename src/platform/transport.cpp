@@ -19,35 +19,35 @@ std::uint64_t NanosecondCount(support::Duration delay) {
 
 }  // namespace
 
-support::Result<darwinMonitor> darwinTransport::monitorLocked(std::string_view selector) const {
-  const std::vector<ddc::Monitor> list = infoLocked();
+support::Result<DarwinMonitor> DarwinTransport::MonitorLocked(std::string_view selector) const {
+  const std::vector<ddc::Monitor> list = InfoLocked();
   auto resolved = ddc::ResolveMonitor(list, selector);
-  if (resolved.err) return {{}, resolved.err};
-  for (const darwinMonitor& monitor : monitors_) {
-    if (monitor.info.ID == resolved.value.ID) return {monitor, {}};
+  if (resolved.Err) return {{}, resolved.Err};
+  for (const DarwinMonitor& monitor : monitors_) {
+    if (monitor.Info.ID == resolved.Value.ID) return {monitor, {}};
   }
-  return {{}, support::Errorf("%w: %s", ddc::ErrMonitorNotFound, selector)};
+  return {{}, support::Errorf("%w: %s", ddc::kErrMonitorNotFound, selector)};
 }
 
-support::Result<darwinTransport::heldMonitor> darwinTransport::holdMonitor(
+support::Result<DarwinTransport::HeldMonitor> DarwinTransport::HoldMonitor(
     const support::Context& ctx, std::string_view selector) {
-  support::Result<darwinMonitor> monitor;
+  support::Result<DarwinMonitor> monitor;
   {
     // The cache is all that operations on different monitors share; the endpoint lock, not
     // mu_, keeps two of them off one bus.
     std::lock_guard lock(mu_);
-    monitor = monitorLocked(selector);
+    monitor = MonitorLocked(selector);
   }
-  if (monitor.err) return {{}, monitor.err};
-  auto endpoint = LockEndpoint(ctx, monitor.value.endpointID, options_.lock);
-  if (endpoint.err) return {{}, endpoint.err};
+  if (monitor.Err) return {{}, monitor.Err};
+  auto endpoint = LockEndpoint(ctx, monitor.Value.EndpointID, options_.Lock);
+  if (endpoint.Err) return {{}, endpoint.Err};
   // Returning without `endpoint` releases the lock it took before the context's error is
   // reported.
   if (support::Error ended = ctx.Err()) return {{}, ended};
-  return {{std::move(monitor.value), std::move(endpoint.value)}, {}};
+  return {{std::move(monitor.Value), std::move(endpoint.Value)}, {}};
 }
 
-support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& monitor,
+support::Result<ddcci::Bytes> DarwinTransport::Exchange(const DarwinMonitor& monitor,
                                                         std::span<const std::uint8_t> request,
                                                         std::uint32_t replyCapacity,
                                                         support::Duration delay,
@@ -58,178 +58,178 @@ support::Result<ddcci::Bytes> darwinTransport::Exchange(const darwinMonitor& mon
   lumra_exchange_diagnostics diagnostics{};
   if (otherFraming) diagnostics.flags |= LUMRA_EXCHANGE_OTHER_FRAMING;
   if (quiet != nullptr) {
-    quiet->keepQuiet();
+    quiet->KeepQuiet();
     diagnostics.flags |= LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE;
   }
-  const int32_t status = options_.bridge.exchangeDDCCI(
-      monitor.endpointID, monitor.backend, monitor.chipAddress, request.data(),
+  const int32_t status = options_.Bridge.ExchangeDDCCI(
+      monitor.EndpointID, monitor.Backend, monitor.ChipAddress, request.data(),
       static_cast<std::uint32_t>(request.size()), replyCapacity > 0 ? reply.data() : nullptr,
       replyCapacity, &replyLength, NanosecondCount(delay), &diagnostics);
   if (status != 0) {
     const std::string_view stage = diagnostics.stage != nullptr ? diagnostics.stage : "";
     return {{},
             ExchangeError(static_cast<std::uint32_t>(status), stage, diagnostics.write_cycle,
-                          monitor.chipAddress, request)};
+                          monitor.ChipAddress, request)};
   }
-  if (quiet != nullptr) quiet->oweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
+  if (quiet != nullptr) quiet->OweQuiet(std::chrono::nanoseconds(diagnostics.trailing_pause_ns));
   // A bridge that reports more than it could have stored is never read past the buffer.
   reply.resize(std::min(replyLength, replyCapacity));
   return {std::move(reply), {}};
 }
 
-support::Error darwinTransport::retryOnEndpoint(
+support::Error DarwinTransport::RetryOnEndpoint(
     const support::Context& ctx, EndpointLock& endpoint,
     const std::function<support::Error()>& attempt) const {
   return RetryExchange(
       ctx,
       [&]() -> support::Error {
         support::Error err = attempt();
-        if (err) endpoint.keepQuiet();
+        if (err) endpoint.KeepQuiet();
         return err;
       },
-      options_.retryPause);
+      options_.RetryPause);
 }
 
 template <typename Parsed>
-support::Result<Parsed> darwinTransport::ReadReply(const support::Context& ctx,
-                                                   const darwinMonitor& monitor,
+support::Result<Parsed> DarwinTransport::ReadReply(const support::Context& ctx,
+                                                   const DarwinMonitor& monitor,
                                                    EndpointLock& endpoint,
                                                    const ReadRequest& read,
                                                    const ReplyParser<Parsed>& parse,
                                                    const ReplyCheck<Parsed>& check) const {
   Parsed accepted{};
   bool otherFraming = false;
-  support::Error err = retryOnEndpoint(ctx, endpoint, [&]() -> support::Error {
+  support::Error err = RetryOnEndpoint(ctx, endpoint, [&]() -> support::Error {
     auto reply =
         Exchange(monitor, read.Request, read.ReplyCapacity, read.Delay, &endpoint, otherFraming);
-    if (reply.err) return reply.err;
-    auto parsed = parse(reply.value);
-    otherFraming ^= static_cast<bool>(parsed.err);
-    if (parsed.err) return parsed.err;
+    if (reply.Err) return reply.Err;
+    auto parsed = parse(reply.Value);
+    otherFraming ^= static_cast<bool>(parsed.Err);
+    if (parsed.Err) return parsed.Err;
     if (check) {
-      if (support::Error refused = check(parsed.value)) return refused;
+      if (support::Error refused = check(parsed.Value)) return refused;
     }
-    accepted = std::move(parsed.value);
+    accepted = std::move(parsed.Value);
     return {};
   });
   if (err) return {{}, err};
   return {std::move(accepted), {}};
 }
 
-support::Result<ddc::VCPValue> darwinTransport::readVCP(const support::Context& ctx,
-                                                        heldMonitor& held,
+support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& ctx,
+                                                        HeldMonitor& held,
                                                         std::uint8_t code) const {
   auto read = ReadReply<ddcci::VCPValue>(
-      ctx, held.monitor, held.endpoint,
+      ctx, held.Monitor, held.Endpoint,
       {ddcci::BuildGetVCP(code), kGetVCPReplyCapacity, kGetVCPDelay},
       [code](std::span<const std::uint8_t> reply) { return ddcci::ParseVCPReply(reply, code); });
-  if (read.err) return {{}, read.err};
+  if (read.Err) return {{}, read.Err};
   ddc::VCPValue value;
   value.Code = code;
-  value.Current = read.value.Current;
-  value.Maximum = read.value.Maximum;
-  value.Momentary = read.value.Momentary;
-  value.Raw = read.value.Raw;
+  value.Current = read.Value.Current;
+  value.Maximum = read.Value.Maximum;
+  value.Momentary = read.Value.Momentary;
+  value.Raw = read.Value.Raw;
   return {value, {}};
 }
 
-support::Error darwinTransport::writeVCP(const support::Context& ctx, heldMonitor& held,
+support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code, std::uint16_t value) const {
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
-  return retryOnEndpoint(ctx, held.endpoint, [&]() -> support::Error {
-    return Exchange(held.monitor, request, 0, kSetVCPDelay, &held.endpoint).err;
+  return RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
+    return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint).Err;
   });
 }
 
-support::Result<ddc::VCPValue> darwinTransport::GetVCP(const support::Context& ctx,
+support::Result<ddc::VCPValue> DarwinTransport::GetVCP(const support::Context& ctx,
                                                        std::string_view monitorID,
                                                        std::uint8_t code) {
-  auto held = holdMonitor(ctx, monitorID);
-  if (held.err) return {{}, held.err};
-  return readVCP(ctx, held.value, code);
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return {{}, held.Err};
+  return ReadVCP(ctx, held.Value, code);
 }
 
-support::Error darwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
+support::Error DarwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
                                        std::uint8_t code, std::uint16_t value) {
   if (support::Error ended = ctx.Err()) return ended;
-  auto held = holdMonitor(ctx, monitorID);
-  if (held.err) return held.err;
-  return writeVCP(ctx, held.value, code, value);
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return held.Err;
+  return WriteVCP(ctx, held.Value, code, value);
 }
 
-support::Result<ddc::VCPAdjustment> darwinTransport::AdjustVCP(const support::Context& ctx,
+support::Result<ddc::VCPAdjustment> DarwinTransport::AdjustVCP(const support::Context& ctx,
                                                                std::string_view monitorID,
                                                                std::uint8_t code,
                                                                const ddc::VCPUpdate& update) {
   if (support::Error ended = ctx.Err()) return {{}, ended};
-  auto held = holdMonitor(ctx, monitorID);
-  if (held.err) return {{}, held.err};
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return {{}, held.Err};
 
-  auto read = readVCP(ctx, held.value, code);
-  if (read.err) return {{}, read.err};
-  ddc::VCPAdjustment adjustment{read.value, update(read.value), false};
+  auto read = ReadVCP(ctx, held.Value, code);
+  if (read.Err) return {{}, read.Err};
+  ddc::VCPAdjustment adjustment{read.Value, update(read.Value), false};
   if (adjustment.Value == adjustment.Previous.Current) return {adjustment, {}};
   // The write's exchange first waits out the quiet time the read left owed to the lock.
-  if (support::Error err = writeVCP(ctx, held.value, code, adjustment.Value)) return {{}, err};
+  if (support::Error err = WriteVCP(ctx, held.Value, code, adjustment.Value)) return {{}, err};
   adjustment.Written = true;
   return {adjustment, {}};
 }
 
-support::Result<ddcci::Bytes> darwinTransport::readCapabilitiesFragment(
-    const support::Context& ctx, const darwinMonitor& monitor, EndpointLock& endpoint,
+support::Result<ddcci::Bytes> DarwinTransport::ReadCapabilitiesFragment(
+    const support::Context& ctx, const DarwinMonitor& monitor, EndpointLock& endpoint,
     std::uint16_t offset) const {
   // The last fragment's quiet time passes before the context is consulted for this one.
-  endpoint.keepQuiet();
+  endpoint.KeepQuiet();
   auto read = ReadReply<ddcci::CapabilitiesFragment>(
       ctx, monitor, endpoint,
       {ddcci::BuildCapabilitiesRequest(offset), kCapabilitiesReplyCapacity, kCapabilitiesDelay},
       ddcci::ParseCapabilitiesReply,
       [offset](const ddcci::CapabilitiesFragment& fragment) -> support::Error {
         if (fragment.Offset == offset) return {};
-        return support::Errorf("%w: got %d, want %d", ddcci::ErrOffsetMismatch, fragment.Offset,
+        return support::Errorf("%w: got %d, want %d", ddcci::kErrOffsetMismatch, fragment.Offset,
                                offset);
       });
-  if (read.err) return {{}, read.err};
-  return {std::move(read.value.Fragment), {}};
+  if (read.Err) return {{}, read.Err};
+  return {std::move(read.Value.Fragment), {}};
 }
 
-support::Result<std::string> darwinTransport::Capabilities(const support::Context& ctx,
+support::Result<std::string> DarwinTransport::Capabilities(const support::Context& ctx,
                                                            std::string_view monitorID) {
-  auto held = holdMonitor(ctx, monitorID);
-  if (held.err) return {{}, held.err};
-  const darwinMonitor& monitor = held.value.monitor;
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return {{}, held.Err};
+  const DarwinMonitor& monitor = held.Value.Monitor;
 
-  return readCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
-    return readCapabilitiesFragment(ctx, monitor, held.value.endpoint, offset);
+  return ReadCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
+    return ReadCapabilitiesFragment(ctx, monitor, held.Value.Endpoint, offset);
   });
 }
 
-std::vector<ddc::Monitor> darwinTransport::infoLocked() const {
+std::vector<ddc::Monitor> DarwinTransport::InfoLocked() const {
   std::vector<ddc::Monitor> list;
   list.reserve(monitors_.size());
-  for (const darwinMonitor& monitor : monitors_) list.push_back(monitor.info);
+  for (const DarwinMonitor& monitor : monitors_) list.push_back(monitor.Info);
   return list;
 }
 
-support::Result<std::vector<ddc::Monitor>> darwinTransport::List(const support::Context& ctx) {
+support::Result<std::vector<ddc::Monitor>> DarwinTransport::List(const support::Context& ctx) {
   if (support::Error ended = ctx.Err()) return {{}, ended};
   std::lock_guard lock(mu_);
-  auto listed = ListDarwinMonitors(ctx, options_.bridge);
-  if (listed.err) return {{}, listed.err};
-  monitors_ = std::move(listed.value);
-  return {infoLocked(), {}};
+  auto listed = ListDarwinMonitors(ctx, options_.Bridge);
+  if (listed.Err) return {{}, listed.Err};
+  monitors_ = std::move(listed.Value);
+  return {InfoLocked(), {}};
 }
 
-support::Error darwinTransport::Close() {
+support::Error DarwinTransport::Close() {
   std::lock_guard lock(mu_);
   monitors_.clear();
   return {};
 }
 
-std::unique_ptr<ddc::Transport> Open() { return std::make_unique<darwinTransport>(); }
+std::unique_ptr<ddc::Transport> Open() { return std::make_unique<DarwinTransport>(); }
 
-std::unique_ptr<ddc::Transport> Open(darwinTransportOptions options) {
-  return std::make_unique<darwinTransport>(std::move(options));
+std::unique_ptr<ddc::Transport> Open(DarwinTransportOptions options) {
+  return std::make_unique<DarwinTransport>(std::move(options));
 }
 
 }  // namespace lumra::platform

@@ -32,19 +32,19 @@ inline constexpr std::uint32_t kCapabilitiesReplyCapacity = 38;
 
 // What the transport depends on. The defaults are the real bridge, the real environment and
 // the real pauses; tests replace them.
-struct darwinTransportOptions {
-  NativeBridge bridge = realNativeBridge();
-  support::Duration retryPause = kRetryPause;
-  EndpointLockOptions lock;
+struct DarwinTransportOptions {
+  NativeBridge Bridge = RealNativeBridge();
+  support::Duration RetryPause = kRetryPause;
+  EndpointLockOptions Lock;
 };
 
 // The macOS transport: discovers monitors through the native bridge, caches them, and runs
 // DDC/CI exchanges on them under the cross-process endpoint lock. The transport mutex guards
 // only the cache, so monitors on different endpoints are served at once from several threads.
-class darwinTransport final : public ddc::Transport {
+class DarwinTransport final : public ddc::Transport {
  public:
-  darwinTransport() = default;
-  explicit darwinTransport(darwinTransportOptions options) : options_(std::move(options)) {}
+  DarwinTransport() = default;
+  explicit DarwinTransport(DarwinTransportOptions options) : options_(std::move(options)) {}
 
   // Like SetVCP at entry, then GetVCP and, when the value changes, SetVCP's exchange, all
   // under one hold of the endpoint lock.
@@ -63,20 +63,20 @@ class darwinTransport final : public ddc::Transport {
 
  private:
   // Both run with mu_ held.
-  std::vector<ddc::Monitor> infoLocked() const;
-  support::Result<darwinMonitor> monitorLocked(std::string_view selector) const;
+  std::vector<ddc::Monitor> InfoLocked() const;
+  support::Result<DarwinMonitor> MonitorLocked(std::string_view selector) const;
   // The selected monitor with its endpoint lock held, for one device command. mu_ is held only
   // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
-  struct heldMonitor {
-    darwinMonitor monitor;
-    EndpointLock endpoint;
+  struct HeldMonitor {
+    DarwinMonitor Monitor;
+    EndpointLock Endpoint;
   };
-  support::Result<heldMonitor> holdMonitor(const support::Context& ctx, std::string_view selector);
+  support::Result<HeldMonitor> HoldMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
   // exchange left, and leaves its own trailing pause owed to the lock instead of sleeping it.
   // `otherFraming` asks a port that has two framings for its second one: a read attempt that
   // got no valid reply switches the next attempt's framing.
-  support::Result<ddcci::Bytes> Exchange(const darwinMonitor& monitor,
+  support::Result<ddcci::Bytes> Exchange(const DarwinMonitor& monitor,
                                          std::span<const std::uint8_t> request,
                                          std::uint32_t replyCapacity, support::Duration delay,
                                          EndpointLock* quiet = nullptr,
@@ -84,7 +84,7 @@ class darwinTransport final : public ddc::Transport {
   // RetryExchange over attempts that exchange under `endpoint`. A failed attempt sleeps its quiet
   // time here, so retries and failures keep their timing; only a success leaves quiet time owed
   // to the lock, which its release hands to a holder.
-  support::Error retryOnEndpoint(const support::Context& ctx, EndpointLock& endpoint,
+  support::Error RetryOnEndpoint(const support::Context& ctx, EndpointLock& endpoint,
                                  const std::function<support::Error()>& attempt) const;
   // One request that expects a reply, as a read sends it.
   struct ReadRequest {
@@ -100,28 +100,28 @@ class darwinTransport final : public ddc::Transport {
   // (when given) may refuse what parsed. A reply that does not parse switches a port with two
   // framings to the other one for the next attempt; one refused by `check` does not.
   template <typename Parsed>
-  support::Result<Parsed> ReadReply(const support::Context& ctx, const darwinMonitor& monitor,
+  support::Result<Parsed> ReadReply(const support::Context& ctx, const DarwinMonitor& monitor,
                                     EndpointLock& endpoint, const ReadRequest& read,
                                     const ReplyParser<Parsed>& parse,
                                     const ReplyCheck<Parsed>& check = {}) const;
   // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
-  support::Result<ddc::VCPValue> readVCP(const support::Context& ctx, heldMonitor& held,
+  support::Result<ddc::VCPValue> ReadVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code) const;
-  support::Error writeVCP(const support::Context& ctx, heldMonitor& held, std::uint8_t code,
+  support::Error WriteVCP(const support::Context& ctx, HeldMonitor& held, std::uint8_t code,
                           std::uint16_t value) const;
-  support::Result<ddcci::Bytes> readCapabilitiesFragment(const support::Context& ctx,
-                                                         const darwinMonitor& monitor,
+  support::Result<ddcci::Bytes> ReadCapabilitiesFragment(const support::Context& ctx,
+                                                         const DarwinMonitor& monitor,
                                                          EndpointLock& endpoint,
                                                          std::uint16_t offset) const;
 
-  darwinTransportOptions options_;
+  DarwinTransportOptions options_;
   std::mutex mu_;
-  std::vector<darwinMonitor> monitors_;
+  std::vector<DarwinMonitor> monitors_;
 };
 
 // A new, empty transport over the real bridge; touches no device.
 std::unique_ptr<ddc::Transport> Open();
 // The same over the given dependencies.
-std::unique_ptr<ddc::Transport> Open(darwinTransportOptions options);
+std::unique_ptr<ddc::Transport> Open(DarwinTransportOptions options);
 
 }  // namespace lumra::platform

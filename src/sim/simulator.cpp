@@ -20,27 +20,27 @@ namespace lumra::sim {
 namespace {
 
 struct MonitorLookup {
-  WorldPtr world;
-  const MonitorSpec* spec = nullptr;
-  std::optional<MonitorRecord> record;
-  std::string problem;
+  WorldPtr World;
+  const MonitorSpec* Spec = nullptr;
+  std::optional<MonitorRecord> Record;
+  std::string Problem;
 };
 
 MonitorLookup LookUpMonitor(std::string_view monitor) {
   MonitorLookup lookup;
-  lookup.world = CurrentWorld();
-  if (!lookup.world) {
-    lookup.problem = "the active scenario is not usable";
+  lookup.World = CurrentWorld();
+  if (!lookup.World) {
+    lookup.Problem = "the active scenario is not usable";
     return lookup;
   }
-  auto found = lookup.world->scenario.monitors.find(monitor);
-  if (found == lookup.world->scenario.monitors.end()) {
-    lookup.problem = "the scenario has no monitor \"" + std::string(monitor) + "\"";
+  auto found = lookup.World->Scenario.Monitors.find(monitor);
+  if (found == lookup.World->Scenario.Monitors.end()) {
+    lookup.Problem = "the scenario has no monitor \"" + std::string(monitor) + "\"";
     return lookup;
   }
-  lookup.spec = &found->second;
-  lookup.record = ReadMonitorRecord(lookup.world->stateKey, std::string(monitor));
-  if (!lookup.record) lookup.problem = "cannot read the monitor state in " + StateDirectory();
+  lookup.Spec = &found->second;
+  lookup.Record = ReadMonitorRecord(lookup.World->StateKey, std::string(monitor));
+  if (!lookup.Record) lookup.Problem = "cannot read the monitor state in " + StateDirectory();
   return lookup;
 }
 
@@ -54,19 +54,19 @@ std::string UseScenarioTextProblem(std::string_view json, std::string_view sourc
 
 std::string ReadMonitorCountersInto(std::string_view monitor, MonitorCounters& counters) {
   const MonitorLookup lookup = LookUpMonitor(monitor);
-  if (lookup.problem.empty()) counters = lookup.record->counters;
-  return lookup.problem;
+  if (lookup.Problem.empty()) counters = lookup.Record->Counters;
+  return lookup.Problem;
 }
 
 std::string ReadVCPValueInto(std::string_view monitor, std::uint8_t code, std::uint16_t& value) {
   const MonitorLookup lookup = LookUpMonitor(monitor);
-  if (!lookup.problem.empty()) return lookup.problem;
-  if (!lookup.spec->vcp.contains(code)) {
+  if (!lookup.Problem.empty()) return lookup.Problem;
+  if (!lookup.Spec->Vcp.contains(code)) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", code);
     return "monitor \"" + std::string(monitor) + "\" has no VCP code " + hex;
   }
-  value = CurrentValue(*lookup.spec, *lookup.record, code);
+  value = CurrentValue(*lookup.Spec, *lookup.Record, code);
   return "";
 }
 

@@ -46,7 +46,7 @@ std::size_t OpenLibraryHandles();
 // A monitor's counters from the shared state (see docs/simulator.md).
 inline support::Result<MonitorCounters> ReadMonitorCounters(std::string_view monitor) {
   support::Result<MonitorCounters> result;
-  const std::string problem = detail::ReadMonitorCountersInto(monitor, result.value);
+  const std::string problem = detail::ReadMonitorCountersInto(monitor, result.Value);
   if (!problem.empty()) result = {MonitorCounters{}, support::Error::New(problem)};
   return result;
 }
@@ -54,7 +54,7 @@ inline support::Result<MonitorCounters> ReadMonitorCounters(std::string_view mon
 // The current value of a monitor's VCP code, as the next Get VCP would report it.
 inline support::Result<std::uint16_t> ReadVCPValue(std::string_view monitor, std::uint8_t code) {
   support::Result<std::uint16_t> result;
-  const std::string problem = detail::ReadVCPValueInto(monitor, code, result.value);
+  const std::string problem = detail::ReadVCPValueInto(monitor, code, result.Value);
   if (!problem.empty()) result = {0, support::Error::New(problem)};
   return result;
 }

@@ -23,20 +23,20 @@ std::condition_variable& ContextChanged() {
 }  // namespace
 
 struct Context::State {
-  std::shared_ptr<State> parent;
-  Clock::time_point created;
-  std::optional<Clock::time_point> deadline;
-  std::optional<Clock::time_point> cancelled;  // when Cancel ran; guarded by ContextMutex()
+  std::shared_ptr<State> Parent;
+  Clock::time_point Created;
+  std::optional<Clock::time_point> Deadline;
+  std::optional<Clock::time_point> Cancelled;  // when Cancel ran; guarded by ContextMutex()
 };
 
 const Error& ErrCanceled() {
-  static const Error err = Error::New("context canceled");
-  return err;
+  static const Error kErr = Error::New("context canceled");
+  return kErr;
 }
 
 const Error& ErrDeadlineExceeded() {
-  static const Error err = Error::New("context deadline exceeded");
-  return err;
+  static const Error kErr = Error::New("context deadline exceeded");
+  return kErr;
 }
 
 namespace {
@@ -49,16 +49,16 @@ template <typename State>
 Error ErrLocked(const State* state, Clock::time_point now) {
   std::optional<Clock::time_point> first;
   Error reason;
-  for (; state != nullptr; state = state->parent.get()) {
-    if (state->deadline && now >= *state->deadline) {
-      const Clock::time_point at = std::max(*state->deadline, state->created);
+  for (; state != nullptr; state = state->Parent.get()) {
+    if (state->Deadline && now >= *state->Deadline) {
+      const Clock::time_point at = std::max(*state->Deadline, state->Created);
       if (!first || at <= *first) {
         first = at;
         reason = ErrDeadlineExceeded();
       }
     }
-    if (state->cancelled && (!first || *state->cancelled < *first)) {
-      first = state->cancelled;
+    if (state->Cancelled && (!first || *state->Cancelled < *first)) {
+      first = state->Cancelled;
       reason = ErrCanceled();
     }
   }
@@ -74,8 +74,8 @@ Error Context::Err() const {
 
 std::optional<Clock::time_point> Context::Deadline() const {
   std::optional<Clock::time_point> earliest;
-  for (const State* state = state_.get(); state != nullptr; state = state->parent.get()) {
-    if (state->deadline && (!earliest || *state->deadline < *earliest)) earliest = state->deadline;
+  for (const State* state = state_.get(); state != nullptr; state = state->Parent.get()) {
+    if (state->Deadline && (!earliest || *state->Deadline < *earliest)) earliest = state->Deadline;
   }
   return earliest;
 }
@@ -95,9 +95,9 @@ Error Context::Wait(Duration duration) const {
 std::pair<Context, CancelHandle> Context::Child(const Context& parent,
                                                 std::optional<Clock::time_point> deadline) {
   auto state = std::make_shared<State>();
-  state->parent = parent.state_;
-  state->created = Clock::now();
-  state->deadline = deadline;
+  state->Parent = parent.state_;
+  state->Created = Clock::now();
+  state->Deadline = deadline;
   return {Context(state), CancelHandle(state)};
 }
 
@@ -126,7 +126,7 @@ void CancelHandle::Cancel() {
   if (!state_) return;
   {
     std::lock_guard lock(ContextMutex());
-    if (!state_->cancelled) state_->cancelled = Clock::now();
+    if (!state_->Cancelled) state_->Cancelled = Clock::now();
   }
   ContextChanged().notify_all();
   state_.reset();

@@ -24,8 +24,8 @@ bool Is(const Error& err, const Error& target) {
 }
 
 const Error& ErrPermission() {
-  static const Error err = Error::New("permission denied");
-  return err;
+  static const Error kErr = Error::New("permission denied");
+  return kErr;
 }
 
 bool IsPermission(const Error& err) {

@@ -30,24 +30,24 @@ class Error {
   explicit operator bool() const { return body_ != nullptr; }
   // Empty for success.
   const std::string& Message() const {
-    static const std::string empty;
-    return body_ ? body_->message : empty;
+    static const std::string kEmpty;
+    return body_ ? body_->Message : kEmpty;
   }
   std::span<const Error> Wrapped() const {
     if (!body_) return {};
-    return body_->wrapped;
+    return body_->Wrapped;
   }
   // The errno of an operating-system error, 0 for any other error.
-  int Errno() const { return body_ ? body_->errnum : 0; }
+  int Errno() const { return body_ ? body_->Errnum : 0; }
   bool SameAs(const Error& other) const { return body_ == other.body_; }
 
  private:
   // Defined here rather than in error.cpp so that code linked without the support library (the
   // simulator, through support/posix/) can make errors too.
   struct Body {
-    std::string message;
-    std::vector<Error> wrapped;
-    int errnum = 0;
+    std::string Message;
+    std::vector<Error> Wrapped;
+    int Errnum = 0;
   };
   explicit Error(Body body) : body_(std::make_shared<const Body>(std::move(body))) {}
   std::shared_ptr<const Body> body_;
@@ -78,10 +78,10 @@ inline Error Error::FromErrno(int errnum) { return Error(Body{ErrnoText(errnum),
 // A value or an error; exactly one is meaningful. Mirrors the (value, error) pairs of the design.
 template <typename T>
 struct Result {
-  T value{};
-  Error err;
+  T Value{};
+  Error Err;
 
-  bool ok() const { return !err; }
+  bool Ok() const { return !Err; }
 };
 
 }  // namespace lumra::support

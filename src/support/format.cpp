@@ -10,19 +10,19 @@ namespace lumra::support {
 namespace {
 
 struct Spec {
-  bool space = false;
-  bool zero = false;
-  int width = 0;
-  char verb = 0;
+  bool Space = false;
+  bool Zero = false;
+  int Width = 0;
+  char Verb = 0;
 };
 
 std::string Padded(const std::string& digits, const Spec& spec, bool negative) {
   const std::string sign = negative ? "-" : "";
   const std::size_t length = sign.size() + digits.size();
-  const std::size_t width = static_cast<std::size_t>(spec.width);
+  const std::size_t width = static_cast<std::size_t>(spec.Width);
   if (length >= width) return sign + digits;
-  const std::string pad(width - length, spec.zero ? '0' : ' ');
-  return spec.zero ? sign + pad + digits : pad + sign + digits;
+  const std::string pad(width - length, spec.Zero ? '0' : ' ');
+  return spec.Zero ? sign + pad + digits : pad + sign + digits;
 }
 
 std::string Digits(std::uint64_t value, char verb) {
@@ -39,37 +39,37 @@ std::string Digits(std::uint64_t value, char verb) {
 std::string FormatInteger(const FormatArg& arg, const Spec& spec) {
   bool negative = false;
   std::uint64_t magnitude = 0;
-  if (arg.kind() == FormatArg::Kind::Signed) {
-    const std::int64_t value = arg.as_signed();
+  if (arg.Kind() == FormatArg::ArgKind::Signed) {
+    const std::int64_t value = arg.AsSigned();
     negative = value < 0;
     magnitude = negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
   } else {
-    magnitude = arg.as_unsigned();
+    magnitude = arg.AsUnsigned();
   }
-  return Padded(Digits(magnitude, spec.verb), spec, negative);
+  return Padded(Digits(magnitude, spec.Verb), spec, negative);
 }
 
 std::string FormatBytes(std::span<const std::uint8_t> bytes, const Spec& spec) {
-  const HexCase letters = spec.verb == 'X' ? HexCase::Upper : HexCase::Lower;
+  const HexCase letters = spec.Verb == 'X' ? HexCase::Upper : HexCase::Lower;
   std::string out;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0 && spec.space) out += ' ';
+    if (i > 0 && spec.Space) out += ' ';
     AppendHexByte(out, bytes[i], letters);
   }
   return out;
 }
 
 std::string FormatOne(const FormatArg& arg, const Spec& spec) {
-  switch (arg.kind()) {
-    case FormatArg::Kind::Text:
-      return spec.verb == 'q' ? QuoteGo(arg.text()) : std::string(arg.text());
-    case FormatArg::Kind::Error:
-      return spec.verb == 'q' ? QuoteGo(arg.error().Message()) : arg.error().Message();
-    case FormatArg::Kind::Bytes:
-      if (spec.verb == 'x' || spec.verb == 'X') return FormatBytes(arg.bytes(), spec);
-      return FormatBytes(arg.bytes(), Spec{true, false, 0, 'X'});
-    case FormatArg::Kind::Signed:
-    case FormatArg::Kind::Unsigned:
+  switch (arg.Kind()) {
+    case FormatArg::ArgKind::Text:
+      return spec.Verb == 'q' ? QuoteGo(arg.Text()) : std::string(arg.Text());
+    case FormatArg::ArgKind::Error:
+      return spec.Verb == 'q' ? QuoteGo(arg.AsError().Message()) : arg.AsError().Message();
+    case FormatArg::ArgKind::Bytes:
+      if (spec.Verb == 'x' || spec.Verb == 'X') return FormatBytes(arg.Bytes(), spec);
+      return FormatBytes(arg.Bytes(), Spec{true, false, 0, 'X'});
+    case FormatArg::ArgKind::Signed:
+    case FormatArg::ArgKind::Unsigned:
       return FormatInteger(arg, spec);
   }
   return {};
@@ -89,29 +89,29 @@ std::string Render(std::string_view format, std::span<const FormatArg> args, OnW
     Spec spec;
     std::size_t j = i + 1;
     for (; j < format.size() && (format[j] == ' ' || format[j] == '0'); ++j) {
-      (format[j] == ' ' ? spec.space : spec.zero) = true;
+      (format[j] == ' ' ? spec.Space : spec.Zero) = true;
     }
     for (; j < format.size() && format[j] >= '0' && format[j] <= '9'; ++j) {
-      spec.width = spec.width * 10 + (format[j] - '0');
+      spec.Width = spec.Width * 10 + (format[j] - '0');
     }
     if (j >= format.size()) {
       out += "%!(NOVERB)";
       break;
     }
-    spec.verb = format[j];
+    spec.Verb = format[j];
     i = j;
-    if (spec.verb == '%') {
+    if (spec.Verb == '%') {
       out += '%';
       continue;
     }
     if (next >= args.size()) {
       out += "%!";
-      out += spec.verb;
+      out += spec.Verb;
       out += "(MISSING)";
       continue;
     }
     const FormatArg& arg = args[next++];
-    if (spec.verb == 'w' && arg.kind() == FormatArg::Kind::Error) onWrapped(arg.error());
+    if (spec.Verb == 'w' && arg.Kind() == FormatArg::ArgKind::Error) onWrapped(arg.AsError());
     out += FormatOne(arg, spec);
   }
   return out;

@@ -14,34 +14,34 @@ namespace lumra::support {
 // One argument of a printf-style format: a text, an integer, a byte sequence or an error.
 class FormatArg {
  public:
-  enum class Kind { Text, Signed, Unsigned, Bytes, Error };
+  enum class ArgKind { Text, Signed, Unsigned, Bytes, Error };
 
-  FormatArg(std::string_view text) : kind_(Kind::Text), text_(text) {}
-  FormatArg(const std::string& text) : kind_(Kind::Text), text_(text) {}
-  FormatArg(const char* text) : kind_(Kind::Text), text_(text) {}
+  FormatArg(std::string_view text) : kind_(ArgKind::Text), text_(text) {}
+  FormatArg(const std::string& text) : kind_(ArgKind::Text), text_(text) {}
+  FormatArg(const char* text) : kind_(ArgKind::Text), text_(text) {}
   template <std::signed_integral T>
-  FormatArg(T value) : kind_(Kind::Signed), signed_(value) {}
+  FormatArg(T value) : kind_(ArgKind::Signed), signed_(value) {}
   template <std::unsigned_integral T>
-  FormatArg(T value) : kind_(Kind::Unsigned), unsigned_(value) {}
+  FormatArg(T value) : kind_(ArgKind::Unsigned), unsigned_(value) {}
   FormatArg(bool) = delete;
-  FormatArg(std::span<const std::uint8_t> bytes) : kind_(Kind::Bytes), bytes_(bytes) {}
-  FormatArg(const std::vector<std::uint8_t>& bytes) : kind_(Kind::Bytes), bytes_(bytes) {}
-  FormatArg(const Error& err) : kind_(Kind::Error), error_(&err) {}
+  FormatArg(std::span<const std::uint8_t> bytes) : kind_(ArgKind::Bytes), bytes_(bytes) {}
+  FormatArg(const std::vector<std::uint8_t>& bytes) : kind_(ArgKind::Bytes), bytes_(bytes) {}
+  FormatArg(const Error& err) : kind_(ArgKind::Error), error_(&err) {}
 
-  Kind kind() const { return kind_; }
-  std::string_view text() const { return text_; }
-  std::int64_t as_signed() const { return signed_; }
-  std::uint64_t as_unsigned() const { return unsigned_; }
-  std::span<const std::uint8_t> bytes() const { return bytes_; }
-  const Error& error() const { return *error_; }
+  ArgKind Kind() const { return kind_; }
+  std::string_view Text() const { return text_; }
+  std::int64_t AsSigned() const { return signed_; }
+  std::uint64_t AsUnsigned() const { return unsigned_; }
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+  const support::Error& AsError() const { return *error_; }
 
  private:
-  Kind kind_;
+  ArgKind kind_;
   std::string_view text_;
   std::int64_t signed_ = 0;
   std::uint64_t unsigned_ = 0;
   std::span<const std::uint8_t> bytes_;
-  const Error* error_ = nullptr;
+  const support::Error* error_ = nullptr;
 };
 
 // Fills a format with its arguments in order. Verbs: %s and %v (text, error message or

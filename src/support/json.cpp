@@ -85,12 +85,12 @@ void AppendJSONString(std::string& out, std::string_view text, bool escapeHTML) 
   out += '"';
   while (!text.empty()) {
     const DecodedRune decoded = DecodeRune(text);
-    if (!decoded.valid) {
+    if (!decoded.Valid) {
       out += "\\ufffd";
-    } else if (!AppendEscape(out, decoded.rune, escapeHTML)) {
-      out.append(text.substr(0, decoded.size));
+    } else if (!AppendEscape(out, decoded.Rune, escapeHTML)) {
+      out.append(text.substr(0, decoded.Size));
     }
-    text.remove_prefix(decoded.size);
+    text.remove_prefix(decoded.Size);
   }
   out += '"';
 }

@@ -16,9 +16,9 @@ int DigitValue(char c) {
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct Literal {
-  unsigned base = 10;
-  std::string_view digits;
-  bool prefixed = false;  // an explicit 0x/0o/0b, after which an "_" may come first
+  unsigned Base = 10;
+  std::string_view Digits;
+  bool Prefixed = false;  // an explicit 0x/0o/0b, after which an "_" may come first
 };
 
 Literal SplitBase(std::string_view text) {
@@ -47,19 +47,19 @@ std::optional<std::uint64_t> ParseUnsignedLiteral(std::string_view text, std::ui
   const Literal literal = SplitBase(text);
   std::uint64_t value = 0;
   bool sawDigit = false;
-  bool lastWasDigit = literal.prefixed;  // the prefix counts as a digit for "_" placement
-  for (const char c : literal.digits) {
+  bool lastWasDigit = literal.Prefixed;  // the prefix counts as a digit for "_" placement
+  for (const char c : literal.Digits) {
     if (c == '_') {
       if (!lastWasDigit) return std::nullopt;
       lastWasDigit = false;
       continue;
     }
     const int digit = DigitValue(c);
-    if (digit >= static_cast<int>(literal.base)) return std::nullopt;
-    if (!FitsAfterDigit(value, literal.base, static_cast<std::uint64_t>(digit), maximum)) {
+    if (digit >= static_cast<int>(literal.Base)) return std::nullopt;
+    if (!FitsAfterDigit(value, literal.Base, static_cast<std::uint64_t>(digit), maximum)) {
       return std::nullopt;
     }
-    value = value * literal.base + static_cast<std::uint64_t>(digit);
+    value = value * literal.Base + static_cast<std::uint64_t>(digit);
     sawDigit = true;
     lastWasDigit = true;
   }

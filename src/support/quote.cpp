@@ -56,12 +56,12 @@ std::string QuoteGo(std::string_view text) {
   std::string out = "\"";
   while (!text.empty()) {
     const DecodedRune decoded = DecodeRune(text);
-    if (!decoded.valid) {
+    if (!decoded.Valid) {
       AppendHexEscape(out, static_cast<unsigned char>(text[0]));
     } else {
-      AppendQuotedRune(out, decoded.rune, text.substr(0, decoded.size));
+      AppendQuotedRune(out, decoded.Rune, text.substr(0, decoded.Size));
     }
-    text.remove_prefix(decoded.size);
+    text.remove_prefix(decoded.Size);
   }
   out += '"';
   return out;

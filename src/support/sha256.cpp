@@ -25,28 +25,28 @@ constexpr std::array<std::uint32_t, 8> kInitialHash = {
 
 constexpr std::size_t kBlockSize = 64;
 
-constexpr std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-std::uint32_t loadBigEndian(const std::uint8_t* bytes) {
+std::uint32_t LoadBigEndian(const std::uint8_t* bytes) {
   return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
          std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[3]};
 }
 
-void compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
+void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
   std::array<std::uint32_t, 64> w{};
-  for (std::size_t t = 0; t < 16; ++t) w[t] = loadBigEndian(block + 4 * t);
+  for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBigEndian(block + 4 * t);
   for (std::size_t t = 16; t < 64; ++t) {
-    const std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
-    const std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+    const std::uint32_t s0 = Rotr(w[t - 15], 7) ^ Rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+    const std::uint32_t s1 = Rotr(w[t - 2], 17) ^ Rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
     w[t] = w[t - 16] + s0 + w[t - 7] + s1;
   }
   std::uint32_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
   std::uint32_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
   for (std::size_t t = 0; t < 64; ++t) {
-    const std::uint32_t bigSigma1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
+    const std::uint32_t bigSigma1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
     const std::uint32_t choose = (e & f) ^ (~e & g);
     const std::uint32_t t1 = h + bigSigma1 + choose + kRoundConstants[t] + w[t];
-    const std::uint32_t bigSigma0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
+    const std::uint32_t bigSigma0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
     const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
     const std::uint32_t t2 = bigSigma0 + majority;
     h = g;
@@ -69,7 +69,7 @@ void compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
 }
 
 // The final one or two blocks: the message tail, the 0x80 marker, zeros and the bit length.
-void compressTail(std::array<std::uint32_t, 8>& hash, std::span<const std::uint8_t> tail,
+void CompressTail(std::array<std::uint32_t, 8>& hash, std::span<const std::uint8_t> tail,
                   std::uint64_t messageBytes) {
   std::array<std::uint8_t, 2 * kBlockSize> padded{};
   for (std::size_t i = 0; i < tail.size(); ++i) padded[i] = tail[i];
@@ -80,7 +80,7 @@ void compressTail(std::array<std::uint32_t, 8>& hash, std::span<const std::uint8
     padded[length - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
   }
   for (std::size_t offset = 0; offset < length; offset += kBlockSize) {
-    compress(hash, padded.data() + offset);
+    Compress(hash, padded.data() + offset);
   }
 }
 
@@ -90,9 +90,9 @@ Sha256Digest Sha256(std::span<const std::uint8_t> message) {
   std::array<std::uint32_t, 8> hash = kInitialHash;
   const std::size_t whole = message.size() - message.size() % kBlockSize;
   for (std::size_t offset = 0; offset < whole; offset += kBlockSize) {
-    compress(hash, message.data() + offset);
+    Compress(hash, message.data() + offset);
   }
-  compressTail(hash, message.subspan(whole), message.size());
+  CompressTail(hash, message.subspan(whole), message.size());
 
   Sha256Digest digest{};
   for (std::size_t i = 0; i < hash.size(); ++i) {

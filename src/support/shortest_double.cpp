@@ -12,8 +12,8 @@ namespace {
 
 // A positive decimal: digits × 10^exponent.
 struct Decimal {
-  std::uint64_t digits = 0;
-  int exponent = 0;
+  std::uint64_t Digits = 0;
+  int Exponent = 0;
 };
 
 // printf rounds correctly, so "%.*e" gives the decimal of precision + 1 significant digits
@@ -24,25 +24,25 @@ Decimal NearestDecimal(double magnitude, int precision) {
   Decimal decimal;
   const char* p = text;
   for (; *p != 'e'; ++p) {
-    if (*p != '.') decimal.digits = decimal.digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (*p != '.') decimal.Digits = decimal.Digits * 10 + static_cast<std::uint64_t>(*p - '0');
   }
-  decimal.exponent = std::atoi(p + 1) - precision;
+  decimal.Exponent = std::atoi(p + 1) - precision;
   return decimal;
 }
 
 double ReadBack(const Decimal& decimal) {
   char text[48];
-  std::snprintf(text, sizeof text, "%" PRIu64 "e%d", decimal.digits, decimal.exponent);
+  std::snprintf(text, sizeof text, "%" PRIu64 "e%d", decimal.Digits, decimal.Exponent);
   return std::strtod(text, nullptr);
 }
 
 std::string Scientific(bool negative, Decimal decimal) {
-  while (decimal.digits != 0 && decimal.digits % 10 == 0) {
-    decimal.digits /= 10;
-    ++decimal.exponent;
+  while (decimal.Digits != 0 && decimal.Digits % 10 == 0) {
+    decimal.Digits /= 10;
+    ++decimal.Exponent;
   }
-  const std::string digits = std::to_string(decimal.digits);
-  const int exponent = decimal.exponent + static_cast<int>(digits.size()) - 1;
+  const std::string digits = std::to_string(decimal.Digits);
+  const int exponent = decimal.Exponent + static_cast<int>(digits.size()) - 1;
   std::string out = negative ? "-" : "";
   out += digits[0];
   if (digits.size() > 1) out += "." + digits.substr(1);
@@ -67,7 +67,7 @@ std::string ShortestScientific(double value) {
     // Just above a power of two the gap below is half the gap above, so the nearest decimal
     // of this length can miss while its neighbour on the other side still reads back.
     Decimal other = nearest;
-    other.digits = back < magnitude ? other.digits + 1 : other.digits - 1;
+    other.Digits = back < magnitude ? other.Digits + 1 : other.Digits - 1;
     if (ReadBack(other) == magnitude) return Scientific(negative, other);
   }
 }

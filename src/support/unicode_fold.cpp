@@ -18,7 +18,7 @@ std::size_t TrailingSpaceLength(std::string_view text) {
   for (std::size_t length = 1; length <= lookback; ++length) {
     const std::string_view tail = text.substr(text.size() - length);
     const DecodedRune decoded = DecodeRune(tail);
-    if (decoded.valid && decoded.size == length) return IsUnicodeSpace(decoded.rune) ? length : 0;
+    if (decoded.Valid && decoded.Size == length) return IsUnicodeSpace(decoded.Rune) ? length : 0;
   }
   return 0;
 }
@@ -28,8 +28,8 @@ std::size_t TrailingSpaceLength(std::string_view text) {
 std::string_view TrimUnicodeSpace(std::string_view text) {
   while (!text.empty()) {
     const DecodedRune decoded = DecodeRune(text);
-    if (!decoded.valid || !IsUnicodeSpace(decoded.rune)) break;
-    text.remove_prefix(decoded.size);
+    if (!decoded.Valid || !IsUnicodeSpace(decoded.Rune)) break;
+    text.remove_prefix(decoded.Size);
   }
   while (const std::size_t length = TrailingSpaceLength(text)) text.remove_suffix(length);
   return text;
@@ -40,16 +40,16 @@ std::string FoldToASCIILower(std::string_view text) {
   out.reserve(text.size());
   while (!text.empty()) {
     const DecodedRune decoded = DecodeRune(text);
-    if (decoded.valid && decoded.rune >= 'A' && decoded.rune <= 'Z') {
-      out += static_cast<char>(decoded.rune - 'A' + 'a');
-    } else if (decoded.valid && decoded.rune == 0x130) {
+    if (decoded.Valid && decoded.Rune >= 'A' && decoded.Rune <= 'Z') {
+      out += static_cast<char>(decoded.Rune - 'A' + 'a');
+    } else if (decoded.Valid && decoded.Rune == 0x130) {
       out += 'i';
-    } else if (decoded.valid && decoded.rune == 0x212A) {
+    } else if (decoded.Valid && decoded.Rune == 0x212A) {
       out += 'k';
     } else {
-      out.append(text.substr(0, decoded.size));
+      out.append(text.substr(0, decoded.Size));
     }
-    text.remove_prefix(decoded.size);
+    text.remove_prefix(decoded.Size);
   }
   return out;
 }

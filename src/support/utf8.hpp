@@ -11,9 +11,9 @@ namespace lumra::support {
 // sequence (overlong forms, surrogates and code points above U+10FFFF included), in which
 // case exactly that one byte is consumed.
 struct DecodedRune {
-  char32_t rune = 0;
-  std::size_t size = 0;
-  bool valid = false;
+  char32_t Rune = 0;
+  std::size_t Size = 0;
+  bool Valid = false;
 };
 
 DecodedRune DecodeRune(std::string_view text);

@@ -75,19 +75,19 @@ TEST(CapabilitiesParse, FailuresGiveExactMessagesAndAnEmptyDocument) {
       {"a\x01\x7f(", "unclosed capabilities group \"a\\x01\\x7f\""},
       {"\xff\xc3\xa9(", "unclosed capabilities group \"\\xff\xc3\xa9\""},
       {"a\xe2\x80\x8b(", "unclosed capabilities group \"a\\u200b\""},
-      {Repeat(")", maximumLength + 1), "capabilities string exceeds 65536 bytes"},
-      {Repeat(")", maximumLength), "unexpected ')' at byte 0"},
+      {Repeat(")", kMaximumLength + 1), "capabilities string exceeds 65536 bytes"},
+      {Repeat(")", kMaximumLength), "unexpected ')' at byte 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input.substr(0, 40));
     const support::Result<Document> result = Parse(c.input);
-    ASSERT_TRUE(result.err);
-    EXPECT_EQ(result.err.Message(), c.message);
-    EXPECT_TRUE(result.err.Wrapped().empty());
-    EXPECT_TRUE(result.value.Raw.empty());
-    EXPECT_TRUE(result.value.Items.empty());
-    EXPECT_TRUE(result.value.Tokens.empty());
-    EXPECT_TRUE(result.value.Children.empty());
+    ASSERT_TRUE(result.Err);
+    EXPECT_EQ(result.Err.Message(), c.message);
+    EXPECT_TRUE(result.Err.Wrapped().empty());
+    EXPECT_TRUE(result.Value.Raw.empty());
+    EXPECT_TRUE(result.Value.Items.empty());
+    EXPECT_TRUE(result.Value.Tokens.empty());
+    EXPECT_TRUE(result.Value.Children.empty());
   }
 }
 
@@ -116,17 +116,17 @@ TEST(CapabilitiesParse, AcceptedShapes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     const support::Result<Document> result = Parse(c.input);
-    ASSERT_FALSE(result.err) << result.err.Message();
-    EXPECT_EQ(result.value.Raw, c.input);
-    EXPECT_EQ(Describe(result.value), c.structure);
+    ASSERT_FALSE(result.Err) << result.Err.Message();
+    EXPECT_EQ(result.Value.Raw, c.input);
+    EXPECT_EQ(Describe(result.Value), c.structure);
   }
 }
 
 TEST(CapabilitiesParse, WorkedExample) {
   const support::Result<Document> result =
       Parse("(prot(monitor) vcp(10 12 60(0F 11)) mccs_ver(2.2))");
-  ASSERT_FALSE(result.err);
-  const Document& doc = result.value;
+  ASSERT_FALSE(result.Err);
+  const Document& doc = result.Value;
   EXPECT_EQ(Describe(doc), "prot(monitor) vcp(10 12 60(0F 11)) mccs_ver(2.2)");
   EXPECT_TRUE(doc.Tokens.empty());
   ASSERT_EQ(doc.Children.size(), 3u);
@@ -141,14 +141,14 @@ TEST(CapabilitiesParse, WorkedExample) {
 
 TEST(CapabilitiesParse, RawTexts) {
   const support::Result<Document> result = Parse("  \nvcp (10 a  (b)) x(\xA0y)\t ");
-  ASSERT_FALSE(result.err);
-  EXPECT_EQ(result.value.Raw, "  \nvcp (10 a  (b)) x(\xA0y)\t ");
-  ASSERT_EQ(result.value.Children.size(), 2u);
-  const Node& vcp = *result.value.Children[0];
+  ASSERT_FALSE(result.Err);
+  EXPECT_EQ(result.Value.Raw, "  \nvcp (10 a  (b)) x(\xA0y)\t ");
+  ASSERT_EQ(result.Value.Children.size(), 2u);
+  const Node& vcp = *result.Value.Children[0];
   EXPECT_EQ(vcp.Raw, "vcp (10 a  (b))");
   ASSERT_EQ(vcp.Children.size(), 1u);
   EXPECT_EQ(vcp.Children[0]->Raw, "a  (b)");
-  EXPECT_EQ(result.value.Children[1]->Raw, "x(\xA0y)");
+  EXPECT_EQ(result.Value.Children[1]->Raw, "x(\xA0y)");
 }
 
 TEST(CapabilitiesParse, DepthLimitWithAndWithoutOuterParentheses) {
@@ -158,12 +158,12 @@ TEST(CapabilitiesParse, DepthLimitWithAndWithoutOuterParentheses) {
   };
   for (const std::string& input : {bare(32), outer(32)}) {
     const support::Result<Document> result = Parse(input);
-    ASSERT_FALSE(result.err) << result.err.Message();
+    ASSERT_FALSE(result.Err) << result.Err.Message();
     int levels = input[0] == '(' ? 1 : 0;
     const auto firstChild = [](const std::vector<std::shared_ptr<const Node>>& children) {
       return children.empty() ? nullptr : children[0];
     };
-    for (auto node = firstChild(result.value.Children); node; node = firstChild(node->Children)) {
+    for (auto node = firstChild(result.Value.Children); node; node = firstChild(node->Children)) {
       ++levels;
     }
     EXPECT_EQ(levels, 32) << input;
@@ -171,8 +171,8 @@ TEST(CapabilitiesParse, DepthLimitWithAndWithoutOuterParentheses) {
   // An unclosed 33rd level still reports the nesting, which is found first.
   for (const std::string& input : {bare(33), outer(33), Repeat("a(", 40)}) {
     const support::Result<Document> result = Parse(input);
-    ASSERT_TRUE(result.err) << input;
-    EXPECT_EQ(result.err.Message(), "capabilities nesting exceeds 32 levels");
+    ASSERT_TRUE(result.Err) << input;
+    EXPECT_EQ(result.Err.Message(), "capabilities nesting exceeds 32 levels");
   }
 }
 
@@ -180,29 +180,29 @@ TEST(CapabilitiesParse, GroupsAreSharedNotCopied) {
   // Every level is reachable twice (Items and Children); copies would double per level.
   const std::string input = "(" + Repeat("g(t ", 31) + Repeat(")", 32);
   const support::Result<Document> result = Parse(input);
-  ASSERT_FALSE(result.err);
-  std::vector<Item> items = result.value.Items;
+  ASSERT_FALSE(result.Err);
+  std::vector<Item> items = result.Value.Items;
   int groups = 0;
   while (!items.empty() && items.back().Kind == "node") {
     ++groups;
     items = items.back().Node->Items;
   }
   EXPECT_EQ(groups, 31);
-  const Node* top = result.value.Children[0].get();
-  EXPECT_EQ(top, result.value.Items[0].Node.get());
+  const Node* top = result.Value.Children[0].get();
+  EXPECT_EQ(top, result.Value.Items[0].Node.get());
   EXPECT_EQ(top->Children[0].get(), top->Items[1].Node.get());
 }
 
 TEST(CapabilitiesParse, SizeLimitBoundary) {
-  const std::string exact = Repeat("a ", maximumLength / 2);
+  const std::string exact = Repeat("a ", kMaximumLength / 2);
   const support::Result<Document> accepted = Parse(exact);
-  ASSERT_FALSE(accepted.err) << accepted.err.Message();
-  EXPECT_EQ(accepted.value.Tokens.size(), maximumLength / 2);
-  EXPECT_EQ(accepted.value.Raw.size(), maximumLength);
+  ASSERT_FALSE(accepted.Err) << accepted.Err.Message();
+  EXPECT_EQ(accepted.Value.Tokens.size(), kMaximumLength / 2);
+  EXPECT_EQ(accepted.Value.Raw.size(), kMaximumLength);
 
   const support::Result<Document> rejected = Parse(exact + "b");
-  ASSERT_TRUE(rejected.err);
-  EXPECT_EQ(rejected.err.Message(), "capabilities string exceeds 65536 bytes");
+  ASSERT_TRUE(rejected.Err);
+  EXPECT_EQ(rejected.Err.Message(), "capabilities string exceeds 65536 bytes");
 }
 
 TEST(CapabilitiesParse, RealisticMonitorString) {
@@ -211,17 +211,17 @@ TEST(CapabilitiesParse, RealisticMonitorString) {
       "14(05 08 0B) 16 18 1A 52 60( 0F 11 12) AA(01 02) AC AE B2 B6 C6 C8 C9 D6(01 04 05) DF "
       "E0 F0(00 08))mswhql(1)asset_eep(40)mccs_ver(2.1))\r\n";
   const support::Result<Document> result = Parse(input);
-  ASSERT_FALSE(result.err) << result.err.Message();
+  ASSERT_FALSE(result.Err) << result.Err.Message();
   std::vector<std::string> names;
-  for (const auto& child : result.value.Children) names.push_back(child->Name);
+  for (const auto& child : result.Value.Children) names.push_back(child->Name);
   EXPECT_EQ(names, (std::vector<std::string>{"prot", "type", "model", "cmds", "vcp", "mswhql",
                                              "asset_eep", "mccs_ver"}));
-  const Node& vcp = *result.value.Children[4];
+  const Node& vcp = *result.Value.Children[4];
   EXPECT_EQ(vcp.Tokens.size(), 19u);
   ASSERT_EQ(vcp.Children.size(), 5u);
   EXPECT_EQ(vcp.Children[1]->Raw, "60( 0F 11 12)");
   EXPECT_EQ(vcp.Children[1]->Tokens, (std::vector<std::string>{"0F", "11", "12"}));
-  EXPECT_EQ(result.value.Children[7]->Tokens, std::vector<std::string>{"2.1"});
+  EXPECT_EQ(result.Value.Children[7]->Tokens, std::vector<std::string>{"2.1"});
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ TEST(Delta, ParsedAndAppliedWithClampingAndRounding) {
       {"", 40, 100, {}},
   };
   for (const Case& c : cases) {
-    const auto change = parseDelta(c.word);
+    const auto change = ParseDelta(c.word);
     ASSERT_EQ(change.has_value(), c.expected.has_value()) << "[" << c.word << "]";
     if (change) {
-      EXPECT_EQ(applyDelta(*change, c.current, c.maximum), *c.expected)
+      EXPECT_EQ(ApplyDelta(*change, c.current, c.maximum), *c.expected)
           << c.word << " from " << c.current << " of " << c.maximum;
     }
   }

@@ -19,24 +19,24 @@ TEST(ServeEach, RunsEveryMonitorAtOnceAndKeepsListOrder) {
   std::size_t started = 0;
   const support::Error failure = support::Error::New("no reply");
 
-  const auto outcomes = serveEach(monitors, [&](const ddc::Monitor& monitor) {
+  const auto outcomes = ServeEach(monitors, [&](const ddc::Monitor& monitor) {
     std::unique_lock lock(mutex);
     ++started;
     changed.notify_all();
     const bool together = changed.wait_for(lock, std::chrono::seconds(5),
                                            [&] { return started == monitors.size(); });
     support::Result<RenderedResult> outcome;
-    outcome.value.Text = monitor.ID + (together ? " together" : " alone");
-    if (monitor.ID == "m2") outcome.err = failure;
+    outcome.Value.Text = monitor.ID + (together ? " together" : " alone");
+    if (monitor.ID == "m2") outcome.Err = failure;
     return outcome;
   });
 
   ASSERT_EQ(outcomes.size(), 3u);
-  EXPECT_EQ(outcomes[0].value.Text, "m0 together");
-  EXPECT_EQ(outcomes[1].value.Text, "m1 together");
-  EXPECT_FALSE(outcomes[1].err);
-  EXPECT_TRUE(support::Is(outcomes[2].err, failure));
-  EXPECT_TRUE(serveEach({}, [](const ddc::Monitor&) { return support::Result<RenderedResult>{}; })
+  EXPECT_EQ(outcomes[0].Value.Text, "m0 together");
+  EXPECT_EQ(outcomes[1].Value.Text, "m1 together");
+  EXPECT_FALSE(outcomes[1].Err);
+  EXPECT_TRUE(support::Is(outcomes[2].Err, failure));
+  EXPECT_TRUE(ServeEach({}, [](const ddc::Monitor&) { return support::Result<RenderedResult>{}; })
                   .empty());
 }
 

@@ -36,7 +36,7 @@ TEST(RunAndClose, ClosesOnEveryPath) {
 TEST(RunAndClose, FailedCloseIsReportedAfterTheResult) {
   FakeTransport transport;
   transport.monitors = sampleMonitors();
-  transport.closeError = support::Errorf("%w: still open", ddc::ErrBusy);
+  transport.closeError = support::Errorf("%w: still open", ddc::kErrBusy);
   const EntryOutcome listed = runAndClose(transport, {"list"});
   EXPECT_EQ(listed.status, 1);
   EXPECT_NE(listed.out.find("Acme View 27"), std::string::npos);

@@ -61,16 +61,16 @@ TEST(ParseOptions, Grammar) {
   for (const OptionsCase& c : cases) {
     std::string line;
     for (const std::string& word : c.words) line += "[" + word + "]";
-    const parsedCommandLine result = parseOptions(c.words);
-    EXPECT_EQ(result.commandArguments, c.command) << line;
-    EXPECT_EQ(result.parsed.json, c.json) << line;
-    EXPECT_EQ(result.parsed.unsafe, c.unsafe) << line;
-    EXPECT_EQ(result.parsed.locale, c.locale) << line;
-    EXPECT_EQ(result.parsed.timeout, c.timeout) << line;
-    EXPECT_EQ(result.error.has_value(), !c.errorKey.empty()) << line;
-    if (result.error) {
-      EXPECT_EQ(result.error->key, c.errorKey) << line;
-      EXPECT_EQ(result.error->value, c.errorValue) << line;
+    const ParsedCommandLine result = ParseOptions(c.words);
+    EXPECT_EQ(result.CommandArguments, c.command) << line;
+    EXPECT_EQ(result.Parsed.Json, c.json) << line;
+    EXPECT_EQ(result.Parsed.Unsafe, c.unsafe) << line;
+    EXPECT_EQ(result.Parsed.Locale, c.locale) << line;
+    EXPECT_EQ(result.Parsed.Timeout, c.timeout) << line;
+    EXPECT_EQ(result.Error.has_value(), !c.errorKey.empty()) << line;
+    if (result.Error) {
+      EXPECT_EQ(result.Error->Key, c.errorKey) << line;
+      EXPECT_EQ(result.Error->Value, c.errorValue) << line;
     }
   }
 }
@@ -103,7 +103,7 @@ TEST(ParseDuration, AcceptedTexts) {
       {"2562047h47m16.854775807s", support::Duration::max()},
   };
   for (const auto& [text, expected] : cases) {
-    const auto parsed = parseDuration(text);
+    const auto parsed = ParseDuration(text);
     ASSERT_TRUE(parsed.has_value()) << text;
     EXPECT_EQ(parsed->count(), expected.count()) << text;
   }
@@ -117,7 +117,7 @@ TEST(ParseDuration, RefusedTexts) {
       "2562048h",   "99999999999999999999ns", "-9223372036854775809ns",
   };
   for (const std::string& text : cases) {
-    EXPECT_FALSE(parseDuration(text).has_value()) << "[" << text << "]";
+    EXPECT_FALSE(ParseDuration(text).has_value()) << "[" << text << "]";
   }
 }
 

@@ -46,7 +46,7 @@ TEST(FormatDisplayMode, Forms) {
       {Mode{1920, 1080, 1e21}, "1920x1080@1000000000000000000000"},
       {Mode{4294967295u, 1, 120.00000000000001}, "4294967295x1@120.00000000000001"},
   };
-  for (const auto& [mode, expected] : cases) EXPECT_EQ(formatDisplayMode(mode), expected);
+  for (const auto& [mode, expected] : cases) EXPECT_EQ(FormatDisplayMode(mode), expected);
 }
 
 TEST(FormatConnectorType, ExactComparison) {
@@ -67,8 +67,8 @@ TEST(FormatConnectorType, ExactComparison) {
       {"thunderbolt", "-", "-"},
   };
   for (const auto& [type, english, chinese] : cases) {
-    EXPECT_EQ(formatConnectorType(type, kEnglish), english) << type;
-    EXPECT_EQ(formatConnectorType(type, kChinese), chinese) << type;
+    EXPECT_EQ(FormatConnectorType(type, kEnglish), english) << type;
+    EXPECT_EQ(FormatConnectorType(type, kChinese), chinese) << type;
   }
 }
 
@@ -154,7 +154,7 @@ TEST(PrintCapabilities, OrdinaryDepthRendersInFull) {
 }
 
 TEST(WriteLifecycleError, JSONWhenAnyWordIsJSON) {
-  const support::Error failure = support::Errorf("%w: <gone>", ddc::ErrBusy);
+  const support::Error failure = support::Errorf("%w: <gone>", ddc::kErrBusy);
   const std::string prefix = "close backend failed / 关闭后端失败";
   struct Case {
     std::vector<std::string> words;

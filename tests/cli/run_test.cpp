@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
              {}}),
     [](const auto& info) { return info.param.name; });
 
-const std::string kVersion = "lumra " + std::string(cli::version) + "\n";
+const std::string kVersion = "lumra " + std::string(cli::kVersion) + "\n";
 
 // The version never reaches the transport, whatever the command words say.
 INSTANTIATE_TEST_SUITE_P(
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"version_ignores_command", {"set", "0", "brightness", "5", "--version"}, kChinese, 0,
              kVersion, "", {}},
         Case{"version_json", {"--version", "--json", "list"}, {}, 0,
-             "{\"version\":\"" + std::string(cli::version) + "\"}\n", "", {}},
+             "{\"version\":\"" + std::string(cli::kVersion) + "\"}\n", "", {}},
         Case{"help_stops_before_version", {"-h", "--version"}, {}, 0, kUsageEN + "\n", "", {}},
         Case{"bad_option_after_version", {"--version", "--bogus"}, {}, 2, "",
              "invalid option: --bogus\n", {}}),
@@ -566,10 +566,10 @@ TEST(Run, AdjustFailures) {
     std::string err;
     std::vector<std::string> calls;
   } cases[] = {
-      {&FakeTransport::getError, ddcci::ErrUnsupportedVCP,
+      {&FakeTransport::getError, ddcci::kErrUnsupportedVCP,
        "operation failed: DDC/CI VCP feature is unsupported\n",
        {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10"}},
-      {&FakeTransport::setError, ddc::ErrBusy, "operation failed: monitor transport is busy\n",
+      {&FakeTransport::setError, ddc::kErrBusy, "operation failed: monitor transport is busy\n",
        {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10 write 10"}},
   };
   for (const auto& c : cases) {
@@ -659,22 +659,22 @@ TEST(Run, RuntimeFailuresAreCategorised) {
   };
   const std::vector<FailureCase> cases = {
       {"list_busy", {"--json", "list"}, &FakeTransport::listError,
-       support::Errorf("%w: bus held", ddc::ErrBusy),
+       support::Errorf("%w: bus held", ddc::kErrBusy),
        "{\"category\":\"busy\",\"error\":\"operation failed: monitor transport is busy: bus held\","
        "\"kind\":\"runtime\"}\n"},
       {"get_timeout", {"--json", "get", "0", "brightness"}, &FakeTransport::getError,
        support::Errorf("DDC/CI failed after 3 attempts: %w: %w", support::ErrDeadlineExceeded(),
-                       ddc::ErrBusy),
+                       ddc::kErrBusy),
        "{\"category\":\"timeout\",\"error\":\"operation failed: DDC/CI failed after 3 attempts: "
        "context deadline exceeded: monitor transport is busy\",\"kind\":\"runtime\"}\n"},
       {"get_unsupported_text", {"get", "0", "brightness"}, &FakeTransport::getError,
-       ddcci::ErrUnsupportedVCP, "operation failed: DDC/CI VCP feature is unsupported\n"},
+       ddcci::kErrUnsupportedVCP, "operation failed: DDC/CI VCP feature is unsupported\n"},
       {"set_permission", {"--json", "set", "0", "brightness", "5"}, &FakeTransport::setError,
        support::Errorf("lock DDC endpoint: %w", support::Error::FromErrno(EACCES)),
        "{\"category\":\"permission\",\"error\":\"operation failed: lock DDC endpoint: permission "
        "denied\",\"kind\":\"runtime\"}\n"},
       {"caps_protocol_escaped", {"--json", "caps", "1"}, &FakeTransport::capabilitiesError,
-       support::Errorf("%w: <bad> & worse", ddc::ErrProtocol),
+       support::Errorf("%w: <bad> & worse", ddc::kErrProtocol),
        "{\"category\":\"protocol\",\"error\":\"operation failed: monitor protocol response is "
        "invalid: \\u003cbad\\u003e \\u0026 worse\",\"kind\":\"runtime\"}\n"},
       {"plain_error_is_transport", {"--json", "caps", "1"}, &FakeTransport::capabilitiesError,

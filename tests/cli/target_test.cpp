@@ -21,7 +21,7 @@ TEST(ParseSetValue, NumberForms) {
       {"1.0", {}},        {"0x1G", {}},       {"١", {}},           {"99999999999999999999999", {}},
   };
   for (const auto& [word, expected] : cases) {
-    EXPECT_EQ(parseSetValue(word), expected) << "[" << word << "]";
+    EXPECT_EQ(ParseSetValue(word), expected) << "[" << word << "]";
   }
 }
 
@@ -29,22 +29,22 @@ TEST(ResolveTarget, ListsFirstThenSelectorThenFeature) {
   testing::FakeTransport transport;
   transport.monitors = testing::sampleMonitors();
 
-  auto bothBad = resolveTarget(support::Context(), transport, "7", "nonsense");
-  EXPECT_TRUE(support::Is(bothBad.err, ddc::ErrMonitorNotFound));
+  auto bothBad = ResolveTarget(support::Context(), transport, "7", "nonsense");
+  EXPECT_TRUE(support::Is(bothBad.Err, ddc::kErrMonitorNotFound));
 
-  auto badFeature = resolveTarget(support::Context(), transport, "1", "nonsense");
-  EXPECT_TRUE(support::Is(badFeature.err, ddc::ErrInvalidFeature));
+  auto badFeature = ResolveTarget(support::Context(), transport, "1", "nonsense");
+  EXPECT_TRUE(support::Is(badFeature.Err, ddc::kErrInvalidFeature));
 
-  auto good = resolveTarget(support::Context(), transport, "path:0123456789ab", "Contrast");
-  ASSERT_FALSE(good.err);
-  ASSERT_EQ(good.value.selection.Monitors.size(), 1u);
-  EXPECT_EQ(good.value.selection.Monitors[0].Index, 1);
-  EXPECT_EQ(good.value.feature.Code, 0x12);
+  auto good = ResolveTarget(support::Context(), transport, "path:0123456789ab", "Contrast");
+  ASSERT_FALSE(good.Err);
+  ASSERT_EQ(good.Value.Selection.Monitors.size(), 1u);
+  EXPECT_EQ(good.Value.Selection.Monitors[0].Index, 1);
+  EXPECT_EQ(good.Value.Feature.Code, 0x12);
   EXPECT_EQ(transport.calls, (std::vector<std::string>{"List", "List", "List"}));
 
   transport.listError = support::Error::New("registry unavailable");
-  auto listFailed = resolveTarget(support::Context(), transport, "0", "brightness");
-  EXPECT_TRUE(listFailed.err.SameAs(transport.listError));
+  auto listFailed = ResolveTarget(support::Context(), transport, "0", "brightness");
+  EXPECT_TRUE(listFailed.Err.SameAs(transport.listError));
 }
 
 }  // namespace

@@ -21,22 +21,22 @@ TEST(ClassifyErrorTest, EachSentinelAloneAndWrapped) {
   } cases[] = {
       {&support::ErrDeadlineExceeded(), "timeout"},
       {&support::ErrCanceled(), "timeout"},
-      {&ErrMonitorNotFound, "not-found-or-hotplug"},
-      {&ErrNotSupported, "unsupported"},
-      {&ddcci::ErrUnsupportedVCP, "unsupported"},
-      {&ErrBusy, "busy"},
-      {&ErrBackendUnavailable, "backend-unavailable"},
-      {&ErrProtocol, "protocol"},
-      {&ddcci::ErrChecksum, "protocol"},
-      {&ddcci::ErrMalformedSource, "protocol"},
-      {&ddcci::ErrInvalidProtocolFlag, "protocol"},
-      {&ddcci::ErrInvalidLength, "protocol"},
-      {&ddcci::ErrNullReply, "protocol"},
-      {&ddcci::ErrUnexpectedOpcode, "protocol"},
-      {&ddcci::ErrVCPCodeMismatch, "protocol"},
-      {&ddcci::ErrOffsetMismatch, "protocol"},
-      {&ddcci::ErrUnexpectedResult, "protocol"},
-      {&ErrInvalidFeature, "invalid-argument"},
+      {&kErrMonitorNotFound, "not-found-or-hotplug"},
+      {&kErrNotSupported, "unsupported"},
+      {&ddcci::kErrUnsupportedVCP, "unsupported"},
+      {&kErrBusy, "busy"},
+      {&kErrBackendUnavailable, "backend-unavailable"},
+      {&kErrProtocol, "protocol"},
+      {&ddcci::kErrChecksum, "protocol"},
+      {&ddcci::kErrMalformedSource, "protocol"},
+      {&ddcci::kErrInvalidProtocolFlag, "protocol"},
+      {&ddcci::kErrInvalidLength, "protocol"},
+      {&ddcci::kErrNullReply, "protocol"},
+      {&ddcci::kErrUnexpectedOpcode, "protocol"},
+      {&ddcci::kErrVCPCodeMismatch, "protocol"},
+      {&ddcci::kErrOffsetMismatch, "protocol"},
+      {&ddcci::kErrUnexpectedResult, "protocol"},
+      {&kErrInvalidFeature, "invalid-argument"},
       {&support::ErrPermission(), "permission"},
   };
   for (const auto& c : cases) {
@@ -54,25 +54,25 @@ TEST(ClassifyErrorTest, EarliestStepWinsWhateverTheWrapOrder) {
     Error err;
     const char* want;
   } cases[] = {
-      {"busy then protocol", Errorf("%w: %w", ErrBusy, ErrProtocol), "busy"},
-      {"protocol then busy", Errorf("%w: %w", ErrProtocol, ErrBusy), "busy"},
+      {"busy then protocol", Errorf("%w: %w", kErrBusy, kErrProtocol), "busy"},
+      {"protocol then busy", Errorf("%w: %w", kErrProtocol, kErrBusy), "busy"},
       {"second branch holds busy",
-       Errorf("%w; %w", Errorf("plain: %s", "x"), Errorf("retry: %w", ErrBusy)), "busy"},
+       Errorf("%w; %w", Errorf("plain: %s", "x"), Errorf("retry: %w", kErrBusy)), "busy"},
       {"deadline over busy",
-       Errorf("%w: %w", Errorf("attempt: %w", ErrBusy), support::ErrDeadlineExceeded()),
+       Errorf("%w: %w", Errorf("attempt: %w", kErrBusy), support::ErrDeadlineExceeded()),
        "timeout"},
       {"cancel over frame error",
-       Errorf("%w (%w)", ddcci::ErrChecksum, support::ErrCanceled()), "timeout"},
+       Errorf("%w (%w)", ddcci::kErrChecksum, support::ErrCanceled()), "timeout"},
       {"not found over unsupported",
-       Errorf("%w / %w", ddcci::ErrUnsupportedVCP, ErrMonitorNotFound), "not-found-or-hotplug"},
+       Errorf("%w / %w", ddcci::kErrUnsupportedVCP, kErrMonitorNotFound), "not-found-or-hotplug"},
       {"unsupported VCP over frame error",
-       Errorf("%w / %w", ddcci::ErrNullReply, ddcci::ErrUnsupportedVCP), "unsupported"},
+       Errorf("%w / %w", ddcci::kErrNullReply, ddcci::kErrUnsupportedVCP), "unsupported"},
       {"backend over protocol",
-       Errorf("%w / %w", ErrProtocol, ErrBackendUnavailable), "backend-unavailable"},
+       Errorf("%w / %w", kErrProtocol, kErrBackendUnavailable), "backend-unavailable"},
       {"frame error over invalid feature",
-       Errorf("%w / %w", ErrInvalidFeature, ddcci::ErrOffsetMismatch), "protocol"},
+       Errorf("%w / %w", kErrInvalidFeature, ddcci::kErrOffsetMismatch), "protocol"},
       {"invalid feature over permission",
-       Errorf("%w / %w", Error::FromErrno(EACCES), ErrInvalidFeature), "invalid-argument"},
+       Errorf("%w / %w", Error::FromErrno(EACCES), kErrInvalidFeature), "invalid-argument"},
       {"deep permission",
        Errorf("lock DDC endpoint: %w", Errorf("open: %w", Error::FromErrno(EPERM))),
        "permission"},
@@ -81,13 +81,13 @@ TEST(ClassifyErrorTest, EarliestStepWinsWhateverTheWrapOrder) {
 }
 
 TEST(ClassifyErrorTest, IdentityNotMessageDecides) {
-  const Error lookalike = Error::New(ErrBusy.Message());
+  const Error lookalike = Error::New(kErrBusy.Message());
   EXPECT_EQ(ClassifyError(lookalike), "transport");
   EXPECT_EQ(ClassifyError(Error::New("context deadline exceeded")), "transport");
   EXPECT_EQ(ClassifyError(Error::New("permission denied")), "transport");
   EXPECT_EQ(ClassifyError(Error::Wrapping("monitor not found: 7", {})), "transport");
 
-  const Error notFound = Errorf("%w: %s", ErrMonitorNotFound, "7");
+  const Error notFound = Errorf("%w: %s", kErrMonitorNotFound, "7");
   EXPECT_EQ(notFound.Message(), "monitor not found: 7");
   EXPECT_EQ(ClassifyError(notFound), "not-found-or-hotplug");
 }
@@ -118,7 +118,7 @@ TEST(ClassifyErrorTest, ErrorsOfARealContext) {
   {
     auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), support::Duration(0));
     ASSERT_TRUE(ctx.Err());
-    EXPECT_EQ(ClassifyError(Errorf("%w: %w", ErrBusy, ctx.Err())), "timeout");
+    EXPECT_EQ(ClassifyError(Errorf("%w: %w", kErrBusy, ctx.Err())), "timeout");
   }
 }
 

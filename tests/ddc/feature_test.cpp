@@ -41,7 +41,7 @@ TEST(FeaturesTest, ElevenRowsInTableOrder) {
   for (std::size_t i = 0; i < features.size(); ++i) EXPECT_EQ(features[i].Name, names[i]) << i;
   // Every named row must also be what ParseFeature returns for its name.
   for (const Feature& row : features) {
-    ExpectFeature(ParseFeature(row.Name).value,
+    ExpectFeature(ParseFeature(row.Name).Value,
                   {row.Name, row.Code, row.Writable, row.Unsafe, row.Kind},
                   row.Name);
   }
@@ -56,7 +56,7 @@ TEST(FeaturesTest, ReturnsAnIndependentCopy) {
   ASSERT_EQ(second.size(), 11u);
   EXPECT_EQ(second[0].Name, "brightness");
   EXPECT_FALSE(second[0].Unsafe);
-  EXPECT_EQ(ParseFeature("brightness").value.Name, "brightness");
+  EXPECT_EQ(ParseFeature("brightness").Value.Name, "brightness");
 }
 
 TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
@@ -114,8 +114,8 @@ TEST(ParseFeatureTest, RejectsAndEchoesTheArgument) {
   for (const std::string& argument : arguments) {
     const auto [feature, err] = ParseFeature(argument);
     ASSERT_TRUE(err) << argument;
-    EXPECT_TRUE(support::Is(err, ErrInvalidFeature)) << argument;
-    EXPECT_FALSE(err.SameAs(ErrInvalidFeature)) << argument;
+    EXPECT_TRUE(support::Is(err, kErrInvalidFeature)) << argument;
+    EXPECT_FALSE(err.SameAs(kErrInvalidFeature)) << argument;
     EXPECT_EQ(err.Message(), "invalid feature: " + argument);
     ExpectFeature(feature, {"", 0, false, false, kUnknown}, argument);
   }
@@ -133,11 +133,11 @@ TEST(FeatureTest, UnsafeWrites) {
       {"vcp:0xD6", true},
   };
   for (const auto& [argument, unsafe] : cases) {
-    EXPECT_EQ(ParseFeature(argument).value.Unsafe, unsafe) << argument;
+    EXPECT_EQ(ParseFeature(argument).Value.Unsafe, unsafe) << argument;
   }
   std::vector<Feature> every = Features();
   for (int code = 0; code <= 0xFF; ++code) {
-    every.push_back(ParseFeature(support::Format("vcp:%d", code)).value);
+    every.push_back(ParseFeature(support::Format("vcp:%d", code)).Value);
   }
   for (const Feature& feature : every) {
     const bool guarded = feature.Code == 0x04 || feature.Code >= 0xE0 || feature.Code == 0xD6;
@@ -157,7 +157,7 @@ TEST(NamedValueTest, ByFeatureCodeWithoutRegardToCase) {
       {"input", "hdmi", {}},      {"input", "", {}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(NamedValue(ParseFeature(c.feature).value, c.word), c.value) << c.feature << " " << c.word;
+    EXPECT_EQ(NamedValue(ParseFeature(c.feature).Value, c.word), c.value) << c.feature << " " << c.word;
   }
 }
 

@@ -78,7 +78,7 @@ TEST(ResolveMonitorTest, ReportsTheSelectorWhenNothingMatches) {
   for (const auto& c : cases) {
     const auto [monitor, err] = ResolveMonitor(c.monitors, c.selector);
     ASSERT_TRUE(err) << c.selector;
-    EXPECT_TRUE(support::Is(err, ErrMonitorNotFound)) << c.selector;
+    EXPECT_TRUE(support::Is(err, kErrMonitorNotFound)) << c.selector;
     EXPECT_EQ(err.Message(), "monitor not found: " + c.selector);
     EXPECT_TRUE(monitor.ID.empty()) << c.selector;
     EXPECT_FALSE(monitor.CurrentMode.has_value()) << c.selector;

@@ -48,12 +48,12 @@ TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
   };
   for (const Case& c : cases) {
     const auto selection = SelectMonitors(monitors, c.selector);
-    EXPECT_EQ(support::Is(selection.err, ErrMonitorNotFound), c.notFound) << c.selector;
+    EXPECT_EQ(support::Is(selection.Err, kErrMonitorNotFound), c.notFound) << c.selector;
     std::vector<std::string> selected;
-    for (const Monitor& m : selection.value.Monitors) selected.push_back(m.ID);
+    for (const Monitor& m : selection.Value.Monitors) selected.push_back(m.ID);
     EXPECT_EQ(selected, c.selected) << c.selector;
-    EXPECT_EQ(selection.value.All, c.all) << c.selector;
-    EXPECT_EQ(selection.value.NameMatches, c.nameMatches) << c.selector;
+    EXPECT_EQ(selection.Value.All, c.all) << c.selector;
+    EXPECT_EQ(selection.Value.NameMatches, c.nameMatches) << c.selector;
   }
 }
 
@@ -61,15 +61,15 @@ TEST(SelectMonitorsTest, AllTakesEveryMonitorInListOrder) {
   const std::vector<Monitor> monitors = {monitor(1, "darwin:b", "B"),
                                               monitor(0, "darwin:a", "A")};
   const auto every = SelectMonitors(monitors, "all");
-  ASSERT_FALSE(every.err);
-  EXPECT_TRUE(every.value.All);
-  ASSERT_EQ(every.value.Monitors.size(), 2u);
-  EXPECT_EQ(every.value.Monitors[0].ID, "darwin:b");
+  ASSERT_FALSE(every.Err);
+  EXPECT_TRUE(every.Value.All);
+  ASSERT_EQ(every.Value.Monitors.size(), 2u);
+  EXPECT_EQ(every.Value.Monitors[0].ID, "darwin:b");
 
   const auto none = SelectMonitors({}, "all");
-  ASSERT_FALSE(none.err);
-  EXPECT_TRUE(none.value.All);
-  EXPECT_TRUE(none.value.Monitors.empty());
+  ASSERT_FALSE(none.Err);
+  EXPECT_TRUE(none.Value.All);
+  EXPECT_TRUE(none.Value.Monitors.empty());
 }
 
 }  // namespace

@@ -26,9 +26,9 @@ const Bytes kBrightnessReply = Hex("6E 88 02 00 10 00 00 64 00 32 F2");
 
 // Builds a well-formed reply around a payload, checksum included.
 Bytes Reply(const Bytes& payload) {
-  Bytes frame{displayWriteAddress, static_cast<std::uint8_t>(protocolFlag | payload.size())};
+  Bytes frame{kDisplayWriteAddress, static_cast<std::uint8_t>(kProtocolFlag | payload.size())};
   frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(checksum(hostVirtualAddress, frame));
+  frame.push_back(Checksum(kHostVirtualAddress, frame));
   return frame;
 }
 
@@ -44,14 +44,14 @@ TEST(BuildRequestTest, FramesAreByteExact) {
       {"capabilities at 0", BuildCapabilitiesRequest(0), "51 83 F3 00 00 4F"},
       {"capabilities at 32", BuildCapabilitiesRequest(32), "51 83 F3 00 20 6F"},
       {"capabilities at 0x0120", BuildCapabilitiesRequest(0x0120), "51 83 F3 01 20 6E"},
-      {"empty payload", buildRequest({}), "51 80 BF"},
+      {"empty payload", BuildRequest({}), "51 80 BF"},
   };
   for (const auto& c : cases) EXPECT_EQ(Spaced(c.frame), c.want) << c.name;
 }
 
 TEST(BuildRequestTest, ChecksumSeedsWithInitialByte) {
-  EXPECT_EQ(checksum(0x6E, {}), 0x6E);
-  EXPECT_EQ(checksum(0x50, Hex("6E 80")), 0xBE);
+  EXPECT_EQ(Checksum(0x6E, {}), 0x6E);
+  EXPECT_EQ(Checksum(0x50, Hex("6E 80")), 0xBE);
 }
 
 TEST(ParseVCPReplyTest, DecodesValidReply) {
@@ -89,36 +89,36 @@ TEST(ParseVCPReplyTest, RejectsBadReplies) {
   Bytes bad = kBrightnessReply;
   bad[0] = 0x6F;
   const FailureCase cases[] = {
-      {"empty", {}, 0x10, &ErrInvalidLength,
+      {"empty", {}, 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: reply is too short: 0", false},
-      {"two bytes", Hex("6E 88"), 0x10, &ErrInvalidLength,
+      {"two bytes", Hex("6E 88"), 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: reply is too short: 2", false},
-      {"wrong source", bad, 0x10, &ErrMalformedSource,
+      {"wrong source", bad, 0x10, &kErrMalformedSource,
        "DDC/CI reply has malformed source: 0x6F in 6F 88 02 00 10 00 00 64 00 32 F2", false},
       {"no protocol flag", Hex("6E 08 02 00 10 00 00 64 00 32 72"), 0x10,
-       &ErrInvalidProtocolFlag, "DDC/CI reply has invalid protocol flag: 0x08", false},
-      {"truncated", Hex("6E 88 02 00 10 00 00 64 00 32"), 0x10, &ErrInvalidLength,
+       &kErrInvalidProtocolFlag, "DDC/CI reply has invalid protocol flag: 0x08", false},
+      {"truncated", Hex("6E 88 02 00 10 00 00 64 00 32"), 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: got 10 bytes, want 11", false},
-      {"announces more than any reply", Hex("6E FF 00"), 0x10, &ErrInvalidLength,
+      {"announces more than any reply", Hex("6E FF 00"), 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: got 3 bytes, want 130", false},
-      {"null message", Hex("6E 80 BE"), 0x10, &ErrNullReply, "DDC/CI null response", true},
-      {"null message bad checksum", Hex("6E 80 BF"), 0x10, &ErrChecksum,
+      {"null message", Hex("6E 80 BE"), 0x10, &kErrNullReply, "DDC/CI null response", true},
+      {"null message bad checksum", Hex("6E 80 BF"), 0x10, &kErrChecksum,
        "DDC/CI checksum mismatch", true},
-      {"bad checksum", Hex("6E 88 02 00 10 00 00 64 00 32 F3"), 0x10, &ErrChecksum,
+      {"bad checksum", Hex("6E 88 02 00 10 00 00 64 00 32 F3"), 0x10, &kErrChecksum,
        "DDC/CI checksum mismatch", true},
-      {"payload of 7", Reply(Hex("02 00 10 00 00 64 00")), 0x10, &ErrUnexpectedOpcode,
+      {"payload of 7", Reply(Hex("02 00 10 00 00 64 00")), 0x10, &kErrUnexpectedOpcode,
        "DDC/CI reply has unexpected opcode: Get VCP payload 02 00 10 00 00 64 00", false},
-      {"payload of 9", Reply(Hex("02 00 10 00 00 64 00 32 00")), 0x10, &ErrUnexpectedOpcode,
+      {"payload of 9", Reply(Hex("02 00 10 00 00 64 00 32 00")), 0x10, &kErrUnexpectedOpcode,
        "DDC/CI reply has unexpected opcode: Get VCP payload 02 00 10 00 00 64 00 32 00", false},
-      {"wrong opcode", Reply(Hex("E3 00 10 00 00 64 00 32")), 0x10, &ErrUnexpectedOpcode,
+      {"wrong opcode", Reply(Hex("E3 00 10 00 00 64 00 32")), 0x10, &kErrUnexpectedOpcode,
        "DDC/CI reply has unexpected opcode: Get VCP payload E3 00 10 00 00 64 00 32", false},
-      {"code mismatch", Reply(Hex("02 00 12 00 00 64 00 32")), 0x10, &ErrVCPCodeMismatch,
+      {"code mismatch", Reply(Hex("02 00 12 00 00 64 00 32")), 0x10, &kErrVCPCodeMismatch,
        "DDC/CI reply VCP code mismatch: got 0x12, want 0x10", false},
       {"mismatch before unsupported", Reply(Hex("02 01 12 00 00 00 00 00")), 0x10,
-       &ErrVCPCodeMismatch, "DDC/CI reply VCP code mismatch: got 0x12, want 0x10", false},
-      {"unsupported", Reply(Hex("02 01 10 00 00 00 00 00")), 0x10, &ErrUnsupportedVCP,
+       &kErrVCPCodeMismatch, "DDC/CI reply VCP code mismatch: got 0x12, want 0x10", false},
+      {"unsupported", Reply(Hex("02 01 10 00 00 00 00 00")), 0x10, &kErrUnsupportedVCP,
        "DDC/CI VCP feature is unsupported", true},
-      {"result code 2", Reply(Hex("02 02 10 00 00 64 00 32")), 0x10, &ErrUnexpectedResult,
+      {"result code 2", Reply(Hex("02 02 10 00 00 64 00 32")), 0x10, &kErrUnexpectedResult,
        "DDC/CI reply has unexpected result code: 0x02", false},
   };
   for (const auto& c : cases) {
@@ -154,12 +154,12 @@ TEST(ParseCapabilitiesReplyTest, EmptyFragmentMarksTheEnd) {
 
 TEST(ParseCapabilitiesReplyTest, RejectsBadReplies) {
   const FailureCase cases[] = {
-      {"short header", Reply(Hex("E3 00")), 0, &ErrUnexpectedOpcode,
+      {"short header", Reply(Hex("E3 00")), 0, &kErrUnexpectedOpcode,
        "DDC/CI reply has unexpected opcode: capabilities payload E3 00", false},
-      {"wrong opcode", Reply(Hex("02 00 00 41")), 0, &ErrUnexpectedOpcode,
+      {"wrong opcode", Reply(Hex("02 00 00 41")), 0, &kErrUnexpectedOpcode,
        "DDC/CI reply has unexpected opcode: capabilities payload 02 00 00 41", false},
-      {"null message", Hex("6E 80 BE"), 0, &ErrNullReply, "DDC/CI null response", true},
-      {"bad checksum", Hex("6E 83 E3 00 00 00"), 0, &ErrChecksum, "DDC/CI checksum mismatch",
+      {"null message", Hex("6E 80 BE"), 0, &kErrNullReply, "DDC/CI null response", true},
+      {"bad checksum", Hex("6E 83 E3 00 00 00"), 0, &kErrChecksum, "DDC/CI checksum mismatch",
        true},
   };
   for (const auto& c : cases) {
@@ -178,7 +178,7 @@ TEST(ParseReplyTest, EveryTruncationFails) {
   for (std::size_t size = 0; size < kBrightnessReply.size(); ++size) {
     const Bytes prefix(kBrightnessReply.begin(), kBrightnessReply.begin() + static_cast<long>(size));
     const auto [value, err] = ParseVCPReply(prefix, 0x10);
-    EXPECT_TRUE(support::Is(err, ErrInvalidLength)) << size;
+    EXPECT_TRUE(support::Is(err, kErrInvalidLength)) << size;
   }
 }
 

@@ -83,11 +83,11 @@ TEST_P(AppleSiliconMonitors, AnswerGetSetAndCapabilities) {
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out, support::Format("%s (brightness / 0x10): %d of 100\n", c.id, c.brightness));
   const sim::MonitorCounters afterGet = SimulatedState(home(), "apple-silicon").Counters(c.monitor);
-  EXPECT_EQ(afterGet.writes, 1u);
-  EXPECT_EQ(afterGet.gets, 1u);
-  EXPECT_EQ(afterGet.lastReadChip, c.chip);
-  EXPECT_EQ(afterGet.lastReadAddress, c.readAddress);
-  EXPECT_EQ(afterGet.lastReadLength, c.getReadLength);
+  EXPECT_EQ(afterGet.Writes, 1u);
+  EXPECT_EQ(afterGet.Gets, 1u);
+  EXPECT_EQ(afterGet.LastReadChip, c.chip);
+  EXPECT_EQ(afterGet.LastReadAddress, c.readAddress);
+  EXPECT_EQ(afterGet.LastReadLength, c.getReadLength);
 
   ASSERT_EQ(run({"set", c.id, "brightness", "33"}, "", kAppleSilicon).status, 0);
   const ProcessResult reread = run({"get", c.id, "brightness"}, "", kAppleSilicon);
@@ -98,9 +98,9 @@ TEST_P(AppleSiliconMonitors, AnswerGetSetAndCapabilities) {
   EXPECT_TRUE(caps.out.starts_with("(prot(monitor)type(LCD)")) << caps.out;
   EXPECT_TRUE(caps.out.ends_with(c.capabilitiesEnd)) << caps.out;
   const sim::MonitorCounters afterAll = SimulatedState(home(), "apple-silicon").Counters(c.monitor);
-  EXPECT_EQ(afterAll.sets, 1u);
-  EXPECT_GT(afterAll.capabilities, 1u);
-  EXPECT_EQ(afterAll.ignored, 0u) << "a frame went out with a checksum the monitor refused";
+  EXPECT_EQ(afterAll.Sets, 1u);
+  EXPECT_GT(afterAll.Capabilities, 1u);
+  EXPECT_EQ(afterAll.Ignored, 0u) << "a frame went out with a checksum the monitor refused";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,7 +133,7 @@ TEST_P(AppleSiliconFaults, NameTheIOAVServiceStage) {
   EXPECT_EQ(result.status, c.status);
   EXPECT_EQ(result.out, c.out);
   EXPECT_EQ(result.err, c.err);
-  EXPECT_EQ(SimulatedState(home(), scenario("apple-silicon-faults.json")).Counters(c.monitor).writes, c.writes);
+  EXPECT_EQ(SimulatedState(home(), scenario("apple-silicon-faults.json")).Counters(c.monitor).Writes, c.writes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -250,8 +250,8 @@ TEST_P(FaultMatrix, ReportsAndCountsExactly) {
 
   const SimulatedState state(home(), scenario(kScenario));
   const sim::MonitorCounters counters = state.Counters(row.monitor);
-  EXPECT_EQ(counters.writes, expected.writes) << "write transactions";
-  EXPECT_EQ(counters.faults, expected.faults) << "faults injected";
+  EXPECT_EQ(counters.Writes, expected.writes) << "write transactions";
+  EXPECT_EQ(counters.Faults, expected.faults) << "faults injected";
   if (command == Command::Set) {
     EXPECT_EQ(state.Value(row.monitor, 0x10), row.control ? kWrittenBrightness : kInitialBrightness);
   }

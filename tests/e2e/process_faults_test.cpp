@@ -84,7 +84,7 @@ class ProcessFaults : public LumraBinary {
   // The left monitor saw no write at all and kept its brightness.
   void ExpectMonitorUntouched() const {
     const SimulatedState state(home(), scenario("desk.json"));
-    EXPECT_EQ(state.Counters("left").writes, 0u);
+    EXPECT_EQ(state.Counters("left").Writes, 0u);
     EXPECT_EQ(state.Value("left", 0x10), 40);
   }
 

@@ -38,8 +38,8 @@ struct Write {
 
 std::vector<Write> writesOf(const sim::MonitorCounters& counters) {
   std::vector<std::pair<std::uint64_t, bool>> transactions;  // time, is a write
-  for (const std::uint64_t t : counters.writeTimes) transactions.emplace_back(t, true);
-  for (const std::uint64_t t : counters.readTimes) transactions.emplace_back(t, false);
+  for (const std::uint64_t t : counters.WriteTimes) transactions.emplace_back(t, true);
+  for (const std::uint64_t t : counters.ReadTimes) transactions.emplace_back(t, false);
   std::sort(transactions.begin(), transactions.end());
   std::vector<Write> writes;
   for (std::size_t i = 1; i < transactions.size(); ++i) {
@@ -153,8 +153,8 @@ TEST_F(LumraBinary, CommandSubstitutionEndsBeforeTheQuietTime) {
             "darwin:3E56:2710:00000042 (brightness / 0x10) command sent with value 40; the monitor "
             "value was not read back\n");
   const auto counters = SimulatedState(home(), scenario("desk.json")).Counters("left");
-  ASSERT_EQ(counters.writeTimes.size(), 1u);
-  const Clock::time_point written = atNanoseconds(counters.writeTimes[0]);
+  ASSERT_EQ(counters.WriteTimes.size(), 1u);
+  const Clock::time_point written = atNanoseconds(counters.WriteTimes[0]);
   EXPECT_LT(returned, written + kQuiet) << "the command slept the quiet time";
   EXPECT_TRUE(heldOnReturn);
   EXPECT_GT(holder, 0);

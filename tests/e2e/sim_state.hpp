@@ -36,13 +36,13 @@ class SimulatedState {
 
   sim::MonitorCounters Counters(const std::string& monitor) const {
     auto counters = sim::ReadMonitorCounters(monitor);
-    EXPECT_FALSE(counters.err) << counters.err.Message();
-    return counters.value;
+    EXPECT_FALSE(counters.Err) << counters.Err.Message();
+    return counters.Value;
   }
   std::uint16_t Value(const std::string& monitor, std::uint8_t code) const {
     auto value = sim::ReadVCPValue(monitor, code);
-    EXPECT_FALSE(value.err) << value.err.Message();
-    return value.value;
+    EXPECT_FALSE(value.Err) << value.Err.Message();
+    return value.Value;
   }
 
  private:

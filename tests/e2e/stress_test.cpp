@@ -213,13 +213,13 @@ TEST_F(Stress, SixteenProcessesLoseNothing) {
     for (int m = 0; m < 2; ++m) {
       const sim::MonitorCounters counters = state.Counters(kMonitorNames[m]);
       // One exchange per request: nothing failed and nothing was tried twice.
-      EXPECT_EQ(counters.sets, total.sets[m]) << kMonitorNames[m];
-      EXPECT_EQ(counters.gets, total.gets[m]) << kMonitorNames[m];
-      EXPECT_EQ(counters.capabilities, total.capabilities[m]) << kMonitorNames[m];
-      EXPECT_EQ(counters.writes, total.sets[m] + total.gets[m] + total.capabilities[m]);
-      EXPECT_EQ(counters.reads, total.gets[m] + total.capabilities[m]);
-      EXPECT_EQ(counters.ignored, 0u);
-      EXPECT_EQ(counters.faults, 0u);
+      EXPECT_EQ(counters.Sets, total.sets[m]) << kMonitorNames[m];
+      EXPECT_EQ(counters.Gets, total.gets[m]) << kMonitorNames[m];
+      EXPECT_EQ(counters.Capabilities, total.capabilities[m]) << kMonitorNames[m];
+      EXPECT_EQ(counters.Writes, total.sets[m] + total.gets[m] + total.capabilities[m]);
+      EXPECT_EQ(counters.Reads, total.gets[m] + total.capabilities[m]);
+      EXPECT_EQ(counters.Ignored, 0u);
+      EXPECT_EQ(counters.Faults, 0u);
       EXPECT_TRUE(LockIsFree(m)) << "monitor " << kMonitorNames[m] << "'s lock is still held";
     }
   }

@@ -76,7 +76,7 @@ TEST_P(Faults, AreReportedAfterTheRightNumberOfAttempts) {
   if (c.status != 0) {
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_EQ(SimulatedState(home(), scenario("faults.json")).Counters(c.monitor).writes, c.writes);
+  EXPECT_EQ(SimulatedState(home(), scenario("faults.json")).Counters(c.monitor).Writes, c.writes);
 }
 
 const std::string kOK = "";

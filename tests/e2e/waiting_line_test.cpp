@@ -121,7 +121,7 @@ class WaitingLine : public LumraBinary {
     const auto counters = SimulatedState(home(), scenario("desk.json")).Counters("left");
     std::vector<Clock::duration> gaps;
     std::uint64_t previous = 0;
-    for (const std::uint64_t t : counters.writeTimes) {
+    for (const std::uint64_t t : counters.WriteTimes) {
       if (t < since) continue;
       if (previous != 0) gaps.push_back(std::chrono::nanoseconds(t - previous));
       previous = t;

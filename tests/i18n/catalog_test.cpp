@@ -23,7 +23,7 @@ TEST(CatalogNew, ChoosesChineseOnlyForALeadingZh) {
       {"z", "en"},           {"\tzh", "en"},  {"en_ZH", "en"},       {"\xC4\xB0zh", "en"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(New(c.locale).language, c.language) << "locale '" << c.locale << "'";
+    EXPECT_EQ(New(c.locale).Language, c.language) << "locale '" << c.locale << "'";
   }
 }
 

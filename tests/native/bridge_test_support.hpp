@@ -57,8 +57,8 @@ class BridgeTest : public ::testing::Test {
 
   static sim::MonitorCounters Counters(const char* monitor) {
     auto counters = sim::ReadMonitorCounters(monitor);
-    EXPECT_FALSE(counters.err) << counters.err.Message();
-    return counters.value;
+    EXPECT_FALSE(counters.Err) << counters.Err.Message();
+    return counters.Value;
   }
 
   sim::TemporaryHome home_;

@@ -131,8 +131,8 @@ TEST_F(ExchangeTest, FramebufferPathTriesBusesInOrder) {
       EXPECT_EQ(outcome.Delivered(), c.writesToOther ? "6E 88 02 00 10 00 00 02 00 01 A7"
                                                      : kBrightnessReply);
     }
-    EXPECT_EQ(Counters("m").writes, c.writesToM);
-    EXPECT_EQ(Counters("other").writes, c.writesToOther);
+    EXPECT_EQ(Counters("m").Writes, c.writesToM);
+    EXPECT_EQ(Counters("other").Writes, c.writesToOther);
   }
 }
 
@@ -148,8 +148,8 @@ TEST_F(ExchangeTest, FramebufferPathDeliversAtMostTheCapacity) {
   EXPECT_EQ(set.status, 0);
   EXPECT_EQ(set.reply_length, 0u);
   EXPECT_EQ(set.reply[0], kReplyFill);
-  EXPECT_EQ(sim::ReadVCPValue("m", 0x10).value, 40);
-  EXPECT_EQ(Counters("m").reads, 1u);
+  EXPECT_EQ(sim::ReadVCPValue("m", 0x10).Value, 40);
+  EXPECT_EQ(Counters("m").Reads, 1u);
 }
 
 // The reply is read with the DDC/CI reply transaction type from sub-address 0x51 (the stand-in
@@ -191,11 +191,11 @@ TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
       EXPECT_EQ(outcome.Delivered(), kBrightnessReply);
     }
     const sim::MonitorCounters counters = Counters("m");
-    EXPECT_EQ(counters.writes, c.writes);
-    EXPECT_EQ(counters.reads, c.readType != 0 ? 1u : 0u);
-    EXPECT_EQ(counters.lastReadType, c.readType);
+    EXPECT_EQ(counters.Writes, c.writes);
+    EXPECT_EQ(counters.Reads, c.readType != 0 ? 1u : 0u);
+    EXPECT_EQ(counters.LastReadType, c.readType);
     if (c.readType != 0) {
-      EXPECT_EQ(counters.lastReadAddress, 0x51u);
+      EXPECT_EQ(counters.LastReadAddress, 0x51u);
     }
   }
 }
@@ -273,7 +273,7 @@ TEST_F(ExchangeTest, IOAVServiceStagesAndStatuses) {
     if (c.replyLength == kReplyLengthUnset) {
       EXPECT_EQ(outcome.reply[0], kReplyFill);
     }
-    EXPECT_EQ(Counters("m").writes, c.writes);
+    EXPECT_EQ(Counters("m").Writes, c.writes);
   }
 }
 
@@ -303,15 +303,15 @@ TEST_F(ExchangeTest, IOAVServiceChecksumRule) {
     const ExchangeOutcome outcome = Exchange(c.call);
     EXPECT_EQ(outcome.status, 0);
     const sim::MonitorCounters counters = Counters("m");
-    EXPECT_EQ(counters.gets, c.gets);
-    EXPECT_EQ(counters.sets, c.sets);
-    EXPECT_EQ(counters.capabilities, c.capabilities);
-    EXPECT_EQ(counters.ignored, c.ignored);
+    EXPECT_EQ(counters.Gets, c.gets);
+    EXPECT_EQ(counters.Sets, c.sets);
+    EXPECT_EQ(counters.Capabilities, c.capabilities);
+    EXPECT_EQ(counters.Ignored, c.ignored);
     if (c.gets == 1) {
       EXPECT_EQ(Spaced(outcome.reply.data(), 11), kBrightnessReply);
     }
     if (c.sets == 1) {
-      EXPECT_EQ(sim::ReadVCPValue("m", 0x10).value, 40);
+      EXPECT_EQ(sim::ReadVCPValue("m", 0x10).Value, 40);
     }
   }
 }
@@ -335,10 +335,10 @@ std::string Ps190Scenario(const std::string& tag) {
 // "W 37 FFFFFFFF: 51 82 01 10 AC" for each transaction the monitor saw.
 std::vector<std::string> Wire(const char* monitor) {
   std::vector<std::string> lines;
-  for (const sim::BusTransaction& t : sim::ReadMonitorCounters(monitor).value.transactions) {
+  for (const sim::BusTransaction& t : sim::ReadMonitorCounters(monitor).Value.Transactions) {
     char head[32];
-    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.write ? 'W' : 'R', t.chip, t.dataAddress);
-    lines.push_back(head + Spaced(t.bytes.data(), t.bytes.size()));
+    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.Write ? 'W' : 'R', t.Chip, t.DataAddress);
+    lines.push_back(head + Spaced(t.Bytes.data(), t.Bytes.size()));
   }
   return lines;
 }
@@ -379,35 +379,35 @@ TEST_F(ExchangeTest, PS190FramingAndItsFallback) {
       EXPECT_EQ(Spaced(outcome.reply.data(), 11), c.wire.back().substr(15)) << "delivered";
     }
   }
-  EXPECT_EQ(sim::ReadVCPValue("g75f", 0x10).value, 50);
+  EXPECT_EQ(sim::ReadVCPValue("g75f", 0x10).Value, 50);
 }
 
 // The choice of framing for one attempt, and the environment's words for a forced one.
 TEST(IOAVFraming, ChoiceFollowsThePortTheForcedValueAndTheFallback) {
-  using enum ioav_framing;
+  using enum IoavFraming;
   const struct {
-    ioav_port port;
-    std::optional<ioav_framing> forced;
+    IoavPort port;
+    std::optional<IoavFraming> forced;
     bool other;
-    ioav_framing want;
+    IoavFraming want;
   } cases[] = {
-      {ioav_port::plain, std::nullopt, false, standard},
-      {ioav_port::plain, std::nullopt, true, standard},
-      {ioav_port::mcdp29xx, std::nullopt, true, standard},
-      {ioav_port::ps190, std::nullopt, false, ps190},
-      {ioav_port::ps190, std::nullopt, true, standard},
-      {ioav_port::plain, ps190, false, ps190},
-      {ioav_port::ps190, standard, false, standard},
-      {ioav_port::ps190, ps190, true, ps190},
+      {IoavPort::Plain, std::nullopt, false, Standard},
+      {IoavPort::Plain, std::nullopt, true, Standard},
+      {IoavPort::Mcdp29xx, std::nullopt, true, Standard},
+      {IoavPort::Ps190, std::nullopt, false, Ps190},
+      {IoavPort::Ps190, std::nullopt, true, Standard},
+      {IoavPort::Plain, Ps190, false, Ps190},
+      {IoavPort::Ps190, Standard, false, Standard},
+      {IoavPort::Ps190, Ps190, true, Ps190},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(choose_ioav_framing(c.port, c.forced, c.other), c.want)
+    EXPECT_EQ(ChooseIoavFraming(c.port, c.forced, c.other), c.want)
         << static_cast<int>(c.port) << " forced " << c.forced.has_value() << " other " << c.other;
   }
-  EXPECT_EQ(parse_ioav_framing("standard"), standard);
-  EXPECT_EQ(parse_ioav_framing("ps190"), ps190);
+  EXPECT_EQ(ParseIoavFraming("standard"), Standard);
+  EXPECT_EQ(ParseIoavFraming("ps190"), Ps190);
   for (const char* refused : {"", "PS190", "mcdp29xx", "standard "}) {
-    EXPECT_EQ(parse_ioav_framing(refused), std::nullopt) << refused;
+    EXPECT_EQ(ParseIoavFraming(refused), std::nullopt) << refused;
   }
 }
 
@@ -418,7 +418,7 @@ TEST_F(ExchangeTest, ConverterChipDeliversTheAskedCapacity) {
   EXPECT_EQ(outcome.reply_length, 8u);
   EXPECT_EQ(outcome.Delivered(), "6E 88 02 00 10 00 00 64");
   EXPECT_EQ(outcome.reply[8], kReplyFill);
-  EXPECT_EQ(Counters("m").reads, 1u);
+  EXPECT_EQ(Counters("m").Reads, 1u);
 }
 
 // Waits are measured: lower bounds are firm, upper bounds loose.
@@ -606,8 +606,8 @@ TEST_F(ExchangeTest, InterleavedExchangesGetCrossedReplies) {
   EXPECT_EQ(firstLength, 11u);
   EXPECT_EQ(Spaced(firstReply, 11), kContrastReply);
   const sim::MonitorCounters counters = Counters("m");
-  EXPECT_EQ(counters.gets, 2u);
-  EXPECT_EQ(counters.reads, 1u);
+  EXPECT_EQ(counters.Gets, 2u);
+  EXPECT_EQ(counters.Reads, 1u);
 }
 
 // The IOAVService entry points are looked up again after a failure, unlike CoreDisplay. The

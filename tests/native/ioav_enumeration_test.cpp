@@ -197,8 +197,8 @@ TEST_F(IOAVEnumerationTest, TheBaseClassFindsPipesOfAnUnknownLeafClass) {
   Use(Scenario(Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
                Proxy("100", "dispext0:dcpav-service-epic:0")));
   const char* const leafNamesOnly[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
-  EXPECT_EQ(list_ioav_displays(nullptr, 0, leafNamesOnly), 0);
-  EXPECT_EQ(list_ioav_displays(nullptr, 0), 1);
+  EXPECT_EQ(ListIoavDisplays(nullptr, 0, leafNamesOnly), 0);
+  EXPECT_EQ(ListIoavDisplays(nullptr, 0), 1);
 }
 
 // The pipe's "Transport" names the link when it says HDMI or DP; otherwise either HDMI
@@ -251,7 +251,7 @@ TEST(AdapterKeys, FromInterfaceNamesAndRegistryPaths) {
       {"", ""},
   };
   for (const auto& [name, key] : names) {
-    EXPECT_EQ(adapter_key_from_interface_name(name), key) << name;
+    EXPECT_EQ(AdapterKeyFromInterfaceName(name), key) << name;
   }
   const std::pair<const char*, const char*> paths[] = {
       {"IOService:/a/dispext0@F4000000/IOMobileFramebufferShim", "dispext0"},
@@ -263,7 +263,7 @@ TEST(AdapterKeys, FromInterfaceNamesAndRegistryPaths) {
       {"", ""},
   };
   for (const auto& [path, key] : paths) {
-    EXPECT_EQ(adapter_key_from_registry_path(path), key) << path;
+    EXPECT_EQ(AdapterKeyFromRegistryPath(path), key) << path;
   }
 }
 

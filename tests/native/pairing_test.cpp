@@ -8,33 +8,33 @@
 namespace lumra::native {
 namespace {
 
-cg_display_snapshot display(uint32_t vendor, uint32_t model, uint32_t serial, uint32_t unit,
+CgDisplaySnapshot display(uint32_t vendor, uint32_t model, uint32_t serial, uint32_t unit,
                             bool builtin = false) {
-  cg_display_snapshot snapshot;
-  snapshot.vendor = vendor;
-  snapshot.model = model;
-  snapshot.serial = serial;
-  snapshot.unit = unit;
-  snapshot.builtin = builtin ? 1 : 0;
+  CgDisplaySnapshot snapshot;
+  snapshot.Vendor = vendor;
+  snapshot.Model = model;
+  snapshot.Serial = serial;
+  snapshot.Unit = unit;
+  snapshot.Builtin = builtin ? 1 : 0;
   return snapshot;
 }
 
-framebuffer_snapshot framebuffer(uint32_t vendor, uint32_t product, uint32_t serial,
+FramebufferSnapshot framebuffer(uint32_t vendor, uint32_t product, uint32_t serial,
                                  const char* location) {
-  framebuffer_snapshot snapshot;
-  snapshot.vendor = vendor;
-  snapshot.product = product;
-  snapshot.serial = serial;
-  std::strncpy(snapshot.location, location, sizeof snapshot.location - 1);
-  snapshot.unit_valid = parse_display_unit(snapshot.location, snapshot.unit) ? 1 : 0;
+  FramebufferSnapshot snapshot;
+  snapshot.Vendor = vendor;
+  snapshot.Product = product;
+  snapshot.Serial = serial;
+  std::strncpy(snapshot.Location, location, sizeof snapshot.Location - 1);
+  snapshot.UnitValid = ParseDisplayUnit(snapshot.Location, snapshot.Unit) ? 1 : 0;
   return snapshot;
 }
 
 TEST(FramebufferMatchScore, Rules) {
   struct Case {
     const char* name;
-    cg_display_snapshot display;
-    framebuffer_snapshot framebuffer;
+    CgDisplaySnapshot display;
+    FramebufferSnapshot framebuffer;
     int score;
   };
   const Case cases[] = {
@@ -52,7 +52,7 @@ TEST(FramebufferMatchScore, Rules) {
       {"digits stop at a non-digit", display(1, 2, 0, 1), framebuffer(1, 2, 0, "/fb@1x"), 5},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(framebuffer_match_score(c.display, c.framebuffer), c.score) << c.name;
+    EXPECT_EQ(FramebufferMatchScore(c.display, c.framebuffer), c.score) << c.name;
   }
 }
 
@@ -70,7 +70,7 @@ TEST(ParseDisplayUnit, LastAtSign) {
   };
   for (const Case& c : cases) {
     uint32_t unit = 77;
-    EXPECT_EQ(parse_display_unit(c.location, unit), c.valid) << c.location;
+    EXPECT_EQ(ParseDisplayUnit(c.location, unit), c.valid) << c.location;
     if (c.valid) {
       EXPECT_EQ(unit, c.unit) << c.location;
     }
@@ -79,30 +79,30 @@ TEST(ParseDisplayUnit, LastAtSign) {
 
 TEST(UniqueBestFramebuffer, PicksOnlyUnambiguousPairs) {
   // Two framebuffers scoring the same for one display leave it unpaired.
-  EXPECT_EQ(unique_best_framebuffer({display(1, 2, 9, 0)}, 0,
+  EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 0)}, 0,
                                     {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b")}),
             -1);
   // The better score wins over a weaker one.
-  EXPECT_EQ(unique_best_framebuffer({display(1, 2, 9, 3)}, 0,
+  EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 3)}, 0,
                                     {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b@3")}),
             1);
   // No framebuffer at all, or none that scores.
-  EXPECT_EQ(unique_best_framebuffer({display(1, 2, 9, 3)}, 0, {}), -1);
-  EXPECT_EQ(unique_best_framebuffer({display(1, 2, 9, 3)}, 0, {framebuffer(5, 2, 9, "/a")}), -1);
+  EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 3)}, 0, {}), -1);
+  EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 3)}, 0, {framebuffer(5, 2, 9, "/a")}), -1);
 }
 
 TEST(UniqueBestFramebuffer, ReverseCheckIncludesBuiltInDisplays) {
-  const std::vector<framebuffer_snapshot> serialOnly = {framebuffer(1, 2, 9, "/fb")};
+  const std::vector<FramebufferSnapshot> serialOnly = {framebuffer(1, 2, 9, "/fb")};
   // A built-in twin with the same vendor, product and serial makes a unit-less pairing ambiguous.
-  const std::vector<cg_display_snapshot> twins = {display(1, 2, 9, 0, true), display(1, 2, 9, 1)};
-  EXPECT_EQ(unique_best_framebuffer(twins, 1, serialOnly), -1);
+  const std::vector<CgDisplaySnapshot> twins = {display(1, 2, 9, 0, true), display(1, 2, 9, 1)};
+  EXPECT_EQ(UniqueBestFramebuffer(twins, 1, serialOnly), -1);
   // With a unit on the framebuffer, the unit tells them apart.
-  const std::vector<framebuffer_snapshot> withUnit = {framebuffer(1, 2, 9, "/fb@1")};
-  EXPECT_EQ(unique_best_framebuffer(twins, 1, withUnit), 0);
+  const std::vector<FramebufferSnapshot> withUnit = {framebuffer(1, 2, 9, "/fb@1")};
+  EXPECT_EQ(UniqueBestFramebuffer(twins, 1, withUnit), 0);
   // A second display that the framebuffer matches better than the asking one is ambiguous too.
-  const std::vector<cg_display_snapshot> unknownSerial = {display(1, 2, 0, 1), display(1, 2, 9, 1)};
-  EXPECT_EQ(unique_best_framebuffer(unknownSerial, 0, withUnit), -1);
-  EXPECT_EQ(unique_best_framebuffer(unknownSerial, 1, withUnit), 0);
+  const std::vector<CgDisplaySnapshot> unknownSerial = {display(1, 2, 0, 1), display(1, 2, 9, 1)};
+  EXPECT_EQ(UniqueBestFramebuffer(unknownSerial, 0, withUnit), -1);
+  EXPECT_EQ(UniqueBestFramebuffer(unknownSerial, 1, withUnit), 0);
 }
 
 TEST(CopyTextField, AlwaysEndsInsideTheFieldOnACharacterBoundary) {
@@ -124,7 +124,7 @@ TEST(CopyTextField, AlwaysEndsInsideTheFieldOnACharacterBoundary) {
   };
   for (const Case& c : cases) {
     std::vector<char> field(c.capacity + 2, '#');
-    EXPECT_EQ(copy_text_field(field.data(), c.capacity, c.text), c.fits) << c.text;
+    EXPECT_EQ(CopyTextField(field.data(), c.capacity, c.text), c.fits) << c.text;
     EXPECT_EQ(std::string(field.data()), c.stored) << c.text;
     // Zero-filled to the end of the field, and nothing written past it.
     for (std::size_t i = c.stored.size(); i < c.capacity; ++i) EXPECT_EQ(field[i], '\0');

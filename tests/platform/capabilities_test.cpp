@@ -38,9 +38,9 @@ TEST(ReadCapabilitiesFragmentsTest, Assembly) {
   };
   for (const auto& c : cases) {
     ScriptedReader reader{c.fragments, {}};
-    auto got = readCapabilitiesFragments(support::Context(), std::ref(reader));
-    EXPECT_FALSE(got.err) << c.name << ": " << got.err.Message();
-    EXPECT_EQ(got.value, c.want) << c.name;
+    auto got = ReadCapabilitiesFragments(support::Context(), std::ref(reader));
+    EXPECT_FALSE(got.Err) << c.name << ": " << got.Err.Message();
+    EXPECT_EQ(got.Value, c.want) << c.name;
     EXPECT_EQ(reader.offsets, c.wantOffsets) << c.name;
   }
 }
@@ -65,32 +65,32 @@ TEST(ReadCapabilitiesFragmentsTest, SixtyFourKiBLimit) {
     ScriptedReader reader{std::vector<ddcci::Bytes>(2047, full), {}};
     reader.fragments.push_back(c.last);
     reader.fragments.push_back({});
-    auto got = readCapabilitiesFragments(support::Context(), std::ref(reader));
+    auto got = ReadCapabilitiesFragments(support::Context(), std::ref(reader));
     EXPECT_EQ(reader.offsets.size(), 2048u) << c.name;
-    EXPECT_EQ(got.value.size(), c.ok ? 65536u : 0u) << c.name;
-    EXPECT_EQ(got.err.Message(), c.ok ? "" : "monitor protocol response is invalid: "
+    EXPECT_EQ(got.Value.size(), c.ok ? 65536u : 0u) << c.name;
+    EXPECT_EQ(got.Err.Message(), c.ok ? "" : "monitor protocol response is invalid: "
                                              "capabilities string exceeds 64 KiB")
         << c.name;
-    EXPECT_EQ(support::Is(got.err, ddc::ErrProtocol), !c.ok) << c.name;
+    EXPECT_EQ(support::Is(got.Err, ddc::kErrProtocol), !c.ok) << c.name;
   }
 }
 
 TEST(ReadCapabilitiesFragmentsTest, ReaderErrorAndContextEnd) {
   ScriptedReader reader{{bytes("abc")}, {}};
-  auto got = readCapabilitiesFragments(support::Context(), std::ref(reader));
-  EXPECT_EQ(got.err.Message(), "read past script");
-  EXPECT_TRUE(got.value.empty()) << "a partial string is discarded";
+  auto got = ReadCapabilitiesFragments(support::Context(), std::ref(reader));
+  EXPECT_EQ(got.Err.Message(), "read past script");
+  EXPECT_TRUE(got.Value.empty()) << "a partial string is discarded";
 
   auto cancellable = support::Context::WithCancel(support::Context());
   support::CancelHandle& cancel = cancellable.second;
   int calls = 0;
-  got = readCapabilitiesFragments(cancellable.first, [&](std::uint16_t) {
+  got = ReadCapabilitiesFragments(cancellable.first, [&](std::uint16_t) {
     ++calls;
     cancel.Cancel();
     return support::Result<ddcci::Bytes>{bytes("abc"), {}};
   });
   EXPECT_EQ(calls, 1);
-  EXPECT_TRUE(got.err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(got.Err.SameAs(support::ErrCanceled()));
 }
 
 }  // namespace

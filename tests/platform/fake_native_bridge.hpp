@@ -80,15 +80,15 @@ std::int32_t fakeList(const std::vector<Record>& source, std::deque<std::int32_t
 
 inline NativeBridge fakeBridge() {
   NativeBridge bridge;
-  bridge.listExternalDisplays = [](lumra_external_display* records, std::int32_t capacity) {
+  bridge.ListExternalDisplays = [](lumra_external_display* records, std::int32_t capacity) {
     FakeNative& f = fakeNative();
     return fakeList(f.displays, f.displayCounts, f.displayCapacities, records, capacity);
   };
-  bridge.listDisplayMetadata = [](lumra_display_metadata* records, std::int32_t capacity) {
+  bridge.ListDisplayMetadata = [](lumra_display_metadata* records, std::int32_t capacity) {
     FakeNative& f = fakeNative();
     return fakeList(f.metadata, f.metadataCounts, f.metadataCapacities, records, capacity);
   };
-  bridge.exchangeDDCCI = [](std::uint64_t endpointID, std::uint32_t, std::uint32_t chipAddress,
+  bridge.ExchangeDDCCI = [](std::uint64_t endpointID, std::uint32_t, std::uint32_t chipAddress,
                             const std::uint8_t* request, std::uint32_t requestLength,
                             std::uint8_t* reply, std::uint32_t replyCapacity,
                             std::uint32_t* replyLength, std::uint64_t delayNs,
@@ -124,7 +124,7 @@ inline NativeBridge fakeBridge() {
 inline ddcci::Bytes replyFrame(ddcci::Bytes payload) {
   ddcci::Bytes frame{0x6E, static_cast<std::uint8_t>(0x80 | payload.size())};
   frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(ddcci::checksum(ddcci::hostVirtualAddress, frame));
+  frame.push_back(ddcci::Checksum(ddcci::kHostVirtualAddress, frame));
   return frame;
 }
 

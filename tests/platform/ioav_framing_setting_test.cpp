@@ -27,7 +27,7 @@ TEST(ReadIOAVFramingTest, AcceptsTheBridgesFramingsAndNamesARefusedValue) {
     });
     EXPECT_EQ(got.Value, c.value);
     EXPECT_EQ(got.Err.Message(), c.error) << c.value;
-    EXPECT_EQ(support::Is(got.Err, ErrInvalidIOAVFraming), !c.error.empty()) << c.value;
+    EXPECT_EQ(support::Is(got.Err, kErrInvalidIOAVFraming), !c.error.empty()) << c.value;
   }
 }
 

@@ -21,7 +21,7 @@ class ListTest : public ::testing::Test {
   }
 
   testing::TempHome home;
-  darwinTransport transport{darwinTransportOptions{testing::fakeBridge(), {}, home.lockOptions()}};
+  DarwinTransport transport{DarwinTransportOptions{testing::fakeBridge(), {}, home.lockOptions()}};
   support::Context ctx;
 };
 
@@ -48,40 +48,40 @@ TEST_F(ListTest, ProbeAndRetrieveProtocol) {
     fakeNative().displayCapacities.clear();
     fakeNative().displayCounts = c.counts;
     auto got = transport.List(ctx);
-    EXPECT_EQ(got.err.Message(), c.wantError) << c.name;
+    EXPECT_EQ(got.Err.Message(), c.wantError) << c.name;
     EXPECT_EQ(fakeNative().displayCapacities, c.wantCapacities) << c.name;
-    ASSERT_EQ(got.value.size(), c.wantMonitors) << c.name;
-    for (std::size_t i = 0; i < got.value.size(); ++i) {
-      EXPECT_EQ(got.value[i].Name, support::Format("display-%d", i + 1)) << c.name;
+    ASSERT_EQ(got.Value.size(), c.wantMonitors) << c.name;
+    for (std::size_t i = 0; i < got.Value.size(); ++i) {
+      EXPECT_EQ(got.Value[i].Name, support::Format("display-%d", i + 1)) << c.name;
     }
   }
   fakeNative().displayCounts = {-1};
-  EXPECT_EQ(ddc::ClassifyError(transport.List(ctx).err), "backend-unavailable");
+  EXPECT_EQ(ddc::ClassifyError(transport.List(ctx).Err), "backend-unavailable");
 }
 
 TEST_F(ListTest, CacheLifecycle) {
-  ASSERT_FALSE(transport.List(ctx).err);
+  ASSERT_FALSE(transport.List(ctx).Err);
   fakeNative().displayCounts = {-2};
-  ASSERT_TRUE(transport.List(ctx).err);
+  ASSERT_TRUE(transport.List(ctx).Err);
   EXPECT_FALSE(transport.SetVCP(ctx, "2", 0x10, 1)) << "a failed listing keeps the cache";
 
   fakeNative().displayCounts = {0};
   auto empty = transport.List(ctx);
-  EXPECT_FALSE(empty.err);
-  EXPECT_TRUE(empty.value.empty());
+  EXPECT_FALSE(empty.Err);
+  EXPECT_TRUE(empty.Value.empty());
   EXPECT_EQ(transport.SetVCP(ctx, "0", 0x10, 1).Message(), "monitor not found: 0");
 
   auto [ended, cancel] = support::Context::WithCancel(ctx);
   cancel.Cancel();
   fakeNative().displayCapacities.clear();
-  EXPECT_TRUE(transport.List(ended).err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(transport.List(ended).Err.SameAs(support::ErrCanceled()));
   EXPECT_TRUE(fakeNative().displayCapacities.empty());
 }
 
 TEST_F(ListTest, CallersGetCopies) {
   auto first = transport.List(ctx);
-  ASSERT_FALSE(first.err);
-  first.value[0].ID = "changed";
+  ASSERT_FALSE(first.Err);
+  first.Value[0].ID = "changed";
   EXPECT_FALSE(transport.SetVCP(ctx, "darwin:10AC:0001:00000100", 0x10, 1));
   ASSERT_EQ(fakeNative().exchanges.size(), 1u);
   EXPECT_EQ(fakeNative().exchanges[0].endpointID, 11u);
@@ -95,16 +95,16 @@ TEST_F(ListTest, MetadataIsFetchedOnlyForIOAVServiceItems) {
   testing::setText(entry.display_location, "IOService:/a/dispext0@0/b");
   fakeNative().metadata = {entry};
   auto got = transport.List(ctx);
-  ASSERT_FALSE(got.err);
+  ASSERT_FALSE(got.Err);
   EXPECT_TRUE(fakeNative().metadataCapacities.empty());
-  EXPECT_EQ(got.value[0].Name, "display-1");
+  EXPECT_EQ(got.Value[0].Name, "display-1");
 
   testing::setText(fakeNative().displays[0].proxy_interface_name, "dispext0:dcpav-service-epic:0");
   fakeNative().displays[0].backend = LUMRA_BACKEND_IOAVSERVICE;
   got = transport.List(ctx);
-  ASSERT_FALSE(got.err);
+  ASSERT_FALSE(got.Err);
   EXPECT_EQ(fakeNative().metadataCapacities, (std::vector<std::int32_t>{-1, 1}));
-  EXPECT_EQ(got.value[0].Name, "Merged");
+  EXPECT_EQ(got.Value[0].Name, "Merged");
 }
 
 TEST(ListDisplayMetadataTest, FailuresGiveNoMetadata) {
@@ -120,7 +120,7 @@ TEST(ListDisplayMetadataTest, FailuresGiveNoMetadata) {
     testing::resetFakeNative();
     fakeNative().metadata.resize(4);
     fakeNative().metadataCounts = c.counts;
-    EXPECT_EQ(listDarwinDisplayMetadata(testing::fakeBridge()).size(), c.want);
+    EXPECT_EQ(ListDarwinDisplayMetadata(testing::fakeBridge()).size(), c.want);
     EXPECT_EQ(fakeNative().metadataCapacities, c.wantCapacities);
   }
 }

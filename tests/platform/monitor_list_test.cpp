@@ -13,16 +13,16 @@
 namespace lumra::platform {
 namespace {
 
-darwinNativeMonitorInfo item(std::uint32_t vendor, std::uint32_t product, std::uint32_t serial,
+DarwinNativeMonitorInfo item(std::uint32_t vendor, std::uint32_t product, std::uint32_t serial,
                              std::string location = "", std::uint64_t endpoint = 0) {
-  darwinNativeMonitorInfo info;
-  info.displayID = 7;
-  info.vendorID = vendor;
-  info.productID = product;
-  info.serial = serial;
-  info.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
-  info.location = std::move(location);
-  info.endpointID = endpoint;
+  DarwinNativeMonitorInfo info;
+  info.DisplayID = 7;
+  info.VendorID = vendor;
+  info.ProductID = product;
+  info.Serial = serial;
+  info.Backend = LUMRA_BACKEND_IOFRAMEBUFFER;
+  info.Location = std::move(location);
+  info.EndpointID = endpoint;
   return info;
 }
 
@@ -34,7 +34,7 @@ std::string pathID(const std::string& location) {
 TEST(BuildDarwinMonitorsTest, Identifiers) {
   const struct {
     const char* name;
-    std::vector<darwinNativeMonitorInfo> items;
+    std::vector<DarwinNativeMonitorInfo> items;
     std::vector<std::string> want;
   } cases[] = {
       {"unique identity ignores location and endpoint",
@@ -58,51 +58,51 @@ TEST(BuildDarwinMonitorsTest, Identifiers) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> got;
-    for (const darwinMonitor& monitor : buildDarwinMonitors(c.items, {})) {
-      got.push_back(monitor.info.ID);
+    for (const DarwinMonitor& monitor : BuildDarwinMonitors(c.items, {})) {
+      got.push_back(monitor.Info.ID);
     }
     EXPECT_EQ(got, c.want) << c.name;
   }
 }
 
 TEST(BuildDarwinMonitorsTest, DisplayFields) {
-  darwinNativeMonitorInfo native = item(0x10AC, 0xA0C4, 0x42, "loc-a", 0x99);
-  native.displayID = 4242;
-  native.chipAddress = 0x37;
-  native.connectorType = "hdmi";
-  native.mode = ddc::DisplayMode{2560, 1440, 60000.0 / 1001, 1280, 720};
-  const darwinMonitor got = buildDarwinMonitors(std::vector{item(1, 1, 1), native}, {})[1];
-  EXPECT_EQ(got.info.Index, 1);
-  EXPECT_EQ(got.info.Name, "display-4242");
-  EXPECT_EQ(got.info.Manufacturer + " " + got.info.Model + " " + got.info.Serial,
+  DarwinNativeMonitorInfo native = item(0x10AC, 0xA0C4, 0x42, "loc-a", 0x99);
+  native.DisplayID = 4242;
+  native.ChipAddress = 0x37;
+  native.ConnectorType = "hdmi";
+  native.Mode = ddc::DisplayMode{2560, 1440, 60000.0 / 1001, 1280, 720};
+  const DarwinMonitor got = BuildDarwinMonitors(std::vector{item(1, 1, 1), native}, {})[1];
+  EXPECT_EQ(got.Info.Index, 1);
+  EXPECT_EQ(got.Info.Name, "display-4242");
+  EXPECT_EQ(got.Info.Manufacturer + " " + got.Info.Model + " " + got.Info.Serial,
             "0x10AC 0xA0C4 00000042");
-  EXPECT_EQ("darwin:" + got.info.Connector, pathID("loc-a"));
-  EXPECT_EQ(got.info.ConnectorType, "hdmi");
-  EXPECT_EQ(got.info.Backend, "ioframebuffer");
-  ASSERT_TRUE(got.info.CurrentMode.has_value());
-  EXPECT_EQ(got.info.CurrentMode->RefreshHz, 59.94);
-  EXPECT_EQ(got.endpointID, 0x99u);
-  EXPECT_EQ(got.chipAddress, 0x37u);
+  EXPECT_EQ("darwin:" + got.Info.Connector, pathID("loc-a"));
+  EXPECT_EQ(got.Info.ConnectorType, "hdmi");
+  EXPECT_EQ(got.Info.Backend, "ioframebuffer");
+  ASSERT_TRUE(got.Info.CurrentMode.has_value());
+  EXPECT_EQ(got.Info.CurrentMode->RefreshHz, 59.94);
+  EXPECT_EQ(got.EndpointID, 0x99u);
+  EXPECT_EQ(got.ChipAddress, 0x37u);
 }
 
-darwinNativeMonitorInfo avItem(const std::string& key, std::uint32_t backend = 1) {
-  darwinNativeMonitorInfo info = item(0x1111, 0x2222, 0x11);
-  info.backend = backend;
-  info.adapterKey = key;
-  info.name = "native";
-  info.mode = ddc::DisplayMode{100, 100, 30, 100, 100};
+DarwinNativeMonitorInfo avItem(const std::string& key, std::uint32_t backend = 1) {
+  DarwinNativeMonitorInfo info = item(0x1111, 0x2222, 0x11);
+  info.Backend = backend;
+  info.AdapterKey = key;
+  info.Name = "native";
+  info.Mode = ddc::DisplayMode{100, 100, 30, 100, 100};
   return info;
 }
 
-darwinDisplayMetadata meta(const std::string& key, const std::string& name = "Meta") {
-  return darwinDisplayMetadata{808, 0xAAAA, 0xBBBB, 0, name, key, std::nullopt};
+DarwinDisplayMetadata meta(const std::string& key, const std::string& name = "Meta") {
+  return DarwinDisplayMetadata{808, 0xAAAA, 0xBBBB, 0, name, key, std::nullopt};
 }
 
 TEST(BuildDarwinMonitorsTest, MetadataMerge) {
   const struct {
     const char* name;
-    std::vector<darwinNativeMonitorInfo> items;
-    std::vector<darwinDisplayMetadata> metadata;
+    std::vector<DarwinNativeMonitorInfo> items;
+    std::vector<DarwinDisplayMetadata> metadata;
     bool merged;
     const char* wantName;
   } cases[] = {
@@ -119,15 +119,15 @@ TEST(BuildDarwinMonitorsTest, MetadataMerge) {
       {"empty key never merges", {avItem("")}, {meta("")}, false, "native"},
   };
   for (const auto& c : cases) {
-    const darwinMonitor got = buildDarwinMonitors(c.items, c.metadata)[0];
-    EXPECT_EQ(got.info.Name, c.wantName) << c.name;
-    EXPECT_EQ(got.info.Manufacturer + got.info.Model + got.info.Serial,
+    const DarwinMonitor got = BuildDarwinMonitors(c.items, c.metadata)[0];
+    EXPECT_EQ(got.Info.Name, c.wantName) << c.name;
+    EXPECT_EQ(got.Info.Manufacturer + got.Info.Model + got.Info.Serial,
               c.merged ? "0xAAAA0xBBBB00000000" : "0x11110x222200000011")
         << c.name;
     // An absent merged mode replaces the native one.
-    EXPECT_EQ(got.info.CurrentMode.has_value(), !c.merged) << c.name;
+    EXPECT_EQ(got.Info.CurrentMode.has_value(), !c.merged) << c.name;
     // The identifier is always built from the native values.
-    EXPECT_TRUE(got.info.ID.starts_with("darwin:1111:2222:00000011")) << c.name;
+    EXPECT_TRUE(got.Info.ID.starts_with("darwin:1111:2222:00000011")) << c.name;
   }
 }
 
@@ -148,8 +148,8 @@ TEST(AdapterKeyTest, FromDisplayLocationAndProxyInterface) {
       {" dispext0:dcpav-service-epic:0", "", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(darwinAdapterKeyFromDisplayLocation(c.text), c.fromLocation) << c.text;
-    EXPECT_EQ(darwinAdapterKeyFromProxyInterface(c.text), c.fromProxy) << c.text;
+    EXPECT_EQ(DarwinAdapterKeyFromDisplayLocation(c.text), c.fromLocation) << c.text;
+    EXPECT_EQ(DarwinAdapterKeyFromProxyInterface(c.text), c.fromProxy) << c.text;
   }
 }
 
@@ -163,7 +163,7 @@ TEST(RefreshRateTest, Normalisation) {
       {0, 0}, {-60, 0}, {std::nan(""), 0}, {inf, 0}, {std::numeric_limits<double>::max(), 0},
       {1e300, 1e300},
   };
-  for (const auto& c : cases) EXPECT_EQ(normalizeRefreshRate(c.rate), c.want) << c.rate;
+  for (const auto& c : cases) EXPECT_EQ(NormalizeRefreshRate(c.rate), c.want) << c.rate;
   EXPECT_FALSE(NormalizeMode(ddc::DisplayMode{0, 10, 60, 0, 0}));
   EXPECT_FALSE(ModeFromNative(1, 10, 0, 5, 5, 60));
   EXPECT_FALSE(ModeFromNative(0, 10, 10, 5, 5, 60));
@@ -175,18 +175,18 @@ TEST(NativeRecordTest, TextFieldsStopAtNulOrFieldEnd) {
   testing::setText(record.location, std::string("loc\0hidden", 10));
   testing::setText(record.proxy_interface_name, "dispext2:dcpav-service-epic:1");
   record.connector_type = 1;
-  const darwinNativeMonitorInfo info = darwinNativeMonitorInfoFromRecord(record);
-  EXPECT_EQ(info.name, std::string(sizeof record.name, 'N'));
-  EXPECT_EQ(info.location, "loc");
-  EXPECT_EQ(info.adapterKey, "dispext2");
-  EXPECT_EQ(info.connectorType, "hdmi");
+  const DarwinNativeMonitorInfo info = DarwinNativeMonitorInfoFromRecord(record);
+  EXPECT_EQ(info.Name, std::string(sizeof record.name, 'N'));
+  EXPECT_EQ(info.Location, "loc");
+  EXPECT_EQ(info.AdapterKey, "dispext2");
+  EXPECT_EQ(info.ConnectorType, "hdmi");
 
   lumra_display_metadata entry{};
   testing::setText(entry.display_location, "IOService:/a/dispext2@0/b");
   std::memset(entry.name, 'M', sizeof entry.name);
-  const darwinDisplayMetadata metadata = darwinDisplayMetadataFromRecord(entry);
-  EXPECT_EQ(metadata.adapterKey, "dispext2");
-  EXPECT_EQ(metadata.name.size(), sizeof entry.name);
+  const DarwinDisplayMetadata metadata = DarwinDisplayMetadataFromRecord(entry);
+  EXPECT_EQ(metadata.AdapterKey, "dispext2");
+  EXPECT_EQ(metadata.Name.size(), sizeof entry.name);
 }
 
 }  // namespace

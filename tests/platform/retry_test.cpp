@@ -28,16 +28,16 @@ TEST(RetryExchangeTest, AttemptsAndResults) {
       {"first attempt succeeds", {}, 1, "", nullptr},
       {"busy twice then success", {busy, busy}, 3, "", nullptr},
       {"unknown status is retried", {ClassifyIOKitStatus(0xE00002C2)}, 2, "", nullptr},
-      {"three checksum failures", {ddcci::ErrChecksum, ddcci::ErrChecksum, ddcci::ErrChecksum}, 3,
+      {"three checksum failures", {ddcci::kErrChecksum, ddcci::kErrChecksum, ddcci::kErrChecksum}, 3,
        "DDC/CI failed after 3 attempts: DDC/CI checksum mismatch", nullptr},
-      {"the last error is wrapped", {busy, ddcci::ErrChecksum, busy}, 3,
+      {"the last error is wrapped", {busy, ddcci::kErrChecksum, busy}, 3,
        "DDC/CI failed after 3 attempts: monitor transport is busy: IOKit DDC/CI transaction "
        "failed: 0xE00002D5",
        nullptr},
       {"not found is not retried", {noDevice}, 1,
        "monitor not found: IOKit DDC/CI transaction failed: 0xE00002C0", &noDevice},
-      {"unsupported code is not retried", {busy, ddcci::ErrUnsupportedVCP}, 2,
-       "DDC/CI VCP feature is unsupported", &ddcci::ErrUnsupportedVCP},
+      {"unsupported code is not retried", {busy, ddcci::kErrUnsupportedVCP}, 2,
+       "DDC/CI VCP feature is unsupported", &ddcci::kErrUnsupportedVCP},
       {"permission is not retried", {denied}, 1, "permission denied", &denied},
   };
   for (const auto& c : cases) {
@@ -73,7 +73,7 @@ TEST(RetryExchangeTest, ContextEndsTheLoop) {
             cancel.Cancel();
           });
         }
-        return ddcci::ErrChecksum;
+        return ddcci::kErrChecksum;
       },
       10s);
   canceller.join();
@@ -95,7 +95,7 @@ TEST(RetryExchangeTest, ContextEndsTheLoop) {
       timed,
       [&] {
         if (++calls == 3) std::this_thread::sleep_for(60ms);
-        return ddcci::ErrChecksum;
+        return ddcci::kErrChecksum;
       },
       0ms);
   EXPECT_EQ(calls, 3);
@@ -107,7 +107,7 @@ TEST(RetryExchangeTest, DefaultPauseIsFortyMilliseconds) {
   std::vector<support::Clock::time_point> starts;
   const Error got = RetryExchange(support::Context(), [&] {
     starts.push_back(support::Clock::now());
-    return ddcci::ErrChecksum;
+    return ddcci::kErrChecksum;
   });
   ASSERT_TRUE(got);
   ASSERT_EQ(starts.size(), 3u);
@@ -155,8 +155,8 @@ TEST(ExchangeErrorTest, MessagesAndCategories) {
     EXPECT_EQ(ddc::ClassifyError(got), c.category) << c.want;
   }
   EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C1), support::ErrPermission()));
-  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C7), ddc::ErrNotSupported));
-  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C0), ddc::ErrMonitorNotFound));
+  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C7), ddc::kErrNotSupported));
+  EXPECT_TRUE(support::Is(ClassifyIOKitStatus(0xE00002C0), ddc::kErrMonitorNotFound));
 }
 
 }  // namespace

@@ -31,24 +31,24 @@ class VCPOperationsTest : public ::testing::Test {
     fakeNative().displays = {testing::externalDisplay(1, 0xE1, 0xA0C4, 0x12345678),
                              testing::externalDisplay(2, 0xE2, 0xA0C4, 0x87654321)};
     fakeNative().displays[1].chip_address = 0x38;
-    ASSERT_FALSE(transport.List(ctx).err);
+    ASSERT_FALSE(transport.List(ctx).Err);
   }
 
   testing::TempHome home;
-  darwinTransport transport{
-      darwinTransportOptions{testing::fakeBridge(), support::Duration(0), home.lockOptions()}};
+  DarwinTransport transport{
+      DarwinTransportOptions{testing::fakeBridge(), support::Duration(0), home.lockOptions()}};
   support::Context ctx;
 };
 
 TEST_F(VCPOperationsTest, ExchangeParameters) {
   fakeNative().outcomes = {ok(testing::vcpReply(0x10, 70)), ok({})};
   auto got = transport.GetVCP(ctx, "1", 0x10);
-  ASSERT_FALSE(got.err) << got.err.Message();
-  EXPECT_EQ(got.value.Code, 0x10);
-  EXPECT_EQ(got.value.Feature, "");
-  EXPECT_EQ(got.value.Current, 70);
-  EXPECT_EQ(got.value.Maximum, 100);
-  EXPECT_EQ(got.value.Raw, (std::array<std::uint8_t, 4>{0, 100, 0, 70}));
+  ASSERT_FALSE(got.Err) << got.Err.Message();
+  EXPECT_EQ(got.Value.Code, 0x10);
+  EXPECT_EQ(got.Value.Feature, "");
+  EXPECT_EQ(got.Value.Current, 70);
+  EXPECT_EQ(got.Value.Maximum, 100);
+  EXPECT_EQ(got.Value.Raw, (std::array<std::uint8_t, 4>{0, 100, 0, 70}));
   ASSERT_FALSE(transport.SetVCP(ctx, "darwin:10AC:A0C4:12345678", 0x10, 0x0132));
 
   const auto& calls = fakeNative().exchanges;
@@ -91,8 +91,8 @@ TEST_F(VCPOperationsTest, GetVCPRetriesAndFailures) {
     fakeNative().outcomes = c.outcomes;
     auto got = transport.GetVCP(ctx, "0", 0x10);
     EXPECT_EQ(fakeNative().exchanges.size(), c.wantExchanges) << c.name;
-    EXPECT_EQ(got.err.Message(), c.want) << c.name;
-    EXPECT_EQ(got.value.Code, got.err ? 0 : 0x10) << c.name;
+    EXPECT_EQ(got.Err.Message(), c.want) << c.name;
+    EXPECT_EQ(got.Value.Code, got.Err ? 0 : 0x10) << c.name;
   }
 }
 
@@ -104,9 +104,9 @@ TEST_F(VCPOperationsTest, ReplyLengthAboveCapacityIsClamped) {
     return ExchangeOutcome{0, claimsMore, 4096, nullptr};
   };
   auto got = transport.Capabilities(ctx, "0");
-  EXPECT_TRUE(support::Is(got.err, ddcci::ErrInvalidLength));
-  EXPECT_NE(got.err.Message().find("got 38 bytes, want 43"), std::string::npos)
-      << got.err.Message();
+  EXPECT_TRUE(support::Is(got.Err, ddcci::kErrInvalidLength));
+  EXPECT_NE(got.Err.Message().find("got 38 bytes, want 43"), std::string::npos)
+      << got.Err.Message();
 }
 
 TEST_F(VCPOperationsTest, CapabilitiesFragments) {
@@ -117,8 +117,8 @@ TEST_F(VCPOperationsTest, CapabilitiesFragments) {
     return ok(testing::capabilitiesReply(offset, fragment));
   };
   auto got = transport.Capabilities(ctx, "0");
-  ASSERT_FALSE(got.err) << got.err.Message();
-  EXPECT_EQ(got.value, text);
+  ASSERT_FALSE(got.Err) << got.Err.Message();
+  EXPECT_EQ(got.Value, text);
   const auto& calls = fakeNative().exchanges;
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[2].request, ddcci::BuildCapabilitiesRequest(std::uint16_t(text.size())));
@@ -131,7 +131,7 @@ TEST_F(VCPOperationsTest, CapabilitiesFragments) {
     return ok(testing::capabilitiesReply(32, "late"));
   };
   got = transport.Capabilities(ctx, "0");
-  EXPECT_EQ(got.err.Message(),
+  EXPECT_EQ(got.Err.Message(),
             "DDC/CI failed after 3 attempts: DDC/CI capabilities offset mismatch: got 32, want 0");
   EXPECT_EQ(fakeNative().exchanges.size(), 3u);
 
@@ -140,8 +140,8 @@ TEST_F(VCPOperationsTest, CapabilitiesFragments) {
   fakeNative().outcomes = {failed(kBusy), failed(kBusy), ok(testing::capabilitiesReply(0, "ab")),
                            failed(kBusy), failed(kBusy), ok(testing::capabilitiesReply(2, ""))};
   got = transport.Capabilities(ctx, "0");
-  EXPECT_FALSE(got.err) << got.err.Message();
-  EXPECT_EQ(got.value, "ab");
+  EXPECT_FALSE(got.Err) << got.Err.Message();
+  EXPECT_EQ(got.Value, "ab");
 }
 
 // One lock hold for the read and the write: no other open file can take the lock while the
@@ -177,16 +177,16 @@ TEST_F(VCPOperationsTest, AdjustReadsAndWritesUnderOneLock) {
       EXPECT_EQ(read.Current, 70) << c.name;
       return c.next;
     });
-    EXPECT_EQ(adjusted.err.Message(), c.want) << c.name;
+    EXPECT_EQ(adjusted.Err.Message(), c.want) << c.name;
     std::vector<ddcci::Bytes> requests;
     for (const auto& call : fakeNative().exchanges) requests.push_back(call.request);
     EXPECT_EQ(requests, c.requests) << c.name;
-    if (adjusted.err) continue;
+    if (adjusted.Err) continue;
     EXPECT_TRUE(lockedElsewhere) << c.name;
-    EXPECT_EQ(adjusted.value.Previous.Code, 0x10) << c.name;
-    EXPECT_EQ(adjusted.value.Previous.Current, 70) << c.name;
-    EXPECT_EQ(adjusted.value.Value, c.next) << c.name;
-    EXPECT_EQ(adjusted.value.Written, c.next != 70) << c.name;
+    EXPECT_EQ(adjusted.Value.Previous.Code, 0x10) << c.name;
+    EXPECT_EQ(adjusted.Value.Previous.Current, 70) << c.name;
+    EXPECT_EQ(adjusted.Value.Value, c.next) << c.name;
+    EXPECT_EQ(adjusted.Value.Written, c.next != 70) << c.name;
   }
 }
 
@@ -197,12 +197,12 @@ TEST_F(VCPOperationsTest, QuietTimeIsHandedOverAfterSuccessOnly) {
   using namespace std::chrono_literals;
   static std::vector<support::Duration> handedOver;
   EndpointLockOptions lock = home.lockOptions();
-  lock.handOver = [](int, std::uint64_t until) {
-    handedOver.push_back(support::Duration(until - monotonicNanoseconds()));
+  lock.HandOver = [](int, std::uint64_t until) {
+    handedOver.push_back(support::Duration(until - MonotonicNanoseconds()));
     return true;
   };
-  darwinTransport quiet{darwinTransportOptions{testing::fakeBridge(), support::Duration(0), lock}};
-  ASSERT_FALSE(quiet.List(ctx).err);
+  DarwinTransport quiet{DarwinTransportOptions{testing::fakeBridge(), support::Duration(0), lock}};
+  ASSERT_FALSE(quiet.List(ctx).Err);
   const auto pause = [](ExchangeOutcome outcome) {
     outcome.trailingPauseNs = 60'000'000;
     return outcome;
@@ -215,15 +215,15 @@ TEST_F(VCPOperationsTest, QuietTimeIsHandedOverAfterSuccessOnly) {
     std::deque<ExchangeOutcome> outcomes;
     bool succeeds;
   } cases[] = {
-      {"get", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+      {"get", [&] { return quiet.GetVCP(ctx, "0", 0x10).Err; },
        {pause(ok(testing::vcpReply(0x10, 70)))}, true},
       {"set", [&] { return quiet.SetVCP(ctx, "0", 0x10, 5); }, {pause(ok({}))}, true},
-      {"get after a garbled reply", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+      {"get after a garbled reply", [&] { return quiet.GetVCP(ctx, "0", 0x10).Err; },
        {pause(ok(garbled)), pause(ok(testing::vcpReply(0x10, 70)))}, true},
-      {"capabilities in two fragments", [&] { return quiet.Capabilities(ctx, "0").err; },
+      {"capabilities in two fragments", [&] { return quiet.Capabilities(ctx, "0").Err; },
        {pause(ok(testing::capabilitiesReply(0, "ab"))), pause(ok(testing::capabilitiesReply(2, "")))},
        true},
-      {"get of an unsupported code", [&] { return quiet.GetVCP(ctx, "0", 0x10).err; },
+      {"get of an unsupported code", [&] { return quiet.GetVCP(ctx, "0", 0x10).Err; },
        {pause(ok(testing::vcpReply(0x10, 0, 1)))}, false},
       {"failed exchange", [&] { return quiet.SetVCP(ctx, "0", 0x10, 5); }, {failed(kNoDevice)},
        false},
@@ -269,12 +269,12 @@ TEST_F(VCPOperationsTest, ReadsWithoutAValidReplySwitchTheNextAttemptsFraming) {
     std::deque<ExchangeOutcome> outcomes;
     std::vector<bool> otherFraming;
   } cases[] = {
-      {"get: zeros, zeros, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).err; },
+      {"get: zeros, zeros, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).Err; },
        {ok(zeros), ok(zeros), ok(testing::vcpReply(0x10, 70))}, {false, true, false}},
-      {"get: busy, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).err; },
+      {"get: busy, reply", [&] { return transport.GetVCP(ctx, "0", 0x10).Err; },
        {failed(kBusy), ok(testing::vcpReply(0x10, 70))}, {false, false}},
       {"capabilities: zeros, last fragment",
-       [&] { return transport.Capabilities(ctx, "0").err; },
+       [&] { return transport.Capabilities(ctx, "0").Err; },
        {ok(ddcci::Bytes(38, 0)), ok(testing::capabilitiesReply(0, ""))}, {false, true}},
       {"set: busy, accepted", [&] { return transport.SetVCP(ctx, "0", 0x10, 5); },
        {failed(kBusy), ok({})}, {false, false}},
@@ -299,23 +299,23 @@ TEST_F(VCPOperationsTest, SelectorsAndContextOrder) {
   const std::string notFound = "monitor not found: nope";
   EXPECT_TRUE(transport.SetVCP(ended, "nope", 0x10, 1).SameAs(support::ErrCanceled()));
   EXPECT_TRUE(transport.AdjustVCP(ended, "nope", 0x10, [](const ddc::VCPValue&) { return 1; })
-                  .err.SameAs(support::ErrCanceled()));
-  EXPECT_EQ(transport.GetVCP(ended, "nope", 0x10).err.Message(), notFound);
-  EXPECT_EQ(transport.Capabilities(ended, "nope").err.Message(), notFound);
+                  .Err.SameAs(support::ErrCanceled()));
+  EXPECT_EQ(transport.GetVCP(ended, "nope", 0x10).Err.Message(), notFound);
+  EXPECT_EQ(transport.Capabilities(ended, "nope").Err.Message(), notFound);
 
   // A known monitor with a free lock: the lock is taken and given back, no exchange is made.
-  EXPECT_TRUE(transport.GetVCP(ended, "0", 0x10).err.SameAs(support::ErrCanceled()));
-  EXPECT_TRUE(transport.Capabilities(ended, "0").err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(transport.GetVCP(ended, "0", 0x10).Err.SameAs(support::ErrCanceled()));
+  EXPECT_TRUE(transport.Capabilities(ended, "0").Err.SameAs(support::ErrCanceled()));
   EXPECT_TRUE(fakeNative().exchanges.empty());
   const int fd = ::open((home.locks() + "/ddc-00000000000000e1.lock").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
   ::close(fd);
 
-  darwinTransport noHome{darwinTransportOptions{
+  DarwinTransport noHome{DarwinTransportOptions{
       testing::fakeBridge(), {}, EndpointLockOptions{[](std::string_view) { return ""; }, {}}}};
-  ASSERT_FALSE(noHome.List(ctx).err);
-  EXPECT_EQ(noHome.GetVCP(ctx, "0", 0x10).err.Message(),
+  ASSERT_FALSE(noHome.List(ctx).Err);
+  EXPECT_EQ(noHome.GetVCP(ctx, "0", 0x10).Err.Message(),
             "resolve user cache directory: $HOME is not defined");
 }
 
@@ -323,9 +323,9 @@ TEST_F(VCPOperationsTest, CloseEmptiesTheCache) {
   EXPECT_FALSE(transport.Close());
   for (const char* selector : {"0", "darwin:10AC:A0C4:12345678"}) {
     const std::string want = std::string("monitor not found: ") + selector;
-    EXPECT_EQ(transport.GetVCP(ctx, selector, 0x10).err.Message(), want);
+    EXPECT_EQ(transport.GetVCP(ctx, selector, 0x10).Err.Message(), want);
     EXPECT_EQ(transport.SetVCP(ctx, selector, 0x10, 1).Message(), want);
-    EXPECT_EQ(transport.Capabilities(ctx, selector).err.Message(), want);
+    EXPECT_EQ(transport.Capabilities(ctx, selector).Err.Message(), want);
   }
   EXPECT_TRUE(fakeNative().exchanges.empty());
 }
@@ -335,10 +335,10 @@ TEST_F(VCPOperationsTest, TwinsAreReachedByTheirOwnIdentifier) {
   fakeNative().displays[0].serial_number = fakeNative().displays[1].serial_number = 0;
   fakeNative().displays[0].endpoint_id = fakeNative().displays[1].endpoint_id = 0;
   auto listed = transport.List(ctx);
-  ASSERT_FALSE(listed.err);
-  ASSERT_EQ(listed.value[1].ID, "darwin:10AC:A0C4:00000000#1");
-  ASSERT_FALSE(transport.SetVCP(ctx, listed.value[1].ID, 0xD6, 4));
-  ASSERT_FALSE(transport.SetVCP(ctx, listed.value[0].ID, 0xD6, 4));
+  ASSERT_FALSE(listed.Err);
+  ASSERT_EQ(listed.Value[1].ID, "darwin:10AC:A0C4:00000000#1");
+  ASSERT_FALSE(transport.SetVCP(ctx, listed.Value[1].ID, 0xD6, 4));
+  ASSERT_FALSE(transport.SetVCP(ctx, listed.Value[0].ID, 0xD6, 4));
   ASSERT_EQ(fakeNative().exchanges.size(), 2u);
   EXPECT_EQ(fakeNative().exchanges[0].chipAddress, 0x38u);
   EXPECT_EQ(fakeNative().exchanges[1].chipAddress, 0x37u);

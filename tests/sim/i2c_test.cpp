@@ -123,8 +123,8 @@ TEST_F(I2CTest, BusOutcomesAreReportedInTheRequest) {
     }
   }
   // The refused attempt never reached the monitor.
-  const auto counters = ReadMonitorCounters("m").value;
-  EXPECT_EQ(counters.writes, 2u);
+  const auto counters = ReadMonitorCounters("m").Value;
+  EXPECT_EQ(counters.Writes, 2u);
 }
 
 // The monitor answers a read from the host's sub-address 0x51 only, whatever the reply type;
@@ -149,9 +149,9 @@ TEST_F(I2CTest, RepliesComeFromTheHostSubAddressOnly) {
     const Transfer t = Send(1, request);
     EXPECT_EQ(t.result, kIOReturnSuccess);
     EXPECT_EQ(Spaced(t.reply), c.reply);
-    const auto counters = ReadMonitorCounters("m").value;
-    EXPECT_EQ(counters.lastReadAddress, c.subAddress);
-    EXPECT_EQ(counters.lastReadType, c.type);
+    const auto counters = ReadMonitorCounters("m").Value;
+    EXPECT_EQ(counters.LastReadAddress, c.subAddress);
+    EXPECT_EQ(counters.LastReadType, c.type);
   }
 }
 
@@ -174,7 +174,7 @@ TEST_F(I2CTest, MoreThan1024BytesIsAnOverrun) {
   request.replyBytes = 1024;
   EXPECT_EQ(IOI2CSendRequest(connect, 0, &request), kIOReturnSuccess);
   IOI2CInterfaceClose(connect, 0);
-  EXPECT_EQ(ReadMonitorCounters("m").value.writes, 1u);
+  EXPECT_EQ(ReadMonitorCounters("m").Value.Writes, 1u);
 }
 
 // minReplyDelay is in absolute-time units; with a 125/3 timebase, 60 ms is 1,440,000 units.
@@ -204,9 +204,9 @@ TEST_F(I2CTest, OpeningAndCountingBuses) {
 TEST_F(I2CTest, StatusFaultFailsTheWriteAndIsUsedUp) {
   const Request set{Hex("51 84 03 10 00 28 80"), 0};
   EXPECT_EQ(Send(1, set).result, kIOReturnBusy);
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 50);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 50);
   EXPECT_EQ(Send(1, set).result, kIOReturnSuccess);
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 40);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 40);
 }
 
 // Without a lock, a second conversation written during the first one's reply delay makes the

@@ -18,10 +18,10 @@ namespace {
 
 MonitorSpec Monitor() {
   MonitorSpec spec;
-  spec.vcp[0x10] = VcpSpec{50, 100, false};
-  spec.vcp[0x05] = VcpSpec{0, 1, true};
-  spec.capabilities = "(prot(monitor)vcp(10))";  // 22 bytes
-  spec.fragmentSize = 8;
+  spec.Vcp[0x10] = VcpSpec{50, 100, false};
+  spec.Vcp[0x05] = VcpSpec{0, 1, true};
+  spec.Capabilities = "(prot(monitor)vcp(10))";  // 22 bytes
+  spec.FragmentSize = 8;
   return spec;
 }
 
@@ -61,15 +61,15 @@ TEST(MonitorTest, CapabilitiesComeInFragmentsThatReassembleTheString) {
   for (std::uint16_t offset = 0;;) {
     const auto reply = Hex(Exchange(spec, record, Spaced(ddcci::BuildCapabilitiesRequest(offset))));
     const auto fragment = ddcci::ParseCapabilitiesReply(reply);
-    ASSERT_FALSE(fragment.err) << fragment.err.Message();
-    ASSERT_EQ(fragment.value.Offset, offset);
-    if (fragment.value.Fragment.empty()) break;
-    EXPECT_LE(fragment.value.Fragment.size(), 8u);
-    text.append(fragment.value.Fragment.begin(), fragment.value.Fragment.end());
-    offset = static_cast<std::uint16_t>(offset + fragment.value.Fragment.size());
+    ASSERT_FALSE(fragment.Err) << fragment.Err.Message();
+    ASSERT_EQ(fragment.Value.Offset, offset);
+    if (fragment.Value.Fragment.empty()) break;
+    EXPECT_LE(fragment.Value.Fragment.size(), 8u);
+    text.append(fragment.Value.Fragment.begin(), fragment.Value.Fragment.end());
+    offset = static_cast<std::uint16_t>(offset + fragment.Value.Fragment.size());
   }
-  EXPECT_EQ(text, spec.capabilities);
-  EXPECT_EQ(record.counters.capabilities, 4u);  // 8 + 8 + 6 bytes, then the empty fragment
+  EXPECT_EQ(text, spec.Capabilities);
+  EXPECT_EQ(record.Counters.Capabilities, 4u);  // 8 + 8 + 6 bytes, then the empty fragment
 }
 
 TEST(MonitorTest, SetStoresTheValueAndLeavesNoReply) {
@@ -80,9 +80,9 @@ TEST(MonitorTest, SetStoresTheValueAndLeavesNoReply) {
   EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 12 34 E6");
   // A set of a code the monitor lacks changes nothing.
   EXPECT_EQ(Exchange(spec, record, Spaced(ddcci::BuildSetVCP(0x99, 7))), "6E 80 BE");
-  EXPECT_FALSE(record.values.contains(0x99));
-  EXPECT_EQ(record.counters.sets, 2u);
-  EXPECT_EQ(record.counters.gets, 1u);
+  EXPECT_FALSE(record.Values.contains(0x99));
+  EXPECT_EQ(record.Counters.Sets, 2u);
+  EXPECT_EQ(record.Counters.Gets, 1u);
 }
 
 // A read answers the latest request and keeps answering it until the next write.
@@ -93,9 +93,9 @@ TEST(MonitorTest, ReadsAnswerTheLatestRequest) {
   ASSERT_EQ(ReceiveWrite(spec, record, Hex("51 82 01 05 B9"), ChecksumRule::Standard), 0);
   EXPECT_EQ(Spaced(AnswerRead(record)), "6E 88 02 00 05 01 00 01 00 00 B1");
   EXPECT_EQ(Spaced(AnswerRead(record)), "6E 88 02 00 05 01 00 01 00 00 B1");
-  EXPECT_EQ(Spaced(record.lastRequest), "51 82 01 05 B9");
-  EXPECT_EQ(record.counters.writes, 2u);
-  EXPECT_EQ(record.counters.reads, 2u);
+  EXPECT_EQ(Spaced(record.LastRequest), "51 82 01 05 B9");
+  EXPECT_EQ(record.Counters.Writes, 2u);
+  EXPECT_EQ(record.Counters.Reads, 2u);
 }
 
 TEST(MonitorTest, GetChecksumRuleOfTheDisplayChip) {
@@ -122,24 +122,24 @@ TEST(MonitorTest, FrameFaultsSurfaceAsTheMatchingParseErrors) {
     FaultKind kind;
     const support::Error* want;
   } cases[] = {
-      {FaultKind::Checksum, &ddcci::ErrChecksum},
-      {FaultKind::NullReply, &ddcci::ErrNullReply},
-      {FaultKind::MalformedSource, &ddcci::ErrMalformedSource},
-      {FaultKind::ProtocolFlag, &ddcci::ErrInvalidProtocolFlag},
-      {FaultKind::ShortReply, &ddcci::ErrInvalidLength},
-      {FaultKind::WrongCode, &ddcci::ErrVCPCodeMismatch},
-      {FaultKind::UnexpectedResult, &ddcci::ErrUnexpectedResult},
+      {FaultKind::Checksum, &ddcci::kErrChecksum},
+      {FaultKind::NullReply, &ddcci::kErrNullReply},
+      {FaultKind::MalformedSource, &ddcci::kErrMalformedSource},
+      {FaultKind::ProtocolFlag, &ddcci::kErrInvalidProtocolFlag},
+      {FaultKind::ShortReply, &ddcci::kErrInvalidLength},
+      {FaultKind::WrongCode, &ddcci::kErrVCPCodeMismatch},
+      {FaultKind::UnexpectedResult, &ddcci::kErrUnexpectedResult},
   };
   for (const auto& c : cases) {
     MonitorSpec spec = Monitor();
-    spec.faults.push_back(FaultSpec{RequestKind::Get, 0x10, c.kind, 0, 1});
+    spec.Faults.push_back(FaultSpec{RequestKind::Get, 0x10, c.kind, 0, 1});
     MonitorRecord record;
     const auto reply = Hex(Exchange(spec, record, "51 82 01 10 AC"));
     const auto parsed = ddcci::ParseVCPReply(reply, 0x10);
-    EXPECT_TRUE(support::Is(parsed.err, *c.want)) << Spaced(reply) << ": " << parsed.err.Message();
+    EXPECT_TRUE(support::Is(parsed.Err, *c.want)) << Spaced(reply) << ": " << parsed.Err.Message();
     // The count is used up: the next exchange is clean.
     EXPECT_EQ(Exchange(spec, record, "51 82 01 10 AC"), "6E 88 02 00 10 00 00 64 00 32 F2");
-    EXPECT_EQ(record.counters.faults, 1u);
+    EXPECT_EQ(record.Counters.Faults, 1u);
   }
 }
 
@@ -171,7 +171,7 @@ TEST(MonitorTest, DroppedWritesAndZerosAfterASet) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MonitorSpec spec = Monitor();
-    spec.faults.push_back(c.fault);
+    spec.Faults.push_back(c.fault);
     MonitorRecord record;
     for (const auto& [request, reply] : c.exchanges) {
       EXPECT_EQ(Exchange(spec, record, request), reply) << request;
@@ -182,9 +182,9 @@ TEST(MonitorTest, DroppedWritesAndZerosAfterASet) {
 
 TEST(MonitorTest, FaultsMatchByKindAndCode) {
   MonitorSpec spec = Monitor();
-  spec.faults.push_back(FaultSpec{RequestKind::Get, 0x05, FaultKind::Status, kIOReturnBusy, {}});
-  spec.faults.push_back(FaultSpec{RequestKind::Capabilities, {}, FaultKind::OffsetMismatch, 0, 1});
-  spec.faults.push_back(FaultSpec{RequestKind::Set, {}, FaultKind::Checksum, 0, 1});
+  spec.Faults.push_back(FaultSpec{RequestKind::Get, 0x05, FaultKind::Status, kIOReturnBusy, {}});
+  spec.Faults.push_back(FaultSpec{RequestKind::Capabilities, {}, FaultKind::OffsetMismatch, 0, 1});
+  spec.Faults.push_back(FaultSpec{RequestKind::Set, {}, FaultKind::Checksum, 0, 1});
   MonitorRecord record;
   // Every get of 0x05 fails, without a count; gets of 0x10 are untouched.
   for (int i = 0; i < 3; ++i) {
@@ -199,8 +199,8 @@ TEST(MonitorTest, FaultsMatchByKindAndCode) {
   EXPECT_EQ(CurrentValue(spec, record, 0x10), 50);
   EXPECT_EQ(Exchange(spec, record, Spaced(ddcci::BuildSetVCP(0x10, 8))), "6E 80 BE");
   EXPECT_EQ(CurrentValue(spec, record, 0x10), 8);
-  EXPECT_EQ(record.counters.faults, 5u);
-  EXPECT_EQ(record.faultsUsed[0], 3u);
+  EXPECT_EQ(record.Counters.Faults, 5u);
+  EXPECT_EQ(record.FaultsUsed[0], 3u);
 }
 
 }  // namespace

@@ -52,8 +52,8 @@ TEST_F(ScenarioTest, DefaultScenarioHasAPanelAndTwoMonitorsOnFramebuffers) {
   EXPECT_EQ(CGDisplaySerialNumber(ids[1]), 0x00A1B2C3u);
   EXPECT_EQ(CGDisplayModelNumber(ids[2]), 0x3220u);
   EXPECT_EQ(CGDisplaySerialNumber(ids[2]), 0x00D4E5F6u);
-  EXPECT_EQ(ReadVCPValue("orvane-q27", 0x10).value, 60);
-  EXPECT_EQ(ReadVCPValue("orvane-u32", 0x10).value, 80);
+  EXPECT_EQ(ReadVCPValue("orvane-q27", 0x10).Value, 60);
+  EXPECT_EQ(ReadVCPValue("orvane-u32", 0x10).Value, 80);
 }
 
 // Each built-in scenario names its monitor state after itself, also when its text comes from a
@@ -183,7 +183,7 @@ TEST_F(ScenarioTest, AcceptedValueForms) {
   EXPECT_EQ(id, 0xFFFFFFFEu);
   EXPECT_EQ(CGDisplayVendorNumber(id), 4660u);
   EXPECT_EQ(CGDisplaySerialNumber(id), 0x00A1B2C3u);
-  EXPECT_EQ(ReadVCPValue("m", 0xD6).value, 1);
+  EXPECT_EQ(ReadVCPValue("m", 0xD6).Value, 1);
 }
 
 // An invalid scenario makes the enumeration calls fail, and says why on standard error once.
@@ -221,9 +221,9 @@ TEST_F(ScenarioTest, ScenarioFileNamedByEnvironmentIsUsed) {
 // Test-facing reads name what they cannot find.
 TEST_F(ScenarioTest, MonitorQueriesReportUnknownNames) {
   Use(R"({"monitors": {"m": {"vcp": {"0x10": {"current": 1, "maximum": 2}}}}})");
-  EXPECT_EQ(ReadVCPValue("x", 0x10).err.Message(), "the scenario has no monitor \"x\"");
-  EXPECT_EQ(ReadVCPValue("m", 0x12).err.Message(), "monitor \"m\" has no VCP code 0x12");
-  EXPECT_FALSE(ReadMonitorCounters("m").err);
+  EXPECT_EQ(ReadVCPValue("x", 0x10).Err.Message(), "the scenario has no monitor \"x\"");
+  EXPECT_EQ(ReadVCPValue("m", 0x12).Err.Message(), "monitor \"m\" has no VCP code 0x12");
+  EXPECT_FALSE(ReadMonitorCounters("m").Err);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST_F(StateTest, CountedFaultsAreConsumedAcrossWorlds) {
   Use(kStateScenario);
   EXPECT_EQ(WriteFrame(kGet), kIOReturnNotPermitted);
   EXPECT_EQ(WriteFrame(kGet), kIOReturnSuccess);
-  EXPECT_EQ(ReadMonitorCounters("m").value.faults, 2u);
+  EXPECT_EQ(ReadMonitorCounters("m").Value.Faults, 2u);
 
   // Another HOME is another machine: its monitor starts afresh.
   TemporaryHome other;
@@ -68,10 +68,10 @@ TEST_F(StateTest, ValuesPersistAcrossLoadsOfTheSameScenarioOnly) {
   ASSERT_EQ(WriteFrame(kSet40), kIOReturnSuccess);
   ResetScenario();
   Use(kStateScenario);
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 40);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 40);
   // A different scenario text has its own state.
   Use(std::string(kStateScenario) + " ");
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 50);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 50);
 }
 
 TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
@@ -118,12 +118,12 @@ TEST_F(StateTest, ConcurrentProcessesLoseNoUpdate) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   const auto counters = ReadMonitorCounters("m");
-  ASSERT_FALSE(counters.err) << counters.err.Message();
-  EXPECT_EQ(counters.value.writes, static_cast<uint64_t>(kProcesses * kWrites));
-  EXPECT_EQ(counters.value.sets, static_cast<uint64_t>(kProcesses * kWrites));
+  ASSERT_FALSE(counters.Err) << counters.Err.Message();
+  EXPECT_EQ(counters.Value.Writes, static_cast<uint64_t>(kProcesses * kWrites));
+  EXPECT_EQ(counters.Value.Sets, static_cast<uint64_t>(kProcesses * kWrites));
   // Every process's writes are timed on one clock, in the order they reached the monitor; the
   // latest are kept.
-  const std::vector<uint64_t>& times = counters.value.writeTimes;
+  const std::vector<uint64_t>& times = counters.Value.WriteTimes;
   EXPECT_EQ(times.size(), std::min<std::size_t>(kProcesses * kWrites, kBusTimesKept));
   EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
@@ -133,9 +133,9 @@ TEST_F(StateTest, WithoutHomeTheStateLivesInTheProcess) {
   unsetenv("HOME");
   Use(kStateScenario);
   EXPECT_EQ(WriteFrame(kSet40), kIOReturnSuccess);
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 40);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 40);
   setenv("HOME", saved.c_str(), 1);
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 50);  // the file state never saw it
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 50);  // the file state never saw it
 }
 
 TEST_F(StateTest, UnusableStateFailsTheTransferAndCorruptStateStartsAfresh) {
@@ -146,7 +146,7 @@ TEST_F(StateTest, UnusableStateFailsTheTransferAndCorruptStateStartsAfresh) {
     if (entry.path().extension() == ".json") file = entry.path().string();
   }
   std::ofstream(file) << "{not json";
-  EXPECT_EQ(ReadVCPValue("m", 0x10).value, 50);
+  EXPECT_EQ(ReadVCPValue("m", 0x10).Value, 50);
 
   const std::string blocked = home_.Path() + "/blocked";
   std::ofstream(blocked) << "a file where a directory should be";

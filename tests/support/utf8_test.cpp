@@ -27,9 +27,9 @@ TEST(DecodeRune, WellFormedSequencesAtTheirBoundaries) {
   };
   for (const Case& c : cases) {
     const DecodedRune decoded = DecodeRune(c.input);
-    EXPECT_TRUE(decoded.valid) << std::hex << static_cast<unsigned>(c.rune);
-    EXPECT_EQ(decoded.rune, c.rune);
-    EXPECT_EQ(decoded.size, c.size) << std::hex << static_cast<unsigned>(c.rune);
+    EXPECT_TRUE(decoded.Valid) << std::hex << static_cast<unsigned>(c.rune);
+    EXPECT_EQ(decoded.Rune, c.rune);
+    EXPECT_EQ(decoded.Size, c.size) << std::hex << static_cast<unsigned>(c.rune);
   }
 }
 
@@ -45,11 +45,11 @@ TEST(DecodeRune, IllFormedSequencesConsumeOneByte) {
   };
   for (const std::string& input : cases) {
     const DecodedRune decoded = DecodeRune(input);
-    EXPECT_FALSE(decoded.valid) << testing::PrintToString(input);
-    EXPECT_EQ(decoded.size, 1u) << testing::PrintToString(input);
+    EXPECT_FALSE(decoded.Valid) << testing::PrintToString(input);
+    EXPECT_EQ(decoded.Size, 1u) << testing::PrintToString(input);
   }
-  EXPECT_EQ(DecodeRune("").size, 0u);
-  EXPECT_FALSE(DecodeRune("").valid);
+  EXPECT_EQ(DecodeRune("").Size, 0u);
+  EXPECT_FALSE(DecodeRune("").Valid);
 }
 
 TEST(DecodeRune, WalkResynchronisesAfterATruncatedSequence) {
@@ -57,8 +57,8 @@ TEST(DecodeRune, WalkResynchronisesAfterATruncatedSequence) {
   std::vector<std::string> steps;
   while (!text.empty()) {
     const DecodedRune decoded = DecodeRune(text);
-    steps.push_back(decoded.valid ? std::to_string(decoded.rune) : "bad");
-    text.remove_prefix(decoded.size);
+    steps.push_back(decoded.Valid ? std::to_string(decoded.Rune) : "bad");
+    text.remove_prefix(decoded.Size);
   }
   EXPECT_EQ(steps, (std::vector<std::string>{"97", "8364", "98", "bad", "bad", "99"}));
 }
@@ -78,9 +78,9 @@ TEST(AppendRune, EncodesWhatDecodeRuneReadsBack) {
     AppendRune(out, c.rune);
     EXPECT_EQ(out, "x" + c.encoded) << std::hex << static_cast<unsigned>(c.rune);
     const DecodedRune back = DecodeRune(std::string_view(out).substr(1));
-    EXPECT_TRUE(back.valid);
-    EXPECT_EQ(back.rune, c.rune);
-    EXPECT_EQ(back.size, c.encoded.size());
+    EXPECT_TRUE(back.Valid);
+    EXPECT_EQ(back.Rune, c.rune);
+    EXPECT_EQ(back.Size, c.encoded.size());
   }
 }
 

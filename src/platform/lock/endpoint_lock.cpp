@@ -18,14 +18,14 @@ namespace {
 
 // A process runs one command, so its start is when the command was asked for. Taken while the
 // program loads, before anything else can keep one process slower than another.
-const std::uint64_t processStarted = monotonicNanoseconds();
+const std::uint64_t kProcessStarted = MonotonicNanoseconds();
 
-std::string lookupEnvironment(const EndpointLockOptions& options, std::string_view name) {
-  return options.getenv ? options.getenv(name) : support::Getenv(name);
+std::string LookupEnvironment(const EndpointLockOptions& options, std::string_view name) {
+  return options.Getenv ? options.Getenv(name) : support::Getenv(name);
 }
 
-support::Result<std::string> userCacheDirectory(const EndpointLockOptions& options) {
-  const std::string home = lookupEnvironment(options, "HOME");
+support::Result<std::string> UserCacheDirectory(const EndpointLockOptions& options) {
+  const std::string home = LookupEnvironment(options, "HOME");
   if (home.empty()) return {{}, support::Error::New("$HOME is not defined")};
   return {home + "/Library/Caches", {}};
 }
@@ -34,7 +34,7 @@ support::Result<std::string> userCacheDirectory(const EndpointLockOptions& optio
 
 EndpointLock& EndpointLock::operator=(EndpointLock&& other) noexcept {
   if (this != &other) {
-    release();
+    Release();
     file_ = std::move(other.file_);
     locked_ = std::move(other.locked_);
     queueFile_ = std::move(other.queueFile_);
@@ -44,24 +44,24 @@ EndpointLock& EndpointLock::operator=(EndpointLock&& other) noexcept {
   return *this;
 }
 
-void EndpointLock::oweQuiet(support::Duration quiet) {
+void EndpointLock::OweQuiet(support::Duration quiet) {
   if (quiet <= support::Duration::zero()) return;
-  const auto until = monotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count());
+  const auto until = MonotonicNanoseconds() + static_cast<std::uint64_t>(quiet.count());
   quietUntil_ = std::max(quietUntil_, until);
 }
 
-void EndpointLock::keepQuiet() {
-  sleepUntilMonotonic(quietUntil_);
+void EndpointLock::KeepQuiet() {
+  SleepUntilMonotonic(quietUntil_);
   quietUntil_ = 0;
 }
 
-void EndpointLock::release() {
+void EndpointLock::Release() {
   if (!locked_.Held()) return;
   bool handedOver = false;
-  if (quietUntil_ > monotonicNanoseconds()) {
-    publishQuietUntil(queueFile_.Get(), quietUntil_);
+  if (quietUntil_ > MonotonicNanoseconds()) {
+    PublishQuietUntil(queueFile_.Get(), quietUntil_);
     handedOver = handOver_ != nullptr && handOver_(file_.Get(), quietUntil_);
-    if (!handedOver) keepQuiet();
+    if (!handedOver) KeepQuiet();
   }
   // A holder's descriptor shares this open file and its lock: unlocking would end it for both.
   if (handedOver) {
@@ -76,33 +76,33 @@ void EndpointLock::release() {
 
 support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uint64_t endpointID,
                                            const EndpointLockOptions& options) {
-  auto cache = userCacheDirectory(options);
-  if (cache.err) return {{}, support::Errorf("resolve user cache directory: %w", cache.err)};
-  const std::string directory = cache.value + "/lumra/locks";
+  auto cache = UserCacheDirectory(options);
+  if (cache.Err) return {{}, support::Errorf("resolve user cache directory: %w", cache.Err)};
+  const std::string directory = cache.Value + "/lumra/locks";
   if (support::Error err = support::MakeDirectories(directory, 0700)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }
-  auto opened = openLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID),
+  auto opened = OpenLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID),
                              O_RDWR | O_CREAT);
-  if (opened.err) return {{}, support::Errorf("open DDC lock: %w", opened.err)};
+  if (opened.Err) return {{}, support::Errorf("open DDC lock: %w", opened.Err)};
 
-  endpointQueue line = endpointQueue::join(ctx, directory, endpointID,
-                                           options.askedAt != 0 ? options.askedAt : processStarted);
+  EndpointQueue line = EndpointQueue::Join(ctx, directory, endpointID,
+                                           options.AskedAt != 0 ? options.AskedAt : kProcessStarted);
   for (;;) {
-    const bool front = line.atFront(ctx);
+    const bool front = line.AtFront(ctx);
     if (front) {
-      auto locked = support::FileLockGuard::TryAcquire(opened.value.Get(),
+      auto locked = support::FileLockGuard::TryAcquire(opened.Value.Get(),
                                                        support::LockKind::Exclusive);
-      if (!locked.err) {
-        return {EndpointLock(std::move(opened.value), std::move(locked.value), options.handOver,
-                             line.takeQueueFile()),
+      if (!locked.Err) {
+        return {EndpointLock(std::move(opened.Value), std::move(locked.Value), options.HandOver,
+                             line.TakeQueueFile()),
                 {}};
       }
-      if (locked.err.Errno() != EWOULDBLOCK) {
-        return {{}, support::Errorf("lock DDC endpoint: %w", locked.err)};
+      if (locked.Err.Errno() != EWOULDBLOCK) {
+        return {{}, support::Errorf("lock DDC endpoint: %w", locked.Err)};
       }
     }
-    if (support::Error ended = ctx.Wait(line.nextLook(front, options.pollInterval))) {
+    if (support::Error ended = ctx.Wait(line.NextLook(front, options.PollInterval))) {
       return {{}, ended};
     }
   }

@@ -22,12 +22,12 @@ using QuietHandOver = bool (*)(int lockFd, std::uint64_t until);
 // What the endpoint lock depends on besides the file system.
 struct EndpointLockOptions {
   // Environment lookup for HOME; empty text means unset. When absent, the process environment.
-  std::function<std::string(std::string_view)> getenv;
-  support::Duration pollInterval = kLockPollInterval;
-  QuietHandOver handOver = startQuietHolder;
+  std::function<std::string(std::string_view)> Getenv;
+  support::Duration PollInterval = kLockPollInterval;
+  QuietHandOver HandOver = StartQuietHolder;
   // When the command was asked for (monotonic nanoseconds), which decides its place in line;
   // 0: when this process started.
-  std::uint64_t askedAt = 0;
+  std::uint64_t AskedAt = 0;
 };
 
 // A held endpoint lock. It owns the open lock file; releasing unlocks and closes it, ignoring
@@ -44,7 +44,7 @@ class EndpointLock {
   // endpoint's queue file, where the end of a handed-over quiet time is published for the
   // waiting processes.
   EndpointLock(support::UniqueFd file, support::FileLockGuard locked,
-               QuietHandOver handOver = startQuietHolder, support::UniqueFd queueFile = {})
+               QuietHandOver handOver = StartQuietHolder, support::UniqueFd queueFile = {})
       : file_(std::move(file)),
         locked_(std::move(locked)),
         queueFile_(std::move(queueFile)),
@@ -52,21 +52,21 @@ class EndpointLock {
   EndpointLock(EndpointLock&& other) noexcept { *this = std::move(other); }
   // Releases the lock held so far, quiet time and all, before taking over `other`'s.
   EndpointLock& operator=(EndpointLock&& other) noexcept;
-  ~EndpointLock() { release(); }
+  ~EndpointLock() { Release(); }
 
-  bool held() const { return locked_.Held(); }
+  bool Held() const { return locked_.Held(); }
   // The bus must stay quiet for `quiet` from now.
-  void oweQuiet(support::Duration quiet);
+  void OweQuiet(support::Duration quiet);
   // Sleeps here until the quiet time owed so far has passed.
-  void keepQuiet();
-  void release();
+  void KeepQuiet();
+  void Release();
 
  private:
   support::UniqueFd file_;
   support::FileLockGuard locked_;
   support::UniqueFd queueFile_;
   std::uint64_t quietUntil_ = 0;  // monotonic nanoseconds; 0: nothing owed
-  QuietHandOver handOver_ = startQuietHolder;
+  QuietHandOver handOver_ = StartQuietHolder;
 };
 
 // Takes the exclusive lock on the endpoint's lock file, creating the file and its directories

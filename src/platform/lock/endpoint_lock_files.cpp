@@ -5,17 +5,17 @@ namespace lumra::platform {
 namespace {
 
 // Shared by the threads that open lock files, exclusive for one that starts a holder.
-std::shared_mutex& lockFileGate() {
+std::shared_mutex& LockFileGate() {
   static std::shared_mutex gate;
   return gate;
 }
 
 }  // namespace
 
-lockFilesSettled::lockFilesSettled() : settled_(lockFileGate()) {}
+LockFilesSettled::LockFilesSettled() : settled_(LockFileGate()) {}
 
-support::Result<support::UniqueFd> openLockFile(const std::string& path, int flags) {
-  const std::shared_lock opening(lockFileGate());
+support::Result<support::UniqueFd> OpenLockFile(const std::string& path, int flags) {
+  const std::shared_lock opening(LockFileGate());
   return support::OpenFile(path, flags, 0600);
 }
 

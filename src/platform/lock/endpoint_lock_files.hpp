@@ -12,15 +12,15 @@
 namespace lumra::platform {
 
 // Opens `path` with `flags` (not inherited), creating it with mode 0600 when O_CREAT is given.
-// Waits while a holder is being started (lockFilesSettled).
-support::Result<support::UniqueFd> openLockFile(const std::string& path, int flags);
+// Waits while a holder is being started (LockFilesSettled).
+support::Result<support::UniqueFd> OpenLockFile(const std::string& path, int flags);
 
 // While the value lives, no thread of this process opens a lock file. A holder is forked under
 // it, after listing the descriptors it must close: a lock file opened by another thread between
 // the listing and the fork would stay open in the holder, which would keep that endpoint locked.
-class lockFilesSettled {
+class LockFilesSettled {
  public:
-  lockFilesSettled();
+  LockFilesSettled();
 
  private:
   std::unique_lock<std::shared_mutex> settled_;

@@ -25,7 +25,7 @@ constexpr rlim_t kHighestDescriptorClosed = 65536;
 
 // The descriptors open now. They are listed before the fork because the holder, a child of a
 // process that may have used CoreFoundation, must not allocate or read directories.
-std::vector<int> openDescriptors() {
+std::vector<int> OpenDescriptors() {
   std::vector<int> descriptors;
   // The listing's own descriptor is among them; it is closed by the time the holder closes it.
   if (DIR* directory = ::opendir("/dev/fd")) {
@@ -45,36 +45,36 @@ std::vector<int> openDescriptors() {
 }
 
 // The holder's whole life. Only async-signal-safe calls: close, clock_gettime, select, _exit.
-[[noreturn]] void holdQuietly(int lockFd, std::uint64_t until,
+[[noreturn]] void HoldQuietly(int lockFd, std::uint64_t until,
                               const std::vector<int>& descriptors) {
   for (const int fd : descriptors) {
     if (fd != lockFd) ::close(fd);
   }
-  sleepUntilMonotonic(until);
+  SleepUntilMonotonic(until);
   // The last descriptor of the locked file: closing it lets the lock go.
   ::close(lockFd);
   ::_exit(0);
 }
 
 // The first child of the double fork: starts the holder and ends at once.
-[[noreturn]] void holdFromIntermediate(int lockFd, std::uint64_t until,
+[[noreturn]] void HoldFromIntermediate(int lockFd, std::uint64_t until,
                                        const std::vector<int>& descriptors) {
   const pid_t holder = ::fork();
-  if (holder == 0) holdQuietly(lockFd, until, descriptors);
+  if (holder == 0) HoldQuietly(lockFd, until, descriptors);
   ::_exit(holder > 0 ? 0 : 1);
 }
 
 }  // namespace
 
-std::uint64_t monotonicNanoseconds() noexcept {
+std::uint64_t MonotonicNanoseconds() noexcept {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::uint64_t>(now.tv_sec) * kNanosecondsPerSecond +
          static_cast<std::uint64_t>(now.tv_nsec);
 }
 
-void sleepUntilMonotonic(std::uint64_t until) noexcept {
-  for (std::uint64_t now = monotonicNanoseconds(); now < until; now = monotonicNanoseconds()) {
+void SleepUntilMonotonic(std::uint64_t until) noexcept {
+  for (std::uint64_t now = MonotonicNanoseconds(); now < until; now = MonotonicNanoseconds()) {
     // Rounded up: waking early would only mean another round.
     const std::uint64_t microseconds = (until - now + 999) / 1000;
     timeval pause{};
@@ -84,13 +84,13 @@ void sleepUntilMonotonic(std::uint64_t until) noexcept {
   }
 }
 
-bool startQuietHolder(int lockFd, std::uint64_t until) {
+bool StartQuietHolder(int lockFd, std::uint64_t until) {
   pid_t intermediate;
   {
-    const lockFilesSettled settled;
-    const std::vector<int> descriptors = openDescriptors();
+    const LockFilesSettled settled;
+    const std::vector<int> descriptors = OpenDescriptors();
     intermediate = ::fork();
-    if (intermediate == 0) holdFromIntermediate(lockFd, until, descriptors);
+    if (intermediate == 0) HoldFromIntermediate(lockFd, until, descriptors);
   }
   if (intermediate < 0) return false;
   int status = 0;

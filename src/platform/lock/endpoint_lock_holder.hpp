@@ -8,11 +8,11 @@ namespace lumra::platform {
 
 // The system's monotonic clock in nanoseconds. Every process reads the same clock, so one
 // process can tell another when the endpoint may be used again.
-std::uint64_t monotonicNanoseconds() noexcept;
+std::uint64_t MonotonicNanoseconds() noexcept;
 
 // Sleeps until the monotonic clock reaches `until`. Calls only async-signal-safe functions
 // (clock_gettime, select), so a child forked from a process that used CoreFoundation may call it.
-void sleepUntilMonotonic(std::uint64_t until) noexcept;
+void SleepUntilMonotonic(std::uint64_t until) noexcept;
 
 // Starts a holder: a process that keeps the locked file `lockFd`, and with it the endpoint lock,
 // until the monotonic clock reaches `until`, then closes it and exits. It closes every other
@@ -22,6 +22,6 @@ void sleepUntilMonotonic(std::uint64_t until) noexcept;
 // long-running caller would keep a zombie, or see the holder in its own wait(), unless it
 // handled SIGCHLD, which is not a library's to set.) False when no holder could be started;
 // the lock is then this process's alone.
-bool startQuietHolder(int lockFd, std::uint64_t until);
+bool StartQuietHolder(int lockFd, std::uint64_t until);
 
 }  // namespace lumra::platform

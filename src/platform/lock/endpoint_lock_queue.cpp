@@ -32,25 +32,25 @@ constexpr std::size_t kPlaceDigits = 16;
 
 // Takes the queue file's flock, asking again while another process holds it; not held when the
 // context ended first.
-support::FileLockGuard scanQueue(const support::Context& ctx, int queueFd) {
+support::FileLockGuard ScanQueue(const support::Context& ctx, int queueFd) {
   for (;;) {
     auto locked = support::FileLockGuard::TryAcquire(queueFd, support::LockKind::Exclusive);
-    if (!locked.err) return std::move(locked.value);
-    if (locked.err.Errno() != EWOULDBLOCK || ctx.Wait(kQueueFileRetry)) return {};
+    if (!locked.Err) return std::move(locked.Value);
+    if (locked.Err.Errno() != EWOULDBLOCK || ctx.Wait(kQueueFileRetry)) return {};
   }
 }
 
-std::string ticketName(const std::string& prefix, std::uint64_t place) {
+std::string TicketName(const std::string& prefix, std::uint64_t place) {
   return support::Format("%s%016x%s", prefix, place, kTicketSuffix);
 }
 
-std::string ticketPath(const std::string& directory, const std::string& prefix,
+std::string TicketPath(const std::string& directory, const std::string& prefix,
                        std::uint64_t place) {
-  return directory + "/" + ticketName(prefix, place);
+  return directory + "/" + TicketName(prefix, place);
 }
 
 // The places of the endpoint's tickets in the directory, highest first.
-std::vector<std::uint64_t> places(const std::string& directory, const std::string& prefix) {
+std::vector<std::uint64_t> Places(const std::string& directory, const std::string& prefix) {
   std::vector<std::uint64_t> found;
   DIR* listing = ::opendir(directory.c_str());
   if (listing == nullptr) return found;
@@ -62,7 +62,7 @@ std::vector<std::uint64_t> places(const std::string& directory, const std::strin
     }
     // Only a name this program would give the place is a ticket.
     const auto place = support::ParseDigits(name.substr(prefix.size(), kPlaceDigits), 16);
-    if (place && name == ticketName(prefix, *place)) found.push_back(*place);
+    if (place && name == TicketName(prefix, *place)) found.push_back(*place);
   }
   ::closedir(listing);
   std::sort(found.begin(), found.end(), std::greater<>());
@@ -71,20 +71,20 @@ std::vector<std::uint64_t> places(const std::string& directory, const std::strin
 
 // True while the ticket's process lives. A ticket whose flock can be taken is a dead process's
 // and is removed; one that cannot be examined is passed over.
-bool ticketAlive(const std::string& path) {
-  const auto opened = openLockFile(path, O_RDWR);
-  if (opened.err) return false;
+bool TicketAlive(const std::string& path) {
+  const auto opened = OpenLockFile(path, O_RDWR);
+  if (opened.Err) return false;
   const auto locked =
-      support::FileLockGuard::TryAcquire(opened.value.Get(), support::LockKind::Exclusive);
-  if (!locked.err) ::unlink(path.c_str());
-  return locked.err.Errno() == EWOULDBLOCK;
+      support::FileLockGuard::TryAcquire(opened.Value.Get(), support::LockKind::Exclusive);
+  if (!locked.Err) ::unlink(path.c_str());
+  return locked.Err.Errno() == EWOULDBLOCK;
 }
 
-support::Duration nanoseconds(std::uint64_t ns) {
+support::Duration Nanoseconds(std::uint64_t ns) {
   return support::Duration(static_cast<support::Duration::rep>(ns));
 }
 
-std::uint64_t readQuietUntil(int queueFd) {
+std::uint64_t ReadQuietUntil(int queueFd) {
   char text[kHintLength] = {};
   if (queueFd < 0 || ::pread(queueFd, text, kHintLength, 0) != static_cast<ssize_t>(kHintLength)) {
     return 0;
@@ -95,56 +95,56 @@ std::uint64_t readQuietUntil(int queueFd) {
 
 }  // namespace
 
-endpointQueue endpointQueue::join(const support::Context& ctx, const std::string& directory,
+EndpointQueue EndpointQueue::Join(const support::Context& ctx, const std::string& directory,
                                   std::uint64_t endpointID, std::uint64_t askedAt) {
   const std::string prefix = support::Format("ddc-%016x.", endpointID);
-  auto queueFile = openLockFile(directory + "/" + prefix + "queue", O_RDWR | O_CREAT);
-  if (queueFile.err) return {};
-  endpointQueue line;
-  line.queueFile_ = std::move(queueFile.value);
+  auto queueFile = OpenLockFile(directory + "/" + prefix + "queue", O_RDWR | O_CREAT);
+  if (queueFile.Err) return {};
+  EndpointQueue line;
+  line.queueFile_ = std::move(queueFile.Value);
   line.directory_ = directory;
   line.prefix_ = prefix;
 
-  const support::FileLockGuard scan = scanQueue(ctx, line.queueFile_.Get());
+  const support::FileLockGuard scan = ScanQueue(ctx, line.queueFile_.Get());
   if (!scan.Held()) return {};
   // Two commands asked for in the same nanosecond take neighbouring places.
   for (line.place_ = askedAt;; ++line.place_) {
     auto ticket =
-        openLockFile(ticketPath(directory, prefix, line.place_), O_RDWR | O_CREAT | O_EXCL);
-    if (ticket.err && ticket.err.Errno() == EEXIST) continue;
-    if (ticket.err) return {};
-    line.ticket_ = std::move(ticket.value);
+        OpenLockFile(TicketPath(directory, prefix, line.place_), O_RDWR | O_CREAT | O_EXCL);
+    if (ticket.Err && ticket.Err.Errno() == EEXIST) continue;
+    if (ticket.Err) return {};
+    line.ticket_ = std::move(ticket.Value);
     break;
   }
   // Taken before the queue file is let go, so no scan ever sees a live ticket unlocked.
   auto locked = support::FileLockGuard::TryAcquire(line.ticket_.Get(), support::LockKind::Exclusive);
-  if (locked.err) return {};
-  line.ticketLocked_ = std::move(locked.value);
+  if (locked.Err) return {};
+  line.ticketLocked_ = std::move(locked.Value);
   return line;
 }
 
-bool endpointQueue::atFront(const support::Context& ctx) {
+bool EndpointQueue::AtFront(const support::Context& ctx) {
   if (!ticket_.Valid()) return true;
-  const support::FileLockGuard scan = scanQueue(ctx, queueFile_.Get());
+  const support::FileLockGuard scan = ScanQueue(ctx, queueFile_.Get());
   if (!scan.Held()) return false;
-  for (const std::uint64_t place : places(directory_, prefix_)) {
-    if (place < place_ && ticketAlive(ticketPath(directory_, prefix_, place))) return false;
+  for (const std::uint64_t place : Places(directory_, prefix_)) {
+    if (place < place_ && TicketAlive(TicketPath(directory_, prefix_, place))) return false;
   }
   return true;
 }
 
-support::Duration endpointQueue::nextLook(bool front, support::Duration poll) const {
+support::Duration EndpointQueue::NextLook(bool front, support::Duration poll) const {
   if (!front) return poll;
-  const std::uint64_t free = readQuietUntil(queueFile_.Get()) + kAfterHolderNanoseconds;
-  const std::uint64_t now = monotonicNanoseconds();
-  if (free > now) return std::min(poll, nanoseconds(free - now));
-  return nanoseconds(now - free) < poll ? std::min(poll, kLateHolderLook) : poll;
+  const std::uint64_t free = ReadQuietUntil(queueFile_.Get()) + kAfterHolderNanoseconds;
+  const std::uint64_t now = MonotonicNanoseconds();
+  if (free > now) return std::min(poll, Nanoseconds(free - now));
+  return Nanoseconds(now - free) < poll ? std::min(poll, kLateHolderLook) : poll;
 }
 
-void endpointQueue::leave() {
+void EndpointQueue::Leave() {
   if (ticket_.Valid()) {
     // Removed while still locked, so that no scan finds a live process's ticket unlocked.
-    ::unlink(ticketPath(directory_, prefix_, place_).c_str());
+    ::unlink(TicketPath(directory_, prefix_, place_).c_str());
     // Closing the ticket lets its lock go.
     ticketLocked_.Keep();
     ticket_.Reset();
@@ -152,7 +152,7 @@ void endpointQueue::leave() {
   queueFile_.Reset();
 }
 
-void publishQuietUntil(int queueFd, std::uint64_t until) {
+void PublishQuietUntil(int queueFd, std::uint64_t until) {
   if (queueFd < 0) return;
   char text[kHintLength + 1];
   std::snprintf(text, sizeof text, "%020llu\n", static_cast<unsigned long long>(until));

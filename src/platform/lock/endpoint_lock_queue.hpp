@@ -27,32 +27,32 @@
 
 namespace lumra::platform {
 
-class endpointQueue {
+class EndpointQueue {
  public:
   // No line: the caller polls the lock file alone.
-  endpointQueue() = default;
+  EndpointQueue() = default;
   // The moved-from value has no place in line.
-  endpointQueue(endpointQueue&&) noexcept = default;
-  endpointQueue& operator=(endpointQueue&&) = delete;
-  ~endpointQueue() { leave(); }
+  EndpointQueue(EndpointQueue&&) noexcept = default;
+  EndpointQueue& operator=(EndpointQueue&&) = delete;
+  ~EndpointQueue() { Leave(); }
 
   // Takes the place of a command asked for at `askedAt` (monotonic nanoseconds): behind those
   // asked for earlier, ahead of those asked for later. When the line's files cannot be made (a
   // read-only directory, an ended context while another process holds the queue file) there is
   // no line.
-  static endpointQueue join(const support::Context& ctx, const std::string& directory,
+  static EndpointQueue Join(const support::Context& ctx, const std::string& directory,
                             std::uint64_t endpointID, std::uint64_t askedAt);
 
   // True when no live process joined before this one, or there is no line; removes the tickets
   // of dead processes on the way.
-  bool atFront(const support::Context& ctx);
+  bool AtFront(const support::Context& ctx);
   // How long to wait before looking again: `poll`, or at the front, when a holder keeps the lock
   // for less than that, until just after its end.
-  support::Duration nextLook(bool front, support::Duration poll) const;
+  support::Duration NextLook(bool front, support::Duration poll) const;
   // Gives up the place; the ticket is removed.
-  void leave();
+  void Leave();
   // The queue file for publishing a quiet time; empty without a line.
-  support::UniqueFd takeQueueFile() { return std::move(queueFile_); }
+  support::UniqueFd TakeQueueFile() { return std::move(queueFile_); }
 
  private:
   support::UniqueFd queueFile_;
@@ -65,6 +65,6 @@ class endpointQueue {
 
 // Tells the processes waiting for the endpoint of `queueFd` that its lock is kept until
 // `until` (monotonic nanoseconds). Errors are ignored: the hint only saves polls.
-void publishQuietUntil(int queueFd, std::uint64_t until);
+void PublishQuietUntil(int queueFd, std::uint64_t until);
 
 }  // namespace lumra::platform

@@ -11,31 +11,31 @@ namespace lumra::native {
 
 namespace {
 
-using core_display_create_info_fn = CFDictionaryRef (*)(CGDirectDisplayID);
+using CoreDisplayCreateInfoFn = CFDictionaryRef (*)(CGDirectDisplayID);
 
 // Looked up once per process, successful or not.
-core_display_create_info_fn core_display_create_info = nullptr;
+CoreDisplayCreateInfoFn core_display_create_info = nullptr;
 bool core_display_load_attempted = false;
 
 constexpr const char* kCoreDisplayPath = "/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay";
 
-struct first_string_search {
-  char* buffer;
-  std::size_t capacity;
+struct FirstStringSearch {
+  char* Buffer;
+  std::size_t Capacity;
 };
 
 // Copies only while the buffer is still empty, so the first string met wins.
-void copy_first_string_value(const void* /*key*/, const void* value, void* context) {
-  auto* search = static_cast<first_string_search*>(context);
-  if (search->buffer[0] != '\0') return;
-  copy_cf_string(search->buffer, search->capacity, value);
+void CopyFirstStringValue(const void* /*key*/, const void* value, void* context) {
+  auto* search = static_cast<FirstStringSearch*>(context);
+  if (search->Buffer[0] != '\0') return;
+  CopyCfString(search->Buffer, search->Capacity, value);
 }
 
-bool fits_uint32(size_t value) { return value <= std::numeric_limits<uint32_t>::max(); }
+bool FitsUint32(size_t value) { return value <= std::numeric_limits<uint32_t>::max(); }
 
 }  // namespace
 
-bool load_core_display_symbols() {
+bool LoadCoreDisplaySymbols() {
   if (core_display_create_info != nullptr) return true;
   if (core_display_load_attempted) return false;
   core_display_load_attempted = true;
@@ -46,58 +46,58 @@ bool load_core_display_symbols() {
     dlclose(library);
     return false;
   }
-  core_display_create_info = reinterpret_cast<core_display_create_info_fn>(symbol);
+  core_display_create_info = reinterpret_cast<CoreDisplayCreateInfoFn>(symbol);
   return true;
 }
 
-void copy_display_name_from_info(CFDictionaryRef info, char* name, std::size_t capacity) {
+void CopyDisplayNameFromInfo(CFDictionaryRef info, char* name, std::size_t capacity) {
   if (capacity == 0) return;
   name[0] = '\0';
   const void* names = CFDictionaryGetValue(info, CFSTR("DisplayProductName"));
   if (names == nullptr || CFGetTypeID(names) != CFDictionaryGetTypeID()) return;
   const auto localized = static_cast<CFDictionaryRef>(names);
   if (CFDictionaryGetCount(localized) == 0) return;
-  first_string_search search{name, capacity};
-  CFDictionaryApplyFunction(localized, copy_first_string_value, &search);
+  FirstStringSearch search{name, capacity};
+  CFDictionaryApplyFunction(localized, CopyFirstStringValue, &search);
 }
 
-void copy_core_display_metadata(CGDirectDisplayID display, char* name, std::size_t name_capacity,
-                                char* location, std::size_t location_capacity) {
-  if (name_capacity > 0) name[0] = '\0';
-  if (location_capacity > 0) location[0] = '\0';
-  if (!load_core_display_symbols()) return;
-  cf_owned<CFDictionaryRef> info(core_display_create_info(display));
+void CopyCoreDisplayMetadata(CGDirectDisplayID display, char* name, std::size_t nameCapacity,
+                                char* location, std::size_t locationCapacity) {
+  if (nameCapacity > 0) name[0] = '\0';
+  if (locationCapacity > 0) location[0] = '\0';
+  if (!LoadCoreDisplaySymbols()) return;
+  CfOwned<CFDictionaryRef> info(core_display_create_info(display));
   if (!info) return;
-  copy_display_name_from_info(info.get(), name, name_capacity);
-  const void* value = CFDictionaryGetValue(info.get(), CFSTR("IODisplayLocation"));
+  CopyDisplayNameFromInfo(info.Get(), name, nameCapacity);
+  const void* value = CFDictionaryGetValue(info.Get(), CFSTR("IODisplayLocation"));
   if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID()) return;
-  io_owned entry(IORegistryEntryCopyFromPath(kDefaultMainPort, static_cast<CFStringRef>(value)));
+  IoOwned entry(IORegistryEntryCopyFromPath(kDefaultMainPort, static_cast<CFStringRef>(value)));
   if (!entry) return;
-  copy_cf_string(location, location_capacity, value);
+  CopyCfString(location, locationCapacity, value);
 }
 
-void copy_cg_display_mode(CGDirectDisplayID display, cg_display_snapshot& snapshot) {
+void CopyCgDisplayMode(CGDirectDisplayID display, CgDisplaySnapshot& snapshot) {
   CGDisplayModeRef copied = CGDisplayCopyDisplayMode(display);
   if (copied == nullptr) return;
-  const display_mode_owned mode(copied);
-  const size_t pixel_width = CGDisplayModeGetPixelWidth(mode.get());
-  const size_t pixel_height = CGDisplayModeGetPixelHeight(mode.get());
-  const size_t logical_width = CGDisplayModeGetWidth(mode.get());
-  const size_t logical_height = CGDisplayModeGetHeight(mode.get());
-  if (pixel_width == 0 || pixel_height == 0 || !fits_uint32(pixel_width) ||
-      !fits_uint32(pixel_height) || !fits_uint32(logical_width) || !fits_uint32(logical_height)) {
+  const DisplayModeOwned mode(copied);
+  const size_t pixelWidth = CGDisplayModeGetPixelWidth(mode.Get());
+  const size_t pixelHeight = CGDisplayModeGetPixelHeight(mode.Get());
+  const size_t logicalWidth = CGDisplayModeGetWidth(mode.Get());
+  const size_t logicalHeight = CGDisplayModeGetHeight(mode.Get());
+  if (pixelWidth == 0 || pixelHeight == 0 || !FitsUint32(pixelWidth) ||
+      !FitsUint32(pixelHeight) || !FitsUint32(logicalWidth) || !FitsUint32(logicalHeight)) {
     return;
   }
-  snapshot.mode_valid = 1;
-  snapshot.pixel_width = static_cast<uint32_t>(pixel_width);
-  snapshot.pixel_height = static_cast<uint32_t>(pixel_height);
-  snapshot.logical_width = static_cast<uint32_t>(logical_width);
-  snapshot.logical_height = static_cast<uint32_t>(logical_height);
-  const double refresh = CGDisplayModeGetRefreshRate(mode.get());
-  snapshot.refresh_hz = refresh > 0 ? refresh : 0;  // NaN and negative rates are unknown
+  snapshot.ModeValid = 1;
+  snapshot.PixelWidth = static_cast<uint32_t>(pixelWidth);
+  snapshot.PixelHeight = static_cast<uint32_t>(pixelHeight);
+  snapshot.LogicalWidth = static_cast<uint32_t>(logicalWidth);
+  snapshot.LogicalHeight = static_cast<uint32_t>(logicalHeight);
+  const double refresh = CGDisplayModeGetRefreshRate(mode.Get());
+  snapshot.RefreshHz = refresh > 0 ? refresh : 0;  // NaN and negative rates are unknown
 }
 
-int32_t copy_cg_display_snapshots(std::vector<cg_display_snapshot>& snapshots) {
+int32_t CopyCgDisplaySnapshots(std::vector<CgDisplaySnapshot>& snapshots) {
   snapshots.clear();
   uint32_t count = 0;
   if (CGGetOnlineDisplayList(0, nullptr, &count) != kCGErrorSuccess) return LUMRA_NATIVE_FAILED;
@@ -120,17 +120,17 @@ int32_t copy_cg_display_snapshots(std::vector<cg_display_snapshot>& snapshots) {
   if (listed < count) snapshots.resize(listed);
 
   for (uint32_t i = 0; i < snapshots.size(); ++i) {
-    cg_display_snapshot& snapshot = snapshots[i];
+    CgDisplaySnapshot& snapshot = snapshots[i];
     const CGDirectDisplayID id = ids[i];
-    snapshot.display_id = id;
-    snapshot.vendor = CGDisplayVendorNumber(id);
-    snapshot.model = CGDisplayModelNumber(id);
-    snapshot.serial = CGDisplaySerialNumber(id);
-    snapshot.unit = CGDisplayUnitNumber(id);
-    snapshot.builtin = CGDisplayIsBuiltin(id) ? 1 : 0;
-    copy_core_display_metadata(id, snapshot.name, sizeof snapshot.name, snapshot.location,
-                               sizeof snapshot.location);
-    copy_cg_display_mode(id, snapshot);
+    snapshot.DisplayId = id;
+    snapshot.Vendor = CGDisplayVendorNumber(id);
+    snapshot.Model = CGDisplayModelNumber(id);
+    snapshot.Serial = CGDisplaySerialNumber(id);
+    snapshot.Unit = CGDisplayUnitNumber(id);
+    snapshot.Builtin = CGDisplayIsBuiltin(id) ? 1 : 0;
+    CopyCoreDisplayMetadata(id, snapshot.Name, sizeof snapshot.Name, snapshot.Location,
+                               sizeof snapshot.Location);
+    CopyCgDisplayMode(id, snapshot);
   }
   return static_cast<int32_t>(snapshots.size());
 }

@@ -11,59 +11,59 @@ namespace lumra::native {
 namespace {
 
 template <typename Record>
-void copy_snapshot_mode_to_monitor(const cg_display_snapshot& display, Record& record) {
-  if (!display.mode_valid) return;
+void CopySnapshotModeToMonitor(const CgDisplaySnapshot& display, Record& record) {
+  if (!display.ModeValid) return;
   record.mode_valid = 1;
-  record.pixel_width = display.pixel_width;
-  record.pixel_height = display.pixel_height;
-  record.logical_width = display.logical_width;
-  record.logical_height = display.logical_height;
-  record.refresh_hz = display.refresh_hz;
+  record.pixel_width = display.PixelWidth;
+  record.pixel_height = display.PixelHeight;
+  record.logical_width = display.LogicalWidth;
+  record.logical_height = display.LogicalHeight;
+  record.refresh_hz = display.RefreshHz;
 }
 
-void fill_external_record(const cg_display_snapshot& display,
-                          const framebuffer_snapshot& framebuffer, lumra_external_display& record) {
+void FillExternalRecord(const CgDisplaySnapshot& display,
+                          const FramebufferSnapshot& framebuffer, lumra_external_display& record) {
   record = lumra_external_display{};
-  record.display_id = display.display_id;
-  record.endpoint_id = framebuffer.entry_id;
-  record.vendor_id = display.vendor;
-  record.product_id = display.model;
-  record.serial_number = display.serial != 0 ? display.serial : framebuffer.serial;
+  record.display_id = display.DisplayId;
+  record.endpoint_id = framebuffer.EntryId;
+  record.vendor_id = display.Vendor;
+  record.product_id = display.Model;
+  record.serial_number = display.Serial != 0 ? display.Serial : framebuffer.Serial;
   record.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
   record.chip_address = ddcci::kDisplayChipAddress;
-  copy_text_field(record.name, sizeof record.name,
-                  display.name[0] != '\0' ? display.name : framebuffer.name);
-  copy_snapshot_mode_to_monitor(display, record);
-  copy_text_field(record.location, sizeof record.location,
-                  framebuffer.location[0] != '\0' ? framebuffer.location
-                                                  : framebuffer.registry_path);
+  CopyTextField(record.name, sizeof record.name,
+                  display.Name[0] != '\0' ? display.Name : framebuffer.Name);
+  CopySnapshotModeToMonitor(display, record);
+  CopyTextField(record.location, sizeof record.location,
+                  framebuffer.Location[0] != '\0' ? framebuffer.Location
+                                                  : framebuffer.RegistryPath);
 }
 
-void fill_metadata_record(const cg_display_snapshot& display, lumra_display_metadata& record) {
+void FillMetadataRecord(const CgDisplaySnapshot& display, lumra_display_metadata& record) {
   record = lumra_display_metadata{};
-  record.display_id = display.display_id;
-  record.vendor_id = display.vendor;
-  record.product_id = display.model;
-  record.serial_number = display.serial;
-  copy_snapshot_mode_to_monitor(display, record);
-  copy_text_field(record.name, sizeof record.name, display.name);
-  copy_text_field(record.display_location, sizeof record.display_location, display.location);
+  record.display_id = display.DisplayId;
+  record.vendor_id = display.Vendor;
+  record.product_id = display.Model;
+  record.serial_number = display.Serial;
+  CopySnapshotModeToMonitor(display, record);
+  CopyTextField(record.name, sizeof record.name, display.Name);
+  CopyTextField(record.display_location, sizeof record.display_location, display.Location);
 }
 
-int32_t list_ioframebuffer_displays(lumra_external_display* records, int32_t capacity) {
-  std::vector<cg_display_snapshot> displays;
-  const int32_t display_count = copy_cg_display_snapshots(displays);
-  if (display_count < 1) return display_count;
-  std::vector<framebuffer_snapshot> framebuffers;
-  if (copy_framebuffer_snapshots(framebuffers) == LUMRA_NATIVE_FAILED) return LUMRA_NATIVE_FAILED;
+int32_t ListIoframebufferDisplays(lumra_external_display* records, int32_t capacity) {
+  std::vector<CgDisplaySnapshot> displays;
+  const int32_t displayCount = CopyCgDisplaySnapshots(displays);
+  if (displayCount < 1) return displayCount;
+  std::vector<FramebufferSnapshot> framebuffers;
+  if (CopyFramebufferSnapshots(framebuffers) == LUMRA_NATIVE_FAILED) return LUMRA_NATIVE_FAILED;
 
   int32_t count = 0;
   for (std::size_t i = 0; i < displays.size(); ++i) {
-    if (displays[i].builtin) continue;
-    const int32_t paired = unique_best_framebuffer(displays, i, framebuffers);
+    if (displays[i].Builtin) continue;
+    const int32_t paired = UniqueBestFramebuffer(displays, i, framebuffers);
     if (paired < 0) continue;
     if (records != nullptr && count < capacity) {
-      fill_external_record(displays[i], framebuffers[static_cast<std::size_t>(paired)],
+      FillExternalRecord(displays[i], framebuffers[static_cast<std::size_t>(paired)],
                            records[count]);
     }
     ++count;
@@ -73,26 +73,26 @@ int32_t list_ioframebuffer_displays(lumra_external_display* records, int32_t cap
 
 // The IOFramebuffer records (Intel Macs) first, then the IOAVService ones (Apple silicon),
 // under one count and one capacity.
-int32_t list_external_displays(lumra_external_display* records, int32_t capacity) {
-  const int32_t framebuffer_count = list_ioframebuffer_displays(records, capacity);
-  if (framebuffer_count < 0) return framebuffer_count;
-  const bool room_left = records != nullptr && framebuffer_count < capacity;
-  const int32_t ioav_count =
-      list_ioav_displays(room_left ? records + framebuffer_count : nullptr,
-                         room_left ? capacity - framebuffer_count : 0);
-  if (ioav_count < 0) return ioav_count;
-  if (ioav_count > INT32_MAX - framebuffer_count) return LUMRA_NATIVE_FAILED;
-  return framebuffer_count + ioav_count;
+int32_t ListExternalDisplays(lumra_external_display* records, int32_t capacity) {
+  const int32_t framebufferCount = ListIoframebufferDisplays(records, capacity);
+  if (framebufferCount < 0) return framebufferCount;
+  const bool roomLeft = records != nullptr && framebufferCount < capacity;
+  const int32_t ioavCount =
+      ListIoavDisplays(roomLeft ? records + framebufferCount : nullptr,
+                         roomLeft ? capacity - framebufferCount : 0);
+  if (ioavCount < 0) return ioavCount;
+  if (ioavCount > INT32_MAX - framebufferCount) return LUMRA_NATIVE_FAILED;
+  return framebufferCount + ioavCount;
 }
 
-int32_t list_display_metadata(lumra_display_metadata* records, int32_t capacity) {
-  std::vector<cg_display_snapshot> displays;
-  const int32_t display_count = copy_cg_display_snapshots(displays);
-  if (display_count < 1) return display_count;
+int32_t ListDisplayMetadata(lumra_display_metadata* records, int32_t capacity) {
+  std::vector<CgDisplaySnapshot> displays;
+  const int32_t displayCount = CopyCgDisplaySnapshots(displays);
+  if (displayCount < 1) return displayCount;
   int32_t count = 0;
-  for (const cg_display_snapshot& display : displays) {
-    if (display.builtin) continue;
-    if (records != nullptr && count < capacity) fill_metadata_record(display, records[count]);
+  for (const CgDisplaySnapshot& display : displays) {
+    if (display.Builtin) continue;
+    if (records != nullptr && count < capacity) FillMetadataRecord(display, records[count]);
     ++count;
   }
   return count;
@@ -105,7 +105,7 @@ int32_t list_display_metadata(lumra_display_metadata* records, int32_t capacity)
 // The C entry points never let an exception cross into their callers.
 extern "C" int32_t lumra_list_external_displays(lumra_external_display* records, int32_t capacity) {
   try {
-    return lumra::native::list_external_displays(records, capacity);
+    return lumra::native::ListExternalDisplays(records, capacity);
   } catch (...) {
     return LUMRA_NATIVE_FAILED;
   }
@@ -113,7 +113,7 @@ extern "C" int32_t lumra_list_external_displays(lumra_external_display* records,
 
 extern "C" int32_t lumra_list_display_metadata(lumra_display_metadata* records, int32_t capacity) {
   try {
-    return lumra::native::list_display_metadata(records, capacity);
+    return lumra::native::ListDisplayMetadata(records, capacity);
   } catch (...) {
     return LUMRA_NATIVE_FAILED;
   }

@@ -10,18 +10,18 @@
 namespace lumra::native {
 
 // The arguments of one exchange, as the caller gave them.
-struct exchange_request {
-  uint64_t endpoint_id;
-  uint32_t chip_address;
-  const uint8_t* request;
-  uint32_t request_length;
-  uint8_t* reply;
-  uint32_t reply_capacity;
-  uint32_t* reply_length;
-  uint64_t delay_ns;
-  bool defer_trailing_pause;
-  uint64_t* trailing_pause_ns;  // never null
-  bool other_framing;           // LUMRA_EXCHANGE_OTHER_FRAMING
+struct ExchangeRequest {
+  uint64_t EndpointId;
+  uint32_t ChipAddress;
+  const uint8_t* Request;
+  uint32_t RequestLength;
+  uint8_t* Reply;
+  uint32_t ReplyCapacity;
+  uint32_t* ReplyLength;
+  uint64_t DelayNs;
+  bool DeferTrailingPause;
+  uint64_t* TrailingPauseNs;  // never null
+  bool OtherFraming;           // LUMRA_EXCHANGE_OTHER_FRAMING
 };
 
 // Besides the display's own DDC/CI address, an enumeration record may carry the chip address
@@ -37,22 +37,22 @@ inline const char* const kStageValidateIOAVRequest = "validate-ioav-request";
 inline const char* const kStageIOAVWrite = "IOAVServiceWriteI2C";
 inline const char* const kStageIOAVRead = "IOAVServiceReadI2C";
 
-IOReturn exchange_ioframebuffer(const exchange_request& call);
-IOReturn exchange_ioavservice(const exchange_request& call, lumra_exchange_diagnostics& diagnostics);
+IOReturn ExchangeIoframebuffer(const ExchangeRequest& call);
+IOReturn ExchangeIoavservice(const ExchangeRequest& call, lumra_exchange_diagnostics& diagnostics);
 
 // True when the service or one of its parents has the registry property "Location" equal to
 // "External". The enumeration lists only proxies the exchange accepts by this same test.
-bool proxy_is_external(io_service_t service);
+bool ProxyIsExternal(io_service_t service);
 
 // The one service whose registry entry identifier is `entry_id`, or IO_OBJECT_NULL.
-io_service_t copy_service_for_entry_id(uint64_t entry_id);
+io_service_t CopyServiceForEntryId(uint64_t entryId);
 
 // One nanosleep; an interrupted sleep is not resumed.
-void wait_nanoseconds(uint64_t ns);
+void WaitNanoseconds(uint64_t ns);
 // The pause after the exchange's last transaction: reported, and slept unless the caller asked
 // to keep the bus quiet itself.
-void trailing_pause(const exchange_request& call, uint64_t ns);
+void TrailingPause(const ExchangeRequest& call, uint64_t ns);
 // Nanoseconds in the Mach absolute-time units of this machine.
-uint64_t nanoseconds_to_absolute(uint64_t ns);
+uint64_t NanosecondsToAbsolute(uint64_t ns);
 
 }  // namespace lumra::native

@@ -16,8 +16,8 @@ constexpr std::size_t kInitialCapacity = 4;
 constexpr std::size_t kMaximumFramebuffers = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
 
 // Grows like a doubling array starting at four entries; false when it may not grow further.
-bool append_snapshot(std::vector<framebuffer_snapshot>& snapshots,
-                     const framebuffer_snapshot& snapshot) {
+bool AppendSnapshot(std::vector<FramebufferSnapshot>& snapshots,
+                     const FramebufferSnapshot& snapshot) {
   if (snapshots.size() >= kMaximumFramebuffers) return false;
   try {
     if (snapshots.size() == snapshots.capacity()) {
@@ -34,28 +34,28 @@ bool append_snapshot(std::vector<framebuffer_snapshot>& snapshots,
   return true;
 }
 
-bool has_i2c_buses(io_service_t service) {
+bool HasI2cBuses(io_service_t service) {
   IOItemCount buses = 0;
   return IOFBGetI2CInterfaceCount(service, &buses) == kIOReturnSuccess && buses > 0;
 }
 
 // Fills a snapshot from one framebuffer and its display information; false to skip it.
-bool snapshot_framebuffer(io_service_t service, CFDictionaryRef info,
-                          framebuffer_snapshot& snapshot) {
-  if (IORegistryEntryGetRegistryEntryID(service, &snapshot.entry_id) != KERN_SUCCESS) return false;
-  if (!copy_uint32_property(info, CFSTR("DisplayVendorID"), snapshot.vendor)) return false;
-  if (!copy_uint32_property(info, CFSTR("DisplayProductID"), snapshot.product)) return false;
-  copy_uint32_property(info, CFSTR("DisplaySerialNumber"), snapshot.serial);
-  copy_display_name_from_info(info, snapshot.name, sizeof snapshot.name);
-  copy_string_property(info, CFSTR("IODisplayLocation"), snapshot.location, sizeof snapshot.location);
-  snapshot.unit_valid = parse_display_unit(snapshot.location, snapshot.unit) ? 1 : 0;
-  copy_registry_path(service, snapshot.registry_path, sizeof snapshot.registry_path);
+bool SnapshotFramebuffer(io_service_t service, CFDictionaryRef info,
+                          FramebufferSnapshot& snapshot) {
+  if (IORegistryEntryGetRegistryEntryID(service, &snapshot.EntryId) != KERN_SUCCESS) return false;
+  if (!CopyUint32Property(info, CFSTR("DisplayVendorID"), snapshot.Vendor)) return false;
+  if (!CopyUint32Property(info, CFSTR("DisplayProductID"), snapshot.Product)) return false;
+  CopyUint32Property(info, CFSTR("DisplaySerialNumber"), snapshot.Serial);
+  CopyDisplayNameFromInfo(info, snapshot.Name, sizeof snapshot.Name);
+  CopyStringProperty(info, CFSTR("IODisplayLocation"), snapshot.Location, sizeof snapshot.Location);
+  snapshot.UnitValid = ParseDisplayUnit(snapshot.Location, snapshot.Unit) ? 1 : 0;
+  CopyRegistryPath(service, snapshot.RegistryPath, sizeof snapshot.RegistryPath);
   return true;
 }
 
 }  // namespace
 
-bool copy_uint32_property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& out) {
+bool CopyUint32Property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& out) {
   const void* value = CFDictionaryGetValue(dictionary, key);
   if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
   int64_t number = 0;
@@ -68,19 +68,19 @@ bool copy_uint32_property(CFDictionaryRef dictionary, CFStringRef key, uint32_t&
   return true;
 }
 
-bool is_string_equal_to(CFTypeRef value, CFStringRef expected) {
+bool IsStringEqualTo(CFTypeRef value, CFStringRef expected) {
   return value != nullptr && CFGetTypeID(value) == CFStringGetTypeID() &&
          CFStringCompare(static_cast<CFStringRef>(value), expected, 0) == kCFCompareEqualTo;
 }
 
-bool copy_string_property(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
+bool CopyStringProperty(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
                           std::size_t capacity) {
   if (capacity == 0) return false;
   buffer[0] = '\0';
-  return copy_cf_string(buffer, capacity, CFDictionaryGetValue(dictionary, key));
+  return CopyCfString(buffer, capacity, CFDictionaryGetValue(dictionary, key));
 }
 
-bool parse_display_unit(const char* location, uint32_t& unit) {
+bool ParseDisplayUnit(const char* location, uint32_t& unit) {
   const char* at = std::strrchr(location, '@');
   if (at == nullptr || at[1] < '0' || at[1] > '9') return false;
   uint64_t value = 0;
@@ -92,16 +92,16 @@ bool parse_display_unit(const char* location, uint32_t& unit) {
   return true;
 }
 
-void copy_registry_path(io_service_t service, char* buffer, std::size_t capacity) {
+void CopyRegistryPath(io_service_t service, char* buffer, std::size_t capacity) {
   if (capacity == 0) return;
   buffer[0] = '\0';
   if (service == IO_OBJECT_NULL) return;
   io_string_t path = {};
   if (IORegistryEntryGetPath(service, kIOServicePlane, path) != KERN_SUCCESS) return;
-  copy_text_field(buffer, capacity, std::string_view(path, strnlen(path, sizeof path)));
+  CopyTextField(buffer, capacity, std::string_view(path, strnlen(path, sizeof path)));
 }
 
-int32_t copy_framebuffer_snapshots(std::vector<framebuffer_snapshot>& snapshots) {
+int32_t CopyFramebufferSnapshots(std::vector<FramebufferSnapshot>& snapshots) {
   snapshots.clear();
   io_iterator_t iterator = IO_OBJECT_NULL;
   // The matching dictionary is consumed by the call, whatever happens.
@@ -109,15 +109,15 @@ int32_t copy_framebuffer_snapshots(std::vector<framebuffer_snapshot>& snapshots)
                                    &iterator) != KERN_SUCCESS) {
     return LUMRA_NATIVE_FAILED;
   }
-  const io_owned services(iterator);
-  for (io_owned service(IOIteratorNext(iterator)); service; service.reset(IOIteratorNext(iterator))) {
-    if (!has_i2c_buses(service.get())) continue;
-    cf_owned<CFDictionaryRef> info(
-        IODisplayCreateInfoDictionary(service.get(), kIODisplayOnlyPreferredName));
+  const IoOwned services(iterator);
+  for (IoOwned service(IOIteratorNext(iterator)); service; service.Reset(IOIteratorNext(iterator))) {
+    if (!HasI2cBuses(service.Get())) continue;
+    CfOwned<CFDictionaryRef> info(
+        IODisplayCreateInfoDictionary(service.Get(), kIODisplayOnlyPreferredName));
     if (!info) continue;
-    framebuffer_snapshot snapshot;
-    if (!snapshot_framebuffer(service.get(), info.get(), snapshot)) continue;
-    if (!append_snapshot(snapshots, snapshot)) {
+    FramebufferSnapshot snapshot;
+    if (!SnapshotFramebuffer(service.Get(), info.Get(), snapshot)) continue;
+    if (!AppendSnapshot(snapshots, snapshot)) {
       snapshots.clear();
       return LUMRA_NATIVE_FAILED;
     }

@@ -21,15 +21,15 @@ inline constexpr const char* kDisplayPipeClasses[] = {"IOMobileFramebufferShim",
 // count, the first min(count, capacity) records written when `records` is given, or
 // LUMRA_NATIVE_FAILED when a registry lookup fails. Display pipes are the services of
 // `pipe_classes`.
-int32_t list_ioav_displays(lumra_external_display* records, int32_t capacity,
-                           std::span<const char* const> pipe_classes = kDisplayPipeClasses);
+int32_t ListIoavDisplays(lumra_external_display* records, int32_t capacity,
+                           std::span<const char* const> pipeClasses = kDisplayPipeClasses);
 
 // "dispext0" for a proxy parent named "dispext0:dcpav-service-epic:0": the text before the
 // first ":"; empty when there is none or it is empty.
-std::string_view adapter_key_from_interface_name(std::string_view name);
+std::string_view AdapterKeyFromInterfaceName(std::string_view name);
 
 // "dispext0" for ".../dispext0@F4000000/IOMobileFramebufferShim": the second-to-last path
 // component up to its "@", when it begins with "disp"; empty otherwise.
-std::string_view adapter_key_from_registry_path(std::string_view path);
+std::string_view AdapterKeyFromRegistryPath(std::string_view path);
 
 }  // namespace lumra::native

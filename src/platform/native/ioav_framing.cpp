@@ -6,41 +6,41 @@
 
 namespace lumra::native {
 
-std::optional<ioav_framing> parse_ioav_framing(std::string_view text) {
-  if (text == "standard") return ioav_framing::standard;
-  if (text == "ps190") return ioav_framing::ps190;
+std::optional<IoavFraming> ParseIoavFraming(std::string_view text) {
+  if (text == "standard") return IoavFraming::Standard;
+  if (text == "ps190") return IoavFraming::Ps190;
   return std::nullopt;
 }
 
-std::optional<ioav_framing> forced_ioav_framing() {
-  static const std::optional<ioav_framing> forced = [] {
-    return parse_ioav_framing(support::Getenv(kIOAVFramingVariable));
+std::optional<IoavFraming> ForcedIoavFraming() {
+  static const std::optional<IoavFraming> kForced = [] {
+    return ParseIoavFraming(support::Getenv(kIOAVFramingVariable));
   }();
-  return forced;
+  return kForced;
 }
 
-ioav_framing choose_ioav_framing(ioav_port port, std::optional<ioav_framing> forced,
-                                 bool other_framing) {
+IoavFraming ChooseIoavFraming(IoavPort port, std::optional<IoavFraming> forced,
+                                 bool otherFraming) {
   if (forced) return *forced;
-  if (port != ioav_port::ps190) return ioav_framing::standard;
-  return other_framing ? ioav_framing::standard : ioav_framing::ps190;
+  if (port != IoavPort::Ps190) return IoavFraming::Standard;
+  return otherFraming ? IoavFraming::Standard : IoavFraming::Ps190;
 }
 
-ioav_port ioav_port_of_parent(io_registry_entry_t parent) {
-  const cf_owned<CFTypeRef> provider(IORegistryEntryCreateCFProperty(
+IoavPort IoavPortOfParent(io_registry_entry_t parent) {
+  const CfOwned<CFTypeRef> provider(IORegistryEntryCreateCFProperty(
       parent, CFSTR("EPICProviderClass"), kCFAllocatorDefault, 0));
-  if (is_string_equal_to(provider.get(), CFSTR("AppleDCPMCDP29XX"))) return ioav_port::mcdp29xx;
-  if (is_string_equal_to(provider.get(), CFSTR("AppleDCPPS190"))) return ioav_port::ps190;
-  return ioav_port::plain;
+  if (IsStringEqualTo(provider.Get(), CFSTR("AppleDCPMCDP29XX"))) return IoavPort::Mcdp29xx;
+  if (IsStringEqualTo(provider.Get(), CFSTR("AppleDCPPS190"))) return IoavPort::Ps190;
+  return IoavPort::Plain;
 }
 
-ioav_port read_ioav_port(io_service_t proxy) {
+IoavPort ReadIoavPort(io_service_t proxy) {
   io_registry_entry_t entry = IO_OBJECT_NULL;
   if (IORegistryEntryGetParentEntry(proxy, kIOServicePlane, &entry) != KERN_SUCCESS) {
-    return ioav_port::plain;
+    return IoavPort::Plain;
   }
-  const io_owned parent(entry);
-  return parent ? ioav_port_of_parent(parent.get()) : ioav_port::plain;
+  const IoOwned parent(entry);
+  return parent ? IoavPortOfParent(parent.Get()) : IoavPort::Plain;
 }
 
 }  // namespace lumra::native

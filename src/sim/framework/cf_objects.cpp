@@ -146,9 +146,9 @@ CfArray* NewArray() { return new CfArray(); }
 const CfData* NewData(std::vector<std::uint8_t> bytes) { return new CfData(std::move(bytes)); }
 
 const CfBoolean* BooleanObject(bool value) {
-  static const CfBoolean trueObject(true);
-  static const CfBoolean falseObject(false);
-  return value ? &trueObject : &falseObject;
+  static const CfBoolean kTrueObject(true);
+  static const CfBoolean kFalseObject(false);
+  return value ? &kTrueObject : &kFalseObject;
 }
 
 const CfString* ConstantString(std::string_view utf8) {

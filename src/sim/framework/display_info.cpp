@@ -28,34 +28,34 @@ void ApplyExtra(CfDictionary& dictionary, const Json& extra) {
 
 const CfObject* FramebufferInfoDictionary(const FramebufferSpec& framebuffer,
                                           IOOptionBits options) {
-  if (!framebuffer.hasInfo) return nullptr;
+  if (!framebuffer.HasInfo) return nullptr;
   CfDictionary* dictionary = NewDictionary();
-  if (framebuffer.vendor) dictionary->SetOwned("DisplayVendorID", NewNumber(*framebuffer.vendor));
-  if (framebuffer.product) {
-    dictionary->SetOwned("DisplayProductID", NewNumber(*framebuffer.product));
+  if (framebuffer.Vendor) dictionary->SetOwned("DisplayVendorID", NewNumber(*framebuffer.Vendor));
+  if (framebuffer.Product) {
+    dictionary->SetOwned("DisplayProductID", NewNumber(*framebuffer.Product));
   }
-  if (framebuffer.serial) {
-    dictionary->SetOwned("DisplaySerialNumber", NewNumber(*framebuffer.serial));
+  if (framebuffer.Serial) {
+    dictionary->SetOwned("DisplaySerialNumber", NewNumber(*framebuffer.Serial));
   }
   // The preferred-name option keeps one locale: the first one given.
   const bool preferredOnly = (options & kIODisplayOnlyPreferredName) != 0;
-  LocalizedNames names = framebuffer.names;
+  LocalizedNames names = framebuffer.Names;
   if (preferredOnly && names.size() > 1) names.resize(1);
   SetNames(*dictionary, names);
-  dictionary->SetOwned(kLocationKey, NewString(framebuffer.location.value_or("unknown")));
-  ApplyExtra(*dictionary, framebuffer.infoExtra);
+  dictionary->SetOwned(kLocationKey, NewString(framebuffer.Location.value_or("unknown")));
+  ApplyExtra(*dictionary, framebuffer.InfoExtra);
   return dictionary;
 }
 
 const CfObject* CoreDisplayInfoDictionary(const DisplaySpec& display) {
   CfDictionary* dictionary = NewDictionary();
-  dictionary->SetOwned("DisplayVendorID", NewNumber(std::int64_t{display.vendor}));
-  dictionary->SetOwned("DisplayProductID", NewNumber(std::int64_t{display.product}));
-  if (display.serial != 0) {
-    dictionary->SetOwned("DisplaySerialNumber", NewNumber(std::int64_t{display.serial}));
+  dictionary->SetOwned("DisplayVendorID", NewNumber(std::int64_t{display.Vendor}));
+  dictionary->SetOwned("DisplayProductID", NewNumber(std::int64_t{display.Product}));
+  if (display.Serial != 0) {
+    dictionary->SetOwned("DisplaySerialNumber", NewNumber(std::int64_t{display.Serial}));
   }
-  SetNames(*dictionary, display.names);
-  if (display.location) dictionary->SetOwned(kLocationKey, NewString(*display.location));
+  SetNames(*dictionary, display.Names);
+  if (display.Location) dictionary->SetOwned(kLocationKey, NewString(*display.Location));
   return dictionary;
 }
 

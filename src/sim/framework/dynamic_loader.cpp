@@ -19,15 +19,15 @@ namespace lumra::sim {
 namespace {
 
 struct Symbol {
-  std::string_view name;
-  void* address;
+  std::string_view Name;
+  void* Address;
 };
 
 struct Library {
-  std::string_view path;
-  FrameworkSpec Scenario::*spec;
-  std::vector<Symbol> symbols;
-  int opens = 0;
+  std::string_view Path;
+  FrameworkSpec Scenario::*Spec;
+  std::vector<Symbol> Symbols;
+  int Opens = 0;
 };
 
 template <typename Function>
@@ -44,13 +44,13 @@ std::vector<Symbol> Symbols(const std::string_view (&names)[N], void* const (&ad
 }
 
 struct Loader {
-  std::mutex mutex;
-  Library ioKit{"/System/Library/Frameworks/IOKit.framework/IOKit",
-                &Scenario::ioav,
+  std::mutex Mutex;
+  Library IoKit{"/System/Library/Frameworks/IOKit.framework/IOKit",
+                &Scenario::Ioav,
                 Symbols(kIoavEntryPoints, {Address(&IoavCreateWithService), Address(&IoavWriteI2C),
                                            Address(&IoavReadI2C)})};
-  Library coreDisplay{"/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay",
-                      &Scenario::coreDisplay,
+  Library CoreDisplay{"/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay",
+                      &Scenario::CoreDisplay,
                       Symbols(kCoreDisplayEntryPoints,
                               {Address(&CoreDisplayCreateInfoDictionary)})};
 };
@@ -62,19 +62,19 @@ Loader& TheLoader() {
 
 FrameworkSpec SpecOf(const Library& library) {
   WorldPtr world = CurrentWorld();
-  return world ? (*world).scenario.*library.spec : FrameworkSpec{};
+  return world ? (*world).Scenario.*library.Spec : FrameworkSpec{};
 }
 
 Library* LibraryAt(Loader& loader, const char* path) {
   if (path == nullptr) return nullptr;
-  for (Library* library : {&loader.ioKit, &loader.coreDisplay}) {
-    if (library->path == path) return library;
+  for (Library* library : {&loader.IoKit, &loader.CoreDisplay}) {
+    if (library->Path == path) return library;
   }
   return nullptr;
 }
 
 Library* LibraryFor(Loader& loader, void* handle) {
-  for (Library* library : {&loader.ioKit, &loader.coreDisplay}) {
+  for (Library* library : {&loader.IoKit, &loader.CoreDisplay}) {
     if (handle == library) return library;
   }
   return nullptr;
@@ -84,8 +84,8 @@ Library* LibraryFor(Loader& loader, void* handle) {
 
 std::size_t OpenLibraryHandles() {
   Loader& loader = TheLoader();
-  std::lock_guard lock(loader.mutex);
-  return static_cast<std::size_t>(loader.ioKit.opens + loader.coreDisplay.opens);
+  std::lock_guard lock(loader.Mutex);
+  return static_cast<std::size_t>(loader.IoKit.Opens + loader.CoreDisplay.Opens);
 }
 
 }  // namespace lumra::sim
@@ -97,9 +97,9 @@ extern "C" {
 void* lumra_sim_dlopen(const char* path, int) {
   Loader& loader = TheLoader();
   Library* library = LibraryAt(loader, path);
-  if (library == nullptr || !SpecOf(*library).opens) return nullptr;
-  std::lock_guard lock(loader.mutex);
-  ++library->opens;
+  if (library == nullptr || !SpecOf(*library).Opens) return nullptr;
+  std::lock_guard lock(loader.Mutex);
+  ++library->Opens;
   return library;
 }
 
@@ -108,12 +108,12 @@ void* lumra_sim_dlsym(void* handle, const char* symbol) {
   Library* library = LibraryFor(loader, handle);
   if (library == nullptr || symbol == nullptr) return nullptr;
   const FrameworkSpec spec = SpecOf(*library);
-  std::lock_guard lock(loader.mutex);
-  if (library->opens == 0) return nullptr;
-  const auto& missing = spec.missingSymbols;
+  std::lock_guard lock(loader.Mutex);
+  if (library->Opens == 0) return nullptr;
+  const auto& missing = spec.MissingSymbols;
   if (std::find(missing.begin(), missing.end(), symbol) != missing.end()) return nullptr;
-  for (const Symbol& entry : library->symbols) {
-    if (entry.name == symbol) return entry.address;
+  for (const Symbol& entry : library->Symbols) {
+    if (entry.Name == symbol) return entry.Address;
   }
   return nullptr;
 }
@@ -121,12 +121,12 @@ void* lumra_sim_dlsym(void* handle, const char* symbol) {
 int lumra_sim_dlclose(void* handle) {
   Loader& loader = TheLoader();
   Library* library = LibraryFor(loader, handle);
-  std::lock_guard lock(loader.mutex);
-  if (library == nullptr || library->opens == 0) {
+  std::lock_guard lock(loader.Mutex);
+  if (library == nullptr || library->Opens == 0) {
     NoteMisuse();
     return -1;
   }
-  --library->opens;
+  --library->Opens;
   return 0;
 }
 

@@ -10,9 +10,9 @@ namespace {
 // The scenario framebuffer behind a service handle, or nullptr.
 const FramebufferSpec* FramebufferOf(const std::optional<EntryObject>& entry) {
   if (!entry) return nullptr;
-  const RegistryEntry& registryEntry = entry->world->registry.Entry(entry->entry);
-  if (registryEntry.role != EntryRole::Framebuffer) return nullptr;
-  return &entry->world->scenario.framebuffers[registryEntry.specIndex];
+  const RegistryEntry& registryEntry = entry->World->Registry.Entry(entry->Entry);
+  if (registryEntry.Role != EntryRole::Framebuffer) return nullptr;
+  return &entry->World->Scenario.Framebuffers[registryEntry.SpecIndex];
 }
 
 }  // namespace
@@ -33,8 +33,8 @@ IOReturn IOFBGetI2CInterfaceCount(io_service_t framebuffer, IOItemCount* count) 
   const auto entry = FindEntry(framebuffer);
   const FramebufferSpec* spec = FramebufferOf(entry);
   if (spec == nullptr || count == nullptr) return kIOReturnBadArgument;
-  if (spec->i2cCountStatus != 0) return spec->i2cCountStatus;
-  *count = static_cast<IOItemCount>(spec->buses.size());
+  if (spec->I2cCountStatus != 0) return spec->I2cCountStatus;
+  *count = static_cast<IOItemCount>(spec->Buses.size());
   return kIOReturnSuccess;
 }
 
@@ -43,9 +43,9 @@ IOReturn IOFBCopyI2CInterfaceForBus(io_service_t framebuffer, IOOptionBits bus,
   const auto entry = FindEntry(framebuffer);
   const FramebufferSpec* spec = FramebufferOf(entry);
   if (spec == nullptr || interface == nullptr) return kIOReturnBadArgument;
-  if (bus >= spec->buses.size()) return kIOReturnNoDevice;
-  const std::size_t index = entry->world->registry.Entry(entry->entry).specIndex;
-  *interface = AddIoObject(I2CInterfaceObject{entry->world, index, bus});
+  if (bus >= spec->Buses.size()) return kIOReturnNoDevice;
+  const std::size_t index = entry->World->Registry.Entry(entry->Entry).SpecIndex;
+  *interface = AddIoObject(I2CInterfaceObject{entry->World, index, bus});
   return kIOReturnSuccess;
 }
 

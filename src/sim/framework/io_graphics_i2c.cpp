@@ -31,7 +31,7 @@ IOReturn Send(const I2CConnection& connection, const BusSpec& bus, const IOI2CRe
   if (request.sendBuffer == 0 && request.sendBytes > 0) return kIOReturnBadArgument;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.sendBuffer);
   const std::span<const std::uint8_t> frame(bytes, request.sendBytes);
-  return WriteToMonitor(*connection.world, *bus.monitor,
+  return WriteToMonitor(*connection.World, *bus.Monitor,
                         WriteTransaction{request.sendAddress >> 1u, 0, frame, frame,
                                          ChecksumRule::Standard});
 }
@@ -43,7 +43,7 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
                  std::uint32_t capacity) {
   if (request.replyAddress != kDisplayReadAddress) return kIOReturnNoDevice;
   if (request.replyBuffer == 0) return kIOReturnBadArgument;
-  SleepNanoseconds(AbsoluteToNanoseconds(*connection.world, request.minReplyDelay));
+  SleepNanoseconds(AbsoluteToNanoseconds(*connection.World, request.minReplyDelay));
   Bytes reply;
   const ReadTransaction read{request.replyAddress >> 1,
                              request.replySubAddress,
@@ -53,7 +53,7 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
                              request.replySubAddress == kHostSourceAddress,
                              kIdleBusByte,
                              false};
-  const IOReturn status = ReadFromMonitor(*connection.world, *bus.monitor, read, reply);
+  const IOReturn status = ReadFromMonitor(*connection.World, *bus.Monitor, read, reply);
   if (status != kIOReturnSuccess) return status;
   const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, reply.size()));
   std::memcpy(reinterpret_cast<void*>(request.replyBuffer), reply.data(), delivered);
@@ -62,13 +62,13 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
 }
 
 IOReturn RunTransaction(const I2CConnection& connection, IOI2CRequest& request) {
-  const BusSpec& bus = connection.world->scenario.framebuffers[connection.framebuffer]
-                           .buses[connection.bus];
+  const BusSpec& bus = connection.World->Scenario.Framebuffers[connection.Framebuffer]
+                           .Buses[connection.Bus];
   const std::uint32_t capacity = request.replyBytes;
   const bool wantsReply = request.replyTransactionType != kIOI2CNoTransactionType && capacity > 0;
   request.replyBytes = 0;
-  if (bus.status != 0) return bus.status;
-  if (wantsReply && bus.rejectDdcciReply &&
+  if (bus.Status != 0) return bus.Status;
+  if (wantsReply && bus.RejectDdcciReply &&
       request.replyTransactionType == kIOI2CDDCciReplyTransactionType) {
     return kIOReturnUnsupportedMode;
   }
@@ -96,9 +96,9 @@ IOReturn IOI2CInterfaceOpen(io_service_t interface, IOOptionBits, IOI2CConnectRe
   const auto object = FindIoObject(interface);
   const auto* i2c = object ? std::get_if<I2CInterfaceObject>(&*object) : nullptr;
   if (i2c == nullptr) return kIOReturnBadArgument;
-  const BusSpec& bus = i2c->world->scenario.framebuffers[i2c->framebuffer].buses[i2c->bus];
-  if (bus.openStatus != 0) return bus.openStatus;
-  *connect = OpenConnection(I2CConnection{i2c->world, i2c->framebuffer, i2c->bus});
+  const BusSpec& bus = i2c->World->Scenario.Framebuffers[i2c->Framebuffer].Buses[i2c->Bus];
+  if (bus.OpenStatus != 0) return bus.OpenStatus;
+  *connect = OpenConnection(I2CConnection{i2c->World, i2c->Framebuffer, i2c->Bus});
   return kIOReturnSuccess;
 }
 

@@ -7,13 +7,13 @@ namespace lumra::sim {
 namespace {
 
 struct Table {
-  std::mutex mutex;
-  std::map<io_object_t, IoObject> objects;
-  io_object_t nextHandle = 0x1003;
-  std::map<std::uintptr_t, I2CConnection> connections;
+  std::mutex Mutex;
+  std::map<io_object_t, IoObject> Objects;
+  io_object_t NextHandle = 0x1003;
+  std::map<std::uintptr_t, I2CConnection> Connections;
   // Connection references are opaque tokens, never dereferenced, never reused.
-  std::uintptr_t nextConnection = 0x51C0000;
-  std::size_t misuses = 0;
+  std::uintptr_t NextConnection = 0x51C0000;
+  std::size_t Misuses = 0;
 };
 
 Table& Objects() {
@@ -27,19 +27,19 @@ std::uintptr_t Token(IOI2CConnectRef ref) { return reinterpret_cast<std::uintptr
 
 io_object_t AddIoObject(IoObject object) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  const io_object_t handle = table.nextHandle;
-  table.nextHandle += 4;  // like port names: spaced, never zero
-  table.objects.emplace(handle, std::move(object));
+  std::lock_guard lock(table.Mutex);
+  const io_object_t handle = table.NextHandle;
+  table.NextHandle += 4;  // like port names: spaced, never zero
+  table.Objects.emplace(handle, std::move(object));
   return handle;
 }
 
 std::optional<IoObject> FindIoObject(io_object_t handle) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  auto found = table.objects.find(handle);
-  if (found == table.objects.end()) {
-    if (handle != IO_OBJECT_NULL) ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  auto found = table.Objects.find(handle);
+  if (found == table.Objects.end()) {
+    if (handle != IO_OBJECT_NULL) ++table.Misuses;
     return std::nullopt;
   }
   return found->second;
@@ -53,40 +53,40 @@ std::optional<EntryObject> FindEntry(io_object_t handle) {
 
 std::optional<EntryObject> AdvanceIterator(io_object_t handle) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  auto found = table.objects.find(handle);
-  if (found == table.objects.end()) {
-    ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  auto found = table.Objects.find(handle);
+  if (found == table.Objects.end()) {
+    ++table.Misuses;
     return std::nullopt;
   }
   auto* iterator = std::get_if<IteratorObject>(&found->second);
-  if (iterator == nullptr || iterator->next >= iterator->entries.size()) return std::nullopt;
-  return EntryObject{iterator->world, iterator->entries[iterator->next++]};
+  if (iterator == nullptr || iterator->Next >= iterator->Entries.size()) return std::nullopt;
+  return EntryObject{iterator->World, iterator->Entries[iterator->Next++]};
 }
 
 bool ReleaseIoObject(io_object_t handle) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  if (table.objects.erase(handle) == 1) return true;
-  ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  if (table.Objects.erase(handle) == 1) return true;
+  ++table.Misuses;
   return false;
 }
 
 IOI2CConnectRef OpenConnection(I2CConnection connection) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  const std::uintptr_t token = table.nextConnection;
-  table.nextConnection += 0x10;
-  table.connections.emplace(token, std::move(connection));
+  std::lock_guard lock(table.Mutex);
+  const std::uintptr_t token = table.NextConnection;
+  table.NextConnection += 0x10;
+  table.Connections.emplace(token, std::move(connection));
   return reinterpret_cast<IOI2CConnectRef>(token);
 }
 
 std::optional<I2CConnection> FindConnection(IOI2CConnectRef ref) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  auto found = table.connections.find(Token(ref));
-  if (found == table.connections.end()) {
-    ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  auto found = table.Connections.find(Token(ref));
+  if (found == table.Connections.end()) {
+    ++table.Misuses;
     return std::nullopt;
   }
   return found->second;
@@ -94,34 +94,34 @@ std::optional<I2CConnection> FindConnection(IOI2CConnectRef ref) {
 
 bool CloseConnection(IOI2CConnectRef ref) {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  if (table.connections.erase(Token(ref)) == 1) return true;
-  ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  if (table.Connections.erase(Token(ref)) == 1) return true;
+  ++table.Misuses;
   return false;
 }
 
 std::size_t LiveIoObjectCount() {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  return table.objects.size();
+  std::lock_guard lock(table.Mutex);
+  return table.Objects.size();
 }
 
 std::size_t LiveConnectionCount() {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  return table.connections.size();
+  std::lock_guard lock(table.Mutex);
+  return table.Connections.size();
 }
 
 std::size_t MisuseCount() {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  return table.misuses;
+  std::lock_guard lock(table.Mutex);
+  return table.Misuses;
 }
 
 void NoteMisuse() {
   Table& table = Objects();
-  std::lock_guard lock(table.mutex);
-  ++table.misuses;
+  std::lock_guard lock(table.Mutex);
+  ++table.Misuses;
 }
 
 }  // namespace lumra::sim

@@ -15,20 +15,20 @@
 namespace lumra::sim {
 
 struct EntryObject {
-  WorldPtr world;
-  std::size_t entry = 0;
+  WorldPtr World;
+  std::size_t Entry = 0;
 };
 
 struct IteratorObject {
-  WorldPtr world;
-  std::vector<std::size_t> entries;
-  std::size_t next = 0;
+  WorldPtr World;
+  std::vector<std::size_t> Entries;
+  std::size_t Next = 0;
 };
 
 struct I2CInterfaceObject {
-  WorldPtr world;
-  std::size_t framebuffer = 0;  // index into Scenario::framebuffers
-  std::uint32_t bus = 0;
+  WorldPtr World;
+  std::size_t Framebuffer = 0;  // index into Scenario::framebuffers
+  std::uint32_t Bus = 0;
 };
 
 using IoObject = std::variant<EntryObject, IteratorObject, I2CInterfaceObject>;
@@ -45,9 +45,9 @@ bool ReleaseIoObject(io_object_t handle);
 
 // An open I2C connection (IOI2CConnectRef).
 struct I2CConnection {
-  WorldPtr world;
-  std::size_t framebuffer = 0;
-  std::uint32_t bus = 0;
+  WorldPtr World;
+  std::size_t Framebuffer = 0;
+  std::uint32_t Bus = 0;
 };
 IOI2CConnectRef OpenConnection(I2CConnection connection);
 std::optional<I2CConnection> FindConnection(IOI2CConnectRef ref);

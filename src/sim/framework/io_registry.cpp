@@ -34,15 +34,15 @@ const CfObject* Lookup(const CfDictionary& dictionary, std::string_view key) {
 }
 
 bool EntryMatches(const World& world, std::size_t index, const CfDictionary& matching) {
-  const RegistryEntry& entry = world.registry.Entry(index);
-  if (!world.registry.ConformsTo(index, "IOService")) return false;
+  const RegistryEntry& entry = world.Registry.Entry(index);
+  if (!world.Registry.ConformsTo(index, "IOService")) return false;
   if (const auto* cls = As<CfString>(Lookup(matching, kProviderClassKey), kCfStringType)) {
-    if (!world.registry.ConformsTo(index, cls->Text())) return false;
+    if (!world.Registry.ConformsTo(index, cls->Text())) return false;
   }
   if (const auto* id = As<CfNumber>(Lookup(matching, kEntryIdKey), kCfNumberType)) {
     const auto* value = std::get_if<std::int64_t>(&id->Get());
-    if (value == nullptr || !entry.entryId ||
-        *entry.entryId != static_cast<std::uint64_t>(*value)) {
+    if (value == nullptr || !entry.EntryId ||
+        *entry.EntryId != static_cast<std::uint64_t>(*value)) {
       return false;
     }
   }
@@ -52,7 +52,7 @@ bool EntryMatches(const World& world, std::size_t index, const CfDictionary& mat
 bool MatchingFails(const World& world, const CfDictionary& matching) {
   const auto* cls = As<CfString>(Lookup(matching, kProviderClassKey), kCfStringType);
   if (cls == nullptr) return false;
-  for (const auto& name : world.scenario.failures.serviceMatching) {
+  for (const auto& name : world.Scenario.Failures.ServiceMatching) {
     if (name == cls->Text()) return true;
   }
   return false;
@@ -60,7 +60,7 @@ bool MatchingFails(const World& world, const CfDictionary& matching) {
 
 std::vector<std::size_t> MatchingEntries(const World& world, const CfDictionary& matching) {
   std::vector<std::size_t> found;
-  for (std::size_t index : world.registry.MatchOrder()) {
+  for (std::size_t index : world.Registry.MatchOrder()) {
     if (EntryMatches(world, index, matching)) found.push_back(index);
   }
   return found;
@@ -72,13 +72,13 @@ bool IsServicePlane(const char* plane) {
 
 // The named property of one entry as a new CF object, or nullptr.
 const CfObject* EntryProperty(const World& world, std::size_t index, std::string_view key) {
-  const Json& properties = world.registry.Entry(index).properties;
+  const Json& properties = world.Registry.Entry(index).Properties;
   auto found = properties.find(std::string(key));
   return found == properties.end() ? nullptr : CfFromJson(*found);
 }
 
 const CfObject* SearchChildren(const World& world, std::size_t index, std::string_view key) {
-  for (std::size_t child : world.registry.Entry(index).children) {
+  for (std::size_t child : world.Registry.Entry(index).Children) {
     if (const CfObject* value = EntryProperty(world, child, key)) return value;
     if (const CfObject* value = SearchChildren(world, child, key)) return value;
   }
@@ -90,8 +90,8 @@ const CfObject* SearchProperty(const World& world, std::size_t index, std::strin
   if (const CfObject* value = EntryProperty(world, index, key)) return value;
   if ((options & kIORegistryIterateRecursively) == 0) return nullptr;
   if ((options & kIORegistryIterateParents) == 0) return SearchChildren(world, index, key);
-  for (auto parent = world.registry.Entry(index).parent; parent;
-       parent = world.registry.Entry(*parent).parent) {
+  for (auto parent = world.Registry.Entry(index).Parent; parent;
+       parent = world.Registry.Entry(*parent).Parent) {
     if (const CfObject* value = EntryProperty(world, *parent, key)) return value;
   }
   return nullptr;
@@ -162,13 +162,13 @@ kern_return_t IOObjectRelease(io_object_t object) {
 boolean_t IOObjectConformsTo(io_object_t object, const char* className) {
   auto entry = FindEntry(object);
   if (!entry || className == nullptr) return 0;
-  return entry->world->registry.ConformsTo(entry->entry, className) ? 1 : 0;
+  return entry->World->Registry.ConformsTo(entry->Entry, className) ? 1 : 0;
 }
 
 kern_return_t IORegistryEntryGetRegistryEntryID(io_registry_entry_t entry, uint64_t* entryID) {
   auto found = FindEntry(entry);
   if (!found || entryID == nullptr) return kIOReturnBadArgument;
-  const auto& id = found->world->registry.Entry(found->entry).entryId;
+  const auto& id = found->World->Registry.Entry(found->Entry).EntryId;
   if (!id) return kIOReturnError;
   *entryID = *id;
   return KERN_SUCCESS;
@@ -178,7 +178,7 @@ CFTypeRef IORegistryEntrySearchCFProperty(io_registry_entry_t entry, const char*
                                           CFStringRef key, CFAllocatorRef, IOOptionBits options) {
   auto found = FindEntry(entry);
   if (!found || !IsServicePlane(plane)) return nullptr;
-  return SearchProperty(*found->world, found->entry,
+  return SearchProperty(*found->World, found->Entry,
                         KeyText(key, "IORegistryEntrySearchCFProperty"), options);
 }
 
@@ -186,7 +186,7 @@ CFTypeRef IORegistryEntryCreateCFProperty(io_registry_entry_t entry, CFStringRef
                                           CFAllocatorRef, IOOptionBits) {
   auto found = FindEntry(entry);
   if (!found) return nullptr;
-  return EntryProperty(*found->world, found->entry,
+  return EntryProperty(*found->World, found->Entry,
                        KeyText(key, "IORegistryEntryCreateCFProperty"));
 }
 
@@ -194,7 +194,7 @@ kern_return_t IORegistryEntryGetPath(io_registry_entry_t entry, const char* plan
                                      io_string_t path) {
   auto found = FindEntry(entry);
   if (!found || path == nullptr || !IsServicePlane(plane)) return kIOReturnBadArgument;
-  const std::string& text = found->world->registry.Entry(found->entry).path;
+  const std::string& text = found->World->Registry.Entry(found->Entry).Path;
   if (text.size() >= sizeof(io_string_t)) return kIOReturnBadArgument;
   std::memcpy(path, text.c_str(), text.size() + 1);
   return KERN_SUCCESS;
@@ -203,14 +203,14 @@ kern_return_t IORegistryEntryGetPath(io_registry_entry_t entry, const char* plan
 io_registry_entry_t IORegistryEntryCopyFromPath(mach_port_t, CFStringRef path) {
   WorldPtr world = CurrentWorld();
   if (!world || path == nullptr) return IO_OBJECT_NULL;
-  auto index = world->registry.FindPath(KeyText(path, "IORegistryEntryCopyFromPath"));
+  auto index = world->Registry.FindPath(KeyText(path, "IORegistryEntryCopyFromPath"));
   return index ? AddIoObject(EntryObject{world, *index}) : IO_OBJECT_NULL;
 }
 
 kern_return_t IORegistryEntryGetName(io_registry_entry_t entry, io_name_t name) {
   auto found = FindEntry(entry);
   if (!found || name == nullptr) return kIOReturnBadArgument;
-  const std::string& text = found->world->registry.Entry(found->entry).name;
+  const std::string& text = found->World->Registry.Entry(found->Entry).Name;
   const std::size_t length = std::min(text.size(), sizeof(io_name_t) - 1);
   std::memcpy(name, text.data(), length);
   name[length] = '\0';
@@ -222,9 +222,9 @@ kern_return_t IORegistryEntryGetParentEntry(io_registry_entry_t entry, const cha
   auto found = FindEntry(entry);
   if (!found || parent == nullptr || !IsServicePlane(plane)) return kIOReturnBadArgument;
   *parent = IO_OBJECT_NULL;
-  const auto& up = found->world->registry.Entry(found->entry).parent;
+  const auto& up = found->World->Registry.Entry(found->Entry).Parent;
   if (!up) return kIOReturnNoDevice;
-  *parent = AddIoObject(EntryObject{found->world, *up});
+  *parent = AddIoObject(EntryObject{found->World, *up});
   return KERN_SUCCESS;
 }
 

@@ -18,8 +18,8 @@ class IoavService final : public CfObject {
  public:
   IoavService(WorldPtr world, std::size_t index)
       : CfObject(kIoavServiceType), world_(std::move(world)), index_(index) {}
-  const World& world() const { return *world_; }
-  const AvServiceSpec& spec() const { return world_->scenario.avServices[index_]; }
+  const sim::World& World() const { return *world_; }
+  const AvServiceSpec& Spec() const { return world_->Scenario.AvServices[index_]; }
 
  private:
   WorldPtr world_;
@@ -32,7 +32,7 @@ const IoavService* ServiceFrom(CFTypeRef ref, const char* caller) {
 
 // NoDevice unless a monitor answers at this chip address.
 IOReturn CheckChip(const AvServiceSpec& spec, std::uint32_t chipAddress) {
-  return spec.monitor && chipAddress == spec.chip ? kIOReturnSuccess : kIOReturnNoDevice;
+  return spec.Monitor && chipAddress == spec.Chip ? kIOReturnSuccess : kIOReturnNoDevice;
 }
 
 }  // namespace
@@ -40,24 +40,24 @@ IOReturn CheckChip(const AvServiceSpec& spec, std::uint32_t chipAddress) {
 CFTypeRef IoavCreateWithService(CFAllocatorRef, io_service_t service) {
   const auto entry = FindEntry(service);
   if (!entry) return nullptr;
-  const RegistryEntry& registryEntry = entry->world->registry.Entry(entry->entry);
-  if (registryEntry.role != EntryRole::AvService) return nullptr;
-  if (entry->world->scenario.avServices[registryEntry.specIndex].createFails) return nullptr;
-  return new IoavService(entry->world, registryEntry.specIndex);
+  const RegistryEntry& registryEntry = entry->World->Registry.Entry(entry->Entry);
+  if (registryEntry.Role != EntryRole::AvService) return nullptr;
+  if (entry->World->Scenario.AvServices[registryEntry.SpecIndex].CreateFails) return nullptr;
+  return new IoavService(entry->World, registryEntry.SpecIndex);
 }
 
 IOReturn IoavWriteI2C(CFTypeRef service, uint32_t chipAddress, uint32_t dataAddress, void* buffer,
                       uint32_t length) {
   const IoavService* av = ServiceFrom(service, "IOAVServiceWriteI2C");
   if (av == nullptr || (buffer == nullptr && length > 0)) return kIOReturnBadArgument;
-  if (const IOReturn status = CheckChip(av->spec(), chipAddress); status != kIOReturnSuccess) {
+  if (const IOReturn status = CheckChip(av->Spec(), chipAddress); status != kIOReturnSuccess) {
     return status;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   const std::span<const std::uint8_t> payload(bytes, length);
   Bytes frame;
   ChecksumRule rule = ChecksumRule::Standard;
-  switch (av->spec().framing) {
+  switch (av->Spec().Framing) {
     case I2cFraming::Ps190:
       // Any other data address makes the converter prepare a register first: the monitor
       // gets nothing it can read as a request.
@@ -72,7 +72,7 @@ IOReturn IoavWriteI2C(CFTypeRef service, uint32_t chipAddress, uint32_t dataAddr
       frame.insert(frame.end(), payload.begin(), payload.end());
       break;
   }
-  return WriteToMonitor(av->world(), *av->spec().monitor,
+  return WriteToMonitor(av->World(), *av->Spec().Monitor,
                         WriteTransaction{chipAddress, dataAddress, payload, frame, rule});
 }
 
@@ -80,16 +80,16 @@ IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, v
                      uint32_t length) {
   const IoavService* av = ServiceFrom(service, "IOAVServiceReadI2C");
   if (av == nullptr || (buffer == nullptr && length > 0)) return kIOReturnBadArgument;
-  if (const IOReturn status = CheckChip(av->spec(), chipAddress); status != kIOReturnSuccess) {
+  if (const IOReturn status = CheckChip(av->Spec(), chipAddress); status != kIOReturnSuccess) {
     return status;
   }
   // Behind the PS190 converter only a read from the whole-request address reaches the
   // monitor; elsewhere the read returns zeros.
   const bool answered =
-      av->spec().framing != I2cFraming::Ps190 || offset == kWholeRequestAddress;
+      av->Spec().Framing != I2cFraming::Ps190 || offset == kWholeRequestAddress;
   Bytes reply;
   const IOReturn status = ReadFromMonitor(
-      av->world(), *av->spec().monitor,
+      av->World(), *av->Spec().Monitor,
       ReadTransaction{chipAddress, offset, length, 0, answered, 0, true}, reply);
   if (status != kIOReturnSuccess) return status;
   if (length > 0) std::memcpy(buffer, reply.data(), length);

@@ -24,8 +24,8 @@ void Keep(std::vector<T>& kept, T latest, std::size_t limit = kBusTimesKept) {
 }
 
 Bytes Delivered(Bytes reply, const ReadTransaction& read) {
-  if (!read.answered) return Bytes(read.length, read.filler);
-  if (read.fixedLength || reply.size() > read.length) reply.resize(read.length, 0);
+  if (!read.Answered) return Bytes(read.Length, read.Filler);
+  if (read.FixedLength || reply.size() > read.Length) reply.resize(read.Length, 0);
   return reply;
 }
 
@@ -33,32 +33,32 @@ Bytes Delivered(Bytes reply, const ReadTransaction& read) {
 
 std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
                             const WriteTransaction& write) {
-  auto spec = world.scenario.monitors.find(monitor);
-  if (spec == world.scenario.monitors.end()) return kIOReturnNoDevice;
+  auto spec = world.Scenario.Monitors.find(monitor);
+  if (spec == world.Scenario.Monitors.end()) return kIOReturnNoDevice;
   std::int32_t status = 0;
-  const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
-    Keep(record.counters.writeTimes, MonotonicNanoseconds());
-    Keep(record.counters.transactions,
-         BusTransaction{true, write.chip, write.dataAddress,
-                        Bytes(write.bytes.begin(), write.bytes.end())},
+  const bool saved = UpdateMonitorRecord(world.StateKey, monitor, [&](MonitorRecord& record) {
+    Keep(record.Counters.WriteTimes, MonotonicNanoseconds());
+    Keep(record.Counters.Transactions,
+         BusTransaction{true, write.Chip, write.DataAddress,
+                        Bytes(write.Bytes.begin(), write.Bytes.end())},
          kBusTransactionsKept);
-    status = ReceiveWrite(spec->second, record, write.frame, write.rule);
+    status = ReceiveWrite(spec->second, record, write.Frame, write.Rule);
   });
   return saved ? status : kIOReturnError;
 }
 
 std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
                              const ReadTransaction& read, Bytes& reply) {
-  if (!world.scenario.monitors.contains(monitor)) return kIOReturnNoDevice;
-  const bool saved = UpdateMonitorRecord(world.stateKey, monitor, [&](MonitorRecord& record) {
-    Keep(record.counters.readTimes, MonotonicNanoseconds());
+  if (!world.Scenario.Monitors.contains(monitor)) return kIOReturnNoDevice;
+  const bool saved = UpdateMonitorRecord(world.StateKey, monitor, [&](MonitorRecord& record) {
+    Keep(record.Counters.ReadTimes, MonotonicNanoseconds());
     reply = Delivered(AnswerRead(record), read);
-    Keep(record.counters.transactions, BusTransaction{false, read.chip, read.dataAddress, reply},
+    Keep(record.Counters.Transactions, BusTransaction{false, read.Chip, read.DataAddress, reply},
          kBusTransactionsKept);
-    record.counters.lastReadChip = read.chip;
-    record.counters.lastReadAddress = read.dataAddress;
-    record.counters.lastReadLength = read.length;
-    record.counters.lastReadType = read.type;
+    record.Counters.LastReadChip = read.Chip;
+    record.Counters.LastReadAddress = read.DataAddress;
+    record.Counters.LastReadLength = read.Length;
+    record.Counters.LastReadType = read.Type;
   });
   return saved ? 0 : kIOReturnError;
 }

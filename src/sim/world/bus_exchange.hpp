@@ -15,11 +15,11 @@ namespace lumra::sim {
 // A write transaction as the port carried it, and the frame the monitor received from it
 // (empty when the port's framing left it nothing valid).
 struct WriteTransaction {
-  std::uint32_t chip = 0;  // 7-bit I2C address
-  std::uint32_t dataAddress = 0;
-  std::span<const std::uint8_t> bytes;
-  std::span<const std::uint8_t> frame;
-  ChecksumRule rule = ChecksumRule::Standard;
+  std::uint32_t Chip = 0;  // 7-bit I2C address
+  std::uint32_t DataAddress = 0;
+  std::span<const std::uint8_t> Bytes;
+  std::span<const std::uint8_t> Frame;
+  ChecksumRule Rule = ChecksumRule::Standard;
 };
 
 // The IOReturn of the write: 0, an injected fault's status, or kIOReturnError when the
@@ -29,16 +29,16 @@ std::int32_t WriteToMonitor(const World& world, const std::string& monitor,
 
 // How a read transaction addressed the monitor, kept in its counters for tests to see.
 struct ReadTransaction {
-  std::uint32_t chip = 0;  // 7-bit I2C address
-  std::uint32_t dataAddress = 0;
-  std::uint32_t length = 0;
-  std::uint32_t type = 0;  // I2C reply transaction type; 0 over IOAVService
+  std::uint32_t Chip = 0;  // 7-bit I2C address
+  std::uint32_t DataAddress = 0;
+  std::uint32_t Length = 0;
+  std::uint32_t Type = 0;  // I2C reply transaction type; 0 over IOAVService
   // False when the monitor does not answer at this data address: the bus gives `filler`.
-  bool answered = true;
-  std::uint8_t filler = 0;
+  bool Answered = true;
+  std::uint8_t Filler = 0;
   // A fixed-length read (IOAVService): the reply, then zeros up to `length`. Otherwise the
   // reply is cut to `length`.
-  bool fixedLength = false;
+  bool FixedLength = false;
 };
 
 // The IOReturn of the read; on success `reply` holds the bytes delivered.

@@ -9,10 +9,10 @@ namespace lumra::sim {
 namespace {
 
 struct Request {
-  RequestKind kind = RequestKind::Any;  // Any: a valid frame with an opcode we do not serve
-  std::uint8_t code = 0;
-  std::uint16_t value = 0;
-  std::uint16_t offset = 0;
+  RequestKind Kind = RequestKind::Any;  // Any: a valid frame with an opcode we do not serve
+  std::uint8_t Code = 0;
+  std::uint16_t Value = 0;
+  std::uint16_t Offset = 0;
 };
 
 std::uint8_t Xor(std::uint8_t initial, std::span<const std::uint8_t> bytes) {
@@ -33,36 +33,36 @@ std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule 
 
   Request request;
   if (payload[0] == kGetVcpOpcode && n == 2) {
-    request.kind = RequestKind::Get;
-    request.code = payload[1];
+    request.Kind = RequestKind::Get;
+    request.Code = payload[1];
   } else if (payload[0] == kSetVcpOpcode && n == 4) {
-    request.kind = RequestKind::Set;
-    request.code = payload[1];
-    request.value = static_cast<std::uint16_t>(payload[2] << 8 | payload[3]);
+    request.Kind = RequestKind::Set;
+    request.Code = payload[1];
+    request.Value = static_cast<std::uint16_t>(payload[2] << 8 | payload[3]);
   } else if (payload[0] == kCapabilitiesOpcode && n == 3) {
-    request.kind = RequestKind::Capabilities;
-    request.offset = static_cast<std::uint16_t>(payload[1] << 8 | payload[2]);
+    request.Kind = RequestKind::Capabilities;
+    request.Offset = static_cast<std::uint16_t>(payload[1] << 8 | payload[2]);
   }
   return request;
 }
 
 bool FollowsSet(const MonitorRecord& record) {
-  return record.lastRequest.size() > 2 && record.lastRequest[2] == kSetVcpOpcode;
+  return record.LastRequest.size() > 2 && record.LastRequest[2] == kSetVcpOpcode;
 }
 
 bool FaultFitsRequest(const FaultSpec& fault, const Request& request, bool afterSet) {
-  if (fault.request != RequestKind::Any && fault.request != request.kind) return false;
-  if (fault.code && (request.kind == RequestKind::Capabilities || *fault.code != request.code)) {
+  if (fault.Request != RequestKind::Any && fault.Request != request.Kind) return false;
+  if (fault.Code && (request.Kind == RequestKind::Capabilities || *fault.Code != request.Code)) {
     return false;
   }
-  switch (fault.kind) {
+  switch (fault.Kind) {
     case FaultKind::WrongCode:
     case FaultKind::UnexpectedResult:
-      return request.kind != RequestKind::Capabilities;
+      return request.Kind != RequestKind::Capabilities;
     case FaultKind::OffsetMismatch:
-      return request.kind != RequestKind::Get;
+      return request.Kind != RequestKind::Get;
     case FaultKind::ZeroReplyAfterSet:
-      return request.kind == RequestKind::Get && afterSet;
+      return request.Kind == RequestKind::Get && afterSet;
     default:
       return true;
   }
@@ -72,30 +72,30 @@ bool FaultFitsRequest(const FaultSpec& fault, const Request& request, bool after
 std::optional<FaultSpec> TakeFault(const MonitorSpec& spec, MonitorRecord& record,
                                    const Request& request) {
   const bool afterSet = FollowsSet(record);
-  for (std::size_t i = 0; i < spec.faults.size(); ++i) {
-    const FaultSpec& fault = spec.faults[i];
+  for (std::size_t i = 0; i < spec.Faults.size(); ++i) {
+    const FaultSpec& fault = spec.Faults[i];
     if (!FaultFitsRequest(fault, request, afterSet)) continue;
-    std::uint64_t& used = record.faultsUsed[i];
-    if (fault.count && used >= *fault.count) continue;
+    std::uint64_t& used = record.FaultsUsed[i];
+    if (fault.Count && used >= *fault.Count) continue;
     ++used;
-    ++record.counters.faults;
+    ++record.Counters.Faults;
     return fault;
   }
   return std::nullopt;
 }
 
 Bytes GetVcpReply(const MonitorSpec& spec, const MonitorRecord& record, std::uint8_t code) {
-  auto found = spec.vcp.find(code);
-  if (found == spec.vcp.end()) {
+  auto found = spec.Vcp.find(code);
+  if (found == spec.Vcp.end()) {
     const std::uint8_t unsupported[] = {kGetVcpReplyOpcode, 0x01, code, 0, 0, 0, 0, 0};
     return ReplyFrame(unsupported);
   }
   const std::uint16_t current = CurrentValue(spec, record, code);
-  const std::uint16_t maximum = found->second.maximum;
+  const std::uint16_t maximum = found->second.Maximum;
   const std::uint8_t payload[] = {kGetVcpReplyOpcode,
                                   0x00,
                                   code,
-                                  static_cast<std::uint8_t>(found->second.momentary ? 1 : 0),
+                                  static_cast<std::uint8_t>(found->second.Momentary ? 1 : 0),
                                   static_cast<std::uint8_t>(maximum >> 8),
                                   static_cast<std::uint8_t>(maximum & 0xFF),
                                   static_cast<std::uint8_t>(current >> 8),
@@ -106,9 +106,9 @@ Bytes GetVcpReply(const MonitorSpec& spec, const MonitorRecord& record, std::uin
 Bytes CapabilitiesReply(const MonitorSpec& spec, std::uint16_t offset) {
   Bytes payload{kCapabilitiesReplyOpcode, static_cast<std::uint8_t>(offset >> 8),
                 static_cast<std::uint8_t>(offset & 0xFF)};
-  const std::string& text = spec.capabilities;
+  const std::string& text = spec.Capabilities;
   if (offset < text.size()) {
-    const std::size_t k = std::min<std::size_t>(spec.fragmentSize, text.size() - offset);
+    const std::size_t k = std::min<std::size_t>(spec.FragmentSize, text.size() - offset);
     payload.insert(payload.end(), text.begin() + offset, text.begin() + offset + k);
   }
   return ReplyFrame(payload);
@@ -164,16 +164,16 @@ Bytes Corrupt(Bytes reply, FaultKind kind) {
 void CountRequest(MonitorCounters& counters, RequestKind kind) {
   switch (kind) {
     case RequestKind::Get:
-      ++counters.gets;
+      ++counters.Gets;
       break;
     case RequestKind::Set:
-      ++counters.sets;
+      ++counters.Sets;
       break;
     case RequestKind::Capabilities:
-      ++counters.capabilities;
+      ++counters.Capabilities;
       break;
     case RequestKind::Any:
-      ++counters.ignored;
+      ++counters.Ignored;
       break;
   }
 }
@@ -192,56 +192,56 @@ Bytes ReplyFrame(std::span<const std::uint8_t> payload) {
 
 std::uint16_t CurrentValue(const MonitorSpec& spec, const MonitorRecord& record,
                            std::uint8_t code) {
-  if (auto set = record.values.find(code); set != record.values.end()) return set->second;
-  auto found = spec.vcp.find(code);
-  return found == spec.vcp.end() ? 0 : found->second.current;
+  if (auto set = record.Values.find(code); set != record.Values.end()) return set->second;
+  auto found = spec.Vcp.find(code);
+  return found == spec.Vcp.end() ? 0 : found->second.Current;
 }
 
 std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
                           std::span<const std::uint8_t> frame, ChecksumRule rule) {
-  ++record.counters.writes;
+  ++record.Counters.Writes;
   const auto request = Decode(frame, rule);
   if (!request) {
-    ++record.counters.ignored;
-    record.lastRequest.clear();
-    record.pendingReply.clear();
+    ++record.Counters.Ignored;
+    record.LastRequest.clear();
+    record.PendingReply.clear();
     return 0;
   }
-  CountRequest(record.counters, request->kind);
-  const auto fault = request->kind == RequestKind::Any ? std::nullopt
+  CountRequest(record.Counters, request->Kind);
+  const auto fault = request->Kind == RequestKind::Any ? std::nullopt
                                                        : TakeFault(spec, record, *request);
-  if (fault && fault->kind == FaultKind::Status) return fault->status;
-  if (fault && fault->kind == FaultKind::DroppedWrite) {
+  if (fault && fault->Kind == FaultKind::Status) return fault->Status;
+  if (fault && fault->Kind == FaultKind::DroppedWrite) {
     // The port took the write and lost it: the monitor acts as if nothing came.
-    record.lastRequest.clear();
-    record.pendingReply.clear();
+    record.LastRequest.clear();
+    record.PendingReply.clear();
     return 0;
   }
 
-  record.lastRequest.assign(frame.begin(), frame.end());
-  record.pendingReply.clear();
-  switch (request->kind) {
+  record.LastRequest.assign(frame.begin(), frame.end());
+  record.PendingReply.clear();
+  switch (request->Kind) {
     case RequestKind::Get:
-      record.pendingReply = GetVcpReply(spec, record, request->code);
+      record.PendingReply = GetVcpReply(spec, record, request->Code);
       break;
     case RequestKind::Capabilities:
-      record.pendingReply = CapabilitiesReply(spec, request->offset);
+      record.PendingReply = CapabilitiesReply(spec, request->Offset);
       break;
     case RequestKind::Set:
       // A set whose frame a fault garbled is dropped: the value stays.
-      if (!fault && spec.vcp.contains(request->code)) record.values[request->code] = request->value;
+      if (!fault && spec.Vcp.contains(request->Code)) record.Values[request->Code] = request->Value;
       return 0;
     case RequestKind::Any:
       return 0;
   }
-  if (fault) record.pendingReply = Corrupt(std::move(record.pendingReply), fault->kind);
+  if (fault) record.PendingReply = Corrupt(std::move(record.PendingReply), fault->Kind);
   return 0;
 }
 
 Bytes AnswerRead(MonitorRecord& record) {
-  ++record.counters.reads;
-  if (record.pendingReply.empty()) return ReplyFrame({});
-  return record.pendingReply;
+  ++record.Counters.Reads;
+  if (record.PendingReply.empty()) return ReplyFrame({});
+  return record.PendingReply;
 }
 
 }  // namespace lumra::sim

@@ -17,11 +17,11 @@ namespace lumra::sim {
 using Bytes = std::vector<std::uint8_t>;
 
 struct MonitorRecord {
-  std::map<std::uint8_t, std::uint16_t> values;  // codes set so far; others read the scenario's
-  Bytes lastRequest;                             // empty after a frame that was ignored
-  Bytes pendingReply;                            // what the next read returns; empty: null message
-  std::map<std::size_t, std::uint64_t> faultsUsed;  // by index in MonitorSpec::faults
-  MonitorCounters counters;
+  std::map<std::uint8_t, std::uint16_t> Values;  // codes set so far; others read the scenario's
+  Bytes LastRequest;                             // empty after a frame that was ignored
+  Bytes PendingReply;                            // what the next read returns; empty: null message
+  std::map<std::size_t, std::uint64_t> FaultsUsed;  // by index in MonitorSpec::faults
+  MonitorCounters Counters;
 };
 
 // Which checksum the monitor expects of a Get VCP request. Over IOAVService to the display's

@@ -107,8 +107,8 @@ Json ParseState(const std::string& text) {
 }
 
 struct StatePaths {
-  std::string lock;
-  std::string file;
+  std::string Lock;
+  std::string File;
 };
 
 std::optional<StatePaths> PathsFor(const std::string& stateKey) {
@@ -133,8 +133,8 @@ Json TransactionsToJson(const std::vector<BusTransaction>& transactions) {
   Json list = Json::array();
   for (const BusTransaction& t : transactions) {
     char head[32];
-    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.write ? 'W' : 'R', t.chip, t.dataAddress);
-    list.push_back(head + HexBytes(t.bytes));
+    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.Write ? 'W' : 'R', t.Chip, t.DataAddress);
+    list.push_back(head + HexBytes(t.Bytes));
   }
   return list;
 }
@@ -149,11 +149,11 @@ std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
     char kind = 0;
     BusTransaction t;
     int consumed = 0;
-    if (std::sscanf(text.c_str(), "%c %x %x: %n", &kind, &t.chip, &t.dataAddress, &consumed) < 3) {
+    if (std::sscanf(text.c_str(), "%c %x %x: %n", &kind, &t.Chip, &t.DataAddress, &consumed) < 3) {
       continue;
     }
-    t.write = kind == 'W';
-    t.bytes = BytesFromHex(text.c_str() + consumed);
+    t.Write = kind == 'W';
+    t.Bytes = BytesFromHex(text.c_str() + consumed);
     transactions.push_back(std::move(t));
   }
   return transactions;
@@ -163,30 +163,30 @@ std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
 
 Json RecordToJson(const MonitorRecord& record) {
   Json values = Json::object();
-  for (const auto& [code, value] : record.values) values[CodeKey(code)] = value;
+  for (const auto& [code, value] : record.Values) values[CodeKey(code)] = value;
   Json faults = Json::object();
-  for (const auto& [index, used] : record.faultsUsed) faults[std::to_string(index)] = used;
-  const MonitorCounters& c = record.counters;
+  for (const auto& [index, used] : record.FaultsUsed) faults[std::to_string(index)] = used;
+  const MonitorCounters& c = record.Counters;
   return Json{{"values", values},
-              {"last_request", HexBytes(record.lastRequest)},
-              {"pending_reply", HexBytes(record.pendingReply)},
+              {"last_request", HexBytes(record.LastRequest)},
+              {"pending_reply", HexBytes(record.PendingReply)},
               {"faults_used", faults},
               {"last_read",
-               {{"chip", c.lastReadChip},
-                {"address", c.lastReadAddress},
-                {"length", c.lastReadLength},
-                {"type", c.lastReadType}}},
-              {"write_times_ns", c.writeTimes},
-              {"transactions", TransactionsToJson(c.transactions)},
-              {"read_times_ns", c.readTimes},
+               {{"chip", c.LastReadChip},
+                {"address", c.LastReadAddress},
+                {"length", c.LastReadLength},
+                {"type", c.LastReadType}}},
+              {"write_times_ns", c.WriteTimes},
+              {"transactions", TransactionsToJson(c.Transactions)},
+              {"read_times_ns", c.ReadTimes},
               {"counters",
-               {{"writes", c.writes},
-                {"reads", c.reads},
-                {"gets", c.gets},
-                {"sets", c.sets},
-                {"capabilities", c.capabilities},
-                {"faults", c.faults},
-                {"ignored", c.ignored}}}};
+               {{"writes", c.Writes},
+                {"reads", c.Reads},
+                {"gets", c.Gets},
+                {"sets", c.Sets},
+                {"capabilities", c.Capabilities},
+                {"faults", c.Faults},
+                {"ignored", c.Ignored}}}};
 }
 
 MonitorRecord RecordFromJson(const Json& json) {
@@ -196,40 +196,40 @@ MonitorRecord RecordFromJson(const Json& json) {
     for (const auto& [key, value] : values->items()) {
       const auto code = ReadVcpCode(key);
       if (code && value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFF) {
-        record.values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
+        record.Values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
       }
     }
   }
-  if (auto last = json.find("last_request"); last != json.end()) record.lastRequest = BytesFromHex(*last);
+  if (auto last = json.find("last_request"); last != json.end()) record.LastRequest = BytesFromHex(*last);
   if (auto reply = json.find("pending_reply"); reply != json.end()) {
-    record.pendingReply = BytesFromHex(*reply);
+    record.PendingReply = BytesFromHex(*reply);
   }
   if (auto faults = json.find("faults_used"); faults != json.end() && faults->is_object()) {
     for (const auto& [key, used] : faults->items()) {
       const auto index = IndexFrom(key);
-      if (index && used.is_number_unsigned()) record.faultsUsed[*index] = used.get<std::uint64_t>();
+      if (index && used.is_number_unsigned()) record.FaultsUsed[*index] = used.get<std::uint64_t>();
     }
   }
   if (auto counters = json.find("counters"); counters != json.end() && counters->is_object()) {
-    MonitorCounters& c = record.counters;
-    c.writes = Counter(*counters, "writes");
-    c.reads = Counter(*counters, "reads");
-    c.gets = Counter(*counters, "gets");
-    c.sets = Counter(*counters, "sets");
-    c.capabilities = Counter(*counters, "capabilities");
-    c.faults = Counter(*counters, "faults");
-    c.ignored = Counter(*counters, "ignored");
+    MonitorCounters& c = record.Counters;
+    c.Writes = Counter(*counters, "writes");
+    c.Reads = Counter(*counters, "reads");
+    c.Gets = Counter(*counters, "gets");
+    c.Sets = Counter(*counters, "sets");
+    c.Capabilities = Counter(*counters, "capabilities");
+    c.Faults = Counter(*counters, "faults");
+    c.Ignored = Counter(*counters, "ignored");
   }
   if (auto read = json.find("last_read"); read != json.end() && read->is_object()) {
-    MonitorCounters& c = record.counters;
-    c.lastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
-    c.lastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
-    c.lastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
-    c.lastReadType = static_cast<std::uint32_t>(Counter(*read, "type"));
+    MonitorCounters& c = record.Counters;
+    c.LastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
+    c.LastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
+    c.LastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
+    c.LastReadType = static_cast<std::uint32_t>(Counter(*read, "type"));
   }
-  record.counters.writeTimes = Times(json, "write_times_ns");
-  record.counters.readTimes = Times(json, "read_times_ns");
-  record.counters.transactions = TransactionsFromJson(json);
+  record.Counters.WriteTimes = Times(json, "write_times_ns");
+  record.Counters.ReadTimes = Times(json, "read_times_ns");
+  record.Counters.Transactions = TransactionsFromJson(json);
   return record;
 }
 
@@ -244,16 +244,16 @@ bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
   }
   const auto paths = PathsFor(stateKey);
   if (!paths) return false;
-  FileLock lock(paths->lock);
+  FileLock lock(paths->Lock);
   if (!lock.Held()) return false;
-  const auto text = ReadWholeFile(paths->file);
+  const auto text = ReadWholeFile(paths->File);
   if (!text) return false;
   Json state = ParseState(*text);
   MonitorRecord record = RecordFromJson(state["monitors"][monitor]);
   change(record);
   state["format"] = kFormat;
   state["monitors"][monitor] = RecordToJson(record);
-  return ReplaceFile(paths->file, state.dump(2) + "\n");
+  return ReplaceFile(paths->File, state.dump(2) + "\n");
 }
 
 std::optional<MonitorRecord> ReadLocked(const std::string& stateKey,
@@ -262,9 +262,9 @@ std::optional<MonitorRecord> ReadLocked(const std::string& stateKey,
   if (StateDirectory().empty()) return Memory()[stateKey][monitor];
   const auto paths = PathsFor(stateKey);
   if (!paths) return std::nullopt;
-  FileLock lock(paths->lock);
+  FileLock lock(paths->Lock);
   if (!lock.Held()) return std::nullopt;
-  const auto text = ReadWholeFile(paths->file);
+  const auto text = ReadWholeFile(paths->File);
   if (!text) return std::nullopt;
   Json state = ParseState(*text);
   return RecordFromJson(state["monitors"][monitor]);

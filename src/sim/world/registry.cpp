@@ -33,12 +33,12 @@ std::vector<std::string> ChainOr(const ClassChainSpec& given, std::vector<std::s
 // Assumed, not seen in a dump: the M1/M2 pipe class sits below an "AP" class, the newer one
 // directly below the common base class.
 std::vector<std::string> DisplayPipeChain(const MobileFramebufferSpec& fb) {
-  if (!fb.classes.empty()) return fb.classes;
-  if (fb.className == "AppleCLCD2") {
-    return {fb.className, "IOMobileFramebufferAP", "IOMobileFramebuffer"};
+  if (!fb.Classes.empty()) return fb.Classes;
+  if (fb.ClassName == "AppleCLCD2") {
+    return {fb.ClassName, "IOMobileFramebufferAP", "IOMobileFramebuffer"};
   }
-  if (fb.className == "IOMobileFramebufferShim") return {fb.className, "IOMobileFramebuffer"};
-  return {fb.className};
+  if (fb.ClassName == "IOMobileFramebufferShim") return {fb.ClassName, "IOMobileFramebuffer"};
+  return {fb.ClassName};
 }
 
 void MergeProperties(Json& into, const Json& from) {
@@ -49,10 +49,10 @@ void MergeProperties(Json& into, const Json& from) {
 // "ProductAttributes"; absent values are left out.
 Json DisplayAttributes(const ProductAttributesSpec& display) {
   Json product = Json::object();
-  if (display.vendor) product["LegacyManufacturerID"] = *display.vendor;
-  if (display.product) product["ProductID"] = *display.product;
-  if (display.serial) product["SerialNumber"] = *display.serial;
-  if (display.name) product["ProductName"] = *display.name;
+  if (display.Vendor) product["LegacyManufacturerID"] = *display.Vendor;
+  if (display.Product) product["ProductID"] = *display.Product;
+  if (display.Serial) product["SerialNumber"] = *display.Serial;
+  if (display.Name) product["ProductName"] = *display.Name;
   return Json{{"ProductAttributes", product}};
 }
 
@@ -60,50 +60,50 @@ Json DisplayAttributes(const ProductAttributesSpec& display) {
 
 Registry::Registry(const Scenario& scenario) {
   // Explicit identifiers first, so generated ones never collide with them.
-  for (const auto& fb : scenario.framebuffers) {
-    if (fb.entryId) reserved_.insert(*fb.entryId);
+  for (const auto& fb : scenario.Framebuffers) {
+    if (fb.EntryId) reserved_.insert(*fb.EntryId);
   }
-  for (const auto& av : scenario.avServices) reserved_.insert(av.entryId);
-  for (const auto& fb : scenario.mobileFramebuffers) {
-    if (fb.entryId) reserved_.insert(*fb.entryId);
+  for (const auto& av : scenario.AvServices) reserved_.insert(av.EntryId);
+  for (const auto& fb : scenario.MobileFramebuffers) {
+    if (fb.EntryId) reserved_.insert(*fb.EntryId);
   }
 
-  for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
-    const auto& fb = scenario.framebuffers[i];
-    RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::Framebuffer, i,
-                                 ChainOr(fb.classes, {fb.className, "IOFramebuffer"}));
-    if (!fb.entryId) entry.entryId.reset();  // a null entry_id: the entry has no identifier
-    MergeProperties(entry.properties, fb.properties);
+  for (std::size_t i = 0; i < scenario.Framebuffers.size(); ++i) {
+    const auto& fb = scenario.Framebuffers[i];
+    RegistryEntry& entry = Place(fb.Path, fb.EntryId, EntryRole::Framebuffer, i,
+                                 ChainOr(fb.Classes, {fb.ClassName, "IOFramebuffer"}));
+    if (!fb.EntryId) entry.EntryId.reset();  // a null entry_id: the entry has no identifier
+    MergeProperties(entry.Properties, fb.Properties);
   }
-  for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
-    const auto& av = scenario.avServices[i];
-    RegistryEntry& entry = Place(av.path, av.entryId, EntryRole::AvService, i,
-                                 ChainOr(av.classes, {"DCPAVServiceProxy"}));
-    MergeProperties(entry.properties, av.properties);
-    if (entry.parent) MergeProperties(entries_[*entry.parent].properties, av.parentProperties);
-    if (av.location) {
-      RegistryEntry& holder = av.locationOnParent && entry.parent ? entries_[*entry.parent] : entry;
-      holder.properties["Location"] = *av.location;
+  for (std::size_t i = 0; i < scenario.AvServices.size(); ++i) {
+    const auto& av = scenario.AvServices[i];
+    RegistryEntry& entry = Place(av.Path, av.EntryId, EntryRole::AvService, i,
+                                 ChainOr(av.Classes, {"DCPAVServiceProxy"}));
+    MergeProperties(entry.Properties, av.Properties);
+    if (entry.Parent) MergeProperties(entries_[*entry.Parent].Properties, av.ParentProperties);
+    if (av.Location) {
+      RegistryEntry& holder = av.LocationOnParent && entry.Parent ? entries_[*entry.Parent] : entry;
+      holder.Properties["Location"] = *av.Location;
     }
   }
-  for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
-    const auto& fb = scenario.mobileFramebuffers[i];
-    RegistryEntry& entry = Place(fb.path, fb.entryId, EntryRole::MobileFramebuffer, i,
+  for (std::size_t i = 0; i < scenario.MobileFramebuffers.size(); ++i) {
+    const auto& fb = scenario.MobileFramebuffers[i];
+    RegistryEntry& entry = Place(fb.Path, fb.EntryId, EntryRole::MobileFramebuffer, i,
                                  DisplayPipeChain(fb));
-    if (fb.display) entry.properties["DisplayAttributes"] = DisplayAttributes(*fb.display);
-    MergeProperties(entry.properties, fb.properties);
+    if (fb.Display) entry.Properties["DisplayAttributes"] = DisplayAttributes(*fb.Display);
+    MergeProperties(entry.Properties, fb.Properties);
   }
-  for (const auto& display : scenario.displays) {
-    if (display.location && display.locationExists) Ensure(*display.location);
+  for (const auto& display : scenario.Displays) {
+    if (display.Location && display.LocationExists) Ensure(*display.Location);
   }
   // After the services, so their parents' generated identifiers stay what they were.
-  for (const auto& spec : scenario.registryEntries) {
-    RegistryEntry& entry = entries_[Ensure(spec.path)];
-    entry.classChain = ClassChain(spec.classes);
-    MergeProperties(entry.properties, spec.properties);
+  for (const auto& spec : scenario.RegistryEntries) {
+    RegistryEntry& entry = entries_[Ensure(spec.Path)];
+    entry.ClassChain = ClassChain(spec.Classes);
+    MergeProperties(entry.Properties, spec.Properties);
   }
-  for (const auto& fb : scenario.framebuffers) {
-    if (fb.location && fb.location->starts_with(kRootPath)) Ensure(*fb.location);
+  for (const auto& fb : scenario.Framebuffers) {
+    if (fb.Location && fb.Location->starts_with(kRootPath)) Ensure(*fb.Location);
   }
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (std::find(matchOrder_.begin(), matchOrder_.end(), i) == matchOrder_.end()) {
@@ -119,10 +119,10 @@ RegistryEntry& Registry::Place(std::string_view path, std::optional<std::uint64_
                                std::vector<std::string> classes) {
   const std::size_t at = Ensure(path);
   RegistryEntry& entry = entries_[at];
-  entry.role = role;
-  entry.specIndex = specIndex;
-  entry.classChain = ClassChain(std::move(classes));
-  if (entryId) entry.entryId = entryId;
+  entry.Role = role;
+  entry.SpecIndex = specIndex;
+  entry.ClassChain = ClassChain(std::move(classes));
+  if (entryId) entry.EntryId = entryId;
   matchOrder_.push_back(at);
   return entry;
 }
@@ -136,15 +136,15 @@ std::size_t Registry::Ensure(std::string_view path) {
     parent = Ensure(parentPath.size() < kRootPath.size() ? kRootPath : parentPath);
   }
   RegistryEntry entry;
-  entry.path = std::string(path);
-  entry.name = EntryName(path);
-  entry.classChain = parent ? ClassChain({}) : std::vector<std::string>{"IORegistryEntry"};
-  entry.parent = parent;
-  entry.entryId = NextFreeId();
+  entry.Path = std::string(path);
+  entry.Name = EntryName(path);
+  entry.ClassChain = parent ? ClassChain({}) : std::vector<std::string>{"IORegistryEntry"};
+  entry.Parent = parent;
+  entry.EntryId = NextFreeId();
   const std::size_t index = entries_.size();
-  byPath_.emplace(entry.path, index);
+  byPath_.emplace(entry.Path, index);
   entries_.push_back(std::move(entry));
-  if (parent) entries_[*parent].children.push_back(index);
+  if (parent) entries_[*parent].Children.push_back(index);
   return index;
 }
 
@@ -160,7 +160,7 @@ std::optional<std::size_t> Registry::FindPath(std::string_view path) const {
 }
 
 bool Registry::ConformsTo(std::size_t index, std::string_view className) const {
-  const auto& chain = entries_[index].classChain;
+  const auto& chain = entries_[index].ClassChain;
   return std::find(chain.begin(), chain.end(), className) != chain.end();
 }
 

@@ -18,15 +18,15 @@ namespace lumra::sim {
 enum class EntryRole { Plain, Framebuffer, AvService, MobileFramebuffer };
 
 struct RegistryEntry {
-  std::string path;  // "IOService:/..." as IORegistryEntryGetPath gives it
-  std::string name;  // the last path component up to its "@"
-  std::vector<std::string> classChain;  // the class first, then its superclasses
-  std::optional<std::uint64_t> entryId;
-  std::optional<std::size_t> parent;
-  std::vector<std::size_t> children;
-  Json properties = Json::object();
-  EntryRole role = EntryRole::Plain;
-  std::size_t specIndex = 0;  // into Scenario::framebuffers, avServices or mobileFramebuffers
+  std::string Path;  // "IOService:/..." as IORegistryEntryGetPath gives it
+  std::string Name;  // the last path component up to its "@"
+  std::vector<std::string> ClassChain;  // the class first, then its superclasses
+  std::optional<std::uint64_t> EntryId;
+  std::optional<std::size_t> Parent;
+  std::vector<std::size_t> Children;
+  Json Properties = Json::object();
+  EntryRole Role = EntryRole::Plain;
+  std::size_t SpecIndex = 0;  // into Scenario::framebuffers, avServices or mobileFramebuffers
 };
 
 class Registry {

@@ -74,11 +74,11 @@ double ReadRefresh(ObjectReader& reader, Problems& problems) {
 DisplayModeSpec ReadMode(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   DisplayModeSpec mode;
-  mode.width = reader.Unsigned("width", kMax64, true).value_or(0);
-  mode.height = reader.Unsigned("height", kMax64, true).value_or(0);
-  mode.logicalWidth = reader.Unsigned("logical_width", kMax64, true).value_or(0);
-  mode.logicalHeight = reader.Unsigned("logical_height", kMax64, true).value_or(0);
-  mode.refreshHz = ReadRefresh(reader, problems);
+  mode.Width = reader.Unsigned("width", kMax64, true).value_or(0);
+  mode.Height = reader.Unsigned("height", kMax64, true).value_or(0);
+  mode.LogicalWidth = reader.Unsigned("logical_width", kMax64, true).value_or(0);
+  mode.LogicalHeight = reader.Unsigned("logical_height", kMax64, true).value_or(0);
+  mode.RefreshHz = ReadRefresh(reader, problems);
   reader.RejectUnknownKeys();
   return mode;
 }
@@ -86,19 +86,19 @@ DisplayModeSpec ReadMode(const Json& value, const std::string& path, Problems& p
 DisplaySpec ReadDisplay(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   DisplaySpec display;
-  display.id = static_cast<std::uint32_t>(reader.Unsigned("id", kMax32, true).value_or(0));
-  display.vendor = static_cast<std::uint32_t>(reader.Unsigned("vendor", kMax32, false).value_or(0));
-  display.product =
+  display.Id = static_cast<std::uint32_t>(reader.Unsigned("id", kMax32, true).value_or(0));
+  display.Vendor = static_cast<std::uint32_t>(reader.Unsigned("vendor", kMax32, false).value_or(0));
+  display.Product =
       static_cast<std::uint32_t>(reader.Unsigned("product", kMax32, false).value_or(0));
-  display.serial = static_cast<std::uint32_t>(reader.Unsigned("serial", kMax32, false).value_or(0));
-  display.unit = static_cast<std::uint32_t>(reader.Unsigned("unit", kMax32, false).value_or(0));
-  display.builtin = reader.Bool("builtin").value_or(false);
-  display.names = ReadNames(reader, problems);
-  display.location = reader.String("location", false);
-  display.locationExists = reader.Bool("location_exists").value_or(true);
-  if (const Json* mode = reader.Take("mode")) display.mode = ReadMode(*mode, reader.PathOf("mode"), problems);
+  display.Serial = static_cast<std::uint32_t>(reader.Unsigned("serial", kMax32, false).value_or(0));
+  display.Unit = static_cast<std::uint32_t>(reader.Unsigned("unit", kMax32, false).value_or(0));
+  display.Builtin = reader.Bool("builtin").value_or(false);
+  display.Names = ReadNames(reader, problems);
+  display.Location = reader.String("location", false);
+  display.LocationExists = reader.Bool("location_exists").value_or(true);
+  if (const Json* mode = reader.Take("mode")) display.Mode = ReadMode(*mode, reader.PathOf("mode"), problems);
   reader.RejectUnknownKeys();
-  if (display.location && display.locationExists && !IsServicePath(*display.location)) {
+  if (display.Location && display.LocationExists && !IsServicePath(*display.Location)) {
     problems.Add(reader.PathOf("location"),
                  "must be an IOService path (\"IOService:/...\") unless location_exists is false");
   }
@@ -108,12 +108,12 @@ DisplaySpec ReadDisplay(const Json& value, const std::string& path, Problems& pr
 BusSpec ReadBus(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   BusSpec bus;
-  bus.monitor = reader.String("monitor", false);
-  bus.status = reader.Status("status").value_or(0);
-  bus.openStatus = reader.Status("open_status").value_or(0);
-  bus.rejectDdcciReply = reader.Bool("reject_ddcci_reply").value_or(false);
+  bus.Monitor = reader.String("monitor", false);
+  bus.Status = reader.Status("status").value_or(0);
+  bus.OpenStatus = reader.Status("open_status").value_or(0);
+  bus.RejectDdcciReply = reader.Bool("reject_ddcci_reply").value_or(false);
   reader.RejectUnknownKeys();
-  if (reader.IsObject() && bus.monitor.has_value() == (bus.status != 0)) {
+  if (reader.IsObject() && bus.Monitor.has_value() == (bus.Status != 0)) {
     problems.Add(path, "needs exactly one of \"monitor\" and \"status\"");
   }
   return bus;
@@ -161,23 +161,23 @@ std::optional<std::uint64_t> ReadEntryId(ObjectReader& reader, Problems& problem
 FramebufferSpec ReadFramebuffer(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   FramebufferSpec fb;
-  fb.entryId = ReadEntryId(reader, problems);
-  ReadClasses(reader, fb.className, fb.classes, problems);
-  fb.path = reader.String("path", true).value_or("");
-  fb.vendor = reader.Signed("vendor");
-  fb.product = reader.Signed("product");
-  fb.serial = reader.Signed("serial");
-  fb.names = ReadNames(reader, problems);
-  fb.location = reader.String("location", false);
-  fb.hasInfo = reader.Bool("info").value_or(true);
-  fb.i2cCountStatus = reader.Status("i2c_count_status").value_or(0);
+  fb.EntryId = ReadEntryId(reader, problems);
+  ReadClasses(reader, fb.ClassName, fb.Classes, problems);
+  fb.Path = reader.String("path", true).value_or("");
+  fb.Vendor = reader.Signed("vendor");
+  fb.Product = reader.Signed("product");
+  fb.Serial = reader.Signed("serial");
+  fb.Names = ReadNames(reader, problems);
+  fb.Location = reader.String("location", false);
+  fb.HasInfo = reader.Bool("info").value_or(true);
+  fb.I2cCountStatus = reader.Status("i2c_count_status").value_or(0);
   ForEachItem(reader, "buses", problems, [&](const Json& bus, const std::string& at, std::size_t) {
-    fb.buses.push_back(ReadBus(bus, at, problems));
+    fb.Buses.push_back(ReadBus(bus, at, problems));
   });
-  fb.infoExtra = reader.FreeObject("info_extra", true).value_or(Json::object());
-  fb.properties = reader.FreeObject("properties", false).value_or(Json::object());
+  fb.InfoExtra = reader.FreeObject("info_extra", true).value_or(Json::object());
+  fb.Properties = reader.FreeObject("properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  if (!fb.path.empty()) CheckServicePath(reader, fb.path, problems);
+  if (!fb.Path.empty()) CheckServicePath(reader, fb.Path, problems);
   return fb;
 }
 
@@ -194,31 +194,31 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
                             Problems& problems) {
   ObjectReader reader(value, path, problems);
   AvServiceSpec av;
-  av.entryId = reader.Unsigned("entry_id", kMax64, true).value_or(0);
+  av.EntryId = reader.Unsigned("entry_id", kMax64, true).value_or(0);
   const std::string n = std::to_string(index);
-  av.path = reader.String("path", false)
+  av.Path = reader.String("path", false)
                 .value_or("IOService:/sim/dispext" + n + ":dcpav-service-epic:0/DCPAVServiceProxy");
   std::string leaf = "DCPAVServiceProxy";
-  ReadClasses(reader, leaf, av.classes, problems);
-  if (leaf != "DCPAVServiceProxy" && av.classes.empty()) av.classes = {leaf};
-  av.location = reader.String("location", false);
-  av.locationOnParent = reader.Bool("location_on_parent").value_or(false);
-  av.monitor = reader.String("monitor", false);
+  ReadClasses(reader, leaf, av.Classes, problems);
+  if (leaf != "DCPAVServiceProxy" && av.Classes.empty()) av.Classes = {leaf};
+  av.Location = reader.String("location", false);
+  av.LocationOnParent = reader.Bool("location_on_parent").value_or(false);
+  av.Monitor = reader.String("monitor", false);
   const auto chip = reader.Unsigned("chip", 0xFF, false);
   if (const auto framing = reader.String("framing", false)) {
     const auto named = I2cFramingNamed(*framing);
     if (!named) problems.Add(reader.PathOf("framing"), "must be \"standard\", \"mcdp29xx\" or \"ps190\"");
-    av.framing = named.value_or(I2cFraming::Standard);
+    av.Framing = named.value_or(I2cFraming::Standard);
   } else if (chip == kConverterChipAddress) {
-    av.framing = I2cFraming::Mcdp29xx;
+    av.Framing = I2cFraming::Mcdp29xx;
   }
-  av.chip = static_cast<std::uint32_t>(chip.value_or(
-      av.framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChip));
-  av.createFails = reader.Bool("create_fails").value_or(false);
-  av.properties = reader.FreeObject("properties", false).value_or(Json::object());
-  av.parentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());
+  av.Chip = static_cast<std::uint32_t>(chip.value_or(
+      av.Framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChip));
+  av.CreateFails = reader.Bool("create_fails").value_or(false);
+  av.Properties = reader.FreeObject("properties", false).value_or(Json::object());
+  av.ParentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  CheckServicePath(reader, av.path, problems);
+  CheckServicePath(reader, av.Path, problems);
   return av;
 }
 
@@ -226,10 +226,10 @@ ProductAttributesSpec ReadProductAttributes(const Json& value, const std::string
                                             Problems& problems) {
   ObjectReader reader(value, path, problems);
   ProductAttributesSpec display;
-  display.vendor = reader.Signed("vendor");
-  display.product = reader.Signed("product");
-  display.serial = reader.Signed("serial");
-  display.name = reader.String("name", false);
+  display.Vendor = reader.Signed("vendor");
+  display.Product = reader.Signed("product");
+  display.Serial = reader.Signed("serial");
+  display.Name = reader.String("name", false);
   reader.RejectUnknownKeys();
   return display;
 }
@@ -239,16 +239,16 @@ MobileFramebufferSpec ReadMobileFramebuffer(const Json& value, const std::string
   ObjectReader reader(value, path, problems);
   MobileFramebufferSpec fb;
   if (const Json* id = reader.Take("entry_id")) {
-    fb.entryId = ReadUnsigned(*id, reader.PathOf("entry_id"), kMax64, problems);
+    fb.EntryId = ReadUnsigned(*id, reader.PathOf("entry_id"), kMax64, problems);
   }
-  ReadClasses(reader, fb.className, fb.classes, problems);
-  fb.path = reader.String("path", true).value_or("");
+  ReadClasses(reader, fb.ClassName, fb.Classes, problems);
+  fb.Path = reader.String("path", true).value_or("");
   if (const Json* display = reader.Take("display")) {
-    fb.display = ReadProductAttributes(*display, reader.PathOf("display"), problems);
+    fb.Display = ReadProductAttributes(*display, reader.PathOf("display"), problems);
   }
-  fb.properties = reader.FreeObject("properties", false).value_or(Json::object());
+  fb.Properties = reader.FreeObject("properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  if (!fb.path.empty()) CheckServicePath(reader, fb.path, problems);
+  if (!fb.Path.empty()) CheckServicePath(reader, fb.Path, problems);
   return fb;
 }
 
@@ -256,13 +256,13 @@ RegistryEntrySpec ReadRegistryEntry(const Json& value, const std::string& path,
                                     Problems& problems) {
   ObjectReader reader(value, path, problems);
   RegistryEntrySpec entry;
-  entry.path = reader.String("path", true).value_or("");
+  entry.Path = reader.String("path", true).value_or("");
   std::string leaf;
-  ReadClasses(reader, leaf, entry.classes, problems);
-  if (!leaf.empty() && entry.classes.empty()) entry.classes = {leaf};
-  entry.properties = reader.FreeObject("properties", false).value_or(Json::object());
+  ReadClasses(reader, leaf, entry.Classes, problems);
+  if (!leaf.empty() && entry.Classes.empty()) entry.Classes = {leaf};
+  entry.Properties = reader.FreeObject("properties", false).value_or(Json::object());
   reader.RejectUnknownKeys();
-  CheckServicePath(reader, entry.path, problems);
+  CheckServicePath(reader, entry.Path, problems);
   return entry;
 }
 
@@ -275,9 +275,9 @@ std::optional<RequestKind> RequestKindNamed(std::string_view name) {
 }
 
 struct NamedFault {
-  std::string_view name;
-  FaultKind kind;
-  std::int32_t status;
+  std::string_view Name;
+  FaultKind Kind;
+  std::int32_t Status;
 };
 
 constexpr NamedFault kNamedFaults[] = {
@@ -303,9 +303,9 @@ void ReadFaultKind(ObjectReader& reader, FaultSpec& fault, Problems& problems) {
   const auto name = reader.String("fault", true);
   if (!name) return;
   for (const auto& named : kNamedFaults) {
-    if (named.name == *name) {
-      fault.kind = named.kind;
-      fault.status = named.status;
+    if (named.Name == *name) {
+      fault.Kind = named.Kind;
+      fault.Status = named.Status;
       return;
     }
   }
@@ -315,25 +315,25 @@ void ReadFaultKind(ObjectReader& reader, FaultSpec& fault, Problems& problems) {
     problems.Add(reader.PathOf("fault"), "unknown fault " + InDoubleQuotes(*name));
     return;
   }
-  fault.kind = FaultKind::Status;
-  fault.status = *status;
+  fault.Kind = FaultKind::Status;
+  fault.Status = *status;
 }
 
 // Rejects combinations that could never apply, so a scenario never waits on a dead fault.
 void CheckFaultApplies(const FaultSpec& fault, const std::string& path, Problems& problems) {
-  const bool getOnly = fault.kind == FaultKind::WrongCode ||
-                       fault.kind == FaultKind::UnexpectedResult;
-  if (getOnly && fault.request == RequestKind::Capabilities) {
+  const bool getOnly = fault.Kind == FaultKind::WrongCode ||
+                       fault.Kind == FaultKind::UnexpectedResult;
+  if (getOnly && fault.Request == RequestKind::Capabilities) {
     problems.Add(path, "this fault does not apply to capabilities requests");
   }
-  if (fault.kind == FaultKind::OffsetMismatch && fault.request == RequestKind::Get) {
+  if (fault.Kind == FaultKind::OffsetMismatch && fault.Request == RequestKind::Get) {
     problems.Add(path, "this fault does not apply to get requests");
   }
-  if (fault.kind == FaultKind::ZeroReplyAfterSet && fault.request != RequestKind::Get &&
-      fault.request != RequestKind::Any) {
+  if (fault.Kind == FaultKind::ZeroReplyAfterSet && fault.Request != RequestKind::Get &&
+      fault.Request != RequestKind::Any) {
     problems.Add(path, "this fault applies to get requests only");
   }
-  if (fault.code && fault.request == RequestKind::Capabilities) {
+  if (fault.Code && fault.Request == RequestKind::Capabilities) {
     problems.Add(path, "\"code\" does not apply to capabilities requests");
   }
 }
@@ -347,16 +347,16 @@ FaultSpec ReadFault(const Json& value, const std::string& path, Problems& proble
       problems.Add(reader.PathOf("request"),
                    "must be \"get\", \"set\", \"capabilities\" or \"any\"");
     }
-    fault.request = kind.value_or(RequestKind::Any);
+    fault.Request = kind.value_or(RequestKind::Any);
   }
   if (const auto code = reader.String("code", false)) {
-    fault.code = ReadVcpCode(*code);
-    if (!fault.code) problems.Add(reader.PathOf("code"), "must be a VCP code written like \"0x10\"");
+    fault.Code = ReadVcpCode(*code);
+    if (!fault.Code) problems.Add(reader.PathOf("code"), "must be a VCP code written like \"0x10\"");
   }
   ReadFaultKind(reader, fault, problems);
   if (const Json* count = reader.Take("count")) {
-    fault.count = ReadUnsigned(*count, reader.PathOf("count"), kMax64, problems);
-    if (fault.count == 0u) problems.Add(reader.PathOf("count"), "must be at least 1");
+    fault.Count = ReadUnsigned(*count, reader.PathOf("count"), kMax64, problems);
+    if (fault.Count == 0u) problems.Add(reader.PathOf("count"), "must be at least 1");
   }
   reader.RejectUnknownKeys();
   if (!problems.Any()) CheckFaultApplies(fault, path, problems);
@@ -366,9 +366,9 @@ FaultSpec ReadFault(const Json& value, const std::string& path, Problems& proble
 VcpSpec ReadVcp(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   VcpSpec vcp;
-  vcp.current = static_cast<std::uint16_t>(reader.Unsigned("current", 0xFFFF, true).value_or(0));
-  vcp.maximum = static_cast<std::uint16_t>(reader.Unsigned("maximum", 0xFFFF, true).value_or(0));
-  vcp.momentary = reader.Bool("momentary").value_or(false);
+  vcp.Current = static_cast<std::uint16_t>(reader.Unsigned("current", 0xFFFF, true).value_or(0));
+  vcp.Maximum = static_cast<std::uint16_t>(reader.Unsigned("maximum", 0xFFFF, true).value_or(0));
+  vcp.Momentary = reader.Bool("momentary").value_or(false);
   reader.RejectUnknownKeys();
   return vcp;
 }
@@ -383,19 +383,19 @@ MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& pr
       const auto code = ReadVcpCode(it.key());
       if (!code) {
         problems.Add(at, "a VCP code must be written like \"0x10\"");
-      } else if (monitor.vcp.contains(*code)) {
+      } else if (monitor.Vcp.contains(*code)) {
         problems.Add(at, "VCP code given twice");
       } else {
-        monitor.vcp[*code] = ReadVcp(it.value(), at, problems);
+        monitor.Vcp[*code] = ReadVcp(it.value(), at, problems);
       }
     }
   }
-  monitor.capabilities = reader.String("capabilities", false).value_or("");
-  monitor.fragmentSize = static_cast<std::uint32_t>(
+  monitor.Capabilities = reader.String("capabilities", false).value_or("");
+  monitor.FragmentSize = static_cast<std::uint32_t>(
       reader.Unsigned("fragment_size", kMaxFragmentSize, false).value_or(32));
-  if (monitor.fragmentSize == 0) problems.Add(reader.PathOf("fragment_size"), "must be at least 1");
+  if (monitor.FragmentSize == 0) problems.Add(reader.PathOf("fragment_size"), "must be at least 1");
   ForEachItem(reader, "faults", problems, [&](const Json& fault, const std::string& at, std::size_t) {
-    monitor.faults.push_back(ReadFault(fault, at, problems));
+    monitor.Faults.push_back(ReadFault(fault, at, problems));
   });
   reader.RejectUnknownKeys();
   return monitor;
@@ -405,7 +405,7 @@ FrameworkSpec ReadFramework(const Json& value, const std::string& path,
                             std::span<const std::string_view> symbols, Problems& problems) {
   FrameworkSpec framework;
   if (value.is_boolean()) {
-    framework.opens = value.get<bool>();
+    framework.Opens = value.get<bool>();
     return framework;
   }
   if (value.is_array()) {
@@ -415,7 +415,7 @@ FrameworkSpec ReadFramework(const Json& value, const std::string& path,
         problems.Add(Item(path, i), "is not an entry point of this framework");
         return framework;
       }
-      framework.missingSymbols.push_back(value[i].get<std::string>());
+      framework.MissingSymbols.push_back(value[i].get<std::string>());
     }
     return framework;
   }
@@ -427,11 +427,11 @@ void ReadFrameworks(const Json& value, const std::string& path, Scenario& scenar
                     Problems& problems) {
   ObjectReader reader(value, path, problems);
   if (const Json* cd = reader.Take("core_display")) {
-    scenario.coreDisplay =
+    scenario.CoreDisplay =
         ReadFramework(*cd, reader.PathOf("core_display"), kCoreDisplayEntryPoints, problems);
   }
   if (const Json* ioav = reader.Take("ioav")) {
-    scenario.ioav = ReadFramework(*ioav, reader.PathOf("ioav"), kIoavEntryPoints, problems);
+    scenario.Ioav = ReadFramework(*ioav, reader.PathOf("ioav"), kIoavEntryPoints, problems);
   }
   reader.RejectUnknownKeys();
 }
@@ -439,10 +439,10 @@ void ReadFrameworks(const Json& value, const std::string& path, Scenario& scenar
 TimebaseSpec ReadTimebase(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   TimebaseSpec timebase;
-  timebase.numer = static_cast<std::uint32_t>(reader.Unsigned("numer", kMax32, false).value_or(1));
-  timebase.denom = static_cast<std::uint32_t>(reader.Unsigned("denom", kMax32, false).value_or(1));
-  timebase.fails = reader.Bool("fails").value_or(false);
-  if (timebase.denom == 0) problems.Add(reader.PathOf("denom"), "must be at least 1");
+  timebase.Numer = static_cast<std::uint32_t>(reader.Unsigned("numer", kMax32, false).value_or(1));
+  timebase.Denom = static_cast<std::uint32_t>(reader.Unsigned("denom", kMax32, false).value_or(1));
+  timebase.Fails = reader.Bool("fails").value_or(false);
+  if (timebase.Denom == 0) problems.Add(reader.PathOf("denom"), "must be at least 1");
   reader.RejectUnknownKeys();
   return timebase;
 }
@@ -450,12 +450,12 @@ TimebaseSpec ReadTimebase(const Json& value, const std::string& path, Problems& 
 PlatformFailures ReadFailures(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   PlatformFailures failures;
-  failures.displayCount = reader.Bool("display_count").value_or(false);
-  failures.displayList = reader.Bool("display_list").value_or(false);
+  failures.DisplayCount = reader.Bool("display_count").value_or(false);
+  failures.DisplayList = reader.Bool("display_list").value_or(false);
   ForEachItem(reader, "service_matching", problems,
               [&](const Json& name, const std::string& at, std::size_t) {
                 if (!name.is_string()) problems.Add(at, "must be a class name");
-                if (name.is_string()) failures.serviceMatching.push_back(name.get<std::string>());
+                if (name.is_string()) failures.ServiceMatching.push_back(name.get<std::string>());
               });
   reader.RejectUnknownKeys();
   return failures;
@@ -465,94 +465,94 @@ void ReadTopLevel(const Json& root, Scenario& scenario, Problems& problems) {
   ObjectReader reader(root, "", problems);
   reader.Take("description");  // free text for the reader of the file
   ForEachItem(reader, "displays", problems, [&](const Json& v, const std::string& at, std::size_t) {
-    scenario.displays.push_back(ReadDisplay(v, at, problems));
+    scenario.Displays.push_back(ReadDisplay(v, at, problems));
   });
   ForEachItem(reader, "framebuffers", problems,
               [&](const Json& v, const std::string& at, std::size_t) {
-                scenario.framebuffers.push_back(ReadFramebuffer(v, at, problems));
+                scenario.Framebuffers.push_back(ReadFramebuffer(v, at, problems));
               });
   ForEachItem(reader, "av_services", problems,
               [&](const Json& v, const std::string& at, std::size_t i) {
-                scenario.avServices.push_back(ReadAvService(v, at, i, problems));
+                scenario.AvServices.push_back(ReadAvService(v, at, i, problems));
               });
   ForEachItem(reader, "mobile_framebuffers", problems,
               [&](const Json& v, const std::string& at, std::size_t) {
-                scenario.mobileFramebuffers.push_back(ReadMobileFramebuffer(v, at, problems));
+                scenario.MobileFramebuffers.push_back(ReadMobileFramebuffer(v, at, problems));
               });
   ForEachItem(reader, "registry_entries", problems,
               [&](const Json& v, const std::string& at, std::size_t) {
-                scenario.registryEntries.push_back(ReadRegistryEntry(v, at, problems));
+                scenario.RegistryEntries.push_back(ReadRegistryEntry(v, at, problems));
               });
   if (const Json* monitors = reader.Take("monitors")) {
     if (!monitors->is_object()) problems.Add("monitors", "must be an object of name to monitor");
     for (auto it = monitors->begin(); monitors->is_object() && it != monitors->end(); ++it) {
-      scenario.monitors[it.key()] = ReadMonitor(it.value(), "monitors." + it.key(), problems);
+      scenario.Monitors[it.key()] = ReadMonitor(it.value(), "monitors." + it.key(), problems);
     }
   }
   if (const Json* frameworks = reader.Take("frameworks")) {
     ReadFrameworks(*frameworks, "frameworks", scenario, problems);
   }
   if (const Json* timebase = reader.Take("timebase")) {
-    scenario.timebase = ReadTimebase(*timebase, "timebase", problems);
+    scenario.Timebase = ReadTimebase(*timebase, "timebase", problems);
   }
   if (const Json* failures = reader.Take("platform_failures")) {
-    scenario.failures = ReadFailures(*failures, "platform_failures", problems);
+    scenario.Failures = ReadFailures(*failures, "platform_failures", problems);
   }
   reader.RejectUnknownKeys();
 }
 
 void CheckMonitorName(const Scenario& scenario, const std::optional<std::string>& name,
                       const std::string& path, Problems& problems) {
-  if (name && !scenario.monitors.contains(*name)) {
+  if (name && !scenario.Monitors.contains(*name)) {
     problems.Add(path, "names no monitor " + InDoubleQuotes(*name));
   }
 }
 
 // The registry entry ids and paths taken so far, which every kind of service shares.
 struct TakenServiceNames {
-  std::set<std::uint64_t> entryIds;
-  std::set<std::string> paths;
+  std::set<std::uint64_t> EntryIds;
+  std::set<std::string> Paths;
 
   // Takes the service's id (if it has one) and path; `at` names the service.
   void Take(std::optional<std::uint64_t> entryId, const std::string& path, const std::string& at,
              Problems& problems) {
-    if (entryId && !entryIds.insert(*entryId).second) {
+    if (entryId && !EntryIds.insert(*entryId).second) {
       problems.Add(at + ".entry_id", "registry entry id used twice");
     }
-    if (!paths.insert(path).second) problems.Add(at + ".path", "registry path used twice");
+    if (!Paths.insert(path).second) problems.Add(at + ".path", "registry path used twice");
   }
 };
 
 // Identifiers and paths that must be unique, and monitor names that must exist.
 void CheckReferences(const Scenario& scenario, Problems& problems) {
   std::set<std::uint32_t> displayIds;
-  for (std::size_t i = 0; i < scenario.displays.size(); ++i) {
-    if (!displayIds.insert(scenario.displays[i].id).second) {
+  for (std::size_t i = 0; i < scenario.Displays.size(); ++i) {
+    if (!displayIds.insert(scenario.Displays[i].Id).second) {
       problems.Add(Item("displays", i) + ".id", "display id used twice");
     }
   }
   TakenServiceNames taken;
-  for (std::size_t i = 0; i < scenario.framebuffers.size(); ++i) {
-    const auto& fb = scenario.framebuffers[i];
+  for (std::size_t i = 0; i < scenario.Framebuffers.size(); ++i) {
+    const auto& fb = scenario.Framebuffers[i];
     const std::string at = Item("framebuffers", i);
-    taken.Take(fb.entryId, fb.path, at, problems);
-    for (std::size_t b = 0; b < fb.buses.size(); ++b) {
-      CheckMonitorName(scenario, fb.buses[b].monitor, Item(at + ".buses", b) + ".monitor",
+    taken.Take(fb.EntryId, fb.Path, at, problems);
+    for (std::size_t b = 0; b < fb.Buses.size(); ++b) {
+      CheckMonitorName(scenario, fb.Buses[b].Monitor, Item(at + ".buses", b) + ".monitor",
                        problems);
     }
   }
-  for (std::size_t i = 0; i < scenario.avServices.size(); ++i) {
-    const auto& av = scenario.avServices[i];
+  for (std::size_t i = 0; i < scenario.AvServices.size(); ++i) {
+    const auto& av = scenario.AvServices[i];
     const std::string at = Item("av_services", i);
-    taken.Take(av.entryId, av.path, at, problems);
-    CheckMonitorName(scenario, av.monitor, at + ".monitor", problems);
+    taken.Take(av.EntryId, av.Path, at, problems);
+    CheckMonitorName(scenario, av.Monitor, at + ".monitor", problems);
   }
-  for (std::size_t i = 0; i < scenario.mobileFramebuffers.size(); ++i) {
-    const auto& fb = scenario.mobileFramebuffers[i];
-    taken.Take(fb.entryId, fb.path, Item("mobile_framebuffers", i), problems);
+  for (std::size_t i = 0; i < scenario.MobileFramebuffers.size(); ++i) {
+    const auto& fb = scenario.MobileFramebuffers[i];
+    taken.Take(fb.EntryId, fb.Path, Item("mobile_framebuffers", i), problems);
   }
-  for (std::size_t i = 0; i < scenario.registryEntries.size(); ++i) {
-    taken.Take(std::nullopt, scenario.registryEntries[i].path, Item("registry_entries", i),
+  for (std::size_t i = 0; i < scenario.RegistryEntries.size(); ++i) {
+    taken.Take(std::nullopt, scenario.RegistryEntries[i].Path, Item("registry_entries", i),
                problems);
   }
 }

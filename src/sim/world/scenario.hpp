@@ -22,31 +22,31 @@ using Json = nlohmann::ordered_json;
 using LocalizedNames = std::vector<std::pair<std::string, std::string>>;
 
 struct DisplayModeSpec {
-  std::uint64_t width = 0;
-  std::uint64_t height = 0;
-  std::uint64_t logicalWidth = 0;
-  std::uint64_t logicalHeight = 0;
-  double refreshHz = 0;
+  std::uint64_t Width = 0;
+  std::uint64_t Height = 0;
+  std::uint64_t LogicalWidth = 0;
+  std::uint64_t LogicalHeight = 0;
+  double RefreshHz = 0;
 };
 
 struct DisplaySpec {
-  std::uint32_t id = 0;
-  std::uint32_t vendor = 0;
-  std::uint32_t product = 0;
-  std::uint32_t serial = 0;
-  std::uint32_t unit = 0;
-  bool builtin = false;
-  LocalizedNames names;  // empty: the display has no name
-  std::optional<std::string> location;
-  bool locationExists = true;
-  std::optional<DisplayModeSpec> mode;
+  std::uint32_t Id = 0;
+  std::uint32_t Vendor = 0;
+  std::uint32_t Product = 0;
+  std::uint32_t Serial = 0;
+  std::uint32_t Unit = 0;
+  bool Builtin = false;
+  LocalizedNames Names;  // empty: the display has no name
+  std::optional<std::string> Location;
+  bool LocationExists = true;
+  std::optional<DisplayModeSpec> Mode;
 };
 
 struct BusSpec {
-  std::optional<std::string> monitor;
-  std::int32_t status = 0;  // non-zero: every request on the bus fails with it
-  std::int32_t openStatus = 0;
-  bool rejectDdcciReply = false;
+  std::optional<std::string> Monitor;
+  std::int32_t Status = 0;  // non-zero: every request on the bus fails with it
+  std::int32_t OpenStatus = 0;
+  bool RejectDdcciReply = false;
 };
 
 // A service's classes from leaf to root, as "classes" gives them; empty: the kind's default
@@ -54,20 +54,20 @@ struct BusSpec {
 using ClassChainSpec = std::vector<std::string>;
 
 struct FramebufferSpec {
-  std::optional<std::uint64_t> entryId;  // none: the registry entry has no identifier
-  std::string className = "IOFramebuffer";
-  ClassChainSpec classes;
-  std::string path;
-  std::optional<std::int64_t> vendor;
-  std::optional<std::int64_t> product;
-  std::optional<std::int64_t> serial;
-  LocalizedNames names;
-  std::optional<std::string> location;
-  bool hasInfo = true;
-  std::int32_t i2cCountStatus = 0;
-  std::vector<BusSpec> buses;
-  Json infoExtra = Json::object();   // merged into the display information dictionary
-  Json properties = Json::object();  // registry properties of the framebuffer entry
+  std::optional<std::uint64_t> EntryId;  // none: the registry entry has no identifier
+  std::string ClassName = "IOFramebuffer";
+  ClassChainSpec Classes;
+  std::string Path;
+  std::optional<std::int64_t> Vendor;
+  std::optional<std::int64_t> Product;
+  std::optional<std::int64_t> Serial;
+  LocalizedNames Names;
+  std::optional<std::string> Location;
+  bool HasInfo = true;
+  std::int32_t I2cCountStatus = 0;
+  std::vector<BusSpec> Buses;
+  Json InfoExtra = Json::object();   // merged into the display information dictionary
+  Json Properties = Json::object();  // registry properties of the framebuffer entry
 };
 
 // The I2C framing a DCPAVServiceProxy port answers over IOAVService: the display's own chip
@@ -76,44 +76,44 @@ struct FramebufferSpec {
 enum class I2cFraming { Standard, Mcdp29xx, Ps190 };
 
 struct AvServiceSpec {
-  std::uint64_t entryId = 0;
-  std::string path;
-  ClassChainSpec classes;
-  std::optional<std::string> location;
-  bool locationOnParent = false;
-  std::optional<std::string> monitor;
-  I2cFraming framing = I2cFraming::Standard;
-  std::uint32_t chip = kDisplayChip;
-  bool createFails = false;
-  Json properties = Json::object();
-  Json parentProperties = Json::object();  // merged into the proxy's parent entry
+  std::uint64_t EntryId = 0;
+  std::string Path;
+  ClassChainSpec Classes;
+  std::optional<std::string> Location;
+  bool LocationOnParent = false;
+  std::optional<std::string> Monitor;
+  I2cFraming Framing = I2cFraming::Standard;
+  std::uint32_t Chip = kDisplayChip;
+  bool CreateFails = false;
+  Json Properties = Json::object();
+  Json ParentProperties = Json::object();  // merged into the proxy's parent entry
 };
 
 // A display pipe of an Apple silicon machine (IOMobileFramebufferShim, or AppleCLCD2 on older
 // systems): not an IOFramebuffer, it offers no I2C bus, and it names the display it drives in
 // "DisplayAttributes" → "ProductAttributes".
 struct ProductAttributesSpec {
-  std::optional<std::int64_t> vendor;   // "LegacyManufacturerID"
-  std::optional<std::int64_t> product;  // "ProductID"
-  std::optional<std::int64_t> serial;   // "SerialNumber"
-  std::optional<std::string> name;      // "ProductName"
+  std::optional<std::int64_t> Vendor;   // "LegacyManufacturerID"
+  std::optional<std::int64_t> Product;  // "ProductID"
+  std::optional<std::int64_t> Serial;   // "SerialNumber"
+  std::optional<std::string> Name;      // "ProductName"
 };
 
 struct MobileFramebufferSpec {
-  std::optional<std::uint64_t> entryId;  // none: generated
-  std::string className = "IOMobileFramebufferShim";
-  ClassChainSpec classes;
-  std::string path;
-  std::optional<ProductAttributesSpec> display;  // none: no display behind this pipe
-  Json properties = Json::object();              // merged last, over "DisplayAttributes"
+  std::optional<std::uint64_t> EntryId;  // none: generated
+  std::string ClassName = "IOMobileFramebufferShim";
+  ClassChainSpec Classes;
+  std::string Path;
+  std::optional<ProductAttributesSpec> Display;  // none: no display behind this pipe
+  Json Properties = Json::object();              // merged last, over "DisplayAttributes"
 };
 
 // Any other registry entry that carries a class or properties, such as a proxy's EPIC parent
 // or a framebuffer's graphics device.
 struct RegistryEntrySpec {
-  std::string path;
-  ClassChainSpec classes;  // empty: IOService
-  Json properties = Json::object();
+  std::string Path;
+  ClassChainSpec Classes;  // empty: IOService
+  Json Properties = Json::object();
 };
 
 enum class RequestKind { Get, Set, Capabilities, Any };
@@ -133,55 +133,55 @@ enum class FaultKind {
 };
 
 struct FaultSpec {
-  RequestKind request = RequestKind::Any;
-  std::optional<std::uint8_t> code;
-  FaultKind kind = FaultKind::Status;
-  std::int32_t status = 0;  // for FaultKind::Status
-  std::optional<std::uint64_t> count;  // none: every matching exchange
+  RequestKind Request = RequestKind::Any;
+  std::optional<std::uint8_t> Code;
+  FaultKind Kind = FaultKind::Status;
+  std::int32_t Status = 0;  // for FaultKind::Status
+  std::optional<std::uint64_t> Count;  // none: every matching exchange
 };
 
 struct VcpSpec {
-  std::uint16_t current = 0;
-  std::uint16_t maximum = 0;
-  bool momentary = false;
+  std::uint16_t Current = 0;
+  std::uint16_t Maximum = 0;
+  bool Momentary = false;
 };
 
 struct MonitorSpec {
-  std::map<std::uint8_t, VcpSpec> vcp;
-  std::string capabilities;
-  std::uint32_t fragmentSize = 32;
-  std::vector<FaultSpec> faults;
+  std::map<std::uint8_t, VcpSpec> Vcp;
+  std::string Capabilities;
+  std::uint32_t FragmentSize = 32;
+  std::vector<FaultSpec> Faults;
 };
 
 // Whether a framework library opens, and which of its entry points it lacks.
 struct FrameworkSpec {
-  bool opens = true;
-  std::vector<std::string> missingSymbols;
+  bool Opens = true;
+  std::vector<std::string> MissingSymbols;
 };
 
 struct TimebaseSpec {
-  std::uint32_t numer = 1;
-  std::uint32_t denom = 1;
-  bool fails = false;
+  std::uint32_t Numer = 1;
+  std::uint32_t Denom = 1;
+  bool Fails = false;
 };
 
 struct PlatformFailures {
-  bool displayCount = false;  // CGGetOnlineDisplayList without a buffer fails
-  bool displayList = false;   // CGGetOnlineDisplayList with a buffer fails
-  std::vector<std::string> serviceMatching;  // IOServiceGetMatchingServices fails for these
+  bool DisplayCount = false;  // CGGetOnlineDisplayList without a buffer fails
+  bool DisplayList = false;   // CGGetOnlineDisplayList with a buffer fails
+  std::vector<std::string> ServiceMatching;  // IOServiceGetMatchingServices fails for these
 };
 
 struct Scenario {
-  std::vector<DisplaySpec> displays;
-  std::vector<FramebufferSpec> framebuffers;
-  std::vector<AvServiceSpec> avServices;
-  std::vector<MobileFramebufferSpec> mobileFramebuffers;
-  std::vector<RegistryEntrySpec> registryEntries;
-  std::map<std::string, MonitorSpec, std::less<>> monitors;
-  FrameworkSpec coreDisplay;
-  FrameworkSpec ioav;
-  TimebaseSpec timebase;
-  PlatformFailures failures;
+  std::vector<DisplaySpec> Displays;
+  std::vector<FramebufferSpec> Framebuffers;
+  std::vector<AvServiceSpec> AvServices;
+  std::vector<MobileFramebufferSpec> MobileFramebuffers;
+  std::vector<RegistryEntrySpec> RegistryEntries;
+  std::map<std::string, MonitorSpec, std::less<>> Monitors;
+  FrameworkSpec CoreDisplay;
+  FrameworkSpec Ioav;
+  TimebaseSpec Timebase;
+  PlatformFailures Failures;
 };
 
 inline constexpr std::uint32_t kMaxFragmentSize = 124;

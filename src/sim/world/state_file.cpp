@@ -12,22 +12,22 @@ namespace lumra::sim {
 
 FileLock::FileLock(const std::string& path) {
   auto opened = support::OpenFile(path, O_RDWR | O_CREAT, 0644);
-  if (opened.err) return;
-  file_ = std::move(opened.value);
+  if (opened.Err) return;
+  file_ = std::move(opened.Value);
   auto locked = support::FileLockGuard::Acquire(file_.Get(), support::LockKind::Exclusive);
-  if (!locked.err) lock_ = std::move(locked.value);
+  if (!locked.Err) lock_ = std::move(locked.Value);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   auto opened = support::OpenFile(path, O_RDONLY);
-  if (opened.err) {
-    return opened.err.Errno() == ENOENT ? std::optional<std::string>("") : std::nullopt;
+  if (opened.Err) {
+    return opened.Err.Errno() == ENOENT ? std::optional<std::string>("") : std::nullopt;
   }
   std::string text;
   char buffer[8192];
   for (;;) {
     const ssize_t got =
-        support::RetryOnEintr([&] { return ::read(opened.value.Get(), buffer, sizeof buffer); });
+        support::RetryOnEintr([&] { return ::read(opened.Value.Get(), buffer, sizeof buffer); });
     if (got < 0) return std::nullopt;
     if (got == 0) break;
     text.append(buffer, static_cast<std::size_t>(got));

@@ -19,10 +19,10 @@ constexpr const char* kScenarioVariable = "LUMRA_SIMULATION";
 constexpr std::string_view kAppleSiliconName = "apple-silicon";
 
 struct ActiveWorld {
-  std::mutex mutex;
-  bool loaded = false;
-  WorldPtr world;  // null after a failed load
-  bool reported = false;
+  std::mutex Mutex;
+  bool Loaded = false;
+  WorldPtr World;  // null after a failed load
+  bool Reported = false;
 };
 
 ActiveWorld& Active() {
@@ -85,8 +85,8 @@ WorldPtr LoadFromEnvironment(std::string& problem) {
 }  // namespace
 
 const DisplaySpec* World::FindDisplay(std::uint32_t id) const {
-  for (const auto& display : scenario.displays) {
-    if (display.id == id) return &display;
+  for (const auto& display : Scenario.Displays) {
+    if (display.Id == id) return &display;
   }
   return nullptr;
 }
@@ -94,34 +94,34 @@ const DisplaySpec* World::FindDisplay(std::uint32_t id) const {
 WorldPtr CurrentWorld() {
   ArmReleaseCheckOnce();
   ActiveWorld& active = Active();
-  std::lock_guard lock(active.mutex);
-  if (!active.loaded) {
+  std::lock_guard lock(active.Mutex);
+  if (!active.Loaded) {
     std::string problem;
-    active.world = LoadFromEnvironment(problem);
-    active.loaded = true;
-    if (!active.world && !active.reported) {
-      active.reported = true;
+    active.World = LoadFromEnvironment(problem);
+    active.Loaded = true;
+    if (!active.World && !active.Reported) {
+      active.Reported = true;
       std::fprintf(stderr, "lumra simulator: %s\n", problem.c_str());
     }
   }
-  return active.world;
+  return active.World;
 }
 
 std::string UseScenario(std::string_view text, std::string_view sourceName) {
   std::string problem;
   WorldPtr world = BuildWorld(text, sourceName, problem);
   ActiveWorld& active = Active();
-  std::lock_guard lock(active.mutex);
-  active.world = world;
-  active.loaded = true;
+  std::lock_guard lock(active.Mutex);
+  active.World = world;
+  active.Loaded = true;
   return problem;
 }
 
 void ForgetWorld() {
   ActiveWorld& active = Active();
-  std::lock_guard lock(active.mutex);
-  active.world.reset();
-  active.loaded = false;
+  std::lock_guard lock(active.Mutex);
+  active.World.reset();
+  active.Loaded = false;
 }
 
 std::string StateKeyFor(std::string_view text) {

@@ -14,17 +14,17 @@
 namespace lumra::sim {
 
 struct World {
-  World(Scenario loaded, std::string key)
-      : scenario(std::move(loaded)), registry(scenario), stateKey(std::move(key)) {}
+  World(sim::Scenario loaded, std::string key)
+      : Scenario(std::move(loaded)), Registry(Scenario), StateKey(std::move(key)) {}
 
   // The display with this id, or nullptr; valid while the world is.
   const DisplaySpec* FindDisplay(std::uint32_t id) const;
 
-  Scenario scenario;
-  Registry registry;
+  sim::Scenario Scenario;
+  sim::Registry Registry;
   // Names the monitor state file: "default" for the built-in scenario, otherwise a hash of
   // the scenario text, so different scenarios never share state.
-  std::string stateKey;
+  std::string StateKey;
 };
 
 using WorldPtr = std::shared_ptr<const World>;

@@ -36,10 +36,10 @@ inline Error WriteAll(int fd, std::string_view text) {
 inline Error ReplaceFile(const std::string& path, std::string_view text, mode_t mode) {
   const std::string temporary = path + ".tmp." + std::to_string(::getpid());
   auto opened = OpenFile(temporary, O_WRONLY | O_CREAT | O_TRUNC, mode);
-  if (opened.err) return opened.err;
-  Error err = detail::WriteAll(opened.value.Get(), text);
+  if (opened.Err) return opened.Err;
+  Error err = detail::WriteAll(opened.Value.Get(), text);
   // A failed close may be a failed write that the file system reported late.
-  if (::close(opened.value.Release()) != 0 && !err) err = Error::FromErrno(errno);
+  if (::close(opened.Value.Release()) != 0 && !err) err = Error::FromErrno(errno);
   if (!err && ::rename(temporary.c_str(), path.c_str()) != 0) err = Error::FromErrno(errno);
   if (err) ::unlink(temporary.c_str());
   return err;

@@ -48,8 +48,8 @@ TEST_F(EndpointLockTest, FileNamesAndModes) {
   };
   for (const auto& c : cases) {
     auto held = LockEndpoint(ctx, c.endpoint, home.lockOptions());
-    ASSERT_FALSE(held.err) << held.err.Message();
-    EXPECT_TRUE(held.value.held());
+    ASSERT_FALSE(held.Err) << held.Err.Message();
+    EXPECT_TRUE(held.Value.Held());
     EXPECT_EQ(permissions(lockFile(c.file)), 0600) << c.file;
     EXPECT_FALSE(lockableElsewhere(lockFile(c.file))) << c.file;
   }
@@ -64,7 +64,7 @@ TEST_F(EndpointLockTest, ExistingDirectoriesAndFileAreLeftAsTheyAre) {
   const std::string path = lockFile("ddc-0000000000000007.lock");
   std::ofstream(path) << "keep me";
   ::chmod(path.c_str(), 0644);
-  { ASSERT_FALSE(LockEndpoint(ctx, 7, home.lockOptions()).err); }
+  { ASSERT_FALSE(LockEndpoint(ctx, 7, home.lockOptions()).Err); }
   EXPECT_EQ(permissions(home.path() + "/Library"), 0755);
   EXPECT_EQ(permissions(path), 0644);
   std::stringstream content;
@@ -74,15 +74,15 @@ TEST_F(EndpointLockTest, ExistingDirectoriesAndFileAreLeftAsTheyAre) {
 
 TEST_F(EndpointLockTest, ReleaseAndMove) {
   auto held = LockEndpoint(ctx, 1, home.lockOptions());
-  ASSERT_FALSE(held.err);
+  ASSERT_FALSE(held.Err);
   const std::string path = lockFile("ddc-0000000000000001.lock");
-  EXPECT_FALSE(LockEndpoint(ctx, 2, home.lockOptions()).err) << "other endpoints are free";
+  EXPECT_FALSE(LockEndpoint(ctx, 2, home.lockOptions()).Err) << "other endpoints are free";
 
-  EndpointLock moved = std::move(held.value);
-  EXPECT_FALSE(held.value.held());
+  EndpointLock moved = std::move(held.Value);
+  EXPECT_FALSE(held.Value.Held());
   EXPECT_FALSE(lockableElsewhere(path));
-  moved.release();
-  EXPECT_FALSE(moved.held());
+  moved.Release();
+  EXPECT_FALSE(moved.Held());
   EXPECT_TRUE(lockableElsewhere(path));
 }
 
@@ -91,15 +91,15 @@ TEST_F(EndpointLockTest, ContextAndContention) {
   auto [ended, cancel] = support::Context::WithCancel(ctx);
   cancel.Cancel();
   auto free = LockEndpoint(ended, 3, home.lockOptions());
-  ASSERT_FALSE(free.err) << "an ended context still takes a free lock";
+  ASSERT_FALSE(free.Err) << "an ended context still takes a free lock";
 
   auto [timed, handle] = support::Context::WithTimeout(ctx, 60ms);
   const auto start = support::Clock::now();
   auto got = LockEndpoint(timed, 3, home.lockOptions());
   EXPECT_GE(support::Clock::now() - start, 60ms);
-  EXPECT_TRUE(got.err.SameAs(support::ErrDeadlineExceeded())) << got.err.Message();
-  EXPECT_FALSE(got.value.held());
-  free.value.release();
+  EXPECT_TRUE(got.Err.SameAs(support::ErrDeadlineExceeded())) << got.Err.Message();
+  EXPECT_FALSE(got.Value.Held());
+  free.Value.Release();
   EXPECT_TRUE(lockableElsewhere(path)) << "the lock file stays in place";
 }
 
@@ -123,10 +123,10 @@ TEST(EndpointLockSetupTest, Failures) {
     TempHome home;
     EndpointLockOptions options = home.lockOptions();
     if (c.prepare) c.prepare(home.path());
-    if (!c.prepare) options.getenv = [](std::string_view) { return std::string(); };
+    if (!c.prepare) options.Getenv = [](std::string_view) { return std::string(); };
     auto got = LockEndpoint(support::Context(), 5, options);
-    EXPECT_EQ(got.err.Message(), c.want) << c.name;
-    EXPECT_EQ(ddc::ClassifyError(got.err), "transport") << c.name;
+    EXPECT_EQ(got.Err.Message(), c.want) << c.name;
+    EXPECT_EQ(ddc::ClassifyError(got.Err), "transport") << c.name;
     if (!c.prepare) {
       EXPECT_FALSE(std::filesystem::exists(home.path() + "/Library"));
     }
@@ -138,14 +138,14 @@ TEST_F(EndpointLockTest, UnwritableDirectoryIsAPermissionFailure) {
   ASSERT_EQ(::chmod(home.path().c_str(), 0500), 0);
   auto got = LockEndpoint(ctx, 6, home.lockOptions());
   ::chmod(home.path().c_str(), 0700);
-  EXPECT_EQ(got.err.Message(), "create DDC lock directory: permission denied");
-  EXPECT_EQ(ddc::ClassifyError(got.err), "permission");
+  EXPECT_EQ(got.Err.Message(), "create DDC lock directory: permission denied");
+  EXPECT_EQ(ddc::ClassifyError(got.Err), "permission");
 }
 
 // A child process holds the lock; the waiting parent gets it within one poll of the release,
 // which also shows that the default poll interval is short (20 ms, checked with slack).
 TEST_F(EndpointLockTest, FollowsAnotherProcessRelease) {
-  { ASSERT_FALSE(LockEndpoint(ctx, 8, home.lockOptions()).err); }
+  { ASSERT_FALSE(LockEndpoint(ctx, 8, home.lockOptions()).Err); }
   const std::string path = lockFile("ddc-0000000000000008.lock");
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
@@ -171,7 +171,7 @@ TEST_F(EndpointLockTest, FollowsAnotherProcessRelease) {
   ::waitpid(child, nullptr, 0);
   ::close(pipeFds[0]);
   ::close(pipeFds[1]);
-  ASSERT_FALSE(got.err) << got.err.Message();
+  ASSERT_FALSE(got.Err) << got.Err.Message();
   ASSERT_EQ(readBytes, static_cast<ssize_t>(sizeof released));
   const auto latency = acquired - support::Clock::time_point(support::Duration(released));
   EXPECT_GE(latency, 0ms);

@@ -66,11 +66,11 @@ class Waiters {
     const pid_t child = ::fork();
     if (child == 0) {
       EndpointLockOptions options = options_;
-      options.pollInterval = poll;
-      options.askedAt = askedAt != 0 ? askedAt : monotonicNanoseconds();
+      options.PollInterval = poll;
+      options.AskedAt = askedAt != 0 ? askedAt : MonotonicNanoseconds();
       auto [ctx, cancel] = support::Context::WithTimeout(support::Context(), 10s);
       auto got = LockEndpoint(ctx, kEndpoint, options);
-      const Report report{index, !got.err, Clock::now().time_since_epoch().count()};
+      const Report report{index, !got.Err, Clock::now().time_since_epoch().count()};
       ::_exit(::write(pipe_[1], &report, sizeof report) == sizeof report ? 0 : 1);
     }
     children_.push_back(child);
@@ -113,22 +113,22 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
     QuietHandOver handOver;
     bool returnsAtOnce;
   } cases[] = {
-      {"holder", startQuietHolder, true},
+      {"holder", StartQuietHolder, true},
       {"no holder can be made", [](int, std::uint64_t) { return false; }, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EndpointLockOptions options = home.lockOptions();
-    options.handOver = c.handOver;
+    options.HandOver = c.handOver;
     auto held = LockEndpoint(ctx, kEndpoint, options);
-    ASSERT_FALSE(held.err) << held.err.Message();
+    ASSERT_FALSE(held.Err) << held.Err.Message();
     // Standing for the standard output of `$(lumra ...)`: the holder must not keep it open.
     int output[2];
     ASSERT_EQ(::pipe(output), 0);
 
     const auto owed = Clock::now();
-    held.value.oweQuiet(150ms);
-    held.value.release();
+    held.Value.OweQuiet(150ms);
+    held.Value.Release();
     const auto released = Clock::now();
     ::close(output[1]);
     char byte = 0;
@@ -168,14 +168,14 @@ TEST_F(EndpointQueueTest, AHolderKeepsNoOtherEndpointsLock) {
         // A lock kept by a stray holder must not keep this thread from seeing `stop`.
         const auto [patient, cancel] = support::Context::WithTimeout(ctx, 20ms);
         auto held = LockEndpoint(patient, endpoint, home.lockOptions());
-        if (!held.err) held.value.oweQuiet(1ms);
+        if (!held.Err) held.Value.OweQuiet(1ms);
       }
     });
   }
   for (std::uint64_t endpoint = 0x100; endpoint < 0x180; ++endpoint) {
     auto held = LockEndpoint(ctx, endpoint, home.lockOptions());
-    ASSERT_FALSE(held.err) << held.err.Message();
-    held.value.oweQuiet(1s);
+    ASSERT_FALSE(held.Err) << held.Err.Message();
+    held.Value.OweQuiet(1s);
   }
   stop = true;
   for (std::thread& taker : takers) taker.join();
@@ -190,14 +190,14 @@ TEST_F(EndpointQueueTest, AHolderKeepsNoOtherEndpointsLock) {
 // a command that took longer to get there goes before one asked for after it.
 TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
   auto held = LockEndpoint(ctx, kEndpoint, home.lockOptions());
-  ASSERT_FALSE(held.err);
-  const std::uint64_t asked = monotonicNanoseconds();
+  ASSERT_FALSE(held.Err);
+  const std::uint64_t asked = MonotonicNanoseconds();
   Waiters waiters(home);
   waiters.start(1, kLockPollInterval, asked + 1'000'000);
   ASSERT_TRUE(waitForTickets(1));
   waiters.start(2, kLockPollInterval, asked);
   ASSERT_TRUE(waitForTickets(2));
-  held.value.release();
+  held.Value.Release();
   EXPECT_EQ(waiters.next().waiter, 2);
   EXPECT_EQ(waiters.next().waiter, 1);
 }
@@ -207,10 +207,10 @@ TEST_F(EndpointQueueTest, TheCommandAskedForFirstGoesFirst) {
 // the end of 250 ms.
 TEST_F(EndpointQueueTest, TheFrontWakesAtTheEndOfTheQuietTime) {
   auto held = LockEndpoint(ctx, kEndpoint, home.lockOptions());
-  ASSERT_FALSE(held.err);
+  ASSERT_FALSE(held.Err);
   const auto owed = Clock::now();
-  held.value.oweQuiet(250ms);
-  held.value.release();
+  held.Value.OweQuiet(250ms);
+  held.Value.Release();
   Waiters waiters(home);
   waiters.start(1, 100ms);
   const Report report = waiters.next();

@@ -120,9 +120,9 @@ void CheckJSON(std::string_view input, const lumra::support::Result<Document>& p
   FUZZ_CHECK(!json.is_discarded(), "the output is not JSON: " + text.substr(0, 200));
   FUZZ_CHECK(json.at("capabilities").at("raw") == lumra::fuzz::ReplaceInvalidUTF8(input),
              "the raw text did not survive");
-  if (!parsed.ok()) {
+  if (!parsed.Ok()) {
     FUZZ_CHECK(json.at("parsed") == false, "an unparsable string reported as parsed");
-    FUZZ_CHECK(json.at("parse_error") == lumra::fuzz::ReplaceInvalidUTF8(parsed.err.Message()),
+    FUZZ_CHECK(json.at("parse_error") == lumra::fuzz::ReplaceInvalidUTF8(parsed.Err.Message()),
                "the parse error did not survive");
   } else if (json.at("parsed") == false) {
     // Every group is written twice per level, so a deep tree can be too large to print.
@@ -138,19 +138,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto parsed = lumra::capabilities::Parse(input);
   const auto again = lumra::capabilities::Parse(input);
   int deepest = 0;
-  FUZZ_CHECK(parsed.ok() == again.ok() && parsed.err.Message() == again.err.Message(), "not deterministic");
-  if (!parsed.ok()) {
-    FUZZ_CHECK(IsParserMessage(parsed.err.Message()), parsed.err.Message());
-    FUZZ_CHECK(parsed.value.Raw.empty() && parsed.value.Items.empty(), "partial document on failure");
+  FUZZ_CHECK(parsed.Ok() == again.Ok() && parsed.Err.Message() == again.Err.Message(), "not deterministic");
+  if (!parsed.Ok()) {
+    FUZZ_CHECK(IsParserMessage(parsed.Err.Message()), parsed.Err.Message());
+    FUZZ_CHECK(parsed.Value.Raw.empty() && parsed.Value.Items.empty(), "partial document on failure");
   } else {
-    FUZZ_CHECK(size <= lumra::capabilities::maximumLength, "an oversized input was accepted");
-    FUZZ_CHECK(parsed.value.Raw == input, "raw differs from the input");
-    deepest = CheckSequence(parsed.value, input, 0);
+    FUZZ_CHECK(size <= lumra::capabilities::kMaximumLength, "an oversized input was accepted");
+    FUZZ_CHECK(parsed.Value.Raw == input, "raw differs from the input");
+    deepest = CheckSequence(parsed.Value, input, 0);
     // Single spaces between items can make the plain form longer than the limit.
-    const std::string rendered = Render(parsed.value);
-    if (rendered.size() <= lumra::capabilities::maximumLength) {
+    const std::string rendered = Render(parsed.Value);
+    if (rendered.size() <= lumra::capabilities::kMaximumLength) {
       const auto reparsed = lumra::capabilities::Parse(rendered);
-      FUZZ_CHECK(reparsed.ok() && SameTree(parsed.value, reparsed.value),
+      FUZZ_CHECK(reparsed.Ok() && SameTree(parsed.Value, reparsed.Value),
                  "the plainly written tree parses differently: " + rendered.substr(0, 200));
     }
   }

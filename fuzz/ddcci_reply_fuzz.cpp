@@ -16,39 +16,39 @@ using lumra::support::Error;
 
 // The sentinel the frame check must fail with, or nullptr when the frame is sound.
 const Error* FrameProblem(const std::vector<std::uint8_t>& r) {
-  if (r.size() < 3) return &ddcci::ErrInvalidLength;
-  if (r[0] != 0x6E) return &ddcci::ErrMalformedSource;
-  if ((r[1] & 0x80) == 0) return &ddcci::ErrInvalidProtocolFlag;
+  if (r.size() < 3) return &ddcci::kErrInvalidLength;
+  if (r[0] != 0x6E) return &ddcci::kErrMalformedSource;
+  if ((r[1] & 0x80) == 0) return &ddcci::kErrInvalidProtocolFlag;
   const std::size_t n = r[1] & 0x7F;
-  if (r.size() < n + 3) return &ddcci::ErrInvalidLength;
+  if (r.size() < n + 3) return &ddcci::kErrInvalidLength;
   std::uint8_t sum = 0x50;
   for (std::size_t i = 0; i < n + 3; ++i) sum ^= r[i];
-  if (sum != 0) return &ddcci::ErrChecksum;
-  if (n == 0) return &ddcci::ErrNullReply;
+  if (sum != 0) return &ddcci::kErrChecksum;
+  if (n == 0) return &ddcci::kErrNullReply;
   return nullptr;
 }
 
 const Error* VCPProblem(const std::vector<std::uint8_t>& r, std::uint8_t code) {
   if (const Error* frame = FrameProblem(r)) return frame;
   const std::size_t n = r[1] & 0x7F;
-  if (n != 8 || r[2] != 0x02) return &ddcci::ErrUnexpectedOpcode;
-  if (r[4] != code) return &ddcci::ErrVCPCodeMismatch;
-  if (r[3] == 1) return &ddcci::ErrUnsupportedVCP;
-  if (r[3] != 0) return &ddcci::ErrUnexpectedResult;
+  if (n != 8 || r[2] != 0x02) return &ddcci::kErrUnexpectedOpcode;
+  if (r[4] != code) return &ddcci::kErrVCPCodeMismatch;
+  if (r[3] == 1) return &ddcci::kErrUnsupportedVCP;
+  if (r[3] != 0) return &ddcci::kErrUnexpectedResult;
   return nullptr;
 }
 
 const Error* CapabilitiesProblem(const std::vector<std::uint8_t>& r) {
   if (const Error* frame = FrameProblem(r)) return frame;
   const std::size_t n = r[1] & 0x7F;
-  if (n < 3 || r[2] != 0xE3) return &ddcci::ErrUnexpectedOpcode;
+  if (n < 3 || r[2] != 0xE3) return &ddcci::kErrUnexpectedOpcode;
   return nullptr;
 }
 
 // The sentinels that are returned as themselves, never wrapped in a longer message.
 bool ReturnedBare(const Error* sentinel) {
-  return sentinel == &ddcci::ErrChecksum || sentinel == &ddcci::ErrNullReply ||
-         sentinel == &ddcci::ErrUnsupportedVCP;
+  return sentinel == &ddcci::kErrChecksum || sentinel == &ddcci::kErrNullReply ||
+         sentinel == &ddcci::kErrUnsupportedVCP;
 }
 
 void CheckError(const Error& err, const Error* expected) {
@@ -64,13 +64,13 @@ void CheckError(const Error& err, const Error* expected) {
 void CheckVCP(const std::vector<std::uint8_t>& reply, std::uint8_t code) {
   const auto parsed = ddcci::ParseVCPReply(reply, code);
   if (const Error* expected = VCPProblem(reply, code)) {
-    CheckError(parsed.err, expected);
-    FUZZ_CHECK(parsed.value.Current == 0 && parsed.value.Maximum == 0 && !parsed.value.Momentary,
+    CheckError(parsed.Err, expected);
+    FUZZ_CHECK(parsed.Value.Current == 0 && parsed.Value.Maximum == 0 && !parsed.Value.Momentary,
                "a failure carried a value");
     return;
   }
-  FUZZ_CHECK(parsed.ok(), parsed.err.Message());
-  const ddcci::VCPValue& v = parsed.value;
+  FUZZ_CHECK(parsed.Ok(), parsed.Err.Message());
+  const ddcci::VCPValue& v = parsed.Value;
   FUZZ_CHECK(v.Maximum == (reply[6] << 8 | reply[7]) && v.Current == (reply[8] << 8 | reply[9]),
              "values differ from the reply bytes");
   FUZZ_CHECK(v.Momentary == (reply[5] == 1), "momentary flag");
@@ -81,15 +81,15 @@ void CheckVCP(const std::vector<std::uint8_t>& reply, std::uint8_t code) {
 void CheckCapabilities(const std::vector<std::uint8_t>& reply) {
   const auto parsed = ddcci::ParseCapabilitiesReply(reply);
   if (const Error* expected = CapabilitiesProblem(reply)) {
-    CheckError(parsed.err, expected);
-    FUZZ_CHECK(parsed.value.Offset == 0 && parsed.value.Fragment.empty(), "a failure carried data");
+    CheckError(parsed.Err, expected);
+    FUZZ_CHECK(parsed.Value.Offset == 0 && parsed.Value.Fragment.empty(), "a failure carried data");
     return;
   }
-  FUZZ_CHECK(parsed.ok(), parsed.err.Message());
+  FUZZ_CHECK(parsed.Ok(), parsed.Err.Message());
   const std::size_t n = reply[1] & 0x7F;
-  FUZZ_CHECK(parsed.value.Offset == (reply[3] << 8 | reply[4]), "offset");
+  FUZZ_CHECK(parsed.Value.Offset == (reply[3] << 8 | reply[4]), "offset");
   const std::vector<std::uint8_t> fragment(reply.begin() + 5, reply.begin() + 2 + static_cast<long>(n));
-  FUZZ_CHECK(parsed.value.Fragment == fragment, "fragment differs from the payload");
+  FUZZ_CHECK(parsed.Value.Fragment == fragment, "fragment differs from the payload");
 }
 
 }  // namespace
@@ -106,6 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t sum = 0x50;
   for (std::size_t i = 0; i + 1 < sound.size(); ++i) sum ^= sound[i];
   sound.back() = sum;
-  FUZZ_CHECK(ddcci::ParseVCPReply(sound, code).ok(), "a sound reply was refused");
+  FUZZ_CHECK(ddcci::ParseVCPReply(sound, code).Ok(), "a sound reply was refused");
   return 0;
 }

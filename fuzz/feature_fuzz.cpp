@@ -16,8 +16,8 @@ bool Same(const Feature& a, const Feature& b) {
 }
 
 bool SameOutcome(const lumra::support::Result<Feature>& a, const lumra::support::Result<Feature>& b) {
-  if (a.ok() != b.ok()) return false;
-  return !a.ok() || Same(a.value, b.value);
+  if (a.Ok() != b.Ok()) return false;
+  return !a.Ok() || Same(a.Value, b.Value);
 }
 
 const Feature* TableRow(const std::string& name) {
@@ -41,19 +41,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string word(lumra::fuzz::AsText(data, size));
   const auto parsed = lumra::ddc::ParseFeature(word);
   FUZZ_CHECK(SameOutcome(parsed, lumra::ddc::ParseFeature(word)), "not deterministic");
-  if (!parsed.ok()) {
-    FUZZ_CHECK(lumra::support::Is(parsed.err, lumra::ddc::ErrInvalidFeature), parsed.err.Message());
-    FUZZ_CHECK(parsed.err.Message() == "invalid feature: " + word, parsed.err.Message());
-  } else if (const Feature* row = TableRow(parsed.value.Name)) {
-    FUZZ_CHECK(Same(*row, parsed.value), "a table row came back changed: " + row->Name);
+  if (!parsed.Ok()) {
+    FUZZ_CHECK(lumra::support::Is(parsed.Err, lumra::ddc::kErrInvalidFeature), parsed.Err.Message());
+    FUZZ_CHECK(parsed.Err.Message() == "invalid feature: " + word, parsed.Err.Message());
+  } else if (const Feature* row = TableRow(parsed.Value.Name)) {
+    FUZZ_CHECK(Same(*row, parsed.Value), "a table row came back changed: " + row->Name);
   } else {
-    const Feature& raw = parsed.value;
+    const Feature& raw = parsed.Value;
     FUZZ_CHECK(raw.Name == lumra::support::Format("vcp:0x%02X", raw.Code), raw.Name);
     FUZZ_CHECK(raw.Writable && raw.Unsafe, "a raw code must be writable and unsafe: " + raw.Name);
   }
-  if (parsed.ok()) {
-    const auto again = lumra::ddc::ParseFeature(parsed.value.Name);
-    FUZZ_CHECK(again.ok() && Same(again.value, parsed.value), "its own name parses differently");
+  if (parsed.Ok()) {
+    const auto again = lumra::ddc::ParseFeature(parsed.Value.Name);
+    FUZZ_CHECK(again.Ok() && Same(again.Value, parsed.Value), "its own name parses differently");
   }
   FUZZ_CHECK(SameOutcome(parsed, lumra::ddc::ParseFeature(" \t" + word + "\xE3\x80\x80")),
              "surrounding white space changed the result");

@@ -67,13 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto resolved = lumra::ddc::ResolveMonitor(monitors, selector);
   const Monitor* expected = Expected(monitors, selector);
   if (expected == nullptr) {
-    FUZZ_CHECK(!resolved.ok(), "resolved a selector that names no monitor: " + selector);
-    FUZZ_CHECK(lumra::support::Is(resolved.err, lumra::ddc::ErrMonitorNotFound), resolved.err.Message());
-    FUZZ_CHECK(resolved.err.Message() == "monitor not found: " + selector, resolved.err.Message());
-    FUZZ_CHECK(resolved.value.ID.empty() && resolved.value.Name.empty(), "failure with a monitor");
+    FUZZ_CHECK(!resolved.Ok(), "resolved a selector that names no monitor: " + selector);
+    FUZZ_CHECK(lumra::support::Is(resolved.Err, lumra::ddc::kErrMonitorNotFound), resolved.Err.Message());
+    FUZZ_CHECK(resolved.Err.Message() == "monitor not found: " + selector, resolved.Err.Message());
+    FUZZ_CHECK(resolved.Value.ID.empty() && resolved.Value.Name.empty(), "failure with a monitor");
   } else {
-    FUZZ_CHECK(resolved.ok(), "\"" + selector + "\": " + resolved.err.Message());
-    FUZZ_CHECK(resolved.value.Name == expected->Name, "picked " + resolved.value.Name +
+    FUZZ_CHECK(resolved.Ok(), "\"" + selector + "\": " + resolved.Err.Message());
+    FUZZ_CHECK(resolved.Value.Name == expected->Name, "picked " + resolved.Value.Name +
                                                           ", want " + expected->Name);
   }
   return 0;

@@ -21,12 +21,12 @@ void CheckDiscovery(bool valid) {
     const auto transport = lumra::platform::Open();
     const auto listed = transport->List(lumra::support::Context());
     if (!valid) {
-      FUZZ_CHECK(listed.err && listed.err.Message() == "native display enumeration failed: -2",
-                 "an invalid scenario was enumerated: " + listed.err.Message());
+      FUZZ_CHECK(listed.Err && listed.Err.Message() == "native display enumeration failed: -2",
+                 "an invalid scenario was enumerated: " + listed.Err.Message());
     }
-    for (std::size_t i = 0; i < listed.value.size(); ++i) {
-      FUZZ_CHECK(listed.value[i].Index == static_cast<std::int64_t>(i), "indexes are not 0, 1, ...");
-      FUZZ_CHECK(listed.value[i].ID.starts_with("darwin:"), listed.value[i].ID);
+    for (std::size_t i = 0; i < listed.Value.size(); ++i) {
+      FUZZ_CHECK(listed.Value[i].Index == static_cast<std::int64_t>(i), "indexes are not 0, 1, ...");
+      FUZZ_CHECK(listed.Value[i].ID.starts_with("darwin:"), listed.Value[i].ID);
     }
     FUZZ_CHECK(!transport->Close(), "close failed");
   }
@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              "loading is not deterministic");
   FUZZ_CHECK(scenario.has_value() == problem.empty(), "a result and a problem, or neither: " + problem);
 
-  const lumra::support::Error used = sim::UseScenarioText(text, "fuzz.json");
+  const lumra::support::Error used = sim::UseScenarioText(text, "fuzz.Json");
   FUZZ_CHECK(!used == scenario.has_value(), "the active scenario disagrees with the loader");
   if (used) {
-    FUZZ_CHECK(used.Message() == "scenario \"fuzz.json\": " + problem, used.Message());
+    FUZZ_CHECK(used.Message() == "scenario \"fuzz.Json\": " + problem, used.Message());
   }
   CheckDiscovery(scenario.has_value());
   sim::ResetScenario();

@@ -60,7 +60,7 @@ std::optional<std::uint64_t> Reference(std::string_view text, std::uint64_t maxi
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view word = lumra::fuzz::AsText(data, size);
-  const auto value = lumra::cli::parseSetValue(word);
+  const auto value = lumra::cli::ParseSetValue(word);
   const auto expected = Reference(word, 0xFFFF);
   FUZZ_CHECK(value.has_value() == expected.has_value() && (!value || *value == *expected),
              "set value \"" + std::string(word) + "\": got " +

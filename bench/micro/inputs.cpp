@@ -66,28 +66,28 @@ std::vector<platform::DarwinNativeMonitorInfo> NativeMonitors(std::size_t count,
   for (std::size_t i = 0; i < count; ++i) {
     platform::DarwinNativeMonitorInfo item;
     const auto n = static_cast<std::uint32_t>(i);
-    item.displayID = 0x2A5C0F00u + n;
-    item.endpointID = 0x100000400u + n * 0x10u;
-    item.vendorID = 0x3E56;
-    item.productID = twins ? 0x2710 : 0x2710 + n;
-    item.serial = twins ? 0x00A1B2C3u + n / 2 : 0x00A1B2C3u + n;
-    item.backend = platform::LUMRA_BACKEND_IOFRAMEBUFFER;
-    item.chipAddress = 0x37;
-    item.name = "Orvane Q27 Pro";
+    item.DisplayID = 0x2A5C0F00u + n;
+    item.EndpointID = 0x100000400u + n * 0x10u;
+    item.VendorID = 0x3E56;
+    item.ProductID = twins ? 0x2710 : 0x2710 + n;
+    item.Serial = twins ? 0x00A1B2C3u + n / 2 : 0x00A1B2C3u + n;
+    item.Backend = LUMRA_BACKEND_IOFRAMEBUFFER;
+    item.ChipAddress = 0x37;
+    item.Name = "Orvane Q27 Pro";
     char location[96];
     std::snprintf(location, sizeof location, "IOService:/sim/gpu@0/fb@%zu/display0/AppleDisplay",
                   i);
-    item.location = location;
-    item.mode = ddc::DisplayMode{2560, 1440, 74.97, 2560, 1440};
+    item.Location = location;
+    item.Mode = ddc::DisplayMode{2560, 1440, 74.97, 2560, 1440};
     items.push_back(std::move(item));
   }
   return items;
 }
 
 std::vector<ddc::Monitor> ListedMonitors(std::size_t count) {
-  const auto built = platform::buildDarwinMonitors(NativeMonitors(count, false), {});
+  const auto built = platform::BuildDarwinMonitors(NativeMonitors(count, false), {});
   std::vector<ddc::Monitor> monitors;
-  for (const platform::DarwinMonitor& monitor : built) monitors.push_back(monitor.info);
+  for (const platform::DarwinMonitor& monitor : built) monitors.push_back(monitor.Info);
   return monitors;
 }
 

@@ -10,8 +10,8 @@
 
 #include "capabilities/parser.hpp"
 #include "cli/printer.hpp"
-#include "i18n/catalog.hpp"
 #include "fuzz_check.hpp"
+#include "i18n/catalog.hpp"
 
 namespace {
 
@@ -23,8 +23,8 @@ constexpr int kDeepestPrinted = 8;
 
 constexpr std::string_view kMessages[] = {
     "capabilities string exceeds 65536 bytes", "capabilities nesting exceeds 32 levels",
-    "anonymous nested group at byte ",          "unexpected ')' at byte ",
-    "unclosed capabilities group \"",           "unexpected capabilities data at byte ",
+    "anonymous nested group at byte ",         "unexpected ')' at byte ",
+    "unclosed capabilities group \"",          "unexpected capabilities data at byte ",
 };
 
 bool IsParserMessage(const std::string& message) {
@@ -60,7 +60,8 @@ int CheckSequence(const Sequence& s, std::string_view input, int depth) {
       CheckToken(item.Token);
       ++token;
     } else {
-      FUZZ_CHECK(item.Kind == "node" && item.Node && item.Token.empty(), "bad item kind " + item.Kind);
+      FUZZ_CHECK(item.Kind == "node" && item.Node && item.Token.empty(),
+                 "bad item kind " + item.Kind);
       FUZZ_CHECK(child < s.Children.size() && s.Children[child]->Raw == item.Node->Raw,
                  "node items and children disagree");
       const Node& node = *item.Node;
@@ -138,10 +139,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto parsed = lumra::capabilities::Parse(input);
   const auto again = lumra::capabilities::Parse(input);
   int deepest = 0;
-  FUZZ_CHECK(parsed.Ok() == again.Ok() && parsed.Err.Message() == again.Err.Message(), "not deterministic");
+  FUZZ_CHECK(parsed.Ok() == again.Ok() && parsed.Err.Message() == again.Err.Message(),
+             "not deterministic");
   if (!parsed.Ok()) {
     FUZZ_CHECK(IsParserMessage(parsed.Err.Message()), parsed.Err.Message());
-    FUZZ_CHECK(parsed.Value.Raw.empty() && parsed.Value.Items.empty(), "partial document on failure");
+    FUZZ_CHECK(parsed.Value.Raw.empty() && parsed.Value.Items.empty(),
+               "partial document on failure");
   } else {
     FUZZ_CHECK(size <= lumra::capabilities::kMaximumLength, "an oversized input was accepted");
     FUZZ_CHECK(parsed.Value.Raw == input, "raw differs from the input");

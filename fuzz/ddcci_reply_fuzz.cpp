@@ -74,8 +74,9 @@ void CheckVCP(const std::vector<std::uint8_t>& reply, std::uint8_t code) {
   FUZZ_CHECK(v.Maximum == (reply[6] << 8 | reply[7]) && v.Current == (reply[8] << 8 | reply[9]),
              "values differ from the reply bytes");
   FUZZ_CHECK(v.Momentary == (reply[5] == 1), "momentary flag");
-  FUZZ_CHECK(v.Raw[0] == reply[6] && v.Raw[1] == reply[7] && v.Raw[2] == reply[8] && v.Raw[3] == reply[9],
-             "raw bytes");
+  FUZZ_CHECK(
+      v.Raw[0] == reply[6] && v.Raw[1] == reply[7] && v.Raw[2] == reply[8] && v.Raw[3] == reply[9],
+      "raw bytes");
 }
 
 void CheckCapabilities(const std::vector<std::uint8_t>& reply) {
@@ -88,7 +89,8 @@ void CheckCapabilities(const std::vector<std::uint8_t>& reply) {
   FUZZ_CHECK(parsed.Ok(), parsed.Err.Message());
   const std::size_t n = reply[1] & 0x7F;
   FUZZ_CHECK(parsed.Value.Offset == (reply[3] << 8 | reply[4]), "offset");
-  const std::vector<std::uint8_t> fragment(reply.begin() + 5, reply.begin() + 2 + static_cast<long>(n));
+  const std::vector<std::uint8_t> fragment(reply.begin() + 5,
+                                           reply.begin() + 2 + static_cast<long>(n));
   FUZZ_CHECK(parsed.Value.Fragment == fragment, "fragment differs from the payload");
 }
 

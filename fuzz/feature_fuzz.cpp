@@ -15,7 +15,8 @@ bool Same(const Feature& a, const Feature& b) {
          a.Kind == b.Kind && a.ValueNames.data() == b.ValueNames.data();
 }
 
-bool SameOutcome(const lumra::support::Result<Feature>& a, const lumra::support::Result<Feature>& b) {
+bool SameOutcome(const lumra::support::Result<Feature>& a,
+                 const lumra::support::Result<Feature>& b) {
   if (a.Ok() != b.Ok()) return false;
   return !a.Ok() || Same(a.Value, b.Value);
 }
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto parsed = lumra::ddc::ParseFeature(word);
   FUZZ_CHECK(SameOutcome(parsed, lumra::ddc::ParseFeature(word)), "not deterministic");
   if (!parsed.Ok()) {
-    FUZZ_CHECK(lumra::support::Is(parsed.Err, lumra::ddc::kErrInvalidFeature), parsed.Err.Message());
+    FUZZ_CHECK(lumra::support::Is(parsed.Err, lumra::ddc::kErrInvalidFeature),
+               parsed.Err.Message());
     FUZZ_CHECK(parsed.Err.Message() == "invalid feature: " + word, parsed.Err.Message());
   } else if (const Feature* row = TableRow(parsed.Value.Name)) {
     FUZZ_CHECK(Same(*row, parsed.Value), "a table row came back changed: " + row->Name);

@@ -14,13 +14,13 @@
 namespace lumra::fuzz {
 
 // A broken property is a crash for libFuzzer, which then saves the input that caused it.
-#define FUZZ_CHECK(condition, detail)                                                       \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
-      std::fprintf(stderr, "%s:%d: property failed: %s\n  %s\n", __FILE__, __LINE__,       \
-                   #condition, std::string(detail).c_str());                               \
-      std::abort();                                                                         \
-    }                                                                                       \
+#define FUZZ_CHECK(condition, detail)                                                            \
+  do {                                                                                           \
+    if (!(condition)) {                                                                          \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n  %s\n", __FILE__, __LINE__, #condition, \
+                   std::string(detail).c_str());                                                 \
+      std::abort();                                                                              \
+    }                                                                                            \
   } while (0)
 
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {

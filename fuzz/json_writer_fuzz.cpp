@@ -139,7 +139,8 @@ bool HasRawCharacterThatMustBeEscaped(const std::string& text, bool escapeHTML) 
     if (c < 0x20) return true;
     if (escapeHTML && (c == '<' || c == '>' || c == '&')) return true;
     if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-        (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+        (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+         static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
       return true;
     }
   }

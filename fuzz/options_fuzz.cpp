@@ -9,13 +9,14 @@
 
 namespace {
 
-using lumra::cli::ParseDuration;
 using lumra::cli::ParsedCommandLine;
+using lumra::cli::ParseDuration;
 using lumra::fuzz::SplitWords;
 
 bool SameResult(const ParsedCommandLine& a, const ParsedCommandLine& b) {
-  const bool sameError = a.Error.has_value() == b.Error.has_value() &&
-                         (!a.Error || (a.Error->Key == b.Error->Key && a.Error->Value == b.Error->Value));
+  const bool sameError =
+      a.Error.has_value() == b.Error.has_value() &&
+      (!a.Error || (a.Error->Key == b.Error->Key && a.Error->Value == b.Error->Value));
   return sameError && a.CommandArguments == b.CommandArguments && a.Parsed.Json == b.Parsed.Json &&
          a.Parsed.Unsafe == b.Parsed.Unsafe && a.Parsed.Locale == b.Parsed.Locale &&
          a.Parsed.Timeout == b.Parsed.Timeout;
@@ -40,7 +41,8 @@ void CheckCommandLine(const std::vector<std::string>& words) {
     } else {
       FUZZ_CHECK(error.Key == "invalid_timeout", error.Key);
       const auto timeout = ParseDuration(error.Value);
-      FUZZ_CHECK(!timeout || timeout->count() <= 0, "a positive timeout was refused: " + error.Value);
+      FUZZ_CHECK(!timeout || timeout->count() <= 0,
+                 "a positive timeout was refused: " + error.Value);
     }
     return;
   }
@@ -54,8 +56,8 @@ void CheckCommandLine(const std::vector<std::string>& words) {
     const auto& command = result.CommandArguments;
     for (std::size_t i = 0; i < command.size(); ++i) {
       const std::string& word = command[i];
-      const bool negativeDelta = i == 3 && command[0] == "adjust" && word.size() > 1 &&
-                                 word[1] >= '0' && word[1] <= '9';
+      const bool negativeDelta =
+          i == 3 && command[0] == "adjust" && word.size() > 1 && word[1] >= '0' && word[1] <= '9';
       FUZZ_CHECK(word.empty() || word[0] != '-' || word == "-" || word == "help" || negativeDelta,
                  word);
     }

@@ -68,13 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Monitor* expected = Expected(monitors, selector);
   if (expected == nullptr) {
     FUZZ_CHECK(!resolved.Ok(), "resolved a selector that names no monitor: " + selector);
-    FUZZ_CHECK(lumra::support::Is(resolved.Err, lumra::ddc::kErrMonitorNotFound), resolved.Err.Message());
+    FUZZ_CHECK(lumra::support::Is(resolved.Err, lumra::ddc::kErrMonitorNotFound),
+               resolved.Err.Message());
     FUZZ_CHECK(resolved.Err.Message() == "monitor not found: " + selector, resolved.Err.Message());
     FUZZ_CHECK(resolved.Value.ID.empty() && resolved.Value.Name.empty(), "failure with a monitor");
   } else {
     FUZZ_CHECK(resolved.Ok(), "\"" + selector + "\": " + resolved.Err.Message());
-    FUZZ_CHECK(resolved.Value.Name == expected->Name, "picked " + resolved.Value.Name +
-                                                          ", want " + expected->Name);
+    FUZZ_CHECK(resolved.Value.Name == expected->Name,
+               "picked " + resolved.Value.Name + ", want " + expected->Name);
   }
   return 0;
 }

@@ -25,12 +25,14 @@ void CheckDiscovery(bool valid) {
                  "an invalid scenario was enumerated: " + listed.Err.Message());
     }
     for (std::size_t i = 0; i < listed.Value.size(); ++i) {
-      FUZZ_CHECK(listed.Value[i].Index == static_cast<std::int64_t>(i), "indexes are not 0, 1, ...");
+      FUZZ_CHECK(listed.Value[i].Index == static_cast<std::int64_t>(i),
+                 "indexes are not 0, 1, ...");
       FUZZ_CHECK(listed.Value[i].ID.starts_with("darwin:"), listed.Value[i].ID);
     }
     FUZZ_CHECK(!transport->Close(), "close failed");
   }
-  FUZZ_CHECK(sim::LiveObjectCount() == liveBefore, "discovery leaked " + sim::DescribeLiveObjects());
+  FUZZ_CHECK(sim::LiveObjectCount() == liveBefore,
+             "discovery leaked " + sim::DescribeLiveObjects());
   FUZZ_CHECK(sim::MisuseCount() == misusesBefore, "discovery released something it did not hold");
 }
 
@@ -41,9 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string problem;
   const auto scenario = sim::ParseScenario(text, problem);
   std::string again;
-  FUZZ_CHECK(sim::ParseScenario(text, again).has_value() == scenario.has_value() && again == problem,
-             "loading is not deterministic");
-  FUZZ_CHECK(scenario.has_value() == problem.empty(), "a result and a problem, or neither: " + problem);
+  FUZZ_CHECK(
+      sim::ParseScenario(text, again).has_value() == scenario.has_value() && again == problem,
+      "loading is not deterministic");
+  FUZZ_CHECK(scenario.has_value() == problem.empty(),
+             "a result and a problem, or neither: " + problem);
 
   const lumra::support::Error used = sim::UseScenarioText(text, "fuzz.Json");
   FUZZ_CHECK(!used == scenario.has_value(), "the active scenario disagrees with the loader");

@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::uint64_t maximum : {std::uint64_t{0xFF}, std::uint64_t{0xFFFFFFFFFFFFFFFF}}) {
     const auto wide = lumra::support::ParseUnsignedLiteral(word, maximum);
     const auto wanted = Reference(word, maximum);
-    FUZZ_CHECK(wide == wanted, "literal \"" + std::string(word) + "\" with maximum " +
-                                   std::to_string(maximum));
+    FUZZ_CHECK(wide == wanted,
+               "literal \"" + std::string(word) + "\" with maximum " + std::to_string(maximum));
   }
   return 0;
 }

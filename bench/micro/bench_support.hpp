@@ -29,10 +29,9 @@ class DiscardStream : public std::ostream {
 inline void ReportPerByte(benchmark::State& state, std::size_t bytes) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(bytes));
-  state.counters["ns_per_byte"] =
-      benchmark::Counter(static_cast<double>(bytes) * 1e-9,
-                         benchmark::Counter::kIsIterationInvariantRate |
-                             benchmark::Counter::kInvert);
+  state.counters["ns_per_byte"] = benchmark::Counter(
+      static_cast<double>(bytes) * 1e-9,
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Input sizes of the scaling families: 1 KiB to 64 KiB, doubling.

@@ -11,7 +11,6 @@
 
 #include "capabilities/parser.hpp"
 #include "cli/json_records.hpp"
-#include "cli/json_records.hpp"
 #include "micro/inputs.hpp"
 
 int main(int argc, char** argv) {

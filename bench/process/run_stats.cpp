@@ -12,8 +12,8 @@ double Median(std::vector<double> values) {
                    values.end());
   const double upper = values[middle];
   if (values.size() % 2 == 1) return upper;
-  const double lower = *std::max_element(values.begin(),
-                                         values.begin() + static_cast<std::ptrdiff_t>(middle));
+  const double lower =
+      *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle));
   return (lower + upper) / 2;
 }
 

@@ -9,10 +9,10 @@ namespace lumra::bench {
 
 // One finished child process as the runner saw it.
 struct RunSample {
-  double wallMs = 0;     // from just before the spawn to the end of the wait
-  double cpuMs = 0;      // user + system time of the child
+  double wallMs = 0;  // from just before the spawn to the end of the wait
+  double cpuMs = 0;   // user + system time of the child
   std::int64_t peakRssKiB = 0;
-  int status = 0;        // exit status, or 128 + signal
+  int status = 0;  // exit status, or 128 + signal
 };
 
 struct RunSummary {

@@ -22,9 +22,7 @@ int depthOf(const std::vector<std::shared_ptr<const capabilities::Node>>& childr
 }
 
 // The parser hands the outer group's content to the document, so its level counts once more.
-int documentDepth(const capabilities::Document& document) {
-  return 1 + depthOf(document.Children);
-}
+int documentDepth(const capabilities::Document& document) { return 1 + depthOf(document.Children); }
 
 TEST(BenchInputs, CapabilitiesStringsHaveTheAdvertisedSizeAndShape) {
   const struct {

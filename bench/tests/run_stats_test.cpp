@@ -13,12 +13,9 @@ TEST(RunStats, Median) {
     std::vector<double> values;
     double want;
   } cases[] = {
-      {{}, 0},
-      {{7}, 7},
-      {{3, 1, 2}, 2},
-      {{4, 1, 3, 2}, 2.5},
-      {{9, 9, 1, 1}, 5},
-      {{5, 100, 6, 7, 1}, 6},
+      {{}, 0},           {{7}, 7},
+      {{3, 1, 2}, 2},    {{4, 1, 3, 2}, 2.5},
+      {{9, 9, 1, 1}, 5}, {{5, 100, 6, 7, 1}, 6},
   };
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(Median(c.values), c.want) << ::testing::PrintToString(c.values);

@@ -109,9 +109,8 @@ support::Result<Document> Parse(std::string_view input) {
   }
   Parser state(input);
   state.SkipSpace();
-  support::Result<Node> top = state.Peek() == '('
-                                  ? state.ParseGroup("", state.Position(), 0)
-                                  : state.ParseSequence("", 0, false);
+  support::Result<Node> top = state.Peek() == '(' ? state.ParseGroup("", state.Position(), 0)
+                                                  : state.ParseSequence("", 0, false);
   if (!top.Ok()) return {{}, std::move(top.Err)};
   state.SkipSpace();
   if (!state.AtEnd()) {

@@ -22,7 +22,6 @@ std::uint16_t AdjustmentMaximum(std::uint16_t reportedMaximum);
 
 // current + change, clamped to 0 and the bound. A percentage is of the bound, rounded to
 // the nearest step (halves up), and at least 1 step when the amount is not 0.
-std::uint16_t ApplyDelta(const Delta& change, std::uint16_t current,
-                         std::uint16_t reportedMaximum);
+std::uint16_t ApplyDelta(const Delta& change, std::uint16_t current, std::uint16_t reportedMaximum);
 
 }  // namespace lumra::cli

@@ -6,9 +6,7 @@
 
 namespace lumra::cli {
 
-DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) {
-  rdbuf(&buffer_);
-}
+DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) { rdbuf(&buffer_); }
 
 DescriptorStream::~DescriptorStream() { flush(); }
 

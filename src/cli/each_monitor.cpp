@@ -6,7 +6,7 @@
 namespace lumra::cli {
 
 std::vector<support::Result<RenderedResult>> ServeEach(std::span<const ddc::Monitor> monitors,
-                                                      const MonitorTask& task) {
+                                                       const MonitorTask& task) {
   std::vector<support::Result<RenderedResult>> outcomes(monitors.size());
   std::vector<std::thread> others;
   others.reserve(monitors.size());

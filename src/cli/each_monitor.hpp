@@ -17,6 +17,6 @@ using MonitorTask = std::function<support::Result<RenderedResult>(const ddc::Mon
 // and returns the outcomes in the order of `monitors`, whatever order they finished in. Tasks
 // on one endpoint meet at its lock; `task` must be safe to run on several threads.
 std::vector<support::Result<RenderedResult>> ServeEach(std::span<const ddc::Monitor> monitors,
-                                                      const MonitorTask& task);
+                                                       const MonitorTask& task);
 
 }  // namespace lumra::cli

@@ -99,8 +99,8 @@ int JSONPrinter::PrintResults(std::span<const RenderedResult> results) {
   return encoded ? status : 1;
 }
 
-void JSONPrinter::Report(std::string_view category, std::string_view kind,
-                         std::string_view message, std::string_view monitor) {
+void JSONPrinter::Report(std::string_view category, std::string_view kind, std::string_view message,
+                         std::string_view monitor) {
   JSONWriter writer(/*escapeHTML=*/true);
   WriteErrorRecord(writer, category, message, kind, monitor);
   err_ << writer.Text() << '\n';

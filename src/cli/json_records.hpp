@@ -37,7 +37,8 @@ void WriteAdjustRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                        const ddc::Feature& feature, const ddc::VCPAdjustment& adjustment);
 // The parsed capabilities, or the raw string with the reason it could not be parsed or was too
 // large to render.
-support::JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor, std::string_view capabilityText);
+support::JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor,
+                                       std::string_view capabilityText);
 // `monitor`, when not empty, is the ID of the one monitor of several that failed.
 void WriteErrorRecord(support::JSONWriter& writer, std::string_view category,
                       std::string_view message, std::string_view kind, std::string_view monitor);

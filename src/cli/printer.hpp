@@ -51,8 +51,7 @@ class Printer {
                                             const ddc::VCPAdjustment& adjustment) const = 0;
   // The text form is the raw string, after the monitor's ID and a tab when `withID` is set.
   virtual RenderedResult RenderCapabilities(const ddc::Monitor& monitor,
-                                            std::string_view capabilityText,
-                                            bool withID) const = 0;
+                                            std::string_view capabilityText, bool withID) const = 0;
   // One result as a single command prints it.
   virtual int PrintResult(const RenderedResult& result) = 0;
   // Several results in one write: their text lines, or one JSON array of their objects.

@@ -112,8 +112,7 @@ int RunCapabilities(const Command& cmd, CommandWords args) {
 
 // A write command's own part: the write of one monitor made from the value word, or nothing
 // when the word is invalid for the feature.
-using PrepareWrite = std::optional<MonitorTask> (*)(const Command& cmd,
-                                                    const ddc::Feature& feature,
+using PrepareWrite = std::optional<MonitorTask> (*)(const Command& cmd, const ddc::Feature& feature,
                                                     std::string_view word);
 
 // Whether a write command steps through a feature's values, which a choice such as an input
@@ -137,7 +136,8 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   if (steps == Steps::Yes && feature.Kind == ddc::ValueKind::NonContinuous) {
     return cmd.Print.Refuse("discrete_values", feature.Name);
   }
-  if (feature.Unsafe && !cmd.Parsed.Unsafe) return cmd.Print.Refuse("unsafe_required", feature.Name);
+  if (feature.Unsafe && !cmd.Parsed.Unsafe)
+    return cmd.Print.Refuse("unsafe_required", feature.Name);
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
   return Serve(cmd, resolved->Selection, *write);
@@ -147,8 +147,8 @@ std::optional<MonitorTask> PrepareSet(const Command& cmd, const ddc::Feature& fe
                                       std::string_view word) {
   const auto value = ParseSetValue(feature, word);
   if (!value) return std::nullopt;
-  return [&cmd, feature, value = *value](
-             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+  return [&cmd, feature,
+          value = *value](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
     if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
       return {{}, failed};
     }
@@ -160,8 +160,8 @@ std::optional<MonitorTask> PrepareAdjust(const Command& cmd, const ddc::Feature&
                                          std::string_view word) {
   const auto change = ParseDelta(word);
   if (!change) return std::nullopt;
-  return [&cmd, feature, change = *change](
-             const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+  return [&cmd, feature,
+          change = *change](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
     const auto update = [&change](const ddc::VCPValue& read) {
       return ApplyDelta(change, read.Current, read.Maximum);
     };

@@ -72,11 +72,11 @@ RenderedResult TextPrinter::RenderValue(const ddc::Monitor& monitor, const ddc::
                                         const ddc::VCPValue& value) const {
   switch (feature.Kind) {
     case ddc::ValueKind::Continuous:
-      return {catalog_.Text("current_value", monitor.ID, value.Feature, value.Code,
-                            value.Current, value.Maximum)};
+      return {catalog_.Text("current_value", monitor.ID, value.Feature, value.Code, value.Current,
+                            value.Maximum)};
     case ddc::ValueKind::NonContinuous:
-      return {catalog_.Text("current_discrete", monitor.ID, value.Feature, value.Code,
-                            value.Current)};
+      return {
+          catalog_.Text("current_discrete", monitor.ID, value.Feature, value.Code, value.Current)};
     case ddc::ValueKind::Unknown:
       break;
   }
@@ -103,8 +103,7 @@ RenderedResult TextPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
 }
 
 RenderedResult TextPrinter::RenderCapabilities(const ddc::Monitor& monitor,
-                                               std::string_view capabilityText,
-                                               bool withID) const {
+                                               std::string_view capabilityText, bool withID) const {
   RenderedResult rendered{withID ? monitor.ID + "\t" : std::string()};
   rendered.Text += capabilityText;
   return rendered;

@@ -26,11 +26,11 @@ ErrorCategory ClassifyError(const support::Error& err) {
   if (support::Is(err, kErrBusy)) return "busy";
   if (support::Is(err, kErrBackendUnavailable)) return "backend-unavailable";
   if (support::Is(err, kErrProtocol)) return "protocol";
-  if (MatchesAny(err, {&ddcci::kErrChecksum, &ddcci::kErrMalformedSource,
-                       &ddcci::kErrInvalidProtocolFlag, &ddcci::kErrInvalidLength,
-                       &ddcci::kErrNullReply, &ddcci::kErrUnexpectedOpcode,
-                       &ddcci::kErrVCPCodeMismatch, &ddcci::kErrOffsetMismatch,
-                       &ddcci::kErrUnexpectedResult})) {
+  if (MatchesAny(
+          err, {&ddcci::kErrChecksum, &ddcci::kErrMalformedSource, &ddcci::kErrInvalidProtocolFlag,
+                &ddcci::kErrInvalidLength, &ddcci::kErrNullReply, &ddcci::kErrUnexpectedOpcode,
+                &ddcci::kErrVCPCodeMismatch, &ddcci::kErrOffsetMismatch,
+                &ddcci::kErrUnexpectedResult})) {
     return "protocol";
   }
   if (support::Is(err, kErrInvalidFeature)) return "invalid-argument";

@@ -17,11 +17,24 @@ constexpr std::uint64_t kMaximumCode = 0xFF;
 
 // Monitors may use other numbers (HDMI at 5 or 6, say); those are still set as numbers.
 constexpr ValueName kInputSources[] = {
-    {"vga1", 0x01},       {"vga2", 0x02},       {"dvi1", 0x03},       {"dvi2", 0x04},
-    {"composite1", 0x05}, {"composite2", 0x06}, {"svideo1", 0x07},    {"svideo2", 0x08},
-    {"tuner1", 0x09},     {"tuner2", 0x0A},     {"tuner3", 0x0B},     {"component1", 0x0C},
-    {"component2", 0x0D}, {"component3", 0x0E}, {"dp1", 0x0F},        {"dp2", 0x10},
-    {"hdmi1", 0x11},      {"hdmi2", 0x12},
+    {"vga1", 0x01},
+    {"vga2", 0x02},
+    {"dvi1", 0x03},
+    {"dvi2", 0x04},
+    {"composite1", 0x05},
+    {"composite2", 0x06},
+    {"svideo1", 0x07},
+    {"svideo2", 0x08},
+    {"tuner1", 0x09},
+    {"tuner2", 0x0A},
+    {"tuner3", 0x0B},
+    {"component1", 0x0C},
+    {"component2", 0x0D},
+    {"component3", 0x0E},
+    {"dp1", 0x0F},
+    {"dp2", 0x10},
+    {"hdmi1", 0x11},
+    {"hdmi2", 0x12},
     // Not MCCS, but the number most monitors with a USB-C input give it.
     {"usbc", 0x1B},
 };
@@ -30,9 +43,9 @@ constexpr ValueName kPowerModes[] = {
 };
 constexpr ValueName kMuteStates[] = {{"on", 1}, {"off", 2}};
 constexpr ValueName kColorPresets[] = {
-    {"srgb", 1},   {"native", 2},  {"4000k", 3},   {"5000k", 4},   {"6500k", 5},
-    {"7500k", 6},  {"8200k", 7},   {"9300k", 8},   {"10000k", 9},  {"11500k", 10},
-    {"user1", 11}, {"user2", 12},  {"user3", 13},
+    {"srgb", 1},   {"native", 2}, {"4000k", 3},  {"5000k", 4},  {"6500k", 5},
+    {"7500k", 6},  {"8200k", 7},  {"9300k", 8},  {"10000k", 9}, {"11500k", 10},
+    {"user1", 11}, {"user2", 12}, {"user3", 13},
 };
 
 constexpr ValueKind kLevel = ValueKind::Continuous;

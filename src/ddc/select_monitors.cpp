@@ -42,7 +42,8 @@ std::vector<const Monitor*> NamedMonitors(std::span<const Monitor> monitors,
 
 }  // namespace
 
-support::Result<Monitor> ResolveMonitor(std::span<const Monitor> monitors, std::string_view selector) {
+support::Result<Monitor> ResolveMonitor(std::span<const Monitor> monitors,
+                                        std::string_view selector) {
   const Monitor* found = FindByIndex(monitors, selector);
   if (found == nullptr) found = FindByID(monitors, selector);
   if (found == nullptr) return {{}, support::Errorf("%w: %s", kErrMonitorNotFound, selector)};

@@ -13,7 +13,8 @@ namespace lumra::ddc {
 // Picks the monitor a selector names: by Index when the selector is a base-10 integer and a
 // monitor has that index, otherwise by exact ID. On failure the error wraps
 // ErrMonitorNotFound and reads "monitor not found: <selector>".
-support::Result<Monitor> ResolveMonitor(std::span<const Monitor> monitors, std::string_view selector);
+support::Result<Monitor> ResolveMonitor(std::span<const Monitor> monitors,
+                                        std::string_view selector);
 
 // The monitors a selector picked from the list.
 struct MonitorSelection {

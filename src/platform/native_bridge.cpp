@@ -11,7 +11,8 @@ NativeBridge RealNativeBridge() {
 
 std::string NativeText(const char* field, std::size_t size) {
   const void* nul = std::memchr(field, '\0', size);
-  const std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : size;
+  const std::size_t length =
+      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : size;
   return std::string(field, length);
 }
 

@@ -63,8 +63,7 @@ support::Error ExchangeError(std::uint32_t status, std::string_view stage, std::
 }
 
 support::Error ClassifyIOKitStatus(std::uint32_t status) {
-  const support::Error detail =
-      support::Errorf("IOKit DDC/CI transaction failed: 0x%08X", status);
+  const support::Error detail = support::Errorf("IOKit DDC/CI transaction failed: 0x%08X", status);
   const support::Error* sentinel = SentinelForStatus(status);
   if (sentinel == nullptr) return detail;
   return support::Errorf("%w: %w", *sentinel, detail);

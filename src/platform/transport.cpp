@@ -93,8 +93,7 @@ support::Error DarwinTransport::RetryOnEndpoint(
 template <typename Parsed>
 support::Result<Parsed> DarwinTransport::ReadReply(const support::Context& ctx,
                                                    const DarwinMonitor& monitor,
-                                                   EndpointLock& endpoint,
-                                                   const ReadRequest& read,
+                                                   EndpointLock& endpoint, const ReadRequest& read,
                                                    const ReplyParser<Parsed>& parse,
                                                    const ReplyCheck<Parsed>& check) const {
   Parsed accepted{};

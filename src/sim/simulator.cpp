@@ -81,7 +81,8 @@ std::size_t LiveObjectCount() {
 }
 
 std::string DescribeLiveObjects() {
-  return "cf=" + std::to_string(LiveCfObjectCount()) + " io=" + std::to_string(LiveIoObjectCount()) +
+  return "cf=" + std::to_string(LiveCfObjectCount()) +
+         " io=" + std::to_string(LiveIoObjectCount()) +
          " i2c=" + std::to_string(LiveConnectionCount());
 }
 

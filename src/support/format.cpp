@@ -42,7 +42,8 @@ std::string FormatInteger(const FormatArg& arg, const Spec& spec) {
   if (arg.Kind() == FormatArg::ArgKind::Signed) {
     const std::int64_t value = arg.AsSigned();
     negative = value < 0;
-    magnitude = negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+    magnitude =
+        negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
   } else {
     magnitude = arg.AsUnsigned();
   }

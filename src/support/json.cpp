@@ -13,16 +13,35 @@ namespace {
 
 bool AppendEscape(std::string& out, char32_t rune, bool escapeHTML) {
   switch (rune) {
-    case '"': out += "\\\""; return true;
-    case '\\': out += "\\\\"; return true;
-    case '\b': out += "\\b"; return true;
-    case '\f': out += "\\f"; return true;
-    case '\n': out += "\\n"; return true;
-    case '\r': out += "\\r"; return true;
-    case '\t': out += "\\t"; return true;
-    case 0x2028: out += "\\u2028"; return true;
-    case 0x2029: out += "\\u2029"; return true;
-    default: break;
+    case '"':
+      out += "\\\"";
+      return true;
+    case '\\':
+      out += "\\\\";
+      return true;
+    case '\b':
+      out += "\\b";
+      return true;
+    case '\f':
+      out += "\\f";
+      return true;
+    case '\n':
+      out += "\\n";
+      return true;
+    case '\r':
+      out += "\\r";
+      return true;
+    case '\t':
+      out += "\\t";
+      return true;
+    case 0x2028:
+      out += "\\u2028";
+      return true;
+    case 0x2029:
+      out += "\\u2029";
+      return true;
+    default:
+      break;
   }
   if (rune < 0x20 || (escapeHTML && (rune == '<' || rune == '>' || rune == '&'))) {
     out += "\\u00";

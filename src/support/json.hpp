@@ -1,7 +1,7 @@
 #pragma once
 
-#include <cstddef>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,14 +51,13 @@ class JSONWriter {
     String(value);
   }
   template <typename T>
-    requires std::same_as<T, bool>
+  requires std::same_as<T, bool>
   void Field(std::string_view key, T value) {
     Key(key);
     Bool(value);
   }
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  void Field(std::string_view key, T value) {
+  requires(!std::same_as<T, bool>) void Field(std::string_view key, T value) {
     Key(key);
     if constexpr (std::is_signed_v<T>) {
       Int(value);

@@ -24,10 +24,14 @@ struct Literal {
 Literal SplitBase(std::string_view text) {
   if (text.size() >= 2 && text[0] == '0') {
     switch (Lower(text[1])) {
-      case 'x': return {16, text.substr(2), true};
-      case 'o': return {8, text.substr(2), true};
-      case 'b': return {2, text.substr(2), true};
-      default: break;
+      case 'x':
+        return {16, text.substr(2), true};
+      case 'o':
+        return {8, text.substr(2), true};
+      case 'b':
+        return {2, text.substr(2), true};
+      default:
+        break;
     }
   }
   // A leading zero means octal; the zero itself is a digit of the number.
@@ -37,7 +41,8 @@ Literal SplitBase(std::string_view text) {
 
 // Whether value * base + digit stays within maximum; a digit above a small maximum must not
 // wrap the subtraction around.
-bool FitsAfterDigit(std::uint64_t value, unsigned base, std::uint64_t digit, std::uint64_t maximum) {
+bool FitsAfterDigit(std::uint64_t value, unsigned base, std::uint64_t digit,
+                    std::uint64_t maximum) {
   return digit <= maximum && value <= (maximum - digit) / base;
 }
 

@@ -9,8 +9,7 @@ namespace {
 
 bool IsInvisible(char32_t rune) {
   return (rune >= 0x80 && rune <= 0x9F) || rune == 0xAD || (rune >= 0x200B && rune <= 0x200F) ||
-         (rune >= 0x2028 && rune <= 0x202E) || (rune >= 0x2060 && rune <= 0x2064) ||
-         rune == 0xFEFF;
+         (rune >= 0x2028 && rune <= 0x202E) || (rune >= 0x2060 && rune <= 0x2064) || rune == 0xFEFF;
 }
 
 void AppendHexEscape(std::string& out, unsigned char byte) {
@@ -26,16 +25,35 @@ void AppendUnicodeEscape(std::string& out, char32_t rune) {
 
 bool AppendShortEscape(std::string& out, char32_t rune) {
   switch (rune) {
-    case '"': out += "\\\""; return true;
-    case '\\': out += "\\\\"; return true;
-    case '\a': out += "\\a"; return true;
-    case '\b': out += "\\b"; return true;
-    case '\f': out += "\\f"; return true;
-    case '\n': out += "\\n"; return true;
-    case '\r': out += "\\r"; return true;
-    case '\t': out += "\\t"; return true;
-    case '\v': out += "\\v"; return true;
-    default: return false;
+    case '"':
+      out += "\\\"";
+      return true;
+    case '\\':
+      out += "\\\\";
+      return true;
+    case '\a':
+      out += "\\a";
+      return true;
+    case '\b':
+      out += "\\b";
+      return true;
+    case '\f':
+      out += "\\f";
+      return true;
+    case '\n':
+      out += "\\n";
+      return true;
+    case '\r':
+      out += "\\r";
+      return true;
+    case '\t':
+      out += "\\t";
+      return true;
+    case '\v':
+      out += "\\v";
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -8,8 +8,8 @@ namespace {
 
 bool IsUnicodeSpace(char32_t rune) {
   return (rune >= 0x09 && rune <= 0x0D) || rune == 0x20 || rune == 0x85 || rune == 0xA0 ||
-         rune == 0x1680 || (rune >= 0x2000 && rune <= 0x200A) || rune == 0x2028 ||
-         rune == 0x2029 || rune == 0x202F || rune == 0x205F || rune == 0x3000;
+         rune == 0x1680 || (rune >= 0x2000 && rune <= 0x200A) || rune == 0x2028 || rune == 0x2029 ||
+         rune == 0x202F || rune == 0x205F || rune == 0x3000;
 }
 
 // Byte length of the last well-formed character when it is white space, else 0.

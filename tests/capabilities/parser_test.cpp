@@ -108,10 +108,24 @@ TEST(CapabilitiesParse, AcceptedShapes) {
       {"(x()y())", "x() y()"},
       {"model(X\tY\nZ\rW\vV\fU\x85T\xA0S)", "model(X Y Z W V U T S)"},
       // Only the listed bytes separate; other controls and high bytes belong to tokens.
-      {"a\x08" "b\x0e" "c\x1f" "d\x84" "e\x86" "f\xa1" "g,\"h\"",
-       "a\x08" "b\x0e" "c\x1f" "d\x84" "e\x86" "f\xa1" "g,\"h\""},
+      {"a\x08"
+       "b\x0e"
+       "c\x1f"
+       "d\x84"
+       "e\x86"
+       "f\xa1"
+       "g,\"h\"",
+       "a\x08"
+       "b\x0e"
+       "c\x1f"
+       "d\x84"
+       "e\x86"
+       "f\xa1"
+       "g,\"h\""},
       // Bytes are not decoded: U+00A0 (C2 A0) is split at its second byte.
-      {"a\xc2\xa0" "b \xc3\xa9", "a\xc2 b \xc3\xa9"},
+      {"a\xc2\xa0"
+       "b \xc3\xa9",
+       "a\xc2 b \xc3\xa9"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);

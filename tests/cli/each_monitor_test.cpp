@@ -23,8 +23,8 @@ TEST(ServeEach, RunsEveryMonitorAtOnceAndKeepsListOrder) {
     std::unique_lock lock(mutex);
     ++started;
     changed.notify_all();
-    const bool together = changed.wait_for(lock, std::chrono::seconds(5),
-                                           [&] { return started == monitors.size(); });
+    const bool together =
+        changed.wait_for(lock, std::chrono::seconds(5), [&] { return started == monitors.size(); });
     support::Result<RenderedResult> outcome;
     outcome.Value.Text = monitor.ID + (together ? " together" : " alone");
     if (monitor.ID == "m2") outcome.Err = failure;
@@ -36,8 +36,8 @@ TEST(ServeEach, RunsEveryMonitorAtOnceAndKeepsListOrder) {
   EXPECT_EQ(outcomes[1].Value.Text, "m1 together");
   EXPECT_FALSE(outcomes[1].Err);
   EXPECT_TRUE(support::Is(outcomes[2].Err, failure));
-  EXPECT_TRUE(ServeEach({}, [](const ddc::Monitor&) { return support::Result<RenderedResult>{}; })
-                  .empty());
+  EXPECT_TRUE(
+      ServeEach({}, [](const ddc::Monitor&) { return support::Result<RenderedResult>{}; }).empty());
 }
 
 }  // namespace

@@ -47,7 +47,9 @@ TEST(ParseOptions, Grammar) {
       {{"set", "1", "brightness", "-5"}, {}, false, false, "", 5s, "invalid_option", "-5"},
       // Only adjust's delta may begin with "-", and only with a digit after it.
       {{"--json", "adjust", "0", "brightness", "-5%", "--unsafe"},
-       {"adjust", "0", "brightness", "-5%"}, true, true},
+       {"adjust", "0", "brightness", "-5%"},
+       true,
+       true},
       {{"adjust", "0", "brightness", "-x"}, {}, false, false, "", 5s, "invalid_option", "-x"},
       {{"adjust", "0", "brightness", "--json"}, {"adjust", "0", "brightness"}, true},
       {{"adjust", "0", "-5"}, {}, false, false, "", 5s, "invalid_option", "-5"},
@@ -56,7 +58,14 @@ TEST(ParseOptions, Grammar) {
       {{"--timeout="}, {}, false, false, "", 5s, "invalid_timeout", ""},
       {{"--timeout", "0"}, {}, false, false, "", 5s, "invalid_timeout", "0"},
       {{"--timeout=-2s"}, {}, false, false, "", 5s, "invalid_timeout", "-2s"},
-      {{"--lang", "zh", "--timeout", "5 s", "list"}, {}, false, false, "zh", 5s, "invalid_timeout", "5 s"},
+      {{"--lang", "zh", "--timeout", "5 s", "list"},
+       {},
+       false,
+       false,
+       "zh",
+       5s,
+       "invalid_timeout",
+       "5 s"},
   };
   for (const OptionsCase& c : cases) {
     std::string line;
@@ -111,10 +120,30 @@ TEST(ParseDuration, AcceptedTexts) {
 
 TEST(ParseDuration, RefusedTexts) {
   const std::vector<std::string> cases = {
-      "",    "5",     "5S",     "5 s",  "5sec",  " 5s",  "5s ", ".s",
-      ".",   "s",     "1.2.3s", "+",    "-",     "00",   "1h-5m", "5Ms",
-      "3d",  "1e3s",  "--1s",   "0x10s", "9223372036854775808ns",
-      "2562048h",   "99999999999999999999ns", "-9223372036854775809ns",
+      "",
+      "5",
+      "5S",
+      "5 s",
+      "5sec",
+      " 5s",
+      "5s ",
+      ".s",
+      ".",
+      "s",
+      "1.2.3s",
+      "+",
+      "-",
+      "00",
+      "1h-5m",
+      "5Ms",
+      "3d",
+      "1e3s",
+      "--1s",
+      "0x10s",
+      "9223372036854775808ns",
+      "2562048h",
+      "99999999999999999999ns",
+      "-9223372036854775809ns",
   };
   for (const std::string& text : cases) {
     EXPECT_FALSE(ParseDuration(text).has_value()) << "[" << text << "]";

@@ -112,7 +112,8 @@ TEST(PrintCapabilities, UnparsableTextStillSucceeds) {
 TEST(PrintCapabilities, EmptyDocumentHasOnlyRaw) {
   std::ostringstream json;
   EXPECT_EQ(printCapabilities(json, monitorM(), " ( ) ", true), 0);
-  EXPECT_EQ(json.str(), "{\"capabilities\":{\"raw\":\" ( ) \"},\"monitor\":\"M\",\"parsed\":true}\n");
+  EXPECT_EQ(json.str(),
+            "{\"capabilities\":{\"raw\":\" ( ) \"},\"monitor\":\"M\",\"parsed\":true}\n");
 }
 
 // Every level holds the next one as a group that is written under both items and children,
@@ -161,9 +162,11 @@ TEST(WriteLifecycleError, JSONWhenAnyWordIsJSON) {
     std::string expected;
   };
   const std::string json =
-      "{\"category\":\"busy\",\"error\":\"close backend failed / 关闭后端失败: monitor transport is "
+      "{\"category\":\"busy\",\"error\":\"close backend failed / 关闭后端失败: monitor transport "
+      "is "
       "busy: \\u003cgone\\u003e\",\"kind\":\"runtime\"}\n";
-  const std::string text = "close backend failed / 关闭后端失败: monitor transport is busy: <gone>\n";
+  const std::string text =
+      "close backend failed / 关闭后端失败: monitor transport is busy: <gone>\n";
   const std::vector<Case> cases = {
       {{"--json", "list"}, json},
       {{"list", "--", "--json"}, json},

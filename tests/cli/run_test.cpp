@@ -14,13 +14,15 @@ namespace {
 const std::string kUsageEN =
     "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
-    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n  capabilities <monitor>\n  features\n\nThe monitor selector is an index from list or a "
+    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n  capabilities <monitor>\n  "
+    "features\n\nThe monitor selector is an index from list or a "
     "full monitor ID.\nDisruptive features and raw VCP writes require --unsafe.";
 
 const std::string kUsageJSON =
     "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
-    "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  capabilities <monitor>\\n  features\\n\\nThe monitor selector "
+    "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
+    "capabilities <monitor>\\n  features\\n\\nThe monitor selector "
     "is an index from list or a full monitor ID.\\nDisruptive features and raw VCP writes require "
     "--unsafe.\"}\n";
 
@@ -75,9 +77,12 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              kChinese,
              0,
-             "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令：\n  list\n"
-             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  capabilities "
-             "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号或完整 ID。\n可能中断画面的功能和"
+             "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令：\n "
+             " list\n"
+             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
+             "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  capabilities "
+             "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号或完整 "
+             "ID。\n可能中断画面的功能和"
              "原始 VCP 写入必须显式添加 --unsafe。\n",
              "",
              {}}),
@@ -90,30 +95,76 @@ INSTANTIATE_TEST_SUITE_P(
     Version, RunTable,
     ::testing::Values(
         Case{"version", {"--version"}, {}, 0, kVersion, "", {}},
-        Case{"version_ignores_command", {"set", "0", "brightness", "5", "--version"}, kChinese, 0,
-             kVersion, "", {}},
-        Case{"version_json", {"--version", "--json", "list"}, {}, 0,
-             "{\"version\":\"" + std::string(cli::kVersion) + "\"}\n", "", {}},
+        Case{"version_ignores_command",
+             {"set", "0", "brightness", "5", "--version"},
+             kChinese,
+             0,
+             kVersion,
+             "",
+             {}},
+        Case{"version_json",
+             {"--version", "--json", "list"},
+             {},
+             0,
+             "{\"version\":\"" + std::string(cli::kVersion) + "\"}\n",
+             "",
+             {}},
         Case{"help_stops_before_version", {"-h", "--version"}, {}, 0, kUsageEN + "\n", "", {}},
-        Case{"bad_option_after_version", {"--version", "--bogus"}, {}, 2, "",
-             "invalid option: --bogus\n", {}}),
+        Case{"bad_option_after_version",
+             {"--version", "--bogus"},
+             {},
+             2,
+             "",
+             "invalid option: --bogus\n",
+             {}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLineFailures, RunTable,
     ::testing::Values(
-        Case{"bad_option_before_help", {"--bogus", "help"}, {}, 2, "", "invalid option: --bogus\n", {}},
-        Case{"help_word_with_bad_option", {"help", "--bogus"}, {}, 2, "", "invalid option: --bogus\n", {}},
+        Case{"bad_option_before_help",
+             {"--bogus", "help"},
+             {},
+             2,
+             "",
+             "invalid option: --bogus\n",
+             {}},
+        Case{"help_word_with_bad_option",
+             {"help", "--bogus"},
+             {},
+             2,
+             "",
+             "invalid option: --bogus\n",
+             {}},
         Case{"bad_option_json",
              {"--json", "-j"},
              {},
              2,
              "",
-             "{\"category\":\"invalid-argument\",\"error\":\"invalid option: -j\",\"kind\":\"usage\"}\n",
+             "{\"category\":\"invalid-argument\",\"error\":\"invalid option: "
+             "-j\",\"kind\":\"usage\"}\n",
              {}},
-        Case{"json_after_bad_option_not_seen", {"--JSON", "--json"}, {}, 2, "", "invalid option: --JSON\n", {}},
-        Case{"language_before_bad_option", {"--lang", "zh", "--bogus"}, {}, 2, "", "无效选项：--bogus\n", {}},
-        Case{"missing_timeout", {"list", "--timeout"}, {}, 2, "", "option --timeout requires a value\n", {}},
+        Case{"json_after_bad_option_not_seen",
+             {"--JSON", "--json"},
+             {},
+             2,
+             "",
+             "invalid option: --JSON\n",
+             {}},
+        Case{"language_before_bad_option",
+             {"--lang", "zh", "--bogus"},
+             {},
+             2,
+             "",
+             "无效选项：--bogus\n",
+             {}},
+        Case{"missing_timeout",
+             {"list", "--timeout"},
+             {},
+             2,
+             "",
+             "option --timeout requires a value\n",
+             {}},
         Case{"missing_lang_zh", {"--lang"}, kChinese, 2, "", "选项 --lang 需要一个值\n", {}},
         Case{"empty_timeout", {"--timeout=", "list"}, {}, 2, "", "invalid timeout: \n", {}},
         Case{"zero_timeout", {"--timeout", "0", "list"}, {}, 2, "", "invalid timeout: 0\n", {}},
@@ -130,9 +181,16 @@ INSTANTIATE_TEST_SUITE_P(
              {}},
         Case{"list_extra", {"list", "extra"}, {}, 2, "", "invalid arguments for list\n", {}},
         Case{"get_one_word", {"get", "1"}, {}, 2, "", "invalid arguments for get\n", {}},
-        Case{"set_four_words", {"set", "1", "brightness", "5", "6"}, {}, 2, "", "invalid arguments for set\n", {}},
+        Case{"set_four_words",
+             {"set", "1", "brightness", "5", "6"},
+             {},
+             2,
+             "",
+             "invalid arguments for set\n",
+             {}},
         Case{"caps_no_words", {"caps"}, kChinese, 2, "", "caps 的参数不正确\n", {}},
-        Case{"features_extra", {"features", "x"}, {}, 2, "", "invalid arguments for features\n", {}},
+        Case{
+            "features_extra", {"features", "x"}, {}, 2, "", "invalid arguments for features\n", {}},
         Case{"double_dash_keeps_json_as_value",
              {"--", "set", "1", "brightness", "--json"},
              {},
@@ -140,17 +198,36 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "invalid value: --json\n",
              {"List"}},
-        Case{"negative_value_is_an_option", {"set", "1", "brightness", "-5"}, {}, 2, "", "invalid option: -5\n", {}},
+        Case{"negative_value_is_an_option",
+             {"set", "1", "brightness", "-5"},
+             {},
+             2,
+             "",
+             "invalid option: -5\n",
+             {}},
         // The framing the bridge will read must be one it knows, before any monitor is touched.
-        Case{"unknown_ioav_framing", {"get", "0", "brightness"}, {{"LUMRA_IOAV_FRAMING", "PS190"}}, 2, "",
-             "invalid LUMRA_IOAV_FRAMING: PS190 (use standard or ps190)\n", {}},
-        Case{"unknown_ioav_framing_json_zh", {"--json", "list"},
-             {{"LUMRA_IOAV_FRAMING", "hdmi"}, {"LANG", "zh_CN.UTF-8"}}, 2, "",
+        Case{"unknown_ioav_framing",
+             {"get", "0", "brightness"},
+             {{"LUMRA_IOAV_FRAMING", "PS190"}},
+             2,
+             "",
+             "invalid LUMRA_IOAV_FRAMING: PS190 (use standard or ps190)\n",
+             {}},
+        Case{"unknown_ioav_framing_json_zh",
+             {"--json", "list"},
+             {{"LUMRA_IOAV_FRAMING", "hdmi"}, {"LANG", "zh_CN.UTF-8"}},
+             2,
+             "",
              "{\"category\":\"invalid-argument\",\"error\":\"LUMRA_IOAV_FRAMING 无效：hdmi（可用 "
              "standard 或 ps190）\",\"kind\":\"usage\"}\n",
              {}},
-        Case{"known_ioav_framing_goes_on", {"features", "extra"}, {{"LUMRA_IOAV_FRAMING", "ps190"}}, 2,
-             "", "invalid arguments for features\n", {}}),
+        Case{"known_ioav_framing_goes_on",
+             {"features", "extra"},
+             {{"LUMRA_IOAV_FRAMING", "ps190"}},
+             2,
+             "",
+             "invalid arguments for features\n",
+             {}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,18 +251,19 @@ INSTANTIATE_TEST_SUITE_P(
              "1\tpath:0123456789ab\tSide <&> Screen\tiofb-i2c\t-\t-\n",
              "",
              {"List"}},
-        Case{"list_json",
-             {"list", "--json"},
-             {},
-             0,
-             "[{\"id\":\"darwin:10AC:A0C4:12345678\",\"index\":0,\"name\":\"Acme View 27\","
-             "\"manufacturer\":\"ACM\",\"model\":\"A0C4\",\"serial\":\"12345678\",\"connector\":"
-             "\"dispext0\",\"connector_type\":\"hdmi\",\"current_mode\":{\"width\":2560,\"height\":"
-             "1440,\"refresh_hz\":59.951,\"logical_width\":1280,\"logical_height\":720},\"backend\":"
-             "\"iofb-i2c\",\"path\":\"IOService:/fb0\"},{\"id\":\"path:0123456789ab\",\"index\":1,"
-             "\"name\":\"Side <&> Screen\",\"backend\":\"iofb-i2c\"}]\n",
-             "",
-             {"List"}},
+        Case{
+            "list_json",
+            {"list", "--json"},
+            {},
+            0,
+            "[{\"id\":\"darwin:10AC:A0C4:12345678\",\"index\":0,\"name\":\"Acme View 27\","
+            "\"manufacturer\":\"ACM\",\"model\":\"A0C4\",\"serial\":\"12345678\",\"connector\":"
+            "\"dispext0\",\"connector_type\":\"hdmi\",\"current_mode\":{\"width\":2560,\"height\":"
+            "1440,\"refresh_hz\":59.951,\"logical_width\":1280,\"logical_height\":720},\"backend\":"
+            "\"iofb-i2c\",\"path\":\"IOService:/fb0\"},{\"id\":\"path:0123456789ab\",\"index\":1,"
+            "\"name\":\"Side <&> Screen\",\"backend\":\"iofb-i2c\"}]\n",
+            "",
+            {"List"}},
         Case{"get_text",
              {"get", "0", "brightness"},
              {},
@@ -219,8 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              0,
              "{\"code\":16,\"current\":50,\"feature\":\"brightness\",\"maximum\":100,"
-             "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + M0 +
-                 "\",\"raw\":[0,100,0,50]}\n",
+             "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" +
+                 M0 + "\",\"raw\":[0,100,0,50]}\n",
              "",
              {"List", "GetVCP " + M0 + " 0x10"}},
         Case{"get_json_discrete",
@@ -228,8 +306,8 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              0,
              "{\"code\":96,\"current\":50,\"feature\":\"input\",\"maximum\":100,"
-             "\"maximum_meaningful\":false,\"momentary\":false,\"monitor\":\"" + M0 +
-                 "\",\"raw\":[0,100,0,50]}\n",
+             "\"maximum_meaningful\":false,\"momentary\":false,\"monitor\":\"" +
+                 M0 + "\",\"raw\":[0,100,0,50]}\n",
              "",
              {"List", "GetVCP " + M0 + " 0x60"}},
         Case{"get_json_unknown_kind",
@@ -237,15 +315,16 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              0,
              "{\"code\":153,\"current\":50,\"feature\":\"vcp:0x99\",\"maximum\":100,"
-             "\"maximum_meaningful\":null,\"momentary\":false,\"monitor\":\"" + M0 +
-                 "\",\"raw\":[0,100,0,50]}\n",
+             "\"maximum_meaningful\":null,\"momentary\":false,\"monitor\":\"" +
+                 M0 + "\",\"raw\":[0,100,0,50]}\n",
              "",
              {"List", "GetVCP " + M0 + " 0x99"}},
         Case{"set_hex",
              {"set", "0", "brightness", "0x32"},
              {},
              0,
-             M0 + " (brightness / 0x10) command sent with value 50; the monitor value was not read back\n",
+             M0 + " (brightness / 0x10) command sent with value 50; the monitor value was not read "
+                  "back\n",
              "",
              {"List", "SetVCP " + M0 + " 0x10 50"}},
         Case{"set_octal_chinese",
@@ -263,27 +342,31 @@ INSTANTIATE_TEST_SUITE_P(
                  "\",\"transport_succeeded\":true,\"value\":10,\"verified\":false}\n",
              "",
              {"List", "SetVCP " + M1 + " 0x12 10"}},
-        Case{"set_unsafe_input",
-             {"set", "1", "input", "15", "--unsafe"},
-             {},
-             0,
-             M1 + " (input / 0x60) command sent with value 15; the monitor value was not read back\n",
-             "",
-             {"List", "SetVCP " + M1 + " 0x60 15"}},
+        Case{
+            "set_unsafe_input",
+            {"set", "1", "input", "15", "--unsafe"},
+            {},
+            0,
+            M1 +
+                " (input / 0x60) command sent with value 15; the monitor value was not read back\n",
+            "",
+            {"List", "SetVCP " + M1 + " 0x60 15"}},
         Case{"set_raw_with_unsafe",
              {"--unsafe", "set", "1", "VCP:0x10", "30"},
              {},
              0,
-             M1 + " (vcp:0x10 / 0x10) command sent with value 30; the monitor value was not read back\n",
+             M1 + " (vcp:0x10 / 0x10) command sent with value 30; the monitor value was not read "
+                  "back\n",
              "",
              {"List", "SetVCP " + M1 + " 0x10 30"}},
-        Case{"set_power_on_is_unsafe_by_table",
-             {"set", "1", "power", "1", "--unsafe"},
-             {},
-             0,
-             M1 + " (power / 0xD6) command sent with value 1; the monitor value was not read back\n",
-             "",
-             {"List", "SetVCP " + M1 + " 0xD6 1"}},
+        Case{
+            "set_power_on_is_unsafe_by_table",
+            {"set", "1", "power", "1", "--unsafe"},
+            {},
+            0,
+            M1 + " (power / 0xD6) command sent with value 1; the monitor value was not read back\n",
+            "",
+            {"List", "SetVCP " + M1 + " 0xD6 1"}},
         Case{"capabilities_text",
              {"capabilities", "0"},
              {},
@@ -291,27 +374,38 @@ INSTANTIATE_TEST_SUITE_P(
              "(prot(monitor)vcp(10 12))\n",
              "",
              {"List", "Capabilities " + M0}},
-        Case{"caps_json",
-             {"caps", "0", "--json"},
-             {},
-             0,
-             "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10 12))\",\"items\":[{\"kind\":\"node\","
-             "\"node\":{\"name\":\"prot\",\"items\":[{\"kind\":\"token\",\"token\":\"monitor\"}],"
-             "\"tokens\":[\"monitor\"],\"raw\":\"prot(monitor)\"}},{\"kind\":\"node\",\"node\":{"
-             "\"name\":\"vcp\",\"items\":[{\"kind\":\"token\",\"token\":\"10\"},{\"kind\":\"token\","
-             "\"token\":\"12\"}],\"tokens\":[\"10\",\"12\"],\"raw\":\"vcp(10 12)\"}}],\"children\":[{"
-             "\"name\":\"prot\",\"items\":[{\"kind\":\"token\",\"token\":\"monitor\"}],\"tokens\":["
-             "\"monitor\"],\"raw\":\"prot(monitor)\"},{\"name\":\"vcp\",\"items\":[{\"kind\":\"token\","
-             "\"token\":\"10\"},{\"kind\":\"token\",\"token\":\"12\"}],\"tokens\":[\"10\",\"12\"],"
-             "\"raw\":\"vcp(10 12)\"}]},\"monitor\":\"" + M0 + "\",\"parsed\":true}\n",
-             "",
-             {"List", "Capabilities " + M0}}),
+        Case{
+            "caps_json",
+            {"caps", "0", "--json"},
+            {},
+            0,
+            "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10 "
+            "12))\",\"items\":[{\"kind\":\"node\","
+            "\"node\":{\"name\":\"prot\",\"items\":[{\"kind\":\"token\",\"token\":\"monitor\"}],"
+            "\"tokens\":[\"monitor\"],\"raw\":\"prot(monitor)\"}},{\"kind\":\"node\",\"node\":{"
+            "\"name\":\"vcp\",\"items\":[{\"kind\":\"token\",\"token\":\"10\"},{\"kind\":\"token\","
+            "\"token\":\"12\"}],\"tokens\":[\"10\",\"12\"],\"raw\":\"vcp(10 "
+            "12)\"}}],\"children\":[{"
+            "\"name\":\"prot\",\"items\":[{\"kind\":\"token\",\"token\":\"monitor\"}],\"tokens\":["
+            "\"monitor\"],\"raw\":\"prot(monitor)\"},{\"name\":\"vcp\",\"items\":[{\"kind\":"
+            "\"token\","
+            "\"token\":\"10\"},{\"kind\":\"token\",\"token\":\"12\"}],\"tokens\":[\"10\",\"12\"],"
+            "\"raw\":\"vcp(10 12)\"}]},\"monitor\":\"" +
+                M0 + "\",\"parsed\":true}\n",
+            "",
+            {"List", "Capabilities " + M0}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RunTable,
     ::testing::Values(
-        Case{"value_too_large", {"set", "1", "brightness", "70000"}, {}, 2, "", "invalid value: 70000\n", {"List"}},
+        Case{"value_too_large",
+             {"set", "1", "brightness", "70000"},
+             {},
+             2,
+             "",
+             "invalid value: 70000\n",
+             {"List"}},
         Case{"value_checked_before_writability",
              {"set", "1", "mccs-version", "99999"},
              {},
@@ -326,13 +420,20 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "mccs-version is exposed as a read-only feature\n",
              {"List"}},
-        Case{"read_only_chinese", {"set", "1", "controller-id", "1"}, kChinese, 2, "", "controller-id 仅允许读取\n", {"List"}},
+        Case{"read_only_chinese",
+             {"set", "1", "controller-id", "1"},
+             kChinese,
+             2,
+             "",
+             "controller-id 仅允许读取\n",
+             {"List"}},
         Case{"input_needs_unsafe",
              {"set", "1", "input", "15"},
              {},
              2,
              "",
-             "writing input is potentially disruptive; repeat with --unsafe after verifying the monitor "
+             "writing input is potentially disruptive; repeat with --unsafe after verifying the "
+             "monitor "
              "model and value\n",
              {"List"}},
         Case{"raw_code_needs_unsafe_named_as_parsed",
@@ -357,13 +458,20 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "invalid arguments for set\n",
              {}},
-        Case{"unknown_feature_as_typed", {"get", "1", " Bright "}, {}, 2, "", "unknown feature:  Bright \n", {"List"}},
+        Case{"unknown_feature_as_typed",
+             {"get", "1", " Bright "},
+             {},
+             2,
+             "",
+             "unknown feature:  Bright \n",
+             {"List"}},
         Case{"unknown_feature_json",
              {"--json", "set", "1", "bright<", "5"},
              {},
              2,
              "",
-             "{\"category\":\"invalid-argument\",\"error\":\"unknown feature: bright\\u003c\",\"kind\":"
+             "{\"category\":\"invalid-argument\",\"error\":\"unknown feature: "
+             "bright\\u003c\",\"kind\":"
              "\"usage\"}\n",
              {"List"}},
         Case{"missing_monitor_before_bad_feature",
@@ -378,7 +486,8 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              1,
              "",
-             "{\"category\":\"not-found-or-hotplug\",\"error\":\"operation failed: monitor not found: "
+             "{\"category\":\"not-found-or-hotplug\",\"error\":\"operation failed: monitor not "
+             "found: "
              "9\",\"kind\":\"runtime\"}\n",
              {"List"}},
         Case{"missing_monitor_set_chinese",
@@ -467,7 +576,13 @@ INSTANTIATE_TEST_SUITE_P(
              "writing vcp:0x10 is potentially disruptive; repeat with --unsafe after verifying the "
              "monitor model and value\n",
              {"List"}},
-        Case{"delta_checked_first", {"adjust", "1", "mccs-version", "10"}, {}, 2, "", "invalid value: 10\n", {"List"}},
+        Case{"delta_checked_first",
+             {"adjust", "1", "mccs-version", "10"},
+             {},
+             2,
+             "",
+             "invalid value: 10\n",
+             {"List"}},
         Case{"read_only",
              {"--unsafe", "adjust", "1", "controller-id", "+1"},
              {},
@@ -494,68 +609,152 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              2,
              "",
-             "{\"category\":\"invalid-argument\",\"error\":\"color-preset takes discrete values; use "
+             "{\"category\":\"invalid-argument\",\"error\":\"color-preset takes discrete values; "
+             "use "
              "set\",\"kind\":\"usage\"}\n",
              {"List"}},
-        Case{"too_few_words", {"adjust", "0", "brightness"}, {}, 2, "", "invalid arguments for adjust\n", {}}),
+        Case{"too_few_words",
+             {"adjust", "0", "brightness"},
+             {},
+             2,
+             "",
+             "invalid arguments for adjust\n",
+             {}}),
     [](const auto& info) { return info.param.name; });
 
 // A value's name is its number before any guard looks at it.
 INSTANTIATE_TEST_SUITE_P(
     NamedValues, RunTable,
     ::testing::Values(
-        Case{"input", {"--unsafe", "set", "0", "input", "HDMI1"}, {}, 0,
-             M0 + " (input / 0x60) command sent with value 17; the monitor value was not read back\n",
-             "", {"List", "SetVCP " + M0 + " 0x60 17"}},
-        Case{"vendor_input", {"--unsafe", "set", "0", "input", "usbc"}, {}, 0,
-             M0 + " (input / 0x60) command sent with value 27; the monitor value was not read back\n",
-             "", {"List", "SetVCP " + M0 + " 0x60 27"}},
-        Case{"raw_input_code", {"--unsafe", "set", "0", "vcp:0x60", "dp2"}, {}, 0,
-             M0 + " (vcp:0x60 / 0x60) command sent with value 16; the monitor value was not read back\n",
-             "", {"List", "SetVCP " + M0 + " 0x60 16"}},
-        Case{"power", {"--unsafe", "set", "0", "power", "Standby"}, {}, 0,
-             M0 + " (power / 0xD6) command sent with value 2; the monitor value was not read back\n",
-             "", {"List", "SetVCP " + M0 + " 0xD6 2"}},
-        Case{"power_off_hard_needs_unsafe", {"set", "0", "power", "off-hard"}, {}, 2, "",
+        Case{
+            "input",
+            {"--unsafe", "set", "0", "input", "HDMI1"},
+            {},
+            0,
+            M0 +
+                " (input / 0x60) command sent with value 17; the monitor value was not read back\n",
+            "",
+            {"List", "SetVCP " + M0 + " 0x60 17"}},
+        Case{
+            "vendor_input",
+            {"--unsafe", "set", "0", "input", "usbc"},
+            {},
+            0,
+            M0 +
+                " (input / 0x60) command sent with value 27; the monitor value was not read back\n",
+            "",
+            {"List", "SetVCP " + M0 + " 0x60 27"}},
+        Case{"raw_input_code",
+             {"--unsafe", "set", "0", "vcp:0x60", "dp2"},
+             {},
+             0,
+             M0 + " (vcp:0x60 / 0x60) command sent with value 16; the monitor value was not read "
+                  "back\n",
+             "",
+             {"List", "SetVCP " + M0 + " 0x60 16"}},
+        Case{
+            "power",
+            {"--unsafe", "set", "0", "power", "Standby"},
+            {},
+            0,
+            M0 + " (power / 0xD6) command sent with value 2; the monitor value was not read back\n",
+            "",
+            {"List", "SetVCP " + M0 + " 0xD6 2"}},
+        Case{"power_off_hard_needs_unsafe",
+             {"set", "0", "power", "off-hard"},
+             {},
+             2,
+             "",
              "writing power is potentially disruptive; repeat with --unsafe after verifying the "
              "monitor model and value\n",
              {"List"}},
-        Case{"mute", {"set", "0", "mute", "off"}, {}, 0,
+        Case{"mute",
+             {"set", "0", "mute", "off"},
+             {},
+             0,
              M0 + " (mute / 0x8D) command sent with value 2; the monitor value was not read back\n",
-             "", {"List", "SetVCP " + M0 + " 0x8D 2"}},
-        Case{"color_preset", {"--json", "set", "1", "color-preset", "6500K"}, {}, 0,
+             "",
+             {"List", "SetVCP " + M0 + " 0x8D 2"}},
+        Case{"color_preset",
+             {"--json", "set", "1", "color-preset", "6500K"},
+             {},
+             0,
              "{\"code\":20,\"feature\":\"color-preset\",\"monitor\":\"" + M1 +
                  "\",\"transport_succeeded\":true,\"value\":5,\"verified\":false}\n",
-             "", {"List", "SetVCP " + M1 + " 0x14 5"}},
-        Case{"name_of_another_feature", {"set", "0", "mute", "hdmi1"}, {}, 2, "",
-             "invalid value: hdmi1\n", {"List"}},
-        Case{"no_names_for_continuous", {"set", "0", "brightness", "on"}, {}, 2, "",
-             "invalid value: on\n", {"List"}},
-        Case{"read_only_after_name", {"--unsafe", "set", "0", "mccs-version", "on"}, {}, 2, "",
-             "invalid value: on\n", {"List"}}),
+             "",
+             {"List", "SetVCP " + M1 + " 0x14 5"}},
+        Case{"name_of_another_feature",
+             {"set", "0", "mute", "hdmi1"},
+             {},
+             2,
+             "",
+             "invalid value: hdmi1\n",
+             {"List"}},
+        Case{"no_names_for_continuous",
+             {"set", "0", "brightness", "on"},
+             {},
+             2,
+             "",
+             "invalid value: on\n",
+             {"List"}},
+        Case{"read_only_after_name",
+             {"--unsafe", "set", "0", "mccs-version", "on"},
+             {},
+             2,
+             "",
+             "invalid value: on\n",
+             {"List"}}),
     [](const auto& info) { return info.param.name; });
 
 // Names select a monitor; one that matches several is refused in the user's language.
 INSTANTIATE_TEST_SUITE_P(
     Selectors, RunTable,
     ::testing::Values(
-        Case{"exact_name", {"get", "side <&> screen", "brightness"}, {}, 0,
-             M1 + " (brightness / 0x10): 50 of 100\n", "", {"List", "GetVCP " + M1 + " 0x10"}},
-        Case{"part_of_a_name", {"caps", "ACME"}, {}, 0, "(prot(monitor)vcp(10 12))\n", "",
+        Case{"exact_name",
+             {"get", "side <&> screen", "brightness"},
+             {},
+             0,
+             M1 + " (brightness / 0x10): 50 of 100\n",
+             "",
+             {"List", "GetVCP " + M1 + " 0x10"}},
+        Case{"part_of_a_name",
+             {"caps", "ACME"},
+             {},
+             0,
+             "(prot(monitor)vcp(10 12))\n",
+             "",
              {"List", "Capabilities " + M0}},
-        Case{"ambiguous_before_feature", {"get", "e", "nonsense"}, {}, 1, "",
+        Case{"ambiguous_before_feature",
+             {"get", "e", "nonsense"},
+             {},
+             1,
+             "",
              "monitor name \"e\" matches 2 monitors: " + M0 + ", " + M1 +
                  "; use the index or the ID\n",
              {"List"}},
-        Case{"ambiguous_chinese", {"set", "E", "brightness", "5"}, kChinese, 1, "",
+        Case{"ambiguous_chinese",
+             {"set", "E", "brightness", "5"},
+             kChinese,
+             1,
+             "",
              "显示器名称 \"E\" 匹配到 2 台显示器：" + M0 + ", " + M1 + "；请改用序号或 ID\n",
              {"List"}},
-        Case{"ambiguous_json", {"--json", "adjust", "e", "brightness", "+1"}, {}, 1, "",
+        Case{"ambiguous_json",
+             {"--json", "adjust", "e", "brightness", "+1"},
+             {},
+             1,
+             "",
              "{\"category\":\"invalid-argument\",\"error\":\"monitor name \\\"e\\\" matches 2 "
-             "monitors: " + M0 + ", " + M1 + "; use the index or the ID\",\"kind\":\"runtime\"}\n",
+             "monitors: " +
+                 M0 + ", " + M1 + "; use the index or the ID\",\"kind\":\"runtime\"}\n",
              {"List"}},
-        Case{"all_refused_once", {"set", "all", "brightness", "99999"}, {}, 2, "",
-             "invalid value: 99999\n", {"List"}}),
+        Case{"all_refused_once",
+             {"set", "all", "brightness", "99999"},
+             {},
+             2,
+             "",
+             "invalid value: 99999\n",
+             {"List"}}),
     [](const auto& info) { return info.param.name; });
 
 // A failed read writes nothing; a failed write after a good read is reported as such.
@@ -566,10 +765,13 @@ TEST(Run, AdjustFailures) {
     std::string err;
     std::vector<std::string> calls;
   } cases[] = {
-      {&FakeTransport::getError, ddcci::kErrUnsupportedVCP,
+      {&FakeTransport::getError,
+       ddcci::kErrUnsupportedVCP,
        "operation failed: DDC/CI VCP feature is unsupported\n",
        {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10"}},
-      {&FakeTransport::setError, ddc::kErrBusy, "operation failed: monitor transport is busy\n",
+      {&FakeTransport::setError,
+       ddc::kErrBusy,
+       "operation failed: monitor transport is busy\n",
        {"List", "AdjustVCP darwin:10AC:A0C4:12345678 0x10 write 10"}},
   };
   for (const auto& c : cases) {
@@ -594,10 +796,11 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
             "picture-mode\t0xDC\nmccs-version\t0xDF\n");
   const RunOutcome json = runWith(transport, {"--json", "features"});
   EXPECT_EQ(json.status, 0);
-  EXPECT_EQ(json.out.rfind("[{\"name\":\"brightness\",\"code\":16,\"writable\":true,\"unsafe\":false,"
-                           "\"continuous\":true,\"continuous_known\":true},{\"name\":\"contrast\"",
-                           0),
-            0u);
+  EXPECT_EQ(
+      json.out.rfind("[{\"name\":\"brightness\",\"code\":16,\"writable\":true,\"unsafe\":false,"
+                     "\"continuous\":true,\"continuous_known\":true},{\"name\":\"contrast\"",
+                     0),
+      0u);
   EXPECT_EQ(json.out.back(), '\n');
   EXPECT_TRUE(transport.calls.empty());
 }
@@ -606,8 +809,10 @@ TEST(Run, EmptyListIsASuccess) {
   FakeTransport transport;
   // Nothing was asked of any monitor, so no command on all of them fails.
   for (const std::vector<std::string>& words :
-       {std::vector<std::string>{"get", "all", "brightness"}, {"set", "all", "volume", "3"},
-        {"adjust", "all", "contrast", "-5%"}, {"caps", "all"}}) {
+       {std::vector<std::string>{"get", "all", "brightness"},
+        {"set", "all", "volume", "3"},
+        {"adjust", "all", "contrast", "-5%"},
+        {"caps", "all"}}) {
     const RunOutcome text = runWith(transport, words);
     EXPECT_EQ(text.status, 0) << words[0];
     EXPECT_EQ(text.out, "No external DDC/CI monitors were discovered.\n") << words[0];
@@ -658,26 +863,39 @@ TEST(Run, RuntimeFailuresAreCategorised) {
     std::string err;
   };
   const std::vector<FailureCase> cases = {
-      {"list_busy", {"--json", "list"}, &FakeTransport::listError,
+      {"list_busy",
+       {"--json", "list"},
+       &FakeTransport::listError,
        support::Errorf("%w: bus held", ddc::kErrBusy),
        "{\"category\":\"busy\",\"error\":\"operation failed: monitor transport is busy: bus held\","
        "\"kind\":\"runtime\"}\n"},
-      {"get_timeout", {"--json", "get", "0", "brightness"}, &FakeTransport::getError,
+      {"get_timeout",
+       {"--json", "get", "0", "brightness"},
+       &FakeTransport::getError,
        support::Errorf("DDC/CI failed after 3 attempts: %w: %w", support::ErrDeadlineExceeded(),
                        ddc::kErrBusy),
        "{\"category\":\"timeout\",\"error\":\"operation failed: DDC/CI failed after 3 attempts: "
        "context deadline exceeded: monitor transport is busy\",\"kind\":\"runtime\"}\n"},
-      {"get_unsupported_text", {"get", "0", "brightness"}, &FakeTransport::getError,
-       ddcci::kErrUnsupportedVCP, "operation failed: DDC/CI VCP feature is unsupported\n"},
-      {"set_permission", {"--json", "set", "0", "brightness", "5"}, &FakeTransport::setError,
+      {"get_unsupported_text",
+       {"get", "0", "brightness"},
+       &FakeTransport::getError,
+       ddcci::kErrUnsupportedVCP,
+       "operation failed: DDC/CI VCP feature is unsupported\n"},
+      {"set_permission",
+       {"--json", "set", "0", "brightness", "5"},
+       &FakeTransport::setError,
        support::Errorf("lock DDC endpoint: %w", support::Error::FromErrno(EACCES)),
        "{\"category\":\"permission\",\"error\":\"operation failed: lock DDC endpoint: permission "
        "denied\",\"kind\":\"runtime\"}\n"},
-      {"caps_protocol_escaped", {"--json", "caps", "1"}, &FakeTransport::capabilitiesError,
+      {"caps_protocol_escaped",
+       {"--json", "caps", "1"},
+       &FakeTransport::capabilitiesError,
        support::Errorf("%w: <bad> & worse", ddc::kErrProtocol),
        "{\"category\":\"protocol\",\"error\":\"operation failed: monitor protocol response is "
        "invalid: \\u003cbad\\u003e \\u0026 worse\",\"kind\":\"runtime\"}\n"},
-      {"plain_error_is_transport", {"--json", "caps", "1"}, &FakeTransport::capabilitiesError,
+      {"plain_error_is_transport",
+       {"--json", "caps", "1"},
+       &FakeTransport::capabilitiesError,
        support::Error::New("monitor transport is busy"),
        "{\"category\":\"transport\",\"error\":\"operation failed: monitor transport is busy\","
        "\"kind\":\"runtime\"}\n"},
@@ -760,15 +978,13 @@ TEST(Run, JSONWriteFailureIsStatusOneWithoutMessage) {
   std::ostream broken(&buffer);
   std::ostringstream err;
   const std::vector<std::string> json{"--json", "list"};
-  EXPECT_EQ(cli::Run(support::Context(), json, broken, err, transport, [](const std::string&) {
-              return std::string();
-            }),
+  EXPECT_EQ(cli::Run(support::Context(), json, broken, err, transport,
+                     [](const std::string&) { return std::string(); }),
             1);
   EXPECT_EQ(err.str(), "");
   const std::vector<std::string> text{"list"};
-  EXPECT_EQ(cli::Run(support::Context(), text, broken, err, transport, [](const std::string&) {
-              return std::string();
-            }),
+  EXPECT_EQ(cli::Run(support::Context(), text, broken, err, transport,
+                     [](const std::string&) { return std::string(); }),
             0);
 }
 

@@ -33,17 +33,16 @@ void ExpectFeature(const Feature& got, const Want& want, const std::string& labe
 }
 
 TEST(FeaturesTest, ElevenRowsInTableOrder) {
-  const char* names[] = {"brightness", "contrast",      "color-preset", "input",
-                         "volume",     "mute",          "sharpness",    "controller-id",
-                         "power",      "picture-mode",  "mccs-version"};
+  const char* names[] = {"brightness", "contrast",     "color-preset", "input",
+                         "volume",     "mute",         "sharpness",    "controller-id",
+                         "power",      "picture-mode", "mccs-version"};
   const std::vector<Feature> features = Features();
   ASSERT_EQ(features.size(), std::size(names));
   for (std::size_t i = 0; i < features.size(); ++i) EXPECT_EQ(features[i].Name, names[i]) << i;
   // Every named row must also be what ParseFeature returns for its name.
   for (const Feature& row : features) {
     ExpectFeature(ParseFeature(row.Name).Value,
-                  {row.Name, row.Code, row.Writable, row.Unsafe, row.Kind},
-                  row.Name);
+                  {row.Name, row.Code, row.Writable, row.Unsafe, row.Kind}, row.Name);
   }
 }
 
@@ -69,10 +68,16 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
       {"brightness", brightness},
       {"  Brightness  ", brightness},
       {"\tBRIGHTNESS\n", brightness},
-      {"BR\xC4\xB0GHTNESS", brightness},                        // U+0130 lower-cases to "i"
-      {"\xC2\xA0" "brightness\xC2\xA0", brightness},            // U+00A0
-      {"\xE3\x80\x80" "brightness\xE3\x80\x80", brightness},    // U+3000
-      {"\xE2\x80\xA8" "brightness\xC2\x85", brightness},        // U+2028, U+0085
+      {"BR\xC4\xB0GHTNESS", brightness},  // U+0130 lower-cases to "i"
+      {"\xC2\xA0"
+       "brightness\xC2\xA0",
+       brightness},  // U+00A0
+      {"\xE3\x80\x80"
+       "brightness\xE3\x80\x80",
+       brightness},  // U+3000
+      {"\xE2\x80\xA8"
+       "brightness\xC2\x85",
+       brightness},  // U+2028, U+0085
       {"INPUT", {"input", 0x60, true, true, kChoice}},
       {"sharpness", {"sharpness", 0x87, true, false, kLevel}},
       {"controller-id", {"controller-id", 0xC8, false, false, kChoice}},
@@ -102,14 +107,37 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
 
 TEST(ParseFeatureTest, RejectsAndEchoesTheArgument) {
   const std::string arguments[] = {
-      "vcp:256", "vcp:", "vcp:-1", "vcp:+1", "vcp: 16", "vcp:0x", "vcp:09", "0x10", "Foo", "",
-      "   ", "vcp:0x__10", "vcp:0x10_", "vcp:_10", "vcp:1__6", "vcp:0x100", "vcp:16 x",
-      "bright ness", "brightness\x01",
-      "\xC5\xBF" "harpness",                 // U+017F folds to "s" only under full case folding
-      "br\xC4\xB1ghtness",                   // dotless i is not "i"
-      "\xE2\x80\x8B" "brightness",           // U+200B is not white space
-      "bright\xFFness", "\xFF", "\xC4", "brightness\xE3\x80", "\xED\xA0\x80" "brightness",
-      "vcp:1\xC0\xB0",                       // overlong "0" must not read as a digit
+      "vcp:256",
+      "vcp:",
+      "vcp:-1",
+      "vcp:+1",
+      "vcp: 16",
+      "vcp:0x",
+      "vcp:09",
+      "0x10",
+      "Foo",
+      "",
+      "   ",
+      "vcp:0x__10",
+      "vcp:0x10_",
+      "vcp:_10",
+      "vcp:1__6",
+      "vcp:0x100",
+      "vcp:16 x",
+      "bright ness",
+      "brightness\x01",
+      "\xC5\xBF"
+      "harpness",           // U+017F folds to "s" only under full case folding
+      "br\xC4\xB1ghtness",  // dotless i is not "i"
+      "\xE2\x80\x8B"
+      "brightness",  // U+200B is not white space
+      "bright\xFFness",
+      "\xFF",
+      "\xC4",
+      "brightness\xE3\x80",
+      "\xED\xA0\x80"
+      "brightness",
+      "vcp:1\xC0\xB0",  // overlong "0" must not read as a digit
   };
   for (const std::string& argument : arguments) {
     const auto [feature, err] = ParseFeature(argument);
@@ -127,9 +155,9 @@ TEST(ParseFeatureTest, RejectsAndEchoesTheArgument) {
 // whichever way they are addressed.
 TEST(FeatureTest, UnsafeWrites) {
   const std::pair<std::string, bool> cases[] = {
-      {"brightness", false}, {"contrast", false},  {"color-preset", false}, {"volume", false},
-      {"mute", false},       {"sharpness", false}, {"input", true},         {"power", true},
-      {"picture-mode", true}, {"vcp:0x10", true},  {"VCP:0x10", true},      {" vcp:0x10", true},
+      {"brightness", false},  {"contrast", false},  {"color-preset", false}, {"volume", false},
+      {"mute", false},        {"sharpness", false}, {"input", true},         {"power", true},
+      {"picture-mode", true}, {"vcp:0x10", true},   {"VCP:0x10", true},      {" vcp:0x10", true},
       {"vcp:0xD6", true},
   };
   for (const auto& [argument, unsafe] : cases) {
@@ -151,13 +179,21 @@ TEST(NamedValueTest, ByFeatureCodeWithoutRegardToCase) {
     std::string word;
     std::optional<std::uint16_t> value;
   } cases[] = {
-      {"input", "HDMI1", 0x11},   {"vcp:0x60", "usbc", 0x1B}, {"power", "off-hard", 5},
-      {"mute", "off", 2},         {"color-preset", "6500K", 5}, {"vcp:0x8D", "on", 1},
-      {"brightness", "on", {}},   {"input", "off", {}},       {"vcp:0x61", "hdmi1", {}},
-      {"input", "hdmi", {}},      {"input", "", {}},
+      {"input", "HDMI1", 0x11},
+      {"vcp:0x60", "usbc", 0x1B},
+      {"power", "off-hard", 5},
+      {"mute", "off", 2},
+      {"color-preset", "6500K", 5},
+      {"vcp:0x8D", "on", 1},
+      {"brightness", "on", {}},
+      {"input", "off", {}},
+      {"vcp:0x61", "hdmi1", {}},
+      {"input", "hdmi", {}},
+      {"input", "", {}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(NamedValue(ParseFeature(c.feature).Value, c.word), c.value) << c.feature << " " << c.word;
+    EXPECT_EQ(NamedValue(ParseFeature(c.feature).Value, c.word), c.value)
+        << c.feature << " " << c.word;
   }
 }
 

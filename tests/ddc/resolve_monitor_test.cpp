@@ -21,8 +21,8 @@ Monitor Make(std::string id, std::int64_t index) {
 
 const std::vector<Monitor> kMonitors = {
     Make("darwin:10AC:A0C4:12345678", 0),
-    Make("7", 1),     // an ID that looks like an index no monitor has
-    Make("1", 2),     // an ID that equals another monitor's index
+    Make("7", 1),  // an ID that looks like an index no monitor has
+    Make("1", 2),  // an ID that equals another monitor's index
     Make(" 0", 3),
     Make("dup", 4),
     Make("dup", 5),
@@ -39,10 +39,10 @@ TEST(ResolveMonitorTest, PicksByIndexThenID) {
       {"00", "darwin:10AC:A0C4:12345678", 0},
       {"+0", "darwin:10AC:A0C4:12345678", 0},
       {"-0", "darwin:10AC:A0C4:12345678", 0},
-      {"1", "7", 1},          // the index wins over the ID "1"
-      {"7", "7", 1},          // no index 7, so the ID
-      {" 0", " 0", 3},        // not a number: only the exact ID
-      {"dup", "dup", 4},      // first in list order
+      {"1", "7", 1},      // the index wins over the ID "1"
+      {"7", "7", 1},      // no index 7, so the ID
+      {" 0", " 0", 3},    // not a number: only the exact ID
+      {"dup", "dup", 4},  // first in list order
       {"-4", "-4", -4},
       {"darwin:10AC:A0C4:12345678", "darwin:10AC:A0C4:12345678", 0},
   };

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ddc/select_monitors.hpp"
 #include "ddc/errors.hpp"
+#include "ddc/select_monitors.hpp"
 
 namespace lumra::ddc {
 namespace {
@@ -16,8 +16,10 @@ Monitor monitor(std::int64_t index, std::string id, std::string name) {
 
 TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
   const std::vector<Monitor> monitors = {
-      monitor(0, "darwin:1", "Orvane Q27 Pro"), monitor(1, "darwin:2", "Orvane U32 Studio"),
-      monitor(2, "darwin:3", "Desk"),           monitor(3, "all", "Desk Right"),
+      monitor(0, "darwin:1", "Orvane Q27 Pro"),
+      monitor(1, "darwin:2", "Orvane U32 Studio"),
+      monitor(2, "darwin:3", "Desk"),
+      monitor(3, "all", "Desk Right"),
       monitor(4, "darwin:5", "3"),
   };
   struct Case {
@@ -58,8 +60,7 @@ TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
 }
 
 TEST(SelectMonitorsTest, AllTakesEveryMonitorInListOrder) {
-  const std::vector<Monitor> monitors = {monitor(1, "darwin:b", "B"),
-                                              monitor(0, "darwin:a", "A")};
+  const std::vector<Monitor> monitors = {monitor(1, "darwin:b", "B"), monitor(0, "darwin:a", "A")};
   const auto every = SelectMonitors(monitors, "all");
   ASSERT_FALSE(every.Err);
   EXPECT_TRUE(every.Value.All);

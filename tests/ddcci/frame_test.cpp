@@ -89,14 +89,18 @@ TEST(ParseVCPReplyTest, RejectsBadReplies) {
   Bytes bad = kBrightnessReply;
   bad[0] = 0x6F;
   const FailureCase cases[] = {
-      {"empty", {}, 0x10, &kErrInvalidLength,
-       "DDC/CI reply has invalid length: reply is too short: 0", false},
+      {"empty",
+       {},
+       0x10,
+       &kErrInvalidLength,
+       "DDC/CI reply has invalid length: reply is too short: 0",
+       false},
       {"two bytes", Hex("6E 88"), 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: reply is too short: 2", false},
       {"wrong source", bad, 0x10, &kErrMalformedSource,
        "DDC/CI reply has malformed source: 0x6F in 6F 88 02 00 10 00 00 64 00 32 F2", false},
-      {"no protocol flag", Hex("6E 08 02 00 10 00 00 64 00 32 72"), 0x10,
-       &kErrInvalidProtocolFlag, "DDC/CI reply has invalid protocol flag: 0x08", false},
+      {"no protocol flag", Hex("6E 08 02 00 10 00 00 64 00 32 72"), 0x10, &kErrInvalidProtocolFlag,
+       "DDC/CI reply has invalid protocol flag: 0x08", false},
       {"truncated", Hex("6E 88 02 00 10 00 00 64 00 32"), 0x10, &kErrInvalidLength,
        "DDC/CI reply has invalid length: got 10 bytes, want 11", false},
       {"announces more than any reply", Hex("6E FF 00"), 0x10, &kErrInvalidLength,
@@ -176,7 +180,8 @@ TEST(ParseCapabilitiesReplyTest, RejectsBadReplies) {
 // Every prefix of a valid reply fails cleanly without reading past what was received.
 TEST(ParseReplyTest, EveryTruncationFails) {
   for (std::size_t size = 0; size < kBrightnessReply.size(); ++size) {
-    const Bytes prefix(kBrightnessReply.begin(), kBrightnessReply.begin() + static_cast<long>(size));
+    const Bytes prefix(kBrightnessReply.begin(),
+                       kBrightnessReply.begin() + static_cast<long>(size));
     const auto [value, err] = ParseVCPReply(prefix, 0x10);
     EXPECT_TRUE(support::Is(err, kErrInvalidLength)) << size;
   }

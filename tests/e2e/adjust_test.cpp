@@ -33,11 +33,11 @@ TEST_F(LumraBinary, SixteenConcurrentAdjustmentsLoseNothing) {
     std::vector<std::unique_ptr<Child>> children;
     // The processes queue on one lock for 140 ms each.
     for (int i = 0; i < kProcesses; ++i) {
-      children.push_back(std::make_unique<Child>(
-          LUMRA_BINARY,
-          std::vector<std::string>{"--timeout", "60s", "--json", "adjust", "0", "brightness",
-                                   round.delta},
-          environment()));
+      children.push_back(
+          std::make_unique<Child>(LUMRA_BINARY,
+                                  std::vector<std::string>{"--timeout", "60s", "--json", "adjust",
+                                                           "0", "brightness", round.delta},
+                                  environment()));
     }
     std::vector<int> seen;
     for (auto& child : children) {
@@ -90,7 +90,8 @@ TEST_F(LumraBinary, EachResultAndReportIsOneWrite) {
       {{"--lang", "zh", "bogus"}, {}, 0, 1, 0},
   };
   for (const auto& c : cases) {
-    const WriteLog log = runRecordingWrites(LUMRA_BINARY, c.words, environment("desk.json", c.scenario));
+    const WriteLog log =
+        runRecordingWrites(LUMRA_BINARY, c.words, environment("desk.json", c.scenario));
     const std::string line = c.words.back();
     ASSERT_EQ(log.out.size(), c.outWrites) << line;
     ASSERT_EQ(log.err.size(), c.errWrites) << line;

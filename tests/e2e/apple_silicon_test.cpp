@@ -21,7 +21,8 @@ const std::string kU32 = "darwin:3E56:3220:00D4E5F6";
 
 std::string pathKey(const std::string& location) {
   const auto digest = support::Sha256(location);
-  return "path:" + support::Format("%x", std::vector<std::uint8_t>(digest.begin(), digest.begin() + 6));
+  return "path:" +
+         support::Format("%x", std::vector<std::uint8_t>(digest.begin(), digest.begin() + 6));
 }
 
 // Both IOAVService monitors at once; the first exchange of each looks the entry points up.
@@ -41,20 +42,27 @@ TEST_F(LumraBinary, AppleSiliconListShowsTheExternalMonitorsOverIOAVService) {
   // without a display are not listed.
   EXPECT_EQ(text.out,
             "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR\n"
-            "0\t" + kQ27 + "\tOrvane Q27 Pro\tioavservice\t2560x1440@74.97\t-\n"
-            "1\t" + kU32 + "\tOrvane U32 Studio\tioavservice\t3840x2160@60\tHDMI\n");
+            "0\t" +
+                kQ27 +
+                "\tOrvane Q27 Pro\tioavservice\t2560x1440@74.97\t-\n"
+                "1\t" +
+                kU32 + "\tOrvane U32 Studio\tioavservice\t3840x2160@60\tHDMI\n");
 
   const ProcessResult json = run({"--json", "list"}, "", kAppleSilicon);
   EXPECT_EQ(json.status, 0);
   EXPECT_EQ(json.out,
-            "[{\"id\":\"" + kQ27 + "\",\"index\":0,\"name\":\"Orvane Q27 Pro\",\"manufacturer\":"
-            "\"0x3E56\",\"model\":\"0x2710\",\"serial\":\"00A1B2C3\",\"connector\":\"" +
+            "[{\"id\":\"" + kQ27 +
+                "\",\"index\":0,\"name\":\"Orvane Q27 Pro\",\"manufacturer\":"
+                "\"0x3E56\",\"model\":\"0x2710\",\"serial\":\"00A1B2C3\",\"connector\":\"" +
                 pathKey(kUSBCPipe) +
                 "\",\"current_mode\":{\"width\":2560,\"height\":1440,\"refresh_hz\":74.97,"
                 "\"logical_width\":2560,\"logical_height\":1440},\"backend\":\"ioavservice\"},"
-                "{\"id\":\"" + kU32 + "\",\"index\":1,\"name\":\"Orvane U32 Studio\","
+                "{\"id\":\"" +
+                kU32 +
+                "\",\"index\":1,\"name\":\"Orvane U32 Studio\","
                 "\"manufacturer\":\"0x3E56\",\"model\":\"0x3220\",\"serial\":\"00D4E5F6\","
-                "\"connector\":\"" + pathKey(kHDMIPipe) +
+                "\"connector\":\"" +
+                pathKey(kHDMIPipe) +
                 "\",\"connector_type\":\"hdmi\",\"current_mode\":{\"width\":3840,\"height\":2160,"
                 "\"refresh_hz\":60,\"logical_width\":1920,\"logical_height\":1080},"
                 "\"backend\":\"ioavservice\"}]\n");
@@ -125,7 +133,8 @@ struct IOAVFaultCase {
 
 void PrintTo(const IOAVFaultCase& c, std::ostream* os) { *os << c.name; }
 
-class AppleSiliconFaults : public LumraBinary, public ::testing::WithParamInterface<IOAVFaultCase> {};
+class AppleSiliconFaults : public LumraBinary,
+                           public ::testing::WithParamInterface<IOAVFaultCase> {};
 
 TEST_P(AppleSiliconFaults, NameTheIOAVServiceStage) {
   const IOAVFaultCase& c = GetParam();
@@ -133,22 +142,32 @@ TEST_P(AppleSiliconFaults, NameTheIOAVServiceStage) {
   EXPECT_EQ(result.status, c.status);
   EXPECT_EQ(result.out, c.out);
   EXPECT_EQ(result.err, c.err);
-  EXPECT_EQ(SimulatedState(home(), scenario("apple-silicon-faults.json")).Counters(c.monitor).Writes, c.writes);
+  EXPECT_EQ(
+      SimulatedState(home(), scenario("apple-silicon-faults.json")).Counters(c.monitor).Writes,
+      c.writes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, AppleSiliconFaults,
     ::testing::Values(
         // Three attempts of two write cycles each.
-        IOAVFaultCase{"both_write_cycles_fail", {"--json", "set", "0", "brightness", "3"}, 1, "",
+        IOAVFaultCase{"both_write_cycles_fail",
+                      {"--json", "set", "0", "brightness", "3"},
+                      1,
+                      "",
                       "{\"category\":\"busy\",\"error\":\"operation failed: DDC/CI failed after 3 "
                       "attempts: monitor transport is busy: IOKit DDC/CI transaction failed: "
                       "0xE00002D5 (stage=IOAVServiceWriteI2C, write_cycle=2, chip=0xB7, "
                       "command=0x03)\",\"kind\":\"runtime\"}\n",
-                      "stubborn", 6},
+                      "stubborn",
+                      6},
         // Both write cycles of the first attempt are busy; the second attempt gets through.
-        IOAVFaultCase{"busy_then_through", {"get", "1", "brightness"}, 0,
-                      "darwin:3E56:2710:00000008 (brightness / 0x10): 40 of 100\n", "", "sleepy",
+        IOAVFaultCase{"busy_then_through",
+                      {"get", "1", "brightness"},
+                      0,
+                      "darwin:3E56:2710:00000008 (brightness / 0x10): 40 of 100\n",
+                      "",
+                      "sleepy",
                       3}),
     [](const auto& info) { return info.param.name; });
 
@@ -174,8 +193,9 @@ TEST_F(LumraBinary, IdenticalAppleSiliconMonitorsWithoutSerialsKeepDistinctStabl
   // Plugged in again: the proxies come back with new registry entry IDs.
   std::ifstream in(scenario("apple-silicon-twins.json"));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const auto& [before, after] : {std::pair<std::string, std::string>{"0x100000A31", "0x100000E01"},
-                                      {"0x100000B47", "0x100000E02"}}) {
+  for (const auto& [before, after] :
+       {std::pair<std::string, std::string>{"0x100000A31", "0x100000E01"},
+        {"0x100000B47", "0x100000E02"}}) {
     const auto at = text.find(before);
     ASSERT_NE(at, std::string::npos);
     text.replace(at, before.size(), after);

@@ -65,8 +65,8 @@ bool closeOnExecPipe(int ends[2]) {
 }
 
 // In the child, between fork and exec: only async-signal-safe calls.
-[[noreturn]] void becomeProgram(const std::string& program, char** argv, char** envp, int out, int err,
-                                const ChildOptions& options) {
+[[noreturn]] void becomeProgram(const std::string& program, char** argv, char** envp, int out,
+                                int err, const ChildOptions& options) {
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
   if (options.group && (setgroups(0, nullptr) != 0 || setgid(*options.group) != 0)) _exit(126);

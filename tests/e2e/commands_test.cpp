@@ -37,82 +37,167 @@ const std::string kCapabilities =
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, Commands,
     ::testing::Values(
-        CommandCase{"list_text", {"list"}, {}, 0,
+        CommandCase{"list_text",
+                    {"list"},
+                    {},
+                    0,
                     "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR\n"
-                    "0\t" + L + "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
-                    "1\t" + R + "\tDesk Right\tioframebuffer\t-\t-\n",
+                    "0\t" +
+                        L +
+                        "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
+                        "1\t" +
+                        R + "\tDesk Right\tioframebuffer\t-\t-\n",
                     ""},
-        CommandCase{"list_text_chinese", {"list"}, kChinese, 0,
+        CommandCase{"list_text_chinese",
+                    {"list"},
+                    kChinese,
+                    0,
                     "序号\tID\t名称\t后端\t模式\t接口\n"
-                    "0\t" + L + "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
-                    "1\t" + R + "\tDesk Right\tioframebuffer\t-\t-\n",
+                    "0\t" +
+                        L +
+                        "\tDesk <Left> & Co\tioframebuffer\t2560x1440@59.951\t-\n"
+                        "1\t" +
+                        R + "\tDesk Right\tioframebuffer\t-\t-\n",
                     ""},
-        CommandCase{"list_json", {"--json", "list"}, {}, 0,
-                    "[{\"id\":\"" + L + "\",\"index\":0,\"name\":\"Desk <Left> & Co\","
-                    "\"manufacturer\":\"0x3E56\",\"model\":\"0x2710\",\"serial\":\"00000042\","
-                    "\"connector\":\"path:e21d3392c27b\",\"current_mode\":{\"width\":2560,\"height\":1440,\"refresh_hz\":59.951,"
-                    "\"logical_width\":1280,\"logical_height\":720},\"backend\":\"ioframebuffer\"},"
-                    "{\"id\":\"" + R + "\",\"index\":1,\"name\":\"Desk Right\",\"manufacturer\":"
-                    "\"0x3E56\",\"model\":\"0x3220\",\"serial\":\"00000043\",\"connector\":"
-                    "\"path:83ba31e98056\",\"backend\":"
-                    "\"ioframebuffer\"}]\n",
+        CommandCase{
+            "list_json",
+            {"--json", "list"},
+            {},
+            0,
+            "[{\"id\":\"" + L +
+                "\",\"index\":0,\"name\":\"Desk <Left> & Co\","
+                "\"manufacturer\":\"0x3E56\",\"model\":\"0x2710\",\"serial\":\"00000042\","
+                "\"connector\":\"path:e21d3392c27b\",\"current_mode\":{\"width\":2560,\"height\":"
+                "1440,\"refresh_hz\":59.951,"
+                "\"logical_width\":1280,\"logical_height\":720},\"backend\":\"ioframebuffer\"},"
+                "{\"id\":\"" +
+                R +
+                "\",\"index\":1,\"name\":\"Desk Right\",\"manufacturer\":"
+                "\"0x3E56\",\"model\":\"0x3220\",\"serial\":\"00000043\",\"connector\":"
+                "\"path:83ba31e98056\",\"backend\":"
+                "\"ioframebuffer\"}]\n",
+            ""},
+        CommandCase{"get_text",
+                    {"get", "0", "brightness"},
+                    {},
+                    0,
+                    L + " (brightness / 0x10): 40 of 100\n",
                     ""},
-        CommandCase{"get_text", {"get", "0", "brightness"}, {}, 0,
-                    L + " (brightness / 0x10): 40 of 100\n", ""},
-        CommandCase{"get_text_chinese", {"get", L, "input"}, kChinese, 0,
-                    L + "（input / 0x60）：15\n", ""},
-        CommandCase{"get_json", {"get", "1", "brightness", "--json"}, {}, 0,
+        CommandCase{
+            "get_text_chinese", {"get", L, "input"}, kChinese, 0, L + "（input / 0x60）：15\n", ""},
+        CommandCase{"get_json",
+                    {"get", "1", "brightness", "--json"},
+                    {},
+                    0,
                     "{\"code\":16,\"current\":70,\"feature\":\"brightness\",\"maximum\":100,"
-                    "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + R +
-                        "\",\"raw\":[0,100,0,70]}\n",
+                    "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" +
+                        R + "\",\"raw\":[0,100,0,70]}\n",
                     ""},
-        CommandCase{"set_text", {"set", "0", "volume", "0x20"}, {}, 0,
+        CommandCase{"set_text",
+                    {"set", "0", "volume", "0x20"},
+                    {},
+                    0,
                     L + " (volume / 0x62) command sent with value 32; the monitor value was not "
                         "read back\n",
                     ""},
-        CommandCase{"set_json_chinese_unsafe", {"--unsafe", "--json", "set", "0", "input", "17"},
-                    kChinese, 0,
+        CommandCase{"set_json_chinese_unsafe",
+                    {"--unsafe", "--json", "set", "0", "input", "17"},
+                    kChinese,
+                    0,
                     "{\"code\":96,\"feature\":\"input\",\"monitor\":\"" + L +
                         "\",\"transport_succeeded\":true,\"value\":17,\"verified\":false}\n",
                     ""},
-        CommandCase{"adjust_text", {"adjust", "0", "brightness", "-5"}, {}, 0,
-                    L + " (brightness / 0x10): 40 -> 35 of 100\n", ""},
-        CommandCase{"adjust_text_chinese", {"adjust", "1", "brightness", "+100%"}, kChinese, 0,
-                    R + "（brightness / 0x10）：70 -> 100 / 100\n", ""},
-        CommandCase{"adjust_json_clamped", {"--json", "adjust", "0", "volume", "-20"}, {}, 0,
+        CommandCase{"adjust_text",
+                    {"adjust", "0", "brightness", "-5"},
+                    {},
+                    0,
+                    L + " (brightness / 0x10): 40 -> 35 of 100\n",
+                    ""},
+        CommandCase{"adjust_text_chinese",
+                    {"adjust", "1", "brightness", "+100%"},
+                    kChinese,
+                    0,
+                    R + "（brightness / 0x10）：70 -> 100 / 100\n",
+                    ""},
+        CommandCase{"adjust_json_clamped",
+                    {"--json", "adjust", "0", "volume", "-20"},
+                    {},
+                    0,
                     "{\"code\":98,\"feature\":\"volume\",\"maximum\":100,\"monitor\":\"" + L +
                         "\",\"previous\":10,\"value\":0,\"written\":true}\n",
                     ""},
-        CommandCase{"adjust_discrete", {"adjust", "0", "input", "+1"}, {}, 2, "",
+        CommandCase{"adjust_discrete",
+                    {"adjust", "0", "input", "+1"},
+                    {},
+                    2,
+                    "",
                     "input takes discrete values; use set\n"},
-        CommandCase{"adjust_unsupported", {"adjust", "1", "contrast", "+1"}, {}, 1, "",
+        CommandCase{"adjust_unsupported",
+                    {"adjust", "1", "contrast", "+1"},
+                    {},
+                    1,
+                    "",
                     "operation failed: DDC/CI VCP feature is unsupported\n"},
         CommandCase{"capabilities_text", {"capabilities", "0"}, {}, 0, kCapabilities + "\n", ""},
-        CommandCase{"capabilities_json_unparsable", {"--json", "caps", "1"}, {}, 0,
-                    "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10))trailing\"},\"monitor\":\"" +
-                        R + "\",\"parse_error\":\"unexpected capabilities data at byte 22\","
-                        "\"parsed\":false}\n",
-                    ""},
-        CommandCase{"unsupported_code", {"get", "1", "contrast"}, {}, 1, "",
+        CommandCase{
+            "capabilities_json_unparsable",
+            {"--json", "caps", "1"},
+            {},
+            0,
+            "{\"capabilities\":{\"raw\":\"(prot(monitor)vcp(10))trailing\"},\"monitor\":\"" + R +
+                "\",\"parse_error\":\"unexpected capabilities data at byte 22\","
+                "\"parsed\":false}\n",
+            ""},
+        CommandCase{"unsupported_code",
+                    {"get", "1", "contrast"},
+                    {},
+                    1,
+                    "",
                     "operation failed: DDC/CI VCP feature is unsupported\n"},
-        CommandCase{"unsupported_code_json", {"--json", "get", "1", "contrast"}, {}, 1, "",
-                    "{\"category\":\"unsupported\",\"error\":\"operation failed: DDC/CI VCP feature "
-                    "is unsupported\",\"kind\":\"runtime\"}\n"},
-        CommandCase{"no_such_monitor_chinese", {"get", "2", "brightness"}, kChinese, 1, "",
+        CommandCase{
+            "unsupported_code_json",
+            {"--json", "get", "1", "contrast"},
+            {},
+            1,
+            "",
+            "{\"category\":\"unsupported\",\"error\":\"operation failed: DDC/CI VCP feature "
+            "is unsupported\",\"kind\":\"runtime\"}\n"},
+        CommandCase{"no_such_monitor_chinese",
+                    {"get", "2", "brightness"},
+                    kChinese,
+                    1,
+                    "",
                     "操作失败：monitor not found: 2\n"},
-        CommandCase{"unknown_feature", {"get", "0", "bright"}, {}, 2, "", "unknown feature: bright\n"},
-        CommandCase{"unsafe_required", {"set", "0", "power", "5"}, {}, 2, "",
+        CommandCase{
+            "unknown_feature", {"get", "0", "bright"}, {}, 2, "", "unknown feature: bright\n"},
+        CommandCase{"unsafe_required",
+                    {"set", "0", "power", "5"},
+                    {},
+                    2,
+                    "",
                     "writing power is potentially disruptive; repeat with --unsafe after verifying "
                     "the monitor model and value\n"},
         CommandCase{"version", {"--version"}, {}, 0, "lumra " LUMRA_EXPECTED_VERSION "\n", ""},
         CommandCase{"version_json_ignores_command_words",
-                    {"--json", "get", "9", "nothing", "--version"}, kChinese, 0,
-                    "{\"version\":\"" LUMRA_EXPECTED_VERSION "\"}\n", ""},
-        CommandCase{"version_after_bad_option", {"--bogus", "--version"}, {}, 2, "",
+                    {"--json", "get", "9", "nothing", "--version"},
+                    kChinese,
+                    0,
+                    "{\"version\":\"" LUMRA_EXPECTED_VERSION "\"}\n",
+                    ""},
+        CommandCase{"version_after_bad_option",
+                    {"--bogus", "--version"},
+                    {},
+                    2,
+                    "",
                     "invalid option: --bogus\n"},
-        CommandCase{"usage_error_json", {"--json", "--timeout", "soon", "list"}, {}, 2, "",
-                    "{\"category\":\"invalid-argument\",\"error\":\"invalid timeout: soon\",\"kind\":"
-                    "\"usage\"}\n"}),
+        CommandCase{
+            "usage_error_json",
+            {"--json", "--timeout", "soon", "list"},
+            {},
+            2,
+            "",
+            "{\"category\":\"invalid-argument\",\"error\":\"invalid timeout: soon\",\"kind\":"
+            "\"usage\"}\n"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(LumraBinary, CapabilitiesJSONIsParsed) {
@@ -140,32 +225,59 @@ TEST_F(LumraBinary, SetIsSeenByTheNextProcess) {
 INSTANTIATE_TEST_SUITE_P(
     AllMonitors, Commands,
     ::testing::Values(
-        CommandCase{"one_fails_text", {"get", "all", "volume"}, {}, 1,
+        CommandCase{"one_fails_text",
+                    {"get", "all", "volume"},
+                    {},
+                    1,
                     L + " (volume / 0x62): 10 of 100\n",
                     "operation failed: " + R + ": DDC/CI VCP feature is unsupported\n"},
-        CommandCase{"one_fails_json", {"--json", "get", "all", "volume"}, {}, 1,
-                    "[{\"code\":98,\"current\":10,\"feature\":\"volume\",\"maximum\":100,"
-                    "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + L +
-                        "\",\"raw\":[0,100,0,10]}]\n",
-                    "{\"category\":\"unsupported\",\"error\":\"operation failed: " + R +
-                        ": DDC/CI VCP feature is unsupported\",\"kind\":\"runtime\",\"monitor\":\"" +
-                        R + "\"}\n"},
-        CommandCase{"one_fails_chinese", {"get", "all", "volume"}, kChinese, 1,
+        CommandCase{
+            "one_fails_json",
+            {"--json", "get", "all", "volume"},
+            {},
+            1,
+            "[{\"code\":98,\"current\":10,\"feature\":\"volume\",\"maximum\":100,"
+            "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" +
+                L + "\",\"raw\":[0,100,0,10]}]\n",
+            "{\"category\":\"unsupported\",\"error\":\"operation failed: " + R +
+                ": DDC/CI VCP feature is unsupported\",\"kind\":\"runtime\",\"monitor\":\"" + R +
+                "\"}\n"},
+        CommandCase{"one_fails_chinese",
+                    {"get", "all", "volume"},
+                    kChinese,
+                    1,
                     L + "（volume / 0x62）：10 / 100\n",
                     "操作失败：" + R + ": DDC/CI VCP feature is unsupported\n"},
-        CommandCase{"all_succeed", {"adjust", "all", "brightness", "+5"}, {}, 0,
+        CommandCase{"all_succeed",
+                    {"adjust", "all", "brightness", "+5"},
+                    {},
+                    0,
                     L + " (brightness / 0x10): 40 -> 45 of 100\n" + R +
                         " (brightness / 0x10): 70 -> 75 of 100\n",
                     ""},
-        CommandCase{"capabilities_with_ids", {"caps", "all"}, {}, 0,
-                    L + "\t(prot(monitor)type(LCD)model(DESK)cmds(01 02 03 E3 F3)vcp(10 12 60(0F 11) "
-                        "62 D6(01 04 05))mccs_ver(2.2))\n" + R + "\t(prot(monitor)vcp(10))trailing\n",
-                    ""},
-        CommandCase{"by_name", {"--unsafe", "set", "LEFT", "input", "hdmi1"}, {}, 0,
-                    L + " (input / 0x60) command sent with value 17; the monitor value was not read "
-                        "back\n",
-                    ""},
-        CommandCase{"name_matches_both", {"get", "desk", "brightness"}, {}, 1, "",
+        CommandCase{
+            "capabilities_with_ids",
+            {"caps", "all"},
+            {},
+            0,
+            L +
+                "\t(prot(monitor)type(LCD)model(DESK)cmds(01 02 03 E3 F3)vcp(10 12 60(0F 11) "
+                "62 D6(01 04 05))mccs_ver(2.2))\n" +
+                R + "\t(prot(monitor)vcp(10))trailing\n",
+            ""},
+        CommandCase{
+            "by_name",
+            {"--unsafe", "set", "LEFT", "input", "hdmi1"},
+            {},
+            0,
+            L + " (input / 0x60) command sent with value 17; the monitor value was not read "
+                "back\n",
+            ""},
+        CommandCase{"name_matches_both",
+                    {"get", "desk", "brightness"},
+                    {},
+                    1,
+                    "",
                     "monitor name \"desk\" matches 2 monitors: " + L + ", " + R +
                         "; use the index or the ID\n"}),
     [](const auto& info) { return info.param.name; });

@@ -28,25 +28,29 @@ class LumraBinary : public ::testing::Test {
     return std::string(LUMRA_SCENARIO_DIR) + "/" + name;
   }
 
-  ProcessResult run(const std::vector<std::string>& arguments, const std::string& scenarioName = "desk.json",
+  ProcessResult run(const std::vector<std::string>& arguments,
+                    const std::string& scenarioName = "desk.json",
                     EnvironmentChanges extra = {}) const {
     return runProcess(LUMRA_BINARY, arguments, environment(scenarioName, std::move(extra)));
   }
 
   EnvironmentChanges environment(const std::string& scenarioName = "desk.json",
                                  EnvironmentChanges extra = {}) const {
-    EnvironmentChanges environment{{"HOME", home_},
-                                   {"LUMRA_SIMULATION", scenario(scenarioName)},
-                                   {"LC_ALL", std::nullopt},
-                                   {"LANG", std::nullopt},
-                                   // Every command must release its platform objects and descriptors.
-                                   {"LUMRA_SIM_CHECK_RELEASES", "1"}};
+    EnvironmentChanges environment{
+        {"HOME", home_},
+        {"LUMRA_SIMULATION", scenario(scenarioName)},
+        {"LC_ALL", std::nullopt},
+        {"LANG", std::nullopt},
+        // Every command must release its platform objects and descriptors.
+        {"LUMRA_SIM_CHECK_RELEASES", "1"}};
     for (auto& [name, value] : extra) environment[name] = value;
     return environment;
   }
 
   const std::string& home() const { return home_; }
-  std::filesystem::path cacheDirectory() const { return std::filesystem::path(home_) / "Library/Caches/lumra"; }
+  std::filesystem::path cacheDirectory() const {
+    return std::filesystem::path(home_) / "Library/Caches/lumra";
+  }
 
  private:
   std::string home_;

@@ -96,7 +96,8 @@ const std::vector<FaultRow>& Rows() {
             "DDC/CI reply has invalid length: got 27 bytes, want 28"),
       Frame("wrong-code", 14, "DDC/CI reply VCP code mismatch: got 0x11, want 0x10", std::nullopt),
       Frame("unexpected-result", 15, "DDC/CI reply has unexpected result code: 0x02", std::nullopt),
-      Frame("offset-mismatch", 16, std::nullopt, "DDC/CI capabilities offset mismatch: got 1, want 0"),
+      Frame("offset-mismatch", 16, std::nullopt,
+            "DDC/CI capabilities offset mismatch: got 1, want 0"),
       // The port loses every write: nothing is asked, so every read finds nothing to answer.
       Frame("dropped-write", 17, "DDC/CI null response", "DDC/CI null response"),
   };
@@ -119,9 +120,12 @@ struct Expectation {
 
 std::string CommandByte(Command command) {
   switch (command) {
-    case Command::Get: return "0x01";
-    case Command::Set: return "0x03";
-    case Command::Capabilities: return "0xF3";
+    case Command::Get:
+      return "0x01";
+    case Command::Set:
+      return "0x03";
+    case Command::Capabilities:
+      return "0xF3";
   }
   return "";
 }
@@ -143,7 +147,8 @@ Expectation Expect(const FaultRow& row, Command command) {
     e.category = row.category;
     e.message = std::string(row.retried ? "DDC/CI failed after 3 attempts: " : "") + row.sentinel +
                 "IOKit DDC/CI transaction failed: " + row.status +
-                " (stage=IOFramebuffer, write_cycle=0, chip=0x37, command=" + CommandByte(command) + ")";
+                " (stage=IOFramebuffer, write_cycle=0, chip=0x37, command=" + CommandByte(command) +
+                ")";
     e.writes = e.faults = attempts * perAttempt;
     return e;
   }
@@ -173,7 +178,8 @@ std::vector<std::string> Words(const FaultRow& row, Command command, bool json) 
       words.insert(words.end(), {"get", MonitorID(row), "brightness"});
       break;
     case Command::Set:
-      words.insert(words.end(), {"set", MonitorID(row), "brightness", std::to_string(kWrittenBrightness)});
+      words.insert(words.end(),
+                   {"set", MonitorID(row), "brightness", std::to_string(kWrittenBrightness)});
       break;
     case Command::Capabilities:
       words.insert(words.end(), {"capabilities", MonitorID(row)});
@@ -211,8 +217,8 @@ void ExpectResult(const ProcessResult& result, const FaultRow& row, Command comm
     case Command::Get:
       EXPECT_EQ(result.out,
                 json ? "{\"code\":16,\"current\":40,\"feature\":\"brightness\",\"maximum\":100,"
-                       "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" + id +
-                           "\",\"raw\":[0,100,0,40]}\n"
+                       "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" +
+                           id + "\",\"raw\":[0,100,0,40]}\n"
                      : id + " (brightness / 0x10): 40 of 100\n");
       break;
     case Command::Set:
@@ -224,8 +230,9 @@ void ExpectResult(const ProcessResult& result, const FaultRow& row, Command comm
       break;
     case Command::Capabilities:
       if (json) {
-        EXPECT_TRUE(result.out.starts_with("{\"capabilities\":{\"raw\":\"" + kCapabilities + "\"") &&
-                    result.out.ends_with("\"monitor\":\"" + id + "\",\"parsed\":true}\n"))
+        EXPECT_TRUE(
+            result.out.starts_with("{\"capabilities\":{\"raw\":\"" + kCapabilities + "\"") &&
+            result.out.ends_with("\"monitor\":\"" + id + "\",\"parsed\":true}\n"))
             << result.out;
       } else {
         EXPECT_EQ(result.out, kCapabilities + "\n");
@@ -253,7 +260,8 @@ TEST_P(FaultMatrix, ReportsAndCountsExactly) {
   EXPECT_EQ(counters.Writes, expected.writes) << "write transactions";
   EXPECT_EQ(counters.Faults, expected.faults) << "faults injected";
   if (command == Command::Set) {
-    EXPECT_EQ(state.Value(row.monitor, 0x10), row.control ? kWrittenBrightness : kInitialBrightness);
+    EXPECT_EQ(state.Value(row.monitor, 0x10),
+              row.control ? kWrittenBrightness : kInitialBrightness);
   }
 }
 

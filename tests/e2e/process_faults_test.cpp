@@ -56,7 +56,8 @@ std::string Report(const std::string& category, const std::string& message, bool
 
 class ProcessFaults : public LumraBinary {
  protected:
-  EnvironmentChanges Environment(const std::string& scenarioPath, EnvironmentChanges extra = {}) const {
+  EnvironmentChanges Environment(const std::string& scenarioPath,
+                                 EnvironmentChanges extra = {}) const {
     EnvironmentChanges environment{{"HOME", home()},
                                    {"LUMRA_SIMULATION", scenarioPath},
                                    {"LC_ALL", std::nullopt},
@@ -182,16 +183,17 @@ TEST_P(BadScenario, FailsEveryMonitorCommandWithOneReport) {
   }
   const std::string line = "lumra simulator: scenario \"" + file.string() + "\": " + fault.problem;
   for (const bool json : {false, true}) {
-    for (const Command& command :
-         {Command{"list", {"list"}}, DeviceCommands()[0], DeviceCommands()[1], DeviceCommands()[2]}) {
+    for (const Command& command : {Command{"list", {"list"}}, DeviceCommands()[0],
+                                   DeviceCommands()[1], DeviceCommands()[2]}) {
       SCOPED_TRACE(command.name + (json ? " json" : " text"));
-      const ProcessResult result =
-          runChild(LUMRA_BINARY, WithJSON(command.words, json), Environment(file.string()), options);
+      const ProcessResult result = runChild(LUMRA_BINARY, WithJSON(command.words, json),
+                                            Environment(file.string()), options);
       EXPECT_EQ(result.status, 1);
       EXPECT_EQ(result.out, "");
       const std::string report = Report("transport", "native display enumeration failed: -2", json);
       if (fault.prefixOnly) {
-        EXPECT_TRUE(result.err.starts_with(line) && result.err.ends_with("\n" + report)) << result.err;
+        EXPECT_TRUE(result.err.starts_with(line) && result.err.ends_with("\n" + report))
+            << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
       } else {
         EXPECT_EQ(result.err, line + "\n" + report);
@@ -204,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
     EndToEnd, BadScenario,
     ::testing::Values(
         ScenarioFault{"directory", "<directory>", "cannot read the file: Is a directory"},
-        ScenarioFault{"no_read_permission", "{}", "cannot read the file: Permission denied", false, true},
+        ScenarioFault{"no_read_permission", "{}", "cannot read the file: Permission denied", false,
+                      true},
         ScenarioFault{"empty", "", "invalid JSON: ", true},
         ScenarioFault{"truncated", "{\"displays\": [{\"id\": 1", "invalid JSON: ", true},
         ScenarioFault{"not_an_object", "[1, 2]", "the scenario must be a JSON object"},
@@ -276,8 +279,9 @@ TEST_P(UnwritableCache, IsAPermissionFailure) {
 
 INSTANTIATE_TEST_SUITE_P(
     EndToEnd, UnwritableCache,
-    ::testing::Values(CacheCase{"cache", "Library/Caches/lumra", "create DDC lock directory: permission denied"},
-                      CacheCase{"locks", "Library/Caches/lumra/locks", "open DDC lock: permission denied"}),
+    ::testing::Values(
+        CacheCase{"cache", "Library/Caches/lumra", "create DDC lock directory: permission denied"},
+        CacheCase{"locks", "Library/Caches/lumra/locks", "open DDC lock: permission denied"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ProcessFaults, LockFileReplacedByADirectory) {

@@ -44,8 +44,9 @@ std::vector<Write> writesOf(const sim::MonitorCounters& counters) {
   std::vector<Write> writes;
   for (std::size_t i = 1; i < transactions.size(); ++i) {
     if (!transactions[i].second) continue;
-    writes.push_back({atNanoseconds(transactions[i].first),
-                      atNanoseconds(transactions[i].first) - atNanoseconds(transactions[i - 1].first)});
+    writes.push_back(
+        {atNanoseconds(transactions[i].first),
+         atNanoseconds(transactions[i].first) - atNanoseconds(transactions[i - 1].first)});
   }
   return writes;
 }
@@ -110,8 +111,8 @@ TEST_P(QuietTime, NoWriteComesSoonerThanTheProtocolAllows) {
   // The second command of each pair started before the quiet time after the first ended, so
   // its process did wait for the holder.
   for (const Clock::time_point start : secondStarts) {
-    const auto firstWriteAfter = std::find_if(writes.begin(), writes.end(),
-                                              [&](const Write& w) { return w.at > start; });
+    const auto firstWriteAfter =
+        std::find_if(writes.begin(), writes.end(), [&](const Write& w) { return w.at > start; });
     ASSERT_NE(firstWriteAfter, writes.end());
     EXPECT_LT(start, firstWriteAfter->at - firstWriteAfter->afterPrevious + kQuiet);
   }
@@ -132,10 +133,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LumraBinary, CommandSubstitutionEndsBeforeTheQuietTime) {
   // Orphans become this process's children, so the holder can be seen to end and be reaped.
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  Child shell("/bin/sh", {"-c", "out=$(\"$0\" set 0 brightness 40) && printf '%s\\n' \"$out\"",
-                          LUMRA_BINARY},
-              {{"HOME", home()}, {"LUMRA_SIMULATION", scenario("desk.json")}, {"LC_ALL", std::nullopt},
-               {"LANG", std::nullopt}, {"LUMRA_SIM_CHECK_RELEASES", "1"}});
+  Child shell("/bin/sh",
+              {"-c", "out=$(\"$0\" set 0 brightness 40) && printf '%s\\n' \"$out\"", LUMRA_BINARY},
+              {{"HOME", home()},
+               {"LUMRA_SIMULATION", scenario("desk.json")},
+               {"LC_ALL", std::nullopt},
+               {"LANG", std::nullopt},
+               {"LUMRA_SIM_CHECK_RELEASES", "1"}});
   const ProcessResult result = shell.Finish();
   const Clock::time_point returned = Clock::now();
   const std::filesystem::path lock = cacheDirectory() / "locks" / "ddc-0000000000001001.lock";

@@ -57,7 +57,9 @@ const Desk kDesks[] = {
 
 void PrintTo(const Desk& desk, std::ostream* out) { *out << desk.file; }
 
-std::string deskPath(const std::string& file) { return std::string(LUMRA_REAL_DESKS_DIR) + "/" + file; }
+std::string deskPath(const std::string& file) {
+  return std::string(LUMRA_REAL_DESKS_DIR) + "/" + file;
+}
 
 // "ID\tNAME\tCONNECTOR" of each row of the list table.
 std::vector<std::string> listedRows(const std::string& table) {
@@ -75,7 +77,8 @@ std::vector<std::string> listedRows(const std::string& table) {
 }
 
 std::uint64_t entryId(const Json& value) {
-  return value.is_string() ? std::stoull(value.get<std::string>(), nullptr, 0) : value.get<std::uint64_t>();
+  return value.is_string() ? std::stoull(value.get<std::string>(), nullptr, 0)
+                           : value.get<std::uint64_t>();
 }
 
 // The same desk after a replug: every list of services in reverse order, every registry
@@ -98,8 +101,8 @@ std::string replugged(const std::string& text) {
 class RealDesks : public LumraBinary, public ::testing::WithParamInterface<Desk> {
  protected:
   // The whole desk read at once, each monitor on its own thread: the same values, in list order.
-  void expectEveryMonitorAtOnce(const EnvironmentChanges& desk, const std::vector<std::string>& rows,
-                                int firstValue) {
+  void expectEveryMonitorAtOnce(const EnvironmentChanges& desk,
+                                const std::vector<std::string>& rows, int firstValue) {
     const ProcessResult every = run({"get", "all", "brightness"}, "", desk);
     EXPECT_EQ(every.status, 0) << every.err;
     std::istringstream lines(every.out);

@@ -47,7 +47,8 @@ TEST_F(ReleaseCheck, PassesAProcessThatReleasedEverything) {
 }
 
 TEST_F(ReleaseCheck, FailsAProcessThatKeptAnObject) {
-  EXPECT_EXIT(ExitAfter({.object = true}), ::testing::ExitedWithCode(sim::kReleaseCheckFailedStatus),
+  EXPECT_EXIT(ExitAfter({.object = true}),
+              ::testing::ExitedWithCode(sim::kReleaseCheckFailedStatus),
               "lumra simulator: at exit: [0-9]+ platform objects were not released "
               "\\(cf=[0-9]+ io=0 i2c=0\\)");
 }

@@ -122,8 +122,9 @@ class Stress : public LumraBinary {
       const Op op = Choose(random, i);
       if (op == Op::Set) {
         const int value = ValueOf(worker, round, ++written);
-        const ProcessResult result = Lumra({"--json", "--unsafe", "set", MonitorID(MonitorOf(worker)),
-                                            FeatureOf(worker), std::to_string(value)});
+        const ProcessResult result =
+            Lumra({"--json", "--unsafe", "set", MonitorID(MonitorOf(worker)), FeatureOf(worker),
+                   std::to_string(value)});
         if (result.status != 0 || !result.err.empty()) fail("set", result);
         log.lastWritten = value;
         ++log.tally.sets[MonitorOf(worker)];
@@ -138,7 +139,8 @@ class Stress : public LumraBinary {
         } else if (owner == worker && *value != log.lastWritten) {
           fail(support::Format("read back %d after writing %d", *value, log.lastWritten), result);
         } else if (!WrittenBy(owner, *value) || *value < seen[owner]) {
-          fail(support::Format("worker %d's code read %d after %d", owner, *value, seen[owner]), result);
+          fail(support::Format("worker %d's code read %d after %d", owner, *value, seen[owner]),
+               result);
         } else {
           seen[owner] = *value;
         }
@@ -151,19 +153,22 @@ class Stress : public LumraBinary {
         }
       } else {
         const ProcessResult result = Lumra({"list"});
-        if (result.status != 0 || result.out != listing || !result.err.empty()) fail("list", result);
+        if (result.status != 0 || result.out != listing || !result.err.empty())
+          fail("list", result);
       }
     }
   }
 
   // The last command's holder keeps the lock for its quiet time (50 ms) after the command ended.
   bool LockIsFree(int monitor) const {
-    const fs::path path = cacheDirectory() / "locks" / support::Format("ddc-%016x.lock", 0x4001 + monitor);
+    const fs::path path =
+        cacheDirectory() / "locks" / support::Format("ddc-%016x.lock", 0x4001 + monitor);
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     bool free = false;
-    while (!(free = flock(fd, LOCK_EX | LOCK_NB) == 0) && std::chrono::steady_clock::now() < until) {
+    while (!(free = flock(fd, LOCK_EX | LOCK_NB) == 0) &&
+           std::chrono::steady_clock::now() < until) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     close(fd);
@@ -184,7 +189,8 @@ TEST_F(Stress, SixteenProcessesLoseNothing) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
     for (int w = 0; w < kWorkers; ++w) {
-      threads.emplace_back([&, w] { RunWorker(w, round, operations, listed.out, seen[w], logs[w]); });
+      threads.emplace_back(
+          [&, w] { RunWorker(w, round, operations, listed.out, seen[w], logs[w]); });
     }
     for (std::thread& thread : threads) thread.join();
     const double seconds =

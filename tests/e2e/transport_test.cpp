@@ -40,9 +40,14 @@ std::string twinLocation(int unit) {
 TEST_F(LumraBinary, AmbiguousMonitorsAreNamedByTheirLocation) {
   const std::string expected =
       "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR\n"
-      "0\t" + pathID(twinLocation(1)) + "\tTwin\tioframebuffer\t2560x1440@59.951\t-\n"
-      "1\t" + pathID(twinLocation(2)) + "\tTwin\tioframebuffer\t2560x1440@59.951\t-\n"
-      "2\t" + pathID(twinLocation(3)) + "\tNo Serial\tioframebuffer\t2560x1440@59.951\t-\n";
+      "0\t" +
+      pathID(twinLocation(1)) +
+      "\tTwin\tioframebuffer\t2560x1440@59.951\t-\n"
+      "1\t" +
+      pathID(twinLocation(2)) +
+      "\tTwin\tioframebuffer\t2560x1440@59.951\t-\n"
+      "2\t" +
+      pathID(twinLocation(3)) + "\tNo Serial\tioframebuffer\t2560x1440@59.951\t-\n";
   const ProcessResult first = run({"list"}, "twins.json");
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, expected);
@@ -85,24 +90,39 @@ INSTANTIATE_TEST_SUITE_P(
     EndToEnd, Faults,
     ::testing::Values(
         FaultCase{"busy_twice_then_success", "busy-twice", {"get", "0", "brightness"}, 0, kOK, 3},
-        FaultCase{"checksum_three_times", "bad-checksum", {"--json", "get", "1", "brightness"}, 1,
+        FaultCase{"checksum_three_times",
+                  "bad-checksum",
+                  {"--json", "get", "1", "brightness"},
+                  1,
                   "{\"category\":\"protocol\",\"error\":\"operation failed: DDC/CI failed after 3 "
                   "attempts: DDC/CI checksum mismatch\",\"kind\":\"runtime\"}\n",
                   3},
-        FaultCase{"no_device_at_once", "gone", {"--json", "set", "2", "brightness", "5"}, 1,
-                  "{\"category\":\"not-found-or-hotplug\",\"error\":\"operation failed: monitor not "
-                  "found: IOKit DDC/CI transaction failed: 0xE00002C0 (stage=IOFramebuffer, "
-                  "write_cycle=0, chip=0x37, command=0x03)\",\"kind\":\"runtime\"}\n",
-                  1},
-        FaultCase{"not_privileged_is_permission", "locked", {"--json", "caps", "3"}, 1,
-                  "{\"category\":\"permission\",\"error\":\"operation failed: permission denied: "
-                  "IOKit DDC/CI transaction failed: 0xE00002C1 (stage=IOFramebuffer, write_cycle=0, "
-                  "chip=0x37, command=0xF3)\",\"kind\":\"runtime\"}\n",
-                  1},
-        FaultCase{"unsupported_code", "offset", {"--json", "get", "4", "sharpness"}, 1,
-                  "{\"category\":\"unsupported\",\"error\":\"operation failed: DDC/CI VCP feature is "
-                  "unsupported\",\"kind\":\"runtime\"}\n",
-                  1},
+        FaultCase{
+            "no_device_at_once",
+            "gone",
+            {"--json", "set", "2", "brightness", "5"},
+            1,
+            "{\"category\":\"not-found-or-hotplug\",\"error\":\"operation failed: monitor not "
+            "found: IOKit DDC/CI transaction failed: 0xE00002C0 (stage=IOFramebuffer, "
+            "write_cycle=0, chip=0x37, command=0x03)\",\"kind\":\"runtime\"}\n",
+            1},
+        FaultCase{
+            "not_privileged_is_permission",
+            "locked",
+            {"--json", "caps", "3"},
+            1,
+            "{\"category\":\"permission\",\"error\":\"operation failed: permission denied: "
+            "IOKit DDC/CI transaction failed: 0xE00002C1 (stage=IOFramebuffer, write_cycle=0, "
+            "chip=0x37, command=0xF3)\",\"kind\":\"runtime\"}\n",
+            1},
+        FaultCase{
+            "unsupported_code",
+            "offset",
+            {"--json", "get", "4", "sharpness"},
+            1,
+            "{\"category\":\"unsupported\",\"error\":\"operation failed: DDC/CI VCP feature is "
+            "unsupported\",\"kind\":\"runtime\"}\n",
+            1},
         // The first fragment comes back with the wrong offset once, is asked again, and the
         // string of 106 bytes then takes four fragments and the empty one.
         FaultCase{"offset_mismatch_retried", "offset", {"capabilities", "4"}, 0, kOK, 6}),
@@ -111,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LumraBinary, AFragmentFailingEveryAttemptFailsTheString) {
   const ProcessResult result = run({"caps", "1"}, "faults.json");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "operation failed: DDC/CI failed after 3 attempts: DDC/CI checksum mismatch\n");
+  EXPECT_EQ(result.err,
+            "operation failed: DDC/CI failed after 3 attempts: DDC/CI checksum mismatch\n");
 }
 
 // Holds a monitor's endpoint lock from this process, as another lumra process would.
@@ -193,11 +214,13 @@ TEST_F(LumraBinary, LockFilesAndDirectories) {
 }
 
 TEST_F(LumraBinary, EmptyHomeCannotLock) {
-  const ProcessResult result = run({"--json", "get", "0", "brightness"}, "desk.json", {{"HOME", ""}});
+  const ProcessResult result =
+      run({"--json", "get", "0", "brightness"}, "desk.json", {{"HOME", ""}});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err,
-            "{\"category\":\"transport\",\"error\":\"operation failed: resolve user cache directory: "
-            "$HOME is not defined\",\"kind\":\"runtime\"}\n");
+  EXPECT_EQ(
+      result.err,
+      "{\"category\":\"transport\",\"error\":\"operation failed: resolve user cache directory: "
+      "$HOME is not defined\",\"kind\":\"runtime\"}\n");
 }
 
 TEST_F(LumraBinary, UnwritableCacheDirectoryIsAPermissionFailure) {

@@ -111,7 +111,8 @@ class WaitingLine : public LumraBinary {
     std::vector<int> order;
     for (int i = 0; i < kBurst; ++i) order.push_back(i + 1);
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-      return runners[static_cast<std::size_t>(a - 1)].ended < runners[static_cast<std::size_t>(b - 1)].ended;
+      return runners[static_cast<std::size_t>(a - 1)].ended <
+             runners[static_cast<std::size_t>(b - 1)].ended;
     });
     return order;
   }
@@ -135,7 +136,8 @@ class WaitingLine : public LumraBinary {
 
   static std::uint64_t now() {
     return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count());
   }
 
   // Takes the left monitor's lock as an older lumra, which knows only the lock file, would.

@@ -17,10 +17,10 @@ TEST(CatalogNew, ChoosesChineseOnlyForALeadingZh) {
     std::string_view language;
   };
   const Case cases[] = {
-      {"zh", "zh"},          {"zh-CN", "zh"}, {"zh_CN.UTF-8", "zh"}, {"ZH_tw", "zh"},
-      {"zh-Hant", "zh"},     {"Zh", "zh"},    {"en_US.UTF-8", "en"}, {"C", "en"},
-      {"POSIX", "en"},       {"", "en"},      {"cn", "en"},          {" zh", "en"},
-      {"z", "en"},           {"\tzh", "en"},  {"en_ZH", "en"},       {"\xC4\xB0zh", "en"},
+      {"zh", "zh"},      {"zh-CN", "zh"}, {"zh_CN.UTF-8", "zh"}, {"ZH_tw", "zh"},
+      {"zh-Hant", "zh"}, {"Zh", "zh"},    {"en_US.UTF-8", "en"}, {"C", "en"},
+      {"POSIX", "en"},   {"", "en"},      {"cn", "en"},          {" zh", "en"},
+      {"z", "en"},       {"\tzh", "en"},  {"en_ZH", "en"},       {"\xC4\xB0zh", "en"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(New(c.locale).Language, c.language) << "locale '" << c.locale << "'";
@@ -29,16 +29,37 @@ TEST(CatalogNew, ChoosesChineseOnlyForALeadingZh) {
 
 // Every key both languages must hold.
 constexpr std::string_view kKeys[] = {
-    "usage_header",    "usage_footer",     "usage_get",          "usage_set",
-    "usage_adjust",    "usage_capabilities",
-    "unknown_command",  "invalid_option",     "missing_option",
-    "invalid_timeout", "invalid_arguments", "unknown_feature",   "invalid_value",
+    "usage_header",
+    "usage_footer",
+    "usage_get",
+    "usage_set",
+    "usage_adjust",
+    "usage_capabilities",
+    "unknown_command",
+    "invalid_option",
+    "missing_option",
+    "invalid_timeout",
+    "invalid_arguments",
+    "unknown_feature",
+    "invalid_value",
     "invalid_ioav_framing",
-    "unsafe_required", "read_only",        "discrete_values",    "operation_failed",
+    "unsafe_required",
+    "read_only",
+    "discrete_values",
+    "operation_failed",
     "no_monitors",
-    "monitor_header",  "connector_internal", "connector_virtual", "connector_other",
-    "current_value",   "current_discrete", "current_unknown",    "write_ok",
-    "adjust_ok",       "adjust_unchanged", "feature_header",     "ambiguous_monitor_name",
+    "monitor_header",
+    "connector_internal",
+    "connector_virtual",
+    "connector_other",
+    "current_value",
+    "current_discrete",
+    "current_unknown",
+    "write_ok",
+    "adjust_ok",
+    "adjust_unchanged",
+    "feature_header",
+    "ambiguous_monitor_name",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
@@ -63,13 +84,17 @@ TEST(CatalogText, FillsFormatsInBothLanguages) {
     std::string_view want;
   };
   const Case cases[] = {
-      {"en", "current_value", Catalog{"en"}.Text("current_value", "brightness", "brightness", 16, 50, 100),
+      {"en", "current_value",
+       Catalog{"en"}.Text("current_value", "brightness", "brightness", 16, 50, 100),
        "brightness (brightness / 0x10): 50 of 100"},
-      {"zh", "current_value", Catalog{"zh"}.Text("current_value", "brightness", "brightness", 16, 50, 100),
+      {"zh", "current_value",
+       Catalog{"zh"}.Text("current_value", "brightness", "brightness", 16, 50, 100),
        "brightness（brightness / 0x10）：50 / 100"},
-      {"en", "current_discrete", Catalog{"en"}.Text("current_discrete", "darwin:1", "input-source", 0x60, 15),
+      {"en", "current_discrete",
+       Catalog{"en"}.Text("current_discrete", "darwin:1", "input-source", 0x60, 15),
        "darwin:1 (input-source / 0x60): 15"},
-      {"zh", "current_discrete", Catalog{"zh"}.Text("current_discrete", "darwin:1", "input-source", 0x60, 15),
+      {"zh", "current_discrete",
+       Catalog{"zh"}.Text("current_discrete", "darwin:1", "input-source", 0x60, 15),
        "darwin:1（input-source / 0x60）：15"},
       {"en", "current_unknown", Catalog{"en"}.Text("current_unknown", "m", "vcp:0x05", 5, 7, 255),
        "m (vcp:0x05 / 0x05): current 7, raw maximum 255 (value kind unknown)"},
@@ -86,27 +111,34 @@ TEST(CatalogText, FillsFormatsInBothLanguages) {
        "写入 power-mode 可能中断画面；请先核实显示器型号和值，再添加 --unsafe 重试"},
       {"en", "invalid_arguments", Catalog{"en"}.Text("invalid_arguments", "get"),
        "invalid arguments for get"},
-      {"zh", "invalid_arguments", Catalog{"zh"}.Text("invalid_arguments", "get"), "get 的参数不正确"},
-      {"zh", "missing_option", Catalog{"zh"}.Text("missing_option", "--lang"), "选项 --lang 需要一个值"},
+      {"zh", "invalid_arguments", Catalog{"zh"}.Text("invalid_arguments", "get"),
+       "get 的参数不正确"},
+      {"zh", "missing_option", Catalog{"zh"}.Text("missing_option", "--lang"),
+       "选项 --lang 需要一个值"},
       {"en", "monitor_header", Catalog{"en"}.Text("monitor_header"),
        "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR"},
-      {"zh", "monitor_header", Catalog{"zh"}.Text("monitor_header"), "序号\tID\t名称\t后端\t模式\t接口"},
+      {"zh", "monitor_header", Catalog{"zh"}.Text("monitor_header"),
+       "序号\tID\t名称\t后端\t模式\t接口"},
       {"zh", "feature_header", Catalog{"zh"}.Text("feature_header"), "名称\tVCP CODE"},
       {"en", "no_monitors", Catalog{"en"}.Text("no_monitors"),
        "No external DDC/CI monitors were discovered."},
-      {"zh", "no_monitors", Catalog{"zh"}.Text("no_monitors"), "没有发现可用的外接 DDC/CI 显示器。"},
+      {"zh", "no_monitors", Catalog{"zh"}.Text("no_monitors"),
+       "没有发现可用的外接 DDC/CI 显示器。"},
       {"zh", "connector_virtual", Catalog{"zh"}.Text("connector_virtual"), "虚拟"},
       {"en", "adjust_ok", Catalog{"en"}.Text("adjust_ok", "m", "volume", 0x62, 40, 50, 100),
        "m (volume / 0x62): 40 -> 50 of 100"},
       {"zh", "adjust_ok", Catalog{"zh"}.Text("adjust_ok", "m", "volume", 0x62, 40, 50, 100),
        "m（volume / 0x62）：40 -> 50 / 100"},
-      {"en", "adjust_unchanged", Catalog{"en"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
+      {"en", "adjust_unchanged",
+       Catalog{"en"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
        "m (volume / 0x62): stays at 100 of 100"},
-      {"zh", "adjust_unchanged", Catalog{"zh"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
+      {"zh", "adjust_unchanged",
+       Catalog{"zh"}.Text("adjust_unchanged", "m", "volume", 0x62, 100, 100),
        "m（volume / 0x62）：保持 100 / 100"},
       {"en", "discrete_values", Catalog{"en"}.Text("discrete_values", "input"),
        "input takes discrete values; use set"},
-      {"zh", "discrete_values", Catalog{"zh"}.Text("discrete_values", "input"), "input 只接受离散值；请改用 set"},
+      {"zh", "discrete_values", Catalog{"zh"}.Text("discrete_values", "input"),
+       "input 只接受离散值；请改用 set"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.got, c.want) << c.language << " " << c.key;
@@ -122,7 +154,8 @@ std::string UsageFromParts(const Catalog& catalog) {
 }
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
-  const std::string english = R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>
+  const std::string english =
+      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>
 
 Commands:
   list
@@ -134,7 +167,8 @@ Commands:
 
 The monitor selector is an index from list or a full monitor ID.
 Disruptive features and raw VCP writes require --unsafe.)";
-  const std::string chinese = R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>
+  const std::string chinese =
+      R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>
 
 命令：
   list

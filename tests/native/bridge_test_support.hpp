@@ -106,8 +106,9 @@ template <std::size_t N>
 ::testing::AssertionResult FieldHolds(const char (&field)[N], const std::string& text) {
   if (text.size() >= N) return ::testing::AssertionFailure() << "expected text does not fit";
   if (std::string(field, strnlen(field, N)) != text) {
-    return ::testing::AssertionFailure() << "field holds \"" << std::string(field, strnlen(field, N))
-                                         << "\", expected \"" << text << "\"";
+    return ::testing::AssertionFailure()
+           << "field holds \"" << std::string(field, strnlen(field, N)) << "\", expected \"" << text
+           << "\"";
   }
   for (std::size_t i = text.size(); i < N; ++i) {
     if (field[i] != '\0') return ::testing::AssertionFailure() << "byte " << i << " is not NUL";
@@ -153,10 +154,10 @@ inline ExchangeOutcome Exchange(const ExchangeCall& call) {
   diagnostics.flags = call.flags;
   diagnostics.trailing_pause_ns = 99;
   const auto start = std::chrono::steady_clock::now();
-  outcome.status = lumra_exchange_ddcci(
-      call.endpoint, call.backend, call.chip, call.request.data(),
-      static_cast<uint32_t>(call.request.size()), outcome.reply.data(), call.capacity,
-      &outcome.reply_length, call.delay_ns, &diagnostics);
+  outcome.status =
+      lumra_exchange_ddcci(call.endpoint, call.backend, call.chip, call.request.data(),
+                           static_cast<uint32_t>(call.request.size()), outcome.reply.data(),
+                           call.capacity, &outcome.reply_length, call.delay_ns, &diagnostics);
   outcome.milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   outcome.stage = diagnostics.stage != nullptr ? diagnostics.stage : "(null)";

@@ -18,8 +18,9 @@ namespace {
 
 // Vendor 16, product 32 unless `extra` says otherwise.
 std::string Display(uint32_t id, uint32_t serial, uint32_t unit, const std::string& extra = "") {
-  return "{\"id\": " + std::to_string(id) + ", \"vendor\": 16, \"product\": 32, \"serial\": " +
-         std::to_string(serial) + ", \"unit\": " + std::to_string(unit) + extra + "}";
+  return "{\"id\": " + std::to_string(id) +
+         ", \"vendor\": 16, \"product\": 32, \"serial\": " + std::to_string(serial) +
+         ", \"unit\": " + std::to_string(unit) + extra + "}";
 }
 
 std::string BuiltIn(uint32_t id, uint32_t serial, uint32_t unit) {
@@ -56,28 +57,58 @@ TEST_F(EnumerationTest, PairsDisplaysWithTheirOneFramebuffer) {
   const Case cases[] = {
       {"unit and serial", Display(2, 9, 3), Framebuffer(256, 9, "/t/d@3"), {{2, 256}}, 1},
       {"unit only", Display(2, 0, 3), Framebuffer(256, 9, "/t/d@3"), {{2, 256}}, 1},
-      {"serial only: a letter after the last @", Display(2, 9, 3), Framebuffer(256, 9, "/t/d@x3"),
-       {{2, 256}}, 1},
-      {"unit 12 equals the display's", Display(2, 0, 12), Framebuffer(256, 0, "/t/a@3/d@12"),
-       {{2, 256}}, 1},
-      {"unit 12 differs from the display's", Display(2, 9, 1), Framebuffer(256, 9, "/t/a@1/d@12"),
-       {}, 1},
-      {"digits stop at the first non-digit", Display(2, 0, 1), Framebuffer(256, 0, "/t/d@1x"),
-       {{2, 256}}, 1},
+      {"serial only: a letter after the last @",
+       Display(2, 9, 3),
+       Framebuffer(256, 9, "/t/d@x3"),
+       {{2, 256}},
+       1},
+      {"unit 12 equals the display's",
+       Display(2, 0, 12),
+       Framebuffer(256, 0, "/t/a@3/d@12"),
+       {{2, 256}},
+       1},
+      {"unit 12 differs from the display's",
+       Display(2, 9, 1),
+       Framebuffer(256, 9, "/t/a@1/d@12"),
+       {},
+       1},
+      {"digits stop at the first non-digit",
+       Display(2, 0, 1),
+       Framebuffer(256, 0, "/t/d@1x"),
+       {{2, 256}},
+       1},
       {"neither unit nor serial", Display(2, 0, 1), Framebuffer(256, 0, "/t/d@x1"), {}, 1},
       {"serials differ", Display(2, 9, 3), Framebuffer(256, 8, "/t/d@3"), {}, 1},
-      {"two framebuffers tie", Display(2, 9, 3),
-       Framebuffer(256, 9, "/t/a") + "," + Framebuffer(512, 9, "/t/b"), {}, 1},
-      {"the better score wins", Display(2, 9, 3),
-       Framebuffer(256, 9, "/t/a") + "," + Framebuffer(512, 9, "/t/b@3"), {{2, 512}}, 1},
-      {"a built-in twin makes a serial pairing ambiguous", BuiltIn(1, 9, 1) + "," + Display(2, 9, 1),
-       Framebuffer(256, 9, "/t/d@x"), {}, 1},
-      {"a unit tells the built-in twin apart", BuiltIn(1, 9, 0) + "," + Display(2, 9, 1),
-       Framebuffer(256, 9, "/t/d@1"), {{2, 256}}, 1},
+      {"two framebuffers tie",
+       Display(2, 9, 3),
+       Framebuffer(256, 9, "/t/a") + "," + Framebuffer(512, 9, "/t/b"),
+       {},
+       1},
+      {"the better score wins",
+       Display(2, 9, 3),
+       Framebuffer(256, 9, "/t/a") + "," + Framebuffer(512, 9, "/t/b@3"),
+       {{2, 512}},
+       1},
+      {"a built-in twin makes a serial pairing ambiguous",
+       BuiltIn(1, 9, 1) + "," + Display(2, 9, 1),
+       Framebuffer(256, 9, "/t/d@x"),
+       {},
+       1},
+      {"a unit tells the built-in twin apart",
+       BuiltIn(1, 9, 0) + "," + Display(2, 9, 1),
+       Framebuffer(256, 9, "/t/d@1"),
+       {{2, 256}},
+       1},
       {"a display the framebuffer matches better takes it",
-       Display(2, 0, 1) + "," + Display(3, 9, 1), Framebuffer(256, 9, "/t/d@1"), {{3, 256}}, 2},
-      {"records follow the display order", Display(5, 0, 1) + "," + Display(4, 0, 2),
-       Framebuffer(256, 0, "/t/d@2") + "," + Framebuffer(512, 0, "/t/d@1"), {{5, 512}, {4, 256}}, 2},
+       Display(2, 0, 1) + "," + Display(3, 9, 1),
+       Framebuffer(256, 9, "/t/d@1"),
+       {{3, 256}},
+       2},
+      {"records follow the display order",
+       Display(5, 0, 1) + "," + Display(4, 0, 2),
+       Framebuffer(256, 0, "/t/d@2") + "," + Framebuffer(512, 0, "/t/d@1"),
+       {{5, 512}, {4, 256}},
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -167,7 +198,8 @@ TEST_F(EnumerationTest, NamesAndLocationsFallBack) {
       {"no name anywhere", "", "", "/t/d", "", "/t/d", "", ""},
       {"a missing framebuffer location takes the registry path", "",
        R"(, "info_extra": {"IODisplayLocation": null})", "/t/d", "", registryPath, "", ""},
-      {"an empty framebuffer location takes the registry path", "", "", "", "", registryPath, "", ""},
+      {"an empty framebuffer location takes the registry path", "", "", "", "", registryPath, "",
+       ""},
       {"a location that is not a string takes the registry path", "",
        R"(, "info_extra": {"IODisplayLocation": 7})", "/t/d", "", registryPath, "", ""},
       {"an existing display location is kept", R"(, "location": "IOService:/t/panel")", "", "/t/d",
@@ -303,14 +335,15 @@ TEST_F(EnumerationTest, EmptySystemsAndPlatformFailures) {
        Scenario(oneDisplay, oneFramebuffer, R"(, "platform_failures": {"display_count": true})"),
        -2, -2},
       {"the display list fails",
-       Scenario(oneDisplay, oneFramebuffer, R"(, "platform_failures": {"display_list": true})"),
-       -2, -2},
+       Scenario(oneDisplay, oneFramebuffer, R"(, "platform_failures": {"display_list": true})"), -2,
+       -2},
       {"framebuffer matching fails",
        Scenario(oneDisplay, oneFramebuffer,
                 R"(, "platform_failures": {"service_matching": ["IOFramebuffer"]})"),
        -2, 1},
       {"framebuffer matching fails with no display",
-       Scenario("", oneFramebuffer, R"(, "platform_failures": {"service_matching": ["IOFramebuffer"]})"),
+       Scenario("", oneFramebuffer,
+                R"(, "platform_failures": {"service_matching": ["IOFramebuffer"]})"),
        0, 0},
   };
   for (const auto& c : cases) {
@@ -354,19 +387,21 @@ TEST_F(EnumerationTest, UnusableFramebuffersAreSkipped) {
        R"("vendor": 16, "product": 32, "buses": [{"monitor": "m"}], "info": false)", true},
       {"no vendor", 0, 32, R"("product": 32, "buses": [{"monitor": "m"}])", true},
       {"no product", 16, 0, R"("vendor": 16, "buses": [{"monitor": "m"}])", true},
-      {"a vendor of 2^32", 0, 32, R"("vendor": 4294967296, "product": 32, "buses": [{"monitor": "m"}])",
-       true},
+      {"a vendor of 2^32", 0, 32,
+       R"("vendor": 4294967296, "product": 32, "buses": [{"monitor": "m"}])", true},
       {"a vendor below -2^31", 0x7FFFFFFF, 32,
        R"("vendor": -2147483649, "product": 32, "buses": [{"monitor": "m"}])", true},
       {"a vendor that is not a number", 0, 32,
-       R"("product": 32, "buses": [{"monitor": "m"}], "info_extra": {"DisplayVendorID": "0"})", true},
+       R"("product": 32, "buses": [{"monitor": "m"}], "info_extra": {"DisplayVendorID": "0"})",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string vendorProduct = "\"vendor\": " + std::to_string(c.displayVendor) +
                                       ", \"product\": " + std::to_string(c.displayProduct);
     Use("{\"displays\": [{\"id\": 2, " + vendorProduct +
-        ", \"unit\": 1}], \"framebuffers\": [{\"entry_id\": 256, \"path\": \"IOService:/t/good\", " +
+        ", \"unit\": 1}], \"framebuffers\": [{\"entry_id\": 256, \"path\": "
+        "\"IOService:/t/good\", " +
         vendorProduct + ", \"location\": \"/t/d@1\", \"buses\": [{\"monitor\": \"m\"}]}, " +
         "{\"entry_id\": 512, \"path\": \"IOService:/t/bad\", \"location\": \"/t/d@1\", " +
         c.framebuffer + "}], \"monitors\": {\"m\": {}}}");
@@ -378,8 +413,9 @@ TEST_F(EnumerationTest, UnusableFramebuffersAreSkipped) {
   }
 
   // Without a registry entry identifier the framebuffer is skipped as well.
-  Use(Scenario(Display(2, 9, 1), Framebuffer(256, 9, "/t/d@1") + "," +
-                                     R"({"entry_id": null, "path": "IOService:/t/noid", "vendor": 16,
+  Use(Scenario(Display(2, 9, 1),
+               Framebuffer(256, 9, "/t/d@1") + "," +
+                   R"({"entry_id": null, "path": "IOService:/t/noid", "vendor": 16,
                                          "product": 32, "serial": 9, "location": "/t/d@1",
                                          "buses": [{"status": "0xE00002C0"}]})"));
   const auto external = ListExternal();
@@ -398,7 +434,8 @@ TEST_F(EnumerationTest, NegativeNumbersKeepTheirLowBits) {
         ", \"product\": 32, \"unit\": 1}], \"framebuffers\": [{\"entry_id\": 256, \"path\": "
         "\"IOService:/t/fb\", \"vendor\": " +
         std::to_string(c.framebufferVendor) +
-        ", \"product\": 32, \"location\": \"/t/d@1\", \"buses\": [{\"status\": \"0xE00002C0\"}]}]}");
+        ", \"product\": 32, \"location\": \"/t/d@1\", \"buses\": [{\"status\": "
+        "\"0xE00002C0\"}]}]}");
     const auto external = ListExternal();
     ASSERT_EQ(external.result, 1);
     EXPECT_EQ(external.records[0].vendor_id, c.displayVendor);
@@ -414,17 +451,17 @@ std::string Repeat(const std::string& piece, std::size_t times) {
 // Over-long texts end inside their fields, NUL-terminated, never in the middle of a character.
 TEST_F(EnumerationTest, LongTextsAreCutAtACharacterBoundary) {
   const std::string euro = "\xE2\x82\xAC";
-  const std::string longName = "ab" + Repeat(euro, 100);                      // 302 bytes
-  const std::string longLocation = "IOService:/t/x" + Repeat(euro, 196);      // 602 bytes
-  const std::string framebufferLocation = "/t/yz" + Repeat(euro, 200);       // 605 bytes
-  Use(Scenario(Display(2, 9, 0, ", \"name\": \"" + longName + "\", \"location\": \"" +
-                                    longLocation + "\""),
-               Framebuffer(256, 9, framebufferLocation)));
+  const std::string longName = "ab" + Repeat(euro, 100);                  // 302 bytes
+  const std::string longLocation = "IOService:/t/x" + Repeat(euro, 196);  // 602 bytes
+  const std::string framebufferLocation = "/t/yz" + Repeat(euro, 200);    // 605 bytes
+  Use(Scenario(
+      Display(2, 9, 0, ", \"name\": \"" + longName + "\", \"location\": \"" + longLocation + "\""),
+      Framebuffer(256, 9, framebufferLocation)));
 
   const auto external = ListExternal();
   ASSERT_EQ(external.result, 1);
-  EXPECT_TRUE(FieldHolds(external.records[0].name, "ab" + Repeat(euro, 84)));            // 254
-  EXPECT_TRUE(FieldHolds(external.records[0].location, "/t/yz" + Repeat(euro, 168)));    // 509
+  EXPECT_TRUE(FieldHolds(external.records[0].name, "ab" + Repeat(euro, 84)));          // 254
+  EXPECT_TRUE(FieldHolds(external.records[0].location, "/t/yz" + Repeat(euro, 168)));  // 509
   const auto metadata = ListMetadata();
   ASSERT_EQ(metadata.result, 1);
   EXPECT_TRUE(FieldHolds(metadata.records[0].name, "ab" + Repeat(euro, 84)));
@@ -454,8 +491,8 @@ std::string CoreDisplayMissingProblems(const char* frameworks) {
     note(metadata[0].display_location[0] == '\0', "metadata location not empty");
     lumra_external_display external[2] = {};
     note(lumra_list_external_displays(external, 2) == 1, "external count");
-    note(std::string(external[0].name) == "Framebuffer Desk", "external name " +
-                                                                  std::string(external[0].name));
+    note(std::string(external[0].name) == "Framebuffer Desk",
+         "external name " + std::string(external[0].name));
     note(std::string(external[0].location) == "/t/d@1", "external location");
     note(sim::LiveObjectCount() == 0, "live objects " + sim::DescribeLiveObjects());
     note(sim::OpenLibraryHandles() == 0, "library left open");

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -19,7 +19,7 @@ namespace lumra::native::testing {
 namespace {
 
 constexpr uint64_t kSingleBus = 256;
-constexpr uint64_t kThirdBusIdle = 512;   // bus 0 fails, bus 1: m, bus 2: other
+constexpr uint64_t kThirdBusIdle = 512;  // bus 0 fails, bus 1: m, bus 2: other
 constexpr uint64_t kAllBusesFail = 768;
 constexpr uint64_t kNoBus = 1024;
 constexpr uint64_t kBusCountFails = 1280;
@@ -74,7 +74,8 @@ std::string ExchangeScenario(const std::string& tag, const std::string& faults =
           "capabilities": "(vcp(10 12))", "faults": )json" +
          faults + R"json(},
     "other": {"vcp": {"0x10": {"current": 1, "maximum": 2}}}
-  })json" + more + "}";
+  })json" +
+         more + "}";
 }
 
 // Frames as the protocol layer builds them, checksum 0x6E XOR every byte from 0x51 on.
@@ -91,7 +92,8 @@ ExchangeCall Framebuffer(uint64_t endpoint, const Bytes& request, uint32_t capac
 
 ExchangeCall AVService(uint64_t endpoint, const Bytes& request, uint32_t capacity,
                        uint64_t delay_ns = 0, uint32_t chip = 0x37, uint32_t flags = 0) {
-  return ExchangeCall{endpoint, LUMRA_BACKEND_IOAVSERVICE, chip, request, capacity, delay_ns, flags};
+  return ExchangeCall{endpoint, LUMRA_BACKEND_IOAVSERVICE, chip, request, capacity, delay_ns,
+                      flags};
 }
 
 class ExchangeTest : public BridgeTest {};
@@ -128,8 +130,8 @@ TEST_F(ExchangeTest, FramebufferPathTriesBusesInOrder) {
     EXPECT_EQ(outcome.write_cycle, 0u);
     EXPECT_EQ(outcome.reply_length, c.replyLength);
     if (c.status == 0) {
-      EXPECT_EQ(outcome.Delivered(), c.writesToOther ? "6E 88 02 00 10 00 00 02 00 01 A7"
-                                                     : kBrightnessReply);
+      EXPECT_EQ(outcome.Delivered(),
+                c.writesToOther ? "6E 88 02 00 10 00 00 02 00 01 A7" : kBrightnessReply);
     }
     EXPECT_EQ(Counters("m").Writes, c.writesToM);
     EXPECT_EQ(Counters("other").Writes, c.writesToOther);
@@ -169,8 +171,9 @@ TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
        kIOI2CDDCciReplyTransactionType},
       {"driver refuses the DDC/CI reply type", kRejectsDdcciReply, "[]", 32, 0, 1,
        kIOI2CSimpleTransactionType},
-      {"refused once", kSingleBus, R"([{"request": "get", "fault": "unsupported-mode", "count": 1}])",
-       32, 0, 2, kIOI2CSimpleTransactionType},
+      {"refused once", kSingleBus,
+       R"([{"request": "get", "fault": "unsupported-mode", "count": 1}])", 32, 0, 2,
+       kIOI2CSimpleTransactionType},
       {"refused twice", kSingleBus,
        R"([{"request": "get", "fault": "unsupported-mode", "count": 2}])", 32,
        kIOReturnUnsupportedMode, 2, 0},
@@ -179,8 +182,8 @@ TEST_F(ExchangeTest, UnsupportedModeGetsExactlyOneResend) {
       {"write only: no resend", kSingleBus,
        R"([{"request": "get", "fault": "unsupported-mode", "count": 1}])", 0,
        kIOReturnUnsupportedMode, 1, 0},
-      {"other failures: no resend", kSingleBus, R"([{"request": "get", "fault": "busy", "count": 1}])",
-       32, kIOReturnBusy, 1, 0},
+      {"other failures: no resend", kSingleBus,
+       R"([{"request": "get", "fault": "busy", "count": 1}])", 32, kIOReturnBusy, 1, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -288,10 +291,10 @@ TEST_F(ExchangeTest, IOAVServiceChecksumRule) {
       {"Get VCP to 0x37 is recomputed", AVService(kExternal, kGetBrightness, 11), 1, 0, 0, 0},
       {"even from a wrong checksum", AVService(kExternal, Hex("51 82 01 10 00"), 11), 1, 0, 0, 0},
       {"Set VCP to 0x37 is left alone", AVService(kExternal, kSetBrightness40, 0), 0, 1, 0, 0},
-      {"a Set VCP in the Get form stays wrong", AVService(kExternal, Hex("51 84 03 10 00 28 D1"), 0),
-       0, 0, 0, 1},
-      {"Capabilities to 0x37 is left alone", AVService(kExternal, Hex("51 83 F3 00 00 4F"), 38), 0, 0,
-       1, 0},
+      {"a Set VCP in the Get form stays wrong",
+       AVService(kExternal, Hex("51 84 03 10 00 28 D1"), 0), 0, 0, 0, 1},
+      {"Capabilities to 0x37 is left alone", AVService(kExternal, Hex("51 83 F3 00 00 4F"), 38), 0,
+       0, 1, 0},
       {"Get VCP to 0xB7 is left alone", AVService(kConverter, kGetBrightness, 11, 0, 0xB7), 1, 0, 0,
        0},
       {"a Get VCP in the 0x37 form to 0xB7 stays wrong",
@@ -353,21 +356,30 @@ TEST_F(ExchangeTest, PS190FramingAndItsFallback) {
     const char* monitor;
     std::vector<std::string> wire;
   } cases[] = {
-      {"Get VCP 0x10 in the converter's framing", AVService(kPs190, kGetBrightness, 11), "g75f",
+      {"Get VCP 0x10 in the converter's framing",
+       AVService(kPs190, kGetBrightness, 11),
+       "g75f",
        {"W 37 FFFFFFFF: 51 82 01 10 AC", "R 37 FFFFFFFF: 6E 88 02 00 10 00 00 32 00 32 A4"}},
-      {"Get VCP 0x60 in the converter's framing", AVService(kPs190, Hex("51 82 01 60 DC"), 11),
-       "g75f", {"W 37 FFFFFFFF: 51 82 01 60 DC", "R 37 FFFFFFFF: 6E 88 02 00 60 00 00 12 00 12 D4"}},
-      {"Set VCP in the converter's framing", AVService(kPs190, kSetBrightness40, 0), "g75f",
+      {"Get VCP 0x60 in the converter's framing",
+       AVService(kPs190, Hex("51 82 01 60 DC"), 11),
+       "g75f",
+       {"W 37 FFFFFFFF: 51 82 01 60 DC", "R 37 FFFFFFFF: 6E 88 02 00 60 00 00 12 00 12 D4"}},
+      {"Set VCP in the converter's framing",
+       AVService(kPs190, kSetBrightness40, 0),
+       "g75f",
        {"W 37 FFFFFFFF: 51 84 03 10 00 28 80"}},
       {"the standard framing gets no reply there",
-       AVService(kPs190, kGetBrightness, 11, 0, 0x37, LUMRA_EXCHANGE_OTHER_FRAMING), "g75f",
+       AVService(kPs190, kGetBrightness, 11, 0, 0x37, LUMRA_EXCHANGE_OTHER_FRAMING),
+       "g75f",
        {"W 37 00000051: 82 01 10 FD", "R 37 00000000: " + nothing}},
       {"a port that answers only the standard framing: first attempt",
-       AVService(kStandardOnly, kGetBrightness, 11), "other",
+       AVService(kStandardOnly, kGetBrightness, 11),
+       "other",
        {"W 37 FFFFFFFF: 51 82 01 10 AC", "R 37 FFFFFFFF: 6E 80 BE 00 00 00 00 00 00 00 00"}},
       {"... and the next one in the standard framing",
        AVService(kStandardOnly, kGetBrightness, 11, 0, 0x37, LUMRA_EXCHANGE_OTHER_FRAMING),
-       "other", {"W 37 00000051: 82 01 10 FD", "R 37 00000000: 6E 88 02 00 10 00 00 02 00 01 A7"}},
+       "other",
+       {"W 37 00000051: 82 01 10 FD", "R 37 00000000: 6E 88 02 00 10 00 00 02 00 01 A7"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -432,20 +444,24 @@ TEST_F(ExchangeTest, WaitsFollowThePathAndTheOutcome) {
     double atLeast;
     double below;
   } cases[] = {
-      {"framebuffer, write only: the delay", Framebuffer(kSingleBus, kSetBrightness40, 0, 120 * kMillisecond),
-       "", "[]", 0, 120, 120 + kSlackMilliseconds},
+      {"framebuffer, write only: the delay",
+       Framebuffer(kSingleBus, kSetBrightness40, 0, 120 * kMillisecond), "", "[]", 0, 120,
+       120 + kSlackMilliseconds},
       {"framebuffer, with reply: the delay in the driver, then 50 ms",
        Framebuffer(kSingleBus, kGetBrightness, 32, 20 * kMillisecond), "", "[]", 0, 70,
        70 + kSlackMilliseconds},
-      {"framebuffer, time base 125/3", Framebuffer(kSingleBus, kGetBrightness, 32, 10 * kMillisecond),
+      {"framebuffer, time base 125/3",
+       Framebuffer(kSingleBus, kGetBrightness, 32, 10 * kMillisecond),
        R"(, "timebase": {"numer": 125, "denom": 3})", "[]", 0, 60, 60 + kSlackMilliseconds},
-      {"framebuffer, failing time base", Framebuffer(kSingleBus, kGetBrightness, 32, 10 * kMillisecond),
+      {"framebuffer, failing time base",
+       Framebuffer(kSingleBus, kGetBrightness, 32, 10 * kMillisecond),
        R"(, "timebase": {"fails": true})", "[]", 0, 60, 60 + kSlackMilliseconds},
       {"framebuffer, time base numerator 0",
        Framebuffer(kSingleBus, kGetBrightness, 32, 10 * kMillisecond),
        R"(, "timebase": {"numer": 0, "denom": 1})", "[]", 0, 60, 60 + kSlackMilliseconds},
-      {"framebuffer, failure: no wait", Framebuffer(kAllBusesFail, kSetBrightness40, 0, 1000 * kMillisecond),
-       "", "[]", kIOReturnNotResponding, 0, 500},
+      {"framebuffer, failure: no wait",
+       Framebuffer(kAllBusesFail, kSetBrightness40, 0, 1000 * kMillisecond), "", "[]",
+       kIOReturnNotResponding, 0, 500},
       {"IOAVService, write only: 10 ms and the delay",
        AVService(kExternal, kSetBrightness40, 0, 80 * kMillisecond), "", "[]", 0, 90,
        90 + kSlackMilliseconds},
@@ -453,12 +469,14 @@ TEST_F(ExchangeTest, WaitsFollowThePathAndTheOutcome) {
        AVService(kExternal, kGetBrightness, 11, 40 * kMillisecond), "", "[]", 0, 100,
        100 + kSlackMilliseconds},
       {"IOAVService, chip 0xB7: at least 50 ms after the write",
-       AVService(kConverter, kGetBrightness, 8, 0, 0xB7), "", "[]", 0, 110, 110 + kSlackMilliseconds},
+       AVService(kConverter, kGetBrightness, 8, 0, 0xB7), "", "[]", 0, 110,
+       110 + kSlackMilliseconds},
       {"IOAVService, chip 0xB7 with a longer delay",
        AVService(kConverter, kGetBrightness, 8, 100 * kMillisecond, 0xB7), "", "[]", 0, 160,
        160 + kSlackMilliseconds},
-      {"IOAVService, a second write attempt waits 10 ms more", AVService(kExternal, kGetBrightness, 0),
-       "", R"([{"request": "get", "fault": "busy", "count": 1}])", 0, 20, 20 + kSlackMilliseconds},
+      {"IOAVService, a second write attempt waits 10 ms more",
+       AVService(kExternal, kGetBrightness, 0), "",
+       R"([{"request": "get", "fault": "busy", "count": 1}])", 0, 20, 20 + kSlackMilliseconds},
       {"IOAVService, failed writes: no delay",
        AVService(kExternal, kGetBrightness, 0, 1000 * kMillisecond), "",
        R"([{"request": "get", "fault": "busy"}])", kIOReturnBusy, 20, 500},
@@ -491,8 +509,9 @@ TEST_F(ExchangeTest, TheTrailingPauseCanBeLeftToTheCaller) {
     double below;
     uint64_t trailing;
   } cases[] = {
-      {"framebuffer, write only", deferred(Framebuffer(kSingleBus, kSetBrightness40, 0, 120 * kMillisecond)),
-       "[]", 0, 0, 60, 120 * kMillisecond},
+      {"framebuffer, write only",
+       deferred(Framebuffer(kSingleBus, kSetBrightness40, 0, 120 * kMillisecond)), "[]", 0, 0, 60,
+       120 * kMillisecond},
       {"framebuffer, with reply: the reply delay is slept",
        deferred(Framebuffer(kSingleBus, kGetBrightness, 32, 20 * kMillisecond)), "[]", 0, 20, 65,
        50 * kMillisecond},
@@ -501,13 +520,15 @@ TEST_F(ExchangeTest, TheTrailingPauseCanBeLeftToTheCaller) {
       {"IOAVService, write only: 10 ms before the write is slept",
        deferred(AVService(kExternal, kSetBrightness40, 0, 80 * kMillisecond)), "[]", 0, 10, 60,
        80 * kMillisecond},
-      {"IOAVService, with reply", deferred(AVService(kExternal, kGetBrightness, 11, 40 * kMillisecond)),
-       "[]", 0, 50, 95, 50 * kMillisecond},
+      {"IOAVService, with reply",
+       deferred(AVService(kExternal, kGetBrightness, 11, 40 * kMillisecond)), "[]", 0, 50, 95,
+       50 * kMillisecond},
       {"IOAVService, chip 0xB7, write only: at least 50 ms",
        deferred(AVService(kConverter, kSetBrightness40, 0, 0, 0xB7)), "[]", 0, 10, 60,
        50 * kMillisecond},
-      {"framebuffer, failure", deferred(Framebuffer(kAllBusesFail, kSetBrightness40, 0, 1000 * kMillisecond)),
-       "[]", kIOReturnNotResponding, 0, 500, 0},
+      {"framebuffer, failure",
+       deferred(Framebuffer(kAllBusesFail, kSetBrightness40, 0, 1000 * kMillisecond)), "[]",
+       kIOReturnNotResponding, 0, 500, 0},
       {"IOAVService, failed writes", deferred(AVService(kExternal, kGetBrightness, 11, 0)),
        R"([{"request": "get", "fault": "busy"}])", kIOReturnBusy, 20, 500, 0},
   };
@@ -525,13 +546,15 @@ TEST_F(ExchangeTest, TheTrailingPauseCanBeLeftToTheCaller) {
 // The monitor state moves away between the write and the read, so only the read fails.
 TEST_F(ExchangeTest, IOAVServiceReadFailureIsReportedAtTheReadStage) {
   Use(ExchangeScenario("read failure"));
-  const std::filesystem::path state = std::filesystem::path(home_.Path()) / "Library/Caches/lumra/sim";
+  const std::filesystem::path state =
+      std::filesystem::path(home_.Path()) / "Library/Caches/lumra/sim";
   std::thread saboteur([&state] {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     std::filesystem::rename(state, state.string() + ".away");
     std::ofstream(state.string()) << "not a directory";
   });
-  const ExchangeOutcome outcome = Exchange(AVService(kExternal, kGetBrightness, 11, 400 * kMillisecond));
+  const ExchangeOutcome outcome =
+      Exchange(AVService(kExternal, kGetBrightness, 11, 400 * kMillisecond));
   saboteur.join();
   EXPECT_EQ(outcome.status, kIOReturnError);
   EXPECT_EQ(outcome.stage, "IOAVServiceReadI2C");
@@ -559,9 +582,9 @@ TEST_F(ExchangeTest, BadArgumentsAndAbsentOutputs) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int32_t status = lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37, c.request,
-                                                c.requestLength, c.reply, c.capacity, &length, 0,
-                                                &diagnostics);
+    const int32_t status =
+        lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37, c.request, c.requestLength,
+                             c.reply, c.capacity, &length, 0, &diagnostics);
     EXPECT_EQ(status, c.status);
     if (status != 0) {
       EXPECT_STREQ(diagnostics.stage, "validate-ioav-request");
@@ -591,9 +614,9 @@ TEST_F(ExchangeTest, InterleavedExchangesGetCrossedReplies) {
   uint32_t firstLength = 0;
   int32_t firstStatus = -1;
   std::thread first([&] {
-    firstStatus = lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37, kGetBrightness.data(),
-                                       5, firstReply, sizeof firstReply, &firstLength,
-                                       400 * kMillisecond, nullptr);
+    firstStatus = lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37,
+                                       kGetBrightness.data(), 5, firstReply, sizeof firstReply,
+                                       &firstLength, 400 * kMillisecond, nullptr);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   const int32_t secondStatus =
@@ -615,22 +638,23 @@ TEST_F(ExchangeTest, InterleavedExchangesGetCrossedReplies) {
 std::string IOAVLookupProblems() {
   std::string problems;
   const auto expect = [&problems](const char* frameworks, int32_t status, const char* stage) {
-    const std::string scenario =
-        ExchangeScenario("ioav lookup", "[]", std::string(", \"frameworks\": {\"ioav\": ") + frameworks + "}");
+    const std::string scenario = ExchangeScenario(
+        "ioav lookup", "[]", std::string(", \"frameworks\": {\"ioav\": ") + frameworks + "}");
     if (sim::UseScenarioText(scenario, "ioav.json")) {
       problems += "scenario refused\n";
       return;
     }
     uint8_t reply[11] = {};
     lumra_exchange_diagnostics diagnostics{};
-    const int32_t got = lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37,
-                                             kGetBrightness.data(), 5, reply, 11, nullptr, 0,
-                                             &diagnostics);
+    const int32_t got =
+        lumra_exchange_ddcci(kExternal, LUMRA_BACKEND_IOAVSERVICE, 0x37, kGetBrightness.data(), 5,
+                             reply, 11, nullptr, 0, &diagnostics);
     if (got != status || std::string(diagnostics.stage) != stage) {
       problems += std::string(frameworks) + ": status " + std::to_string(got) + " at " +
                   diagnostics.stage + "\n";
     }
-    if (sim::LiveObjectCount() != 0) problems += "live objects " + sim::DescribeLiveObjects() + "\n";
+    if (sim::LiveObjectCount() != 0)
+      problems += "live objects " + sim::DescribeLiveObjects() + "\n";
   };
   expect("false", kIOReturnUnsupported, "load-ioav-symbols");
   expect(R"(["IOAVServiceWriteI2C"])", kIOReturnUnsupported, "load-ioav-symbols");

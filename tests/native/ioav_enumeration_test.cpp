@@ -18,8 +18,10 @@ std::string PipePath(const std::string& adapter) {
 }
 
 // A display pipe for `adapter`; `extra` adds or replaces keys (JSON members with a leading comma).
-std::string Pipe(const std::string& adapter, const std::string& extra =
-                     R"(, "display": {"vendor": 4268, "product": 41156, "serial": 7, "name": "Desk"})") {
+std::string Pipe(
+    const std::string& adapter,
+    const std::string& extra =
+        R"(, "display": {"vendor": 4268, "product": 41156, "serial": 7, "name": "Desk"})") {
   return R"({"path": ")" + PipePath(adapter) + "\"" + extra + "}";
 }
 
@@ -47,42 +49,62 @@ TEST_F(IOAVEnumerationTest, ListsExternalProxiesWithADisplayBehindThem) {
   const std::string epic = "dispext0:dcpav-service-epic:0";
   const std::vector<ListedCase> cases = {
       {"external with a display", Pipe("dispext0"), Proxy("100", epic), {100}},
-      {"embedded", Pipe("disp0"), Proxy("100", "disp0:dcpav-service-epic:0",
-                                        R"(, "location": "Embedded")"), {}},
-      {"no location", Pipe("dispext0"), Proxy("100", epic, ""), {}},
-      {"location on the parent", Pipe("dispext0"),
-       Proxy("100", epic, R"(, "location": "External", "location_on_parent": true)"), {100}},
-      {"user interface not supported", Pipe("dispext0"),
-       Proxy("100", epic,
-             R"(, "location": "External", "properties": {"IOAVServiceUserInterfaceSupported": false})"),
+      {"embedded",
+       Pipe("disp0"),
+       Proxy("100", "disp0:dcpav-service-epic:0", R"(, "location": "Embedded")"),
        {}},
-      {"user interface supported", Pipe("dispext0"),
-       Proxy("100", epic,
-             R"(, "location": "External", "properties": {"IOAVServiceUserInterfaceSupported": true})"),
+      {"no location", Pipe("dispext0"), Proxy("100", epic, ""), {}},
+      {"location on the parent",
+       Pipe("dispext0"),
+       Proxy("100", epic, R"(, "location": "External", "location_on_parent": true)"),
        {100}},
-      {"user interface flag of another type", Pipe("dispext0"),
+      {"user interface not supported",
+       Pipe("dispext0"),
+       Proxy(
+           "100", epic,
+           R"(, "location": "External", "properties": {"IOAVServiceUserInterfaceSupported": false})"),
+       {}},
+      {"user interface supported",
+       Pipe("dispext0"),
+       Proxy(
+           "100", epic,
+           R"(, "location": "External", "properties": {"IOAVServiceUserInterfaceSupported": true})"),
+       {100}},
+      {"user interface flag of another type",
+       Pipe("dispext0"),
        Proxy("100", epic,
              R"(, "location": "External", "properties": {"IOAVServiceUserInterfaceSupported": 0})"),
        {100}},
       {"no pipe under the adapter", Pipe("dispext1"), Proxy("100", epic), {}},
       {"pipe without a display", Pipe("dispext0", ""), Proxy("100", epic), {}},
-      {"display attributes not a dictionary", Pipe("dispext0", R"(, "properties": {"DisplayAttributes": "x"})"),
-       Proxy("100", epic), {}},
-      {"older pipe class", Pipe("dispext0", R"(, "class": "AppleCLCD2", "display": {})"),
-       Proxy("100", epic), {100}},
-      {"pipe of another class", Pipe("dispext0", R"(, "class": "SimOtherPipe", "display": {})"),
-       Proxy("100", epic), {}},
+      {"display attributes not a dictionary",
+       Pipe("dispext0", R"(, "properties": {"DisplayAttributes": "x"})"),
+       Proxy("100", epic),
+       {}},
+      {"older pipe class",
+       Pipe("dispext0", R"(, "class": "AppleCLCD2", "display": {})"),
+       Proxy("100", epic),
+       {100}},
+      {"pipe of another class",
+       Pipe("dispext0", R"(, "class": "SimOtherPipe", "display": {})"),
+       Proxy("100", epic),
+       {}},
       {"a leaf class not seen yet under the base class",
        Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
-       Proxy("100", epic), {100}},
+       Proxy("100", epic),
+       {100}},
       {"parent name without a colon", Pipe("dispext0"), Proxy("100", "dispext0"), {}},
-      {"parent name with an empty key", Pipe("dispext0"), Proxy("100", ":dcpav-service-epic:0"), {}},
+      {"parent name with an empty key",
+       Pipe("dispext0"),
+       Proxy("100", ":dcpav-service-epic:0"),
+       {}},
       {"registry order, one pipe per adapter",
        Pipe("dispext1") + "," + Pipe("dispext0"),
-       Proxy("300", "dispext1:dcpav-service-epic:0") + "," + Proxy("200", "dispext2:dcpav-service-epic:0") +
-           "," + Proxy("100", epic),
+       Proxy("300", "dispext1:dcpav-service-epic:0") + "," +
+           Proxy("200", "dispext2:dcpav-service-epic:0") + "," + Proxy("100", epic),
        {300, 100}},
-      {"two proxies on one adapter", Pipe("dispext0"),
+      {"two proxies on one adapter",
+       Pipe("dispext0"),
        Proxy("100", epic) + "," + R"({"entry_id": 101, "path": ")" + kSoC +
            "dcpext@B2E00000/other/" + epic + R"(/DCPAVServiceProxy", "location": "External"})",
        {100, 101}},
@@ -105,11 +127,13 @@ TEST_F(IOAVEnumerationTest, RecordsCarryTheProxyAndTheDisplayPipe) {
       Pipe("dispext0") + "," +
           Pipe("dispext1", R"(, "display": {"vendor": 1, "product": 2, "name": "Living Room"})") +
           "," + Pipe("disp0", R"(, "display": {}, "properties": {"Other": 1})"),
-      Proxy("\"0x100000A31\"", "dispext0:dcpav-service-epic:0",
-            R"(, "location": "External", "parent_properties": {"EPICProviderClass": "SimDPPort"})") +
+      Proxy(
+          "\"0x100000A31\"", "dispext0:dcpav-service-epic:0",
+          R"(, "location": "External", "parent_properties": {"EPICProviderClass": "SimDPPort"})") +
           "," +
-          Proxy("\"0x100000B47\"", "dispext1:dcpav-service-epic:0",
-                R"(, "location": "External", "parent_properties": {"EPICProviderClass": "AppleDCPMCDP29XX"})") +
+          Proxy(
+              "\"0x100000B47\"", "dispext1:dcpav-service-epic:0",
+              R"(, "location": "External", "parent_properties": {"EPICProviderClass": "AppleDCPMCDP29XX"})") +
           "," + Proxy("\"0x100000C55\"", "disp0:dcpav-service-epic:0")));
   const auto listing = ListExternal();
   ASSERT_EQ(listing.result, 3);
@@ -194,8 +218,9 @@ TEST_F(IOAVEnumerationTest, FailedRegistryLookupsFailTheWholeList) {
 // Only the base class in common: matching the two known leaf names alone finds no pipe, and
 // then no monitor.
 TEST_F(IOAVEnumerationTest, TheBaseClassFindsPipesOfAnUnknownLeafClass) {
-  Use(Scenario(Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
-               Proxy("100", "dispext0:dcpav-service-epic:0")));
+  Use(Scenario(
+      Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
+      Proxy("100", "dispext0:dcpav-service-epic:0")));
   const char* const leafNamesOnly[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
   EXPECT_EQ(ListIoavDisplays(nullptr, 0, leafNamesOnly), 0);
   EXPECT_EQ(ListIoavDisplays(nullptr, 0), 1);
@@ -225,10 +250,12 @@ TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
             ? ""
             : std::string(R"(, "properties": {"Transport": {"Upstream": "DP", "Downstream": ")") +
                   c.downstream + "\"}}";
-    Use(Scenario(Pipe("dispext0", R"(, "display": {"vendor": 1})" + transport),
-                 Proxy("100", "dispext0:dcpav-service-epic:0",
-                       std::string(R"(, "location": "External", "parent_properties": {"EPICProviderClass": ")") +
-                           c.provider + "\"}")));
+    Use(Scenario(
+        Pipe("dispext0", R"(, "display": {"vendor": 1})" + transport),
+        Proxy("100", "dispext0:dcpav-service-epic:0",
+              std::string(
+                  R"(, "location": "External", "parent_properties": {"EPICProviderClass": ")") +
+                  c.provider + "\"}")));
     const auto listing = ListExternal();
     ASSERT_EQ(listing.result, 1);
     EXPECT_EQ(listing.records[0].connector_type, c.connector);

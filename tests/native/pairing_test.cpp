@@ -9,7 +9,7 @@ namespace lumra::native {
 namespace {
 
 CgDisplaySnapshot display(uint32_t vendor, uint32_t model, uint32_t serial, uint32_t unit,
-                            bool builtin = false) {
+                          bool builtin = false) {
   CgDisplaySnapshot snapshot;
   snapshot.Vendor = vendor;
   snapshot.Model = model;
@@ -20,7 +20,7 @@ CgDisplaySnapshot display(uint32_t vendor, uint32_t model, uint32_t serial, uint
 }
 
 FramebufferSnapshot framebuffer(uint32_t vendor, uint32_t product, uint32_t serial,
-                                 const char* location) {
+                                const char* location) {
   FramebufferSnapshot snapshot;
   snapshot.Vendor = vendor;
   snapshot.Product = product;
@@ -40,7 +40,8 @@ TEST(FramebufferMatchScore, Rules) {
   const Case cases[] = {
       {"unit and serial", display(1, 2, 9, 3), framebuffer(1, 2, 9, "/fb@3"), 7},
       {"unit only, display serial unknown", display(1, 2, 0, 3), framebuffer(1, 2, 9, "/fb@3"), 5},
-      {"unit only, framebuffer serial unknown", display(1, 2, 9, 3), framebuffer(1, 2, 0, "/fb@3"), 5},
+      {"unit only, framebuffer serial unknown", display(1, 2, 9, 3), framebuffer(1, 2, 0, "/fb@3"),
+       5},
       {"serial only, no unit", display(1, 2, 9, 3), framebuffer(1, 2, 9, "/fb"), 3},
       {"serial only, letter after @", display(1, 2, 9, 3), framebuffer(1, 2, 9, "/fb@x1"), 3},
       {"neither", display(1, 2, 0, 3), framebuffer(1, 2, 9, "/fb"), -1},
@@ -63,10 +64,17 @@ TEST(ParseDisplayUnit, LastAtSign) {
     uint32_t unit;
   };
   const Case cases[] = {
-      {"IOService:/a@5/b@12", true, 12}, {"/fb@0", true, 0},          {"/fb@4294967295", true, 4294967295u},
-      {"/fb@4294967296", false, 0},      {"/fb@99999999999999999999", false, 0},
-      {"/fb@", false, 0},                {"/fb@x", false, 0},          {"/fb", false, 0},
-      {"", false, 0},                    {"/a@3/b@c", false, 0},       {"@7abc", true, 7},
+      {"IOService:/a@5/b@12", true, 12},
+      {"/fb@0", true, 0},
+      {"/fb@4294967295", true, 4294967295u},
+      {"/fb@4294967296", false, 0},
+      {"/fb@99999999999999999999", false, 0},
+      {"/fb@", false, 0},
+      {"/fb@x", false, 0},
+      {"/fb", false, 0},
+      {"", false, 0},
+      {"/a@3/b@c", false, 0},
+      {"@7abc", true, 7},
   };
   for (const Case& c : cases) {
     uint32_t unit = 77;
@@ -80,11 +88,11 @@ TEST(ParseDisplayUnit, LastAtSign) {
 TEST(UniqueBestFramebuffer, PicksOnlyUnambiguousPairs) {
   // Two framebuffers scoring the same for one display leave it unpaired.
   EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 0)}, 0,
-                                    {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b")}),
+                                  {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b")}),
             -1);
   // The better score wins over a weaker one.
   EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 3)}, 0,
-                                    {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b@3")}),
+                                  {framebuffer(1, 2, 9, "/a"), framebuffer(1, 2, 9, "/b@3")}),
             1);
   // No framebuffer at all, or none that scores.
   EXPECT_EQ(UniqueBestFramebuffer({display(1, 2, 9, 3)}, 0, {}), -1);
@@ -116,7 +124,7 @@ TEST(CopyTextField, AlwaysEndsInsideTheFieldOnACharacterBoundary) {
       {"abc", 8, "abc", true},
       {"abcdefgh", 8, "abcdefg", false},
       {"abcdefg", 8, "abcdefg", true},
-      {"ab\xE4\xB8\xAD", 5, "ab", false},          // a three-byte character that does not fit
+      {"ab\xE4\xB8\xAD", 5, "ab", false},  // a three-byte character that does not fit
       {"ab\xE4\xB8\xAD", 6, "ab\xE4\xB8\xAD", true},
       {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 8, "\xF0\x9F\x98\x80", false},
       {"", 1, "", true},

@@ -32,8 +32,10 @@ TEST(ReadCapabilitiesFragmentsTest, Assembly) {
       {"empty first fragment", {{}}, "", {0}},
       {"zero byte ends the string", {{0x41, 0x42, 0x00, 0x43, 0x44}}, "AB", {0}},
       {"full fragments then empty", {bytes(full), bytes(full), {}}, full + full, {0, 32, 64}},
-      {"short fragments advance by their length", {bytes("(prot"), bytes("(mon)"), {}},
-       "(prot(mon)", {0, 5, 10}},
+      {"short fragments advance by their length",
+       {bytes("(prot"), bytes("(mon)"), {}},
+       "(prot(mon)",
+       {0, 5, 10}},
       {"bytes pass unconverted", {{0xE4, 0xB8, 0xAD, 0xFF}, {}}, "\xE4\xB8\xAD\xFF", {0, 4}},
   };
   for (const auto& c : cases) {
@@ -68,8 +70,9 @@ TEST(ReadCapabilitiesFragmentsTest, SixtyFourKiBLimit) {
     auto got = ReadCapabilitiesFragments(support::Context(), std::ref(reader));
     EXPECT_EQ(reader.offsets.size(), 2048u) << c.name;
     EXPECT_EQ(got.Value.size(), c.ok ? 65536u : 0u) << c.name;
-    EXPECT_EQ(got.Err.Message(), c.ok ? "" : "monitor protocol response is invalid: "
-                                             "capabilities string exceeds 64 KiB")
+    EXPECT_EQ(got.Err.Message(), c.ok ? ""
+                                      : "monitor protocol response is invalid: "
+                                        "capabilities string exceeds 64 KiB")
         << c.name;
     EXPECT_EQ(support::Is(got.Err, ddc::kErrProtocol), !c.ok) << c.name;
   }

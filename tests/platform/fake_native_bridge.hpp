@@ -24,7 +24,7 @@ struct ExchangeCall {
   bool replyBufferGiven = false;
   std::uint32_t replyCapacity = 0;
   std::uint64_t delayNs = 0;
-  std::uint32_t flags = 0;  // the diagnostics record's, as the transport set them
+  std::uint32_t flags = 0;        // the diagnostics record's, as the transport set them
   support::Clock::time_point at;  // when the call was made
 };
 
@@ -43,7 +43,7 @@ struct ExchangeOutcome {
 // pointers cannot capture. Each test resets it.
 struct FakeNative {
   std::vector<lumra_external_display> displays;
-  std::deque<std::int32_t> displayCounts;  // results of successive calls; then displays.size()
+  std::deque<std::int32_t> displayCounts;       // results of successive calls; then displays.size()
   std::vector<std::int32_t> displayCapacities;  // -1 for a call without a buffer
   std::vector<lumra_display_metadata> metadata;
   std::deque<std::int32_t> metadataCounts;

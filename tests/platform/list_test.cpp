@@ -37,11 +37,17 @@ TEST_F(ListTest, ProbeAndRetrieveProtocol) {
       {"fewer on retrieval", {3, 2}, {-1, 3}, 2, ""},
       {"growth between calls retries once", {1, 3, 3}, {-1, 1, 3}, 3, ""},
       {"second over-long answer is cut", {1, 2, 3}, {-1, 1, 2}, 2, ""},
-      {"probe unavailable", {-1}, {-1}, 0,
+      {"probe unavailable",
+       {-1},
+       {-1},
+       0,
        "monitor backend is unavailable: native display backend symbols are unavailable"},
       {"probe failed", {-2}, {-1}, 0, "native display enumeration failed: -2"},
       {"retrieval unavailable", {2, -1}, {-1, 2}, 0, "native display enumeration failed: -1"},
-      {"second retrieval failed", {1, 2, -7}, {-1, 1, 2}, 0,
+      {"second retrieval failed",
+       {1, 2, -7},
+       {-1, 1, 2},
+       0,
        "native display enumeration failed: -7"},
   };
   for (const auto& c : cases) {
@@ -113,8 +119,11 @@ TEST(ListDisplayMetadataTest, FailuresGiveNoMetadata) {
     std::size_t want;
     std::vector<std::int32_t> wantCapacities;
   } cases[] = {
-      {{-2}, 0, {-1}},         {{-1}, 0, {-1}},        {{0}, 0, {-1}},
-      {{2, -2}, 0, {-1, 2}},   {{1, 3, 4}, 3, {-1, 1, 3}},
+      {{-2}, 0, {-1}},
+      {{-1}, 0, {-1}},
+      {{0}, 0, {-1}},
+      {{2, -2}, 0, {-1, 2}},
+      {{1, 3, 4}, 3, {-1, 1, 3}},
   };
   for (const auto& c : cases) {
     testing::resetFakeNative();

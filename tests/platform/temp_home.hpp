@@ -42,10 +42,8 @@ class TempHome {
   // Lock options that see this directory as HOME and poll every `poll`.
   EndpointLockOptions lockOptions(support::Duration poll = kLockPollInterval) const {
     const std::string home = path_;
-    return EndpointLockOptions{[home](std::string_view name) {
-                                 return name == "HOME" ? home : std::string();
-                               },
-                               poll};
+    return EndpointLockOptions{
+        [home](std::string_view name) { return name == "HOME" ? home : std::string(); }, poll};
   }
 
  private:

@@ -15,8 +15,9 @@ class AppleSiliconSimTest : public SimTest {};
 
 std::vector<io_object_t> Matching(const char* className) {
   io_iterator_t iterator = IO_OBJECT_NULL;
-  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(className), &iterator),
-            KERN_SUCCESS);
+  EXPECT_EQ(
+      IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(className), &iterator),
+      KERN_SUCCESS);
   std::vector<io_object_t> services;
   while (io_object_t service = IOIteratorNext(iterator)) services.push_back(service);
   IOObjectRelease(iterator);
@@ -66,7 +67,8 @@ TEST_F(AppleSiliconSimTest, MobileFramebuffersAreValidated) {
   for (const auto& c : cases) {
     const auto err = UseScenarioText(c.json, "bad.json");
     EXPECT_TRUE(err.Message().starts_with(std::string("scenario \"bad.json\": ") + c.problem))
-        << c.json << "\n" << err.Message();
+        << c.json << "\n"
+        << err.Message();
   }
 }
 
@@ -149,11 +151,10 @@ TEST_F(AppleSiliconSimTest, ClassChainsAndRegistryEntries) {
   const struct {
     const char* className;
     std::size_t count;
-  } matches[] = {{"IOMobileFramebuffer", 3}, {"IOMobileFramebufferAP", 1},
-                 {"AppleCLCD2", 1},          {"IOMobileFramebufferShim", 1},
-                 {"SimNextPipe", 1},         {"IOFramebuffer", 1},
-                 {"AppleIntelFramebuffer", 1}, {"AFKEPInterfaceKextV2", 1},
-                 {"DCPAVServiceProxy", 1}};
+  } matches[] = {
+      {"IOMobileFramebuffer", 3},     {"IOMobileFramebufferAP", 1}, {"AppleCLCD2", 1},
+      {"IOMobileFramebufferShim", 1}, {"SimNextPipe", 1},           {"IOFramebuffer", 1},
+      {"AppleIntelFramebuffer", 1},   {"AFKEPInterfaceKextV2", 1},  {"DCPAVServiceProxy", 1}};
   for (const auto& m : matches) {
     const auto found = Matching(m.className);
     EXPECT_EQ(found.size(), m.count) << m.className;

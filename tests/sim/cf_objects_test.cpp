@@ -39,9 +39,7 @@ TEST_F(CfTest, ConstantsAreInternedAndNeverCounted) {
   EXPECT_FALSE(CFBooleanGetValue(kCFBooleanFalse));
 }
 
-TEST(CfDeathTest, ReleasingNullAborts) {
-  EXPECT_DEATH(CFRelease(nullptr), "CFRelease");
-}
+TEST(CfDeathTest, ReleasingNullAborts) { EXPECT_DEATH(CFRelease(nullptr), "CFRelease"); }
 
 TEST_F(CfTest, StringCopiesNeedRoomForTheTerminator) {
   CFStringRef text = CFStringCreateWithCString(nullptr, "Écran 😀", kCFStringEncodingUTF8);
@@ -100,7 +98,8 @@ TEST_F(CfTest, DictionaryWalksInInsertionOrder) {
            "names": {"zh_CN": "显示器", "en_US": "Screen", "de_DE": "Bildschirm"}}]})");
   io_service_t fb = ServiceWithId(1);
   CFDictionaryRef info = IODisplayCreateInfoDictionary(fb, 0);
-  const auto* names = static_cast<CFDictionaryRef>(CFDictionaryGetValue(info, CFSTR("DisplayProductName")));
+  const auto* names =
+      static_cast<CFDictionaryRef>(CFDictionaryGetValue(info, CFSTR("DisplayProductName")));
   ASSERT_NE(names, nullptr);
   EXPECT_EQ(CFGetTypeID(names), CFDictionaryGetTypeID());
   EXPECT_EQ(CFDictionaryGetCount(names), 3);

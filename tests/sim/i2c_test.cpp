@@ -71,7 +71,8 @@ Transfer Send(uint32_t bus, Request r) {
   out.call = IOI2CSendRequest(connect, 0, &request);
   out.result = request.result;
   out.replyBytes = request.replyBytes;
-  out.reply.assign(reply.begin(), reply.begin() + std::min<std::size_t>(request.replyBytes, r.capacity));
+  out.reply.assign(reply.begin(),
+                   reply.begin() + std::min<std::size_t>(request.replyBytes, r.capacity));
   EXPECT_EQ(IOI2CInterfaceClose(connect, 0), kIOReturnSuccess);
   return out;
 }
@@ -106,11 +107,14 @@ TEST_F(I2CTest, BusOutcomesAreReportedInTheRequest) {
   } cases[] = {
       {"failing bus", 0, {Hex("51 82 01 10 AC")}, kIOReturnNoDevice},
       {"refused DDC/CI reply type", 2, {Hex("51 82 01 10 AC")}, kIOReturnUnsupportedMode},
-      {"simple reply type on the same bus", 2,
-       {Hex("51 82 01 10 AC"), 11, kIOI2CSimpleTransactionType}, kIOReturnSuccess},
+      {"simple reply type on the same bus",
+       2,
+       {Hex("51 82 01 10 AC"), 11, kIOI2CSimpleTransactionType},
+       kIOReturnSuccess},
       {"write-only on that bus", 2, {Hex("51 82 01 10 AC"), 0}, kIOReturnSuccess},
       {"wrong address", 1, {Hex("51 82 01 10 AC"), 11, 2, 0, 0x6C}, kIOReturnNoDevice},
-      {"combined transactions", 1,
+      {"combined transactions",
+       1,
        {Hex("51 82 01 10 AC"), 11, 2, 0, 0x6E, kIOI2CCombinedTransactionType},
        kIOReturnUnsupportedMode},
   };
@@ -143,7 +147,8 @@ TEST_F(I2CTest, RepliesComeFromTheHostSubAddressOnly) {
       {kIOI2CSimpleTransactionType, 0x00, idle},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "type " << c.type << ", sub-address " << int(c.subAddress));
+    SCOPED_TRACE(::testing::Message()
+                 << "type " << c.type << ", sub-address " << int(c.subAddress));
     Request request{Hex("51 82 01 10 AC"), 11, c.type};
     request.replySubAddress = c.subAddress;
     const Transfer t = Send(1, request);
@@ -198,7 +203,8 @@ TEST_F(I2CTest, OpeningAndCountingBuses) {
   IOI2CConnectRef connect = nullptr;
   EXPECT_EQ(OpenBus(3, &connect), kIOReturnNotPrivileged);
   EXPECT_EQ(connect, nullptr);
-  EXPECT_EQ(IOI2CInterfaceClose(reinterpret_cast<IOI2CConnectRef>(0x1234), 0), kIOReturnBadArgument);
+  EXPECT_EQ(IOI2CInterfaceClose(reinterpret_cast<IOI2CConnectRef>(0x1234), 0),
+            kIOReturnBadArgument);
 }
 
 TEST_F(I2CTest, StatusFaultFailsTheWriteAndIsUsedUp) {

@@ -36,7 +36,8 @@ class IoavTest : public SimTest {
     Use(kIoavScenario);
     library_ = lumra_sim_dlopen(kIOKit, RTLD_LAZY | RTLD_LOCAL);
     ASSERT_NE(library_, nullptr);
-    create_ = reinterpret_cast<create_fn>(lumra_sim_dlsym(library_, "IOAVServiceCreateWithService"));
+    create_ =
+        reinterpret_cast<create_fn>(lumra_sim_dlsym(library_, "IOAVServiceCreateWithService"));
     write_ = reinterpret_cast<transfer_fn>(lumra_sim_dlsym(library_, "IOAVServiceWriteI2C"));
     read_ = reinterpret_cast<transfer_fn>(lumra_sim_dlsym(library_, "IOAVServiceReadI2C"));
     ASSERT_TRUE(create_ && write_ && read_);
@@ -54,7 +55,8 @@ class IoavTest : public SimTest {
   }
   // Writes a frame the way the bridge does: its first byte as the data address.
   IOReturn Write(CFTypeRef service, uint32_t chip, ByteVector frame) {
-    return write_(service, chip, frame[0], frame.data() + 1, static_cast<uint32_t>(frame.size() - 1));
+    return write_(service, chip, frame[0], frame.data() + 1,
+                  static_cast<uint32_t>(frame.size() - 1));
   }
   std::string Read(CFTypeRef service, uint32_t chip, uint32_t length) {
     ByteVector buffer(length, 0xEE);
@@ -86,7 +88,7 @@ TEST_F(IoavTest, DisplayChipGetVcpCarriesTheChecksumWithoutTheSource) {
     const char* reply;
   } cases[] = {
       {"51 82 01 10 FD", "6E 88 02 00 10 00 00 64 00 32 F2 00"},
-      {"51 82 01 10 AC", "6E 80 BE 00 00 00 00 00 00 00 00 00"},  // standard checksum: ignored
+      {"51 82 01 10 AC", "6E 80 BE 00 00 00 00 00 00 00 00 00"},     // standard checksum: ignored
       {"51 83 F3 00 00 4F", "6E 83 E3 00 00 5E 00 00 00 00 00 00"},  // others: standard
   };
   for (const auto& c : cases) {

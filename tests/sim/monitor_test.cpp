@@ -37,16 +37,16 @@ TEST(MonitorTest, RepliesByteForByte) {
     const char* request;
     const char* reply;
   } cases[] = {
-      {"51 82 01 10 AC", "6E 88 02 00 10 00 00 64 00 32 F2"},     // brightness 50 of 100
-      {"51 82 01 12 AE", "6E 88 02 01 12 00 00 00 00 00 A7"},     // a code it lacks
-      {"51 82 01 05 B9", "6E 88 02 00 05 01 00 01 00 00 B1"},     // momentary type
+      {"51 82 01 10 AC", "6E 88 02 00 10 00 00 64 00 32 F2"},              // brightness 50 of 100
+      {"51 82 01 12 AE", "6E 88 02 01 12 00 00 00 00 00 A7"},              // a code it lacks
+      {"51 82 01 05 B9", "6E 88 02 00 05 01 00 01 00 00 B1"},              // momentary type
       {"51 83 F3 00 00 4F", "6E 8B E3 00 00 28 70 72 6F 74 28 6D 6F 4D"},  // "(prot(mo"
-      {"51 83 F3 00 16 59", "6E 83 E3 00 16 48"},                 // past the end: empty
-      {"51 82 01 10 AD", "6E 80 BE"},                             // bad checksum: ignored
-      {"51 02 01 10 2C", "6E 80 BE"},                             // no protocol flag
-      {"50 82 01 10 AD", "6E 80 BE"},                             // wrong source
-      {"51 84 03 10", "6E 80 BE"},                                // shorter than announced
-      {"51 81 0C B2", "6E 80 BE"},                                // save settings: no reply
+      {"51 83 F3 00 16 59", "6E 83 E3 00 16 48"},                          // past the end: empty
+      {"51 82 01 10 AD", "6E 80 BE"},                                      // bad checksum: ignored
+      {"51 02 01 10 2C", "6E 80 BE"},                                      // no protocol flag
+      {"50 82 01 10 AD", "6E 80 BE"},                                      // wrong source
+      {"51 84 03 10", "6E 80 BE"},                                         // shorter than announced
+      {"51 81 0C B2", "6E 80 BE"},  // save settings: no reply
   };
   for (const auto& c : cases) {
     MonitorRecord record;
@@ -156,15 +156,22 @@ TEST(MonitorTest, DroppedWritesAndZerosAfterASet) {
     std::vector<std::pair<const char*, std::string>> exchanges;  // request, reply read after it
     std::uint16_t value;
   } cases[] = {
-      {"dropped set", FaultSpec{RequestKind::Set, {}, FaultKind::DroppedWrite, 0, 1},
-       {{set40, "6E 80 BE"}, {get, "6E 88 02 00 10 00 00 64 00 32 F2"}, {set40, "6E 80 BE"},
+      {"dropped set",
+       FaultSpec{RequestKind::Set, {}, FaultKind::DroppedWrite, 0, 1},
+       {{set40, "6E 80 BE"},
+        {get, "6E 88 02 00 10 00 00 64 00 32 F2"},
+        {set40, "6E 80 BE"},
         {get, value40}},
        40},
-      {"dropped get", FaultSpec{RequestKind::Get, {}, FaultKind::DroppedWrite, 0, {}},
-       {{get, "6E 80 BE"}}, 50},
+      {"dropped get",
+       FaultSpec{RequestKind::Get, {}, FaultKind::DroppedWrite, 0, {}},
+       {{get, "6E 80 BE"}},
+       50},
       {"zeros after a set, once per set",
        FaultSpec{RequestKind::Get, {}, FaultKind::ZeroReplyAfterSet, 0, {}},
-       {{get, "6E 88 02 00 10 00 00 64 00 32 F2"}, {set40, "6E 80 BE"}, {get, zeros},
+       {{get, "6E 88 02 00 10 00 00 64 00 32 F2"},
+        {set40, "6E 80 BE"},
+        {get, zeros},
         {get, value40}},
        40},
   };

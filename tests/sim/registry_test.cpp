@@ -50,8 +50,9 @@ std::string PathOf(io_registry_entry_t entry) {
 
 std::vector<std::string> MatchingPaths(const char* className) {
   io_iterator_t iterator = IO_OBJECT_NULL;
-  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(className), &iterator),
-            KERN_SUCCESS);
+  EXPECT_EQ(
+      IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching(className), &iterator),
+      KERN_SUCCESS);
   std::vector<std::string> paths;
   while (io_object_t service = IOIteratorNext(iterator)) {
     paths.push_back(PathOf(service));
@@ -65,10 +66,12 @@ TEST_F(RegistryTest, MatchingFindsServicesByClassInScenarioOrder) {
   EXPECT_EQ(MatchingPaths("IOFramebuffer"),
             (std::vector<std::string>{"IOService:/gpu@0/fb@1", "IOService:/gpu@0/fb@2",
                                       "IOService:/gpu@0/fb@3"}));
-  EXPECT_EQ(MatchingPaths("SimIntelFramebuffer"), (std::vector<std::string>{"IOService:/gpu@0/fb@1"}));
-  EXPECT_EQ(MatchingPaths("DCPAVServiceProxy"),
-            (std::vector<std::string>{"IOService:/sim/dispext0:dcpav-service-epic:0/DCPAVServiceProxy",
-                                      "IOService:/arm-io/disp0/DCPAVServiceProxy"}));
+  EXPECT_EQ(MatchingPaths("SimIntelFramebuffer"),
+            (std::vector<std::string>{"IOService:/gpu@0/fb@1"}));
+  EXPECT_EQ(
+      MatchingPaths("DCPAVServiceProxy"),
+      (std::vector<std::string>{"IOService:/sim/dispext0:dcpav-service-epic:0/DCPAVServiceProxy",
+                                "IOService:/arm-io/disp0/DCPAVServiceProxy"}));
   EXPECT_TRUE(MatchingPaths("IODisplayConnect").empty());
 }
 
@@ -91,7 +94,8 @@ TEST_F(RegistryTest, MatchingByEntryIdAndConformance) {
 
 TEST_F(RegistryTest, FramebufferWithoutIdFailsTheIdQuery) {
   io_iterator_t iterator = IO_OBJECT_NULL;
-  ASSERT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"), &iterator),
+  ASSERT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"),
+                                         &iterator),
             KERN_SUCCESS);
   std::vector<kern_return_t> results;
   while (io_object_t service = IOIteratorNext(iterator)) {
@@ -169,8 +173,8 @@ TEST_F(RegistryTest, LocationSearchWalksUpOnlyWithParentIteration) {
 
   // Searching down from the root finds a descendant's property.
   io_registry_entry_t root = IORegistryEntryCopyFromPath(kIOMainPortDefault, CFSTR("IOService:/"));
-  CFTypeRef index = IORegistryEntrySearchCFProperty(root, kIOServicePlane, CFSTR("IOFBDependentIndex"),
-                                                    nullptr, kIORegistryIterateRecursively);
+  CFTypeRef index = IORegistryEntrySearchCFProperty(
+      root, kIOServicePlane, CFSTR("IOFBDependentIndex"), nullptr, kIORegistryIterateRecursively);
   EXPECT_EQ(Number(index), 1);
   CFRelease(index);
   IOObjectRelease(root);
@@ -231,17 +235,20 @@ TEST_F(RegistryTest, CoreDisplayDictionaryFromTheLoader) {
                                    RTLD_LAZY | RTLD_LOCAL);
   ASSERT_NE(library, nullptr);
   using create_fn = CFDictionaryRef (*)(CGDirectDisplayID);
-  auto create = reinterpret_cast<create_fn>(lumra_sim_dlsym(library, "CoreDisplay_DisplayCreateInfoDictionary"));
+  auto create = reinterpret_cast<create_fn>(
+      lumra_sim_dlsym(library, "CoreDisplay_DisplayCreateInfoDictionary"));
   ASSERT_NE(create, nullptr);
   CFDictionaryRef five = create(5);
-  const auto* names = static_cast<CFDictionaryRef>(CFDictionaryGetValue(five, CFSTR("DisplayProductName")));
+  const auto* names =
+      static_cast<CFDictionaryRef>(CFDictionaryGetValue(five, CFSTR("DisplayProductName")));
   EXPECT_EQ(CFDictionaryGetCount(names), 2);
   EXPECT_EQ(Text(CFDictionaryGetValue(names, CFSTR("fr_FR"))), "Cinq");
   EXPECT_EQ(Text(CFDictionaryGetValue(five, CFSTR("IODisplayLocation"))),
             "IOService:/gpu@0/fb@1/display0/Five");
   CFDictionaryRef six = create(6);
   EXPECT_EQ(CFDictionaryGetValue(six, CFSTR("DisplayProductName")), nullptr);
-  EXPECT_EQ(Text(CFDictionaryGetValue(six, CFSTR("IODisplayLocation"))), "IOService:/elsewhere/Six");
+  EXPECT_EQ(Text(CFDictionaryGetValue(six, CFSTR("IODisplayLocation"))),
+            "IOService:/elsewhere/Six");
   EXPECT_EQ(create(99), nullptr);
   CFRelease(five);
   CFRelease(six);
@@ -252,16 +259,20 @@ TEST_F(RegistryTest, CoreDisplayDictionaryFromTheLoader) {
 TEST_F(RegistryTest, MatchingConsumesTheDictionaryOnEveryPath) {
   const std::size_t before = LiveObjectCount();
   io_iterator_t iterator = IO_OBJECT_NULL;
-  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"), nullptr),
-            kIOReturnBadArgument);
-  EXPECT_EQ(IOServiceGetMatchingService(kIOMainPortDefault, IORegistryEntryIDMatching(777)), IO_OBJECT_NULL);
+  EXPECT_EQ(
+      IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"), nullptr),
+      kIOReturnBadArgument);
+  EXPECT_EQ(IOServiceGetMatchingService(kIOMainPortDefault, IORegistryEntryIDMatching(777)),
+            IO_OBJECT_NULL);
   Use(R"({"platform_failures": {"service_matching": ["IOFramebuffer"]}})");
-  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"), &iterator),
+  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOFramebuffer"),
+                                         &iterator),
             kIOReturnError);
   EXPECT_EQ(LiveObjectCount(), before);
   // The other classes still match.
-  EXPECT_EQ(IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOService"), &iterator),
-            KERN_SUCCESS);
+  EXPECT_EQ(
+      IOServiceGetMatchingServices(kIOMainPortDefault, IOServiceMatching("IOService"), &iterator),
+      KERN_SUCCESS);
   IOObjectRelease(iterator);
 }
 

@@ -28,13 +28,14 @@ using transfer_fn = IOReturn (*)(CFTypeRef, uint32_t, uint32_t, void*, uint32_t)
 // One write over IOAVService to the proxy with entry ID 100, as a fresh caller would make it.
 IOReturn WriteFrame(const std::string& frame) {
   void* library = lumra_sim_dlopen("/System/Library/Frameworks/IOKit.framework/IOKit", RTLD_LAZY);
-  auto create = reinterpret_cast<create_fn>(lumra_sim_dlsym(library, "IOAVServiceCreateWithService"));
+  auto create =
+      reinterpret_cast<create_fn>(lumra_sim_dlsym(library, "IOAVServiceCreateWithService"));
   auto write = reinterpret_cast<transfer_fn>(lumra_sim_dlsym(library, "IOAVServiceWriteI2C"));
   io_service_t proxy = ServiceWithId(100);
   CFTypeRef service = create(nullptr, proxy);
   ByteVector bytes = Hex(frame);
-  const IOReturn status = write(service, 0x37, bytes[0], bytes.data() + 1,
-                                static_cast<uint32_t>(bytes.size() - 1));
+  const IOReturn status =
+      write(service, 0x37, bytes[0], bytes.data() + 1, static_cast<uint32_t>(bytes.size() - 1));
   CFRelease(service);
   IOObjectRelease(proxy);
   lumra_sim_dlclose(library);
@@ -80,7 +81,8 @@ TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
   WriteFrame(kSet40);
   WriteFrame("51 82 01 10 00");  // bad checksum
   std::string file;
-  for (const auto& entry : std::filesystem::directory_iterator(home_.Path() + "/Library/Caches/lumra/sim")) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(home_.Path() + "/Library/Caches/lumra/sim")) {
     const std::string name = entry.path().filename().string();
     if (name.ends_with(".json")) file = entry.path().string();
     EXPECT_EQ(name.find(".tmp."), std::string::npos) << "leftover " << name;
@@ -94,8 +96,13 @@ TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
   EXPECT_EQ(m.at("last_request"), "");
   EXPECT_EQ(m.at("pending_reply"), "");
   EXPECT_EQ(m.at("faults_used"), nlohmann::json({{"0", 1}}));
-  EXPECT_EQ(m.at("counters"), nlohmann::json({{"writes", 3}, {"reads", 0}, {"gets", 1}, {"sets", 1},
-                                              {"capabilities", 0}, {"faults", 1}, {"ignored", 1}}));
+  EXPECT_EQ(m.at("counters"), nlohmann::json({{"writes", 3},
+                                              {"reads", 0},
+                                              {"gets", 1},
+                                              {"sets", 1},
+                                              {"capabilities", 0},
+                                              {"faults", 1},
+                                              {"ignored", 1}}));
   EXPECT_EQ(m.at("write_times_ns").size(), 3u);
   EXPECT_EQ(m.at("read_times_ns"), nlohmann::json::array());
 }
@@ -142,7 +149,8 @@ TEST_F(StateTest, UnusableStateFailsTheTransferAndCorruptStateStartsAfresh) {
   Use(kStateScenario);
   ASSERT_EQ(WriteFrame(kSet40), kIOReturnSuccess);
   std::string file;
-  for (const auto& entry : std::filesystem::directory_iterator(home_.Path() + "/Library/Caches/lumra/sim")) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(home_.Path() + "/Library/Caches/lumra/sim")) {
     if (entry.path().extension() == ".json") file = entry.path().string();
   }
   std::ofstream(file) << "{not json";

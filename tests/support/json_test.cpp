@@ -98,11 +98,11 @@ TEST(JSONString, Escapes) {
       // Each byte of invalid UTF-8 becomes one replacement escape.
       {"\xff", R"("\ufffd")"},
       {"\xE2\x82\x41", R"("\ufffd\ufffdA")"},
-      {"\xC0\xAF", R"("\ufffd\ufffd")"},              // overlong '/'
-      {"\xE0\x80\xAF", R"("\ufffd\ufffd\ufffd")"},    // overlong three-byte form
-      {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},    // surrogate U+D800
+      {"\xC0\xAF", R"("\ufffd\ufffd")"},                      // overlong '/'
+      {"\xE0\x80\xAF", R"("\ufffd\ufffd\ufffd")"},            // overlong three-byte form
+      {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},            // surrogate U+D800
       {"\xF4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"},  // above U+10FFFF
-      {"\xF0\x9F\x98", R"("\ufffd\ufffd\ufffd")"},    // truncated at the end
+      {"\xF0\x9F\x98", R"("\ufffd\ufffd\ufffd")"},            // truncated at the end
       {"\x80x", R"("\ufffdx")"},
   };
   for (const Case& c : cases) {
@@ -163,9 +163,9 @@ TEST(JSONNumber, PlainDecimalNeverUsesAnExponent) {
 }
 
 TEST(JSONWriter, NonFiniteNumberFails) {
-  for (double value : {std::numeric_limits<double>::infinity(),
-                       -std::numeric_limits<double>::infinity(),
-                       std::numeric_limits<double>::quiet_NaN()}) {
+  for (double value :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
     JSONWriter w;
     w.BeginArray();
     w.Double(value);

@@ -107,7 +107,8 @@ TEST(ReplaceFileTest, AFailureLeavesTheOldFile) {
       ::signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{c.fileSizeLimit, c.fileSizeLimit};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-      const Error err = ReplaceFile((directory / c.target).string(), "new text, over 4 bytes", 0644);
+      const Error err =
+          ReplaceFile((directory / c.target).string(), "new text, over 4 bytes", 0644);
       ::_exit(err ? 0 : 1);
     }
     int status = 0;

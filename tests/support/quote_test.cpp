@@ -27,7 +27,9 @@ TEST(QuoteGo, EscapesControlsInvalidBytesAndInvisibleCharacters) {
       {"\xc0\xaf", R"("\xc0\xaf")"},
       {"\xed\xa0\x80", R"("\xed\xa0\x80")"},
       {"\xf4\x90\x80\x80", R"("\xf4\x90\x80\x80")"},
-      {"\xe2\x82" "A", R"("\xe2\x82A")"},
+      {"\xe2\x82"
+       "A",
+       R"("\xe2\x82A")"},
       // C1 controls and the invisible format and separator characters.
       {"\xc2\x80\xc2\x85\xc2\x9f", R"("\u0080\u0085\u009f")"},
       {"\xc2\xad", R"("\u00ad")"},
@@ -49,7 +51,10 @@ TEST(QuoteGo, EscapesControlsInvalidBytesAndInvisibleCharacters) {
       {"\xef\xbf\xbd", "\"\xef\xbf\xbd\""},
       {"\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},
       {"\xf0\x9f\x9b\x9c", "\"\xf0\x9f\x9b\x9c\""},
-      {"a\xff" "b\xe2\x80\x8b" "c\x7f", R"("a\xffb\u200bc\x7f")"},
+      {"a\xff"
+       "b\xe2\x80\x8b"
+       "c\x7f",
+       R"("a\xffb\u200bc\x7f")"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(QuoteGo(c.input), c.want) << c.want;

@@ -82,17 +82,17 @@ support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uin
   if (support::Error err = support::MakeDirectories(directory, 0700)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }
-  auto opened = OpenLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID),
-                             O_RDWR | O_CREAT);
+  auto opened =
+      OpenLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID), O_RDWR | O_CREAT);
   if (opened.Err) return {{}, support::Errorf("open DDC lock: %w", opened.Err)};
 
-  EndpointQueue line = EndpointQueue::Join(ctx, directory, endpointID,
-                                           options.AskedAt != 0 ? options.AskedAt : kProcessStarted);
+  EndpointQueue line = EndpointQueue::Join(
+      ctx, directory, endpointID, options.AskedAt != 0 ? options.AskedAt : kProcessStarted);
   for (;;) {
     const bool front = line.AtFront(ctx);
     if (front) {
-      auto locked = support::FileLockGuard::TryAcquire(opened.Value.Get(),
-                                                       support::LockKind::Exclusive);
+      auto locked =
+          support::FileLockGuard::TryAcquire(opened.Value.Get(), support::LockKind::Exclusive);
       if (!locked.Err) {
         return {EndpointLock(std::move(opened.Value), std::move(locked.Value), options.HandOver,
                              line.TakeQueueFile()),

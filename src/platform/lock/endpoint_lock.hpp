@@ -73,7 +73,8 @@ class EndpointLock {
 // as needed. While another process holds it, waits in line behind the processes that asked
 // before (endpoint_lock_queue.hpp), polling until the context ends. On failure nothing stays
 // open and this process's place in line is given up; the context's error comes back unchanged.
-[[nodiscard]] support::Result<EndpointLock> LockEndpoint(
-    const support::Context& ctx, std::uint64_t endpointID, const EndpointLockOptions& options = {});
+[[nodiscard]] support::Result<EndpointLock> LockEndpoint(const support::Context& ctx,
+                                                         std::uint64_t endpointID,
+                                                         const EndpointLockOptions& options = {});
 
 }  // namespace lumra::platform

@@ -117,7 +117,8 @@ EndpointQueue EndpointQueue::Join(const support::Context& ctx, const std::string
     break;
   }
   // Taken before the queue file is let go, so no scan ever sees a live ticket unlocked.
-  auto locked = support::FileLockGuard::TryAcquire(line.ticket_.Get(), support::LockKind::Exclusive);
+  auto locked =
+      support::FileLockGuard::TryAcquire(line.ticket_.Get(), support::LockKind::Exclusive);
   if (locked.Err) return {};
   line.ticketLocked_ = std::move(locked.Value);
   return line;

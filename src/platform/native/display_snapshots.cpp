@@ -17,7 +17,8 @@ using CoreDisplayCreateInfoFn = CFDictionaryRef (*)(CGDirectDisplayID);
 CoreDisplayCreateInfoFn core_display_create_info = nullptr;
 bool core_display_load_attempted = false;
 
-constexpr const char* kCoreDisplayPath = "/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay";
+constexpr const char* kCoreDisplayPath =
+    "/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay";
 
 struct FirstStringSearch {
   char* Buffer;
@@ -62,7 +63,7 @@ void CopyDisplayNameFromInfo(CFDictionaryRef info, char* name, std::size_t capac
 }
 
 void CopyCoreDisplayMetadata(CGDirectDisplayID display, char* name, std::size_t nameCapacity,
-                                char* location, std::size_t locationCapacity) {
+                             char* location, std::size_t locationCapacity) {
   if (nameCapacity > 0) name[0] = '\0';
   if (locationCapacity > 0) location[0] = '\0';
   if (!LoadCoreDisplaySymbols()) return;
@@ -84,8 +85,8 @@ void CopyCgDisplayMode(CGDirectDisplayID display, CgDisplaySnapshot& snapshot) {
   const size_t pixelHeight = CGDisplayModeGetPixelHeight(mode.Get());
   const size_t logicalWidth = CGDisplayModeGetWidth(mode.Get());
   const size_t logicalHeight = CGDisplayModeGetHeight(mode.Get());
-  if (pixelWidth == 0 || pixelHeight == 0 || !FitsUint32(pixelWidth) ||
-      !FitsUint32(pixelHeight) || !FitsUint32(logicalWidth) || !FitsUint32(logicalHeight)) {
+  if (pixelWidth == 0 || pixelHeight == 0 || !FitsUint32(pixelWidth) || !FitsUint32(pixelHeight) ||
+      !FitsUint32(logicalWidth) || !FitsUint32(logicalHeight)) {
     return;
   }
   snapshot.ModeValid = 1;
@@ -102,7 +103,8 @@ int32_t CopyCgDisplaySnapshots(std::vector<CgDisplaySnapshot>& snapshots) {
   uint32_t count = 0;
   if (CGGetOnlineDisplayList(0, nullptr, &count) != kCGErrorSuccess) return LUMRA_NATIVE_FAILED;
   if (count == 0) return 0;
-  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return LUMRA_NATIVE_FAILED;
+  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+    return LUMRA_NATIVE_FAILED;
 
   std::vector<CGDirectDisplayID> ids;
   try {
@@ -129,7 +131,7 @@ int32_t CopyCgDisplaySnapshots(std::vector<CgDisplaySnapshot>& snapshots) {
     snapshot.Unit = CGDisplayUnitNumber(id);
     snapshot.Builtin = CGDisplayIsBuiltin(id) ? 1 : 0;
     CopyCoreDisplayMetadata(id, snapshot.Name, sizeof snapshot.Name, snapshot.Location,
-                               sizeof snapshot.Location);
+                            sizeof snapshot.Location);
     CopyCgDisplayMode(id, snapshot);
   }
   return static_cast<int32_t>(snapshots.size());

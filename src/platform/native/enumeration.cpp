@@ -21,8 +21,8 @@ void CopySnapshotModeToMonitor(const CgDisplaySnapshot& display, Record& record)
   record.refresh_hz = display.RefreshHz;
 }
 
-void FillExternalRecord(const CgDisplaySnapshot& display,
-                          const FramebufferSnapshot& framebuffer, lumra_external_display& record) {
+void FillExternalRecord(const CgDisplaySnapshot& display, const FramebufferSnapshot& framebuffer,
+                        lumra_external_display& record) {
   record = lumra_external_display{};
   record.display_id = display.DisplayId;
   record.endpoint_id = framebuffer.EntryId;
@@ -32,11 +32,10 @@ void FillExternalRecord(const CgDisplaySnapshot& display,
   record.backend = LUMRA_BACKEND_IOFRAMEBUFFER;
   record.chip_address = ddcci::kDisplayChipAddress;
   CopyTextField(record.name, sizeof record.name,
-                  display.Name[0] != '\0' ? display.Name : framebuffer.Name);
+                display.Name[0] != '\0' ? display.Name : framebuffer.Name);
   CopySnapshotModeToMonitor(display, record);
   CopyTextField(record.location, sizeof record.location,
-                  framebuffer.Location[0] != '\0' ? framebuffer.Location
-                                                  : framebuffer.RegistryPath);
+                framebuffer.Location[0] != '\0' ? framebuffer.Location : framebuffer.RegistryPath);
 }
 
 void FillMetadataRecord(const CgDisplaySnapshot& display, lumra_display_metadata& record) {
@@ -64,7 +63,7 @@ int32_t ListIoframebufferDisplays(lumra_external_display* records, int32_t capac
     if (paired < 0) continue;
     if (records != nullptr && count < capacity) {
       FillExternalRecord(displays[i], framebuffers[static_cast<std::size_t>(paired)],
-                           records[count]);
+                         records[count]);
     }
     ++count;
   }
@@ -77,9 +76,8 @@ int32_t ListExternalDisplays(lumra_external_display* records, int32_t capacity) 
   const int32_t framebufferCount = ListIoframebufferDisplays(records, capacity);
   if (framebufferCount < 0) return framebufferCount;
   const bool roomLeft = records != nullptr && framebufferCount < capacity;
-  const int32_t ioavCount =
-      ListIoavDisplays(roomLeft ? records + framebufferCount : nullptr,
-                         roomLeft ? capacity - framebufferCount : 0);
+  const int32_t ioavCount = ListIoavDisplays(roomLeft ? records + framebufferCount : nullptr,
+                                             roomLeft ? capacity - framebufferCount : 0);
   if (ioavCount < 0) return ioavCount;
   if (ioavCount > INT32_MAX - framebufferCount) return LUMRA_NATIVE_FAILED;
   return framebufferCount + ioavCount;

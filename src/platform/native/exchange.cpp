@@ -12,11 +12,10 @@ io_service_t CopyServiceForEntryId(uint64_t entryId) {
 
 }  // namespace lumra::native
 
-extern "C" int32_t lumra_exchange_ddcci(uint64_t endpointId, uint32_t backend,
-                                        uint32_t chipAddress, const uint8_t* request,
-                                        uint32_t requestLength, uint8_t* reply,
-                                        uint32_t replyCapacity, uint32_t* replyLength,
-                                        uint64_t delayNs,
+extern "C" int32_t lumra_exchange_ddcci(uint64_t endpointId, uint32_t backend, uint32_t chipAddress,
+                                        const uint8_t* request, uint32_t requestLength,
+                                        uint8_t* reply, uint32_t replyCapacity,
+                                        uint32_t* replyLength, uint64_t delayNs,
                                         lumra_exchange_diagnostics* diagnostics) {
   using namespace lumra::native;
   lumra_exchange_diagnostics privateDiagnostics{};
@@ -25,16 +24,16 @@ extern "C" int32_t lumra_exchange_ddcci(uint64_t endpointId, uint32_t backend,
   record.write_cycle = 0;
   record.trailing_pause_ns = 0;
   const ExchangeRequest call{endpointId,
-                              chipAddress,
-                              request,
-                              requestLength,
-                              reply,
-                              replyCapacity,
-                              replyLength,
-                              delayNs,
-                              (record.flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE) != 0,
-                              &record.trailing_pause_ns,
-                              (record.flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0};
+                             chipAddress,
+                             request,
+                             requestLength,
+                             reply,
+                             replyCapacity,
+                             replyLength,
+                             delayNs,
+                             (record.flags & LUMRA_EXCHANGE_DEFER_TRAILING_PAUSE) != 0,
+                             &record.trailing_pause_ns,
+                             (record.flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0};
   try {
     if (backend == LUMRA_BACKEND_IOAVSERVICE) return ExchangeIoavservice(call, record);
     return ExchangeIoframebuffer(call);

@@ -21,7 +21,7 @@ struct ExchangeRequest {
   uint64_t DelayNs;
   bool DeferTrailingPause;
   uint64_t* TrailingPauseNs;  // never null
-  bool OtherFraming;           // LUMRA_EXCHANGE_OTHER_FRAMING
+  bool OtherFraming;          // LUMRA_EXCHANGE_OTHER_FRAMING
 };
 
 // Besides the display's own DDC/CI address, an enumeration record may carry the chip address

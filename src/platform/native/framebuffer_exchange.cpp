@@ -53,8 +53,8 @@ IOReturn ExchangeOnBus(io_service_t framebuffer, IOOptionBits bus, const Exchang
 
   if (expectsReply && call.ReplyLength != nullptr) {
     // A driver never gets to report more bytes than the buffer it was given.
-    *call.ReplyLength = request.replyBytes < call.ReplyCapacity ? request.replyBytes
-                                                                    : call.ReplyCapacity;
+    *call.ReplyLength =
+        request.replyBytes < call.ReplyCapacity ? request.replyBytes : call.ReplyCapacity;
   }
   TrailingPause(call, expectsReply ? kReplySettleNanoseconds : call.DelayNs);
   return status;

@@ -13,11 +13,12 @@ namespace lumra::native {
 namespace {
 
 constexpr std::size_t kInitialCapacity = 4;
-constexpr std::size_t kMaximumFramebuffers = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
+constexpr std::size_t kMaximumFramebuffers =
+    static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
 
 // Grows like a doubling array starting at four entries; false when it may not grow further.
 bool AppendSnapshot(std::vector<FramebufferSnapshot>& snapshots,
-                     const FramebufferSnapshot& snapshot) {
+                    const FramebufferSnapshot& snapshot) {
   if (snapshots.size() >= kMaximumFramebuffers) return false;
   try {
     if (snapshots.size() == snapshots.capacity()) {
@@ -41,7 +42,7 @@ bool HasI2cBuses(io_service_t service) {
 
 // Fills a snapshot from one framebuffer and its display information; false to skip it.
 bool SnapshotFramebuffer(io_service_t service, CFDictionaryRef info,
-                          FramebufferSnapshot& snapshot) {
+                         FramebufferSnapshot& snapshot) {
   if (IORegistryEntryGetRegistryEntryID(service, &snapshot.EntryId) != KERN_SUCCESS) return false;
   if (!CopyUint32Property(info, CFSTR("DisplayVendorID"), snapshot.Vendor)) return false;
   if (!CopyUint32Property(info, CFSTR("DisplayProductID"), snapshot.Product)) return false;
@@ -59,7 +60,8 @@ bool CopyUint32Property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& o
   const void* value = CFDictionaryGetValue(dictionary, key);
   if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
   int64_t number = 0;
-  if (!CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &number)) return false;
+  if (!CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &number))
+    return false;
   if (number < std::numeric_limits<int32_t>::min() ||
       number > static_cast<int64_t>(std::numeric_limits<uint32_t>::max())) {
     return false;
@@ -74,7 +76,7 @@ bool IsStringEqualTo(CFTypeRef value, CFStringRef expected) {
 }
 
 bool CopyStringProperty(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
-                          std::size_t capacity) {
+                        std::size_t capacity) {
   if (capacity == 0) return false;
   buffer[0] = '\0';
   return CopyCfString(buffer, capacity, CFDictionaryGetValue(dictionary, key));
@@ -110,7 +112,8 @@ int32_t CopyFramebufferSnapshots(std::vector<FramebufferSnapshot>& snapshots) {
     return LUMRA_NATIVE_FAILED;
   }
   const IoOwned services(iterator);
-  for (IoOwned service(IOIteratorNext(iterator)); service; service.Reset(IOIteratorNext(iterator))) {
+  for (IoOwned service(IOIteratorNext(iterator)); service;
+       service.Reset(IOIteratorNext(iterator))) {
     if (!HasI2cBuses(service.Get())) continue;
     CfOwned<CFDictionaryRef> info(
         IODisplayCreateInfoDictionary(service.Get(), kIODisplayOnlyPreferredName));

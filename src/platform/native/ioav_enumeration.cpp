@@ -83,13 +83,13 @@ void SnapshotDisplayPipe(io_service_t service, std::vector<DisplayPipeSnapshot>&
 }
 
 int32_t CopyDisplayPipeSnapshots(std::span<const char* const> pipeClasses,
-                                    std::vector<DisplayPipeSnapshot>& pipes) {
+                                 std::vector<DisplayPipeSnapshot>& pipes) {
   pipes.clear();
   for (const char* className : pipeClasses) {
     io_iterator_t iterator = IO_OBJECT_NULL;
     // The matching dictionary is consumed by the call, whatever happens.
-    if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(className),
-                                     &iterator) != KERN_SUCCESS) {
+    if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(className), &iterator) !=
+        KERN_SUCCESS) {
       pipes.clear();
       return LUMRA_NATIVE_FAILED;
     }
@@ -103,7 +103,7 @@ int32_t CopyDisplayPipeSnapshots(std::span<const char* const> pipeClasses,
 }
 
 const DisplayPipeSnapshot* PipeForAdapter(const std::vector<DisplayPipeSnapshot>& pipes,
-                                              std::string_view adapterKey) {
+                                          std::string_view adapterKey) {
   for (const DisplayPipeSnapshot& pipe : pipes) {
     if (pipe.AdapterKey == adapterKey) return &pipe;
   }
@@ -141,8 +141,8 @@ uint32_t ConnectorOf(const DisplayPipeSnapshot& pipe, IoavPort port) {
   return port == IoavPort::Plain ? 0 : LUMRA_CONNECTOR_HDMI;
 }
 
-void FillIoavRecord(uint64_t endpointId, const ProxyParent& parent,
-                      const DisplayPipeSnapshot& pipe, lumra_external_display& record) {
+void FillIoavRecord(uint64_t endpointId, const ProxyParent& parent, const DisplayPipeSnapshot& pipe,
+                    lumra_external_display& record) {
   record = lumra_external_display{};
   record.endpoint_id = endpointId;
   record.vendor_id = pipe.Vendor;
@@ -155,17 +155,17 @@ void FillIoavRecord(uint64_t endpointId, const ProxyParent& parent,
   CopyTextField(record.name, sizeof record.name, pipe.Name);
   CopyTextField(record.location, sizeof record.location, pipe.Path);
   CopyTextField(record.proxy_interface_name, sizeof record.proxy_interface_name,
-                  std::string_view(parent.Name, strnlen(parent.Name, sizeof parent.Name)));
+                std::string_view(parent.Name, strnlen(parent.Name, sizeof parent.Name)));
 }
 
 // Fills `record` for a proxy that leads to an external display; false to leave it out.
 bool DescribeProxy(io_service_t proxy, const std::vector<DisplayPipeSnapshot>& pipes,
-                    lumra_external_display& record) {
+                   lumra_external_display& record) {
   if (!ProxyIsExternal(proxy) || !ProxySupportsUserInterface(proxy)) return false;
   ProxyParent parent;
   if (!ReadProxyParent(proxy, parent)) return false;
-  const DisplayPipeSnapshot* pipe = PipeForAdapter(
-      pipes, AdapterKeyFromInterfaceName(std::string_view(parent.Name)));
+  const DisplayPipeSnapshot* pipe =
+      PipeForAdapter(pipes, AdapterKeyFromInterfaceName(std::string_view(parent.Name)));
   if (pipe == nullptr) return false;
   uint64_t endpointId = 0;
   if (IORegistryEntryGetRegistryEntryID(proxy, &endpointId) != KERN_SUCCESS) return false;
@@ -192,14 +192,14 @@ std::string_view AdapterKeyFromRegistryPath(std::string_view path) {
 }
 
 int32_t ListIoavDisplays(lumra_external_display* records, int32_t capacity,
-                           std::span<const char* const> pipeClasses) {
+                         std::span<const char* const> pipeClasses) {
   std::vector<DisplayPipeSnapshot> pipes;
   if (CopyDisplayPipeSnapshots(pipeClasses, pipes) == LUMRA_NATIVE_FAILED) {
     return LUMRA_NATIVE_FAILED;
   }
   io_iterator_t iterator = IO_OBJECT_NULL;
-  if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(kProxyClass),
-                                   &iterator) != KERN_SUCCESS) {
+  if (IOServiceGetMatchingServices(kDefaultMainPort, IOServiceMatching(kProxyClass), &iterator) !=
+      KERN_SUCCESS) {
     return LUMRA_NATIVE_FAILED;
   }
   const IoOwned proxies(iterator);

@@ -22,7 +22,7 @@ inline constexpr const char* kDisplayPipeClasses[] = {"IOMobileFramebufferShim",
 // LUMRA_NATIVE_FAILED when a registry lookup fails. Display pipes are the services of
 // `pipe_classes`.
 int32_t ListIoavDisplays(lumra_external_display* records, int32_t capacity,
-                           std::span<const char* const> pipeClasses = kDisplayPipeClasses);
+                         std::span<const char* const> pipeClasses = kDisplayPipeClasses);
 
 // "dispext0" for a proxy parent named "dispext0:dcpav-service-epic:0": the text before the
 // first ":"; empty when there is none or it is empty.

@@ -44,7 +44,8 @@ bool LoadIoavSymbols() {
   if (ioav_create != nullptr && ioav_write != nullptr && ioav_read != nullptr) return true;
   void* library = dlopen(kIOKitPath, RTLD_LAZY | RTLD_LOCAL);
   if (library == nullptr) return false;
-  const auto create = reinterpret_cast<IoavCreateFn>(dlsym(library, "IOAVServiceCreateWithService"));
+  const auto create =
+      reinterpret_cast<IoavCreateFn>(dlsym(library, "IOAVServiceCreateWithService"));
   const auto read = reinterpret_cast<IoavReadFn>(dlsym(library, "IOAVServiceReadI2C"));
   const auto write = reinterpret_cast<IoavWriteFn>(dlsym(library, "IOAVServiceWriteI2C"));
   if (create == nullptr || read == nullptr || write == nullptr) {
@@ -60,8 +61,8 @@ bool LoadIoavSymbols() {
 
 // Over IOAVService the display expects a Get VCP checksum without the source address byte,
 // except behind the converter chip, which takes the frame as it is.
-void ApplyIoavChecksumRule(uint32_t chipAddress, const ExchangeRequest& call,
-                              uint8_t* payload, uint32_t payloadLength) {
+void ApplyIoavChecksumRule(uint32_t chipAddress, const ExchangeRequest& call, uint8_t* payload,
+                           uint32_t payloadLength) {
   if (chipAddress == kConverterChipAddress || call.RequestLength < 4 ||
       call.Request[2] != ddcci::kGetVCPOpcode) {
     return;
@@ -72,8 +73,8 @@ void ApplyIoavChecksumRule(uint32_t chipAddress, const ExchangeRequest& call,
 }
 
 IOReturn WriteWithRetry(CFTypeRef service, const ExchangeRequest& call, uint32_t dataAddress,
-                          uint8_t* payload, uint32_t payloadLength,
-                          lumra_exchange_diagnostics& diagnostics) {
+                        uint8_t* payload, uint32_t payloadLength,
+                        lumra_exchange_diagnostics& diagnostics) {
   IOReturn status = kIOReturnSuccess;
   for (uint32_t attempt = 1; attempt <= 2; ++attempt) {
     WaitNanoseconds(kWriteSettleNanoseconds);
@@ -104,18 +105,17 @@ IoavTransfer PlanTransfer(const ExchangeRequest& call, IoavFraming framing) {
       converter ? std::max(call.ReplyCapacity, kConverterMinimumRead) : call.ReplyCapacity;
   transfer.PayloadLength = call.RequestLength - 1;
   std::memcpy(transfer.Payload.data(), call.Request + 1, transfer.PayloadLength);
-  ApplyIoavChecksumRule(call.ChipAddress, call, transfer.Payload.data(),
-                           transfer.PayloadLength);
+  ApplyIoavChecksumRule(call.ChipAddress, call, transfer.Payload.data(), transfer.PayloadLength);
   return transfer;
 }
 
-IOReturn ReadReply(CFTypeRef service, const ExchangeRequest& call,
-                    const IoavTransfer& transfer, lumra_exchange_diagnostics& diagnostics) {
+IOReturn ReadReply(CFTypeRef service, const ExchangeRequest& call, const IoavTransfer& transfer,
+                   lumra_exchange_diagnostics& diagnostics) {
   std::array<uint8_t, kMaximumIOAVTransfer> buffer{};
   diagnostics.stage = kStageIOAVRead;
   diagnostics.write_cycle = 0;
-  const IOReturn status = ioav_read(service, call.ChipAddress, transfer.ReadAddress,
-                                    buffer.data(), transfer.ReadLength);
+  const IOReturn status = ioav_read(service, call.ChipAddress, transfer.ReadAddress, buffer.data(),
+                                    transfer.ReadLength);
   if (status != kIOReturnSuccess) return status;
   if (call.Reply != nullptr) std::memcpy(call.Reply, buffer.data(), call.ReplyCapacity);
   if (call.ReplyLength != nullptr) *call.ReplyLength = call.ReplyCapacity;
@@ -150,15 +150,15 @@ IOReturn ExchangeIoavservice(const ExchangeRequest& call, lumra_exchange_diagnos
   diagnostics.stage = kStageValidateIOAVRequest;
   // The reply is read through a fixed buffer, so a larger capacity is refused like a
   // larger request.
-  if (call.Request == nullptr || call.RequestLength < 2 || call.RequestLength > kMaximumIOAVTransfer ||
-      call.ReplyCapacity > kMaximumIOAVTransfer ||
+  if (call.Request == nullptr || call.RequestLength < 2 ||
+      call.RequestLength > kMaximumIOAVTransfer || call.ReplyCapacity > kMaximumIOAVTransfer ||
       (call.ReplyCapacity != 0 && call.Reply == nullptr)) {
     return kIOReturnBadArgument;
   }
 
   IoavTransfer transfer = PlanTransfer(call, framing);
   IOReturn status = WriteWithRetry(service.Get(), call, transfer.WriteAddress,
-                                     transfer.Payload.data(), transfer.PayloadLength, diagnostics);
+                                   transfer.Payload.data(), transfer.PayloadLength, diagnostics);
   if (status != kIOReturnSuccess) return status;
 
   const uint64_t settle = call.ChipAddress == kConverterChipAddress

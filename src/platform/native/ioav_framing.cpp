@@ -19,16 +19,15 @@ std::optional<IoavFraming> ForcedIoavFraming() {
   return kForced;
 }
 
-IoavFraming ChooseIoavFraming(IoavPort port, std::optional<IoavFraming> forced,
-                                 bool otherFraming) {
+IoavFraming ChooseIoavFraming(IoavPort port, std::optional<IoavFraming> forced, bool otherFraming) {
   if (forced) return *forced;
   if (port != IoavPort::Ps190) return IoavFraming::Standard;
   return otherFraming ? IoavFraming::Standard : IoavFraming::Ps190;
 }
 
 IoavPort IoavPortOfParent(io_registry_entry_t parent) {
-  const CfOwned<CFTypeRef> provider(IORegistryEntryCreateCFProperty(
-      parent, CFSTR("EPICProviderClass"), kCFAllocatorDefault, 0));
+  const CfOwned<CFTypeRef> provider(
+      IORegistryEntryCreateCFProperty(parent, CFSTR("EPICProviderClass"), kCFAllocatorDefault, 0));
   if (IsStringEqualTo(provider.Get(), CFSTR("AppleDCPMCDP29XX"))) return IoavPort::Mcdp29xx;
   if (IsStringEqualTo(provider.Get(), CFSTR("AppleDCPPS190"))) return IoavPort::Ps190;
   return IoavPort::Plain;

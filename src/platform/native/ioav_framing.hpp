@@ -30,8 +30,7 @@ std::optional<IoavFraming> ForcedIoavFraming();
 // The framing of one attempt: the forced one when given; otherwise PS190 ports start with
 // their own framing and `other_framing` switches them to the standard one (and back), while
 // every other port keeps the standard framing.
-IoavFraming ChooseIoavFraming(IoavPort port, std::optional<IoavFraming> forced,
-                                 bool otherFraming);
+IoavFraming ChooseIoavFraming(IoavPort port, std::optional<IoavFraming> forced, bool otherFraming);
 
 // The port behind `proxy`, from its parent's "EPICProviderClass"; plain when that is missing.
 IoavPort ReadIoavPort(io_service_t proxy);

@@ -108,7 +108,8 @@ LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, mode_valid) == 40, "mode_va
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, pixel_width) == 44, "pixel_width offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, pixel_height) == 48, "pixel_height offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, logical_width) == 52, "logical_width offset");
-LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, logical_height) == 56, "logical_height offset");
+LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, logical_height) == 56,
+                    "logical_height offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, refresh_hz) == 64, "refresh_hz offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, name) == 72, "name offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_external_display, location) == 328, "location offset");
@@ -123,7 +124,8 @@ LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, mode_valid) == 16, "mode_va
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, pixel_width) == 20, "pixel_width offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, pixel_height) == 24, "pixel_height offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, logical_width) == 28, "logical_width offset");
-LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, logical_height) == 32, "logical_height offset");
+LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, logical_height) == 32,
+                    "logical_height offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, refresh_hz) == 40, "refresh_hz offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, name) == 48, "name offset");
 LUMRA_STATIC_ASSERT(offsetof(lumra_display_metadata, display_location) == 304,

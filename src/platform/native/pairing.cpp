@@ -3,7 +3,7 @@
 namespace lumra::native {
 
 int FramebufferMatchScore(const CgDisplaySnapshot& display,
-                            const FramebufferSnapshot& framebuffer) {
+                          const FramebufferSnapshot& framebuffer) {
   if (display.Vendor != framebuffer.Vendor || display.Model != framebuffer.Product) return -1;
   if (display.Serial != 0 && framebuffer.Serial != 0 && display.Serial != framebuffer.Serial) {
     return -1;
@@ -16,7 +16,7 @@ int FramebufferMatchScore(const CgDisplaySnapshot& display,
 }
 
 int32_t UniqueBestFramebuffer(const std::vector<CgDisplaySnapshot>& displays, std::size_t index,
-                                const std::vector<FramebufferSnapshot>& framebuffers) {
+                              const std::vector<FramebufferSnapshot>& framebuffers) {
   int best = -1;
   std::size_t chosen = 0;
   std::size_t ties = 0;

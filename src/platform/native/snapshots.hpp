@@ -44,23 +44,22 @@ int32_t CopyFramebufferSnapshots(std::vector<FramebufferSnapshot>& snapshots);
 
 void CopyCgDisplayMode(CGDirectDisplayID display, CgDisplaySnapshot& snapshot);
 void CopyCoreDisplayMetadata(CGDirectDisplayID display, char* name, std::size_t nameCapacity,
-                                char* location, std::size_t locationCapacity);
+                             char* location, std::size_t locationCapacity);
 bool LoadCoreDisplaySymbols();
 void CopyDisplayNameFromInfo(CFDictionaryRef info, char* name, std::size_t capacity);
 
 bool CopyUint32Property(CFDictionaryRef dictionary, CFStringRef key, uint32_t& out);
 bool CopyStringProperty(CFDictionaryRef dictionary, CFStringRef key, char* buffer,
-                          std::size_t capacity);
+                        std::size_t capacity);
 // True when `value` is a string equal to `expected` (exact comparison).
 bool IsStringEqualTo(CFTypeRef value, CFStringRef expected);
 bool ParseDisplayUnit(const char* location, uint32_t& unit);
 void CopyRegistryPath(io_service_t service, char* buffer, std::size_t capacity);
 
 // −1 for no match; otherwise 1, plus 4 for a unit match, plus 2 for a serial match.
-int FramebufferMatchScore(const CgDisplaySnapshot& display,
-                            const FramebufferSnapshot& framebuffer);
+int FramebufferMatchScore(const CgDisplaySnapshot& display, const FramebufferSnapshot& framebuffer);
 // The index of the one framebuffer that pairs with display `index` both ways, or −1.
 int32_t UniqueBestFramebuffer(const std::vector<CgDisplaySnapshot>& displays, std::size_t index,
-                                const std::vector<FramebufferSnapshot>& framebuffers);
+                              const std::vector<FramebufferSnapshot>& framebuffers);
 
 }  // namespace lumra::native

@@ -132,7 +132,8 @@ CFIndex CFArrayGetCount(CFArrayRef array) {
 
 const void* CFArrayGetValueAtIndex(CFArrayRef array, CFIndex index) {
   const auto* values = As<CfArray>(ObjectFrom(array, "CFArrayGetValueAtIndex"), kCfArrayType);
-  if (values == nullptr || index < 0 || static_cast<std::size_t>(index) >= values->Values().size()) {
+  if (values == nullptr || index < 0 ||
+      static_cast<std::size_t>(index) >= values->Values().size()) {
     return nullptr;
   }
   return values->Values()[static_cast<std::size_t>(index)];
@@ -160,22 +161,22 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b) {
 }
 
 const void* CFDictionaryGetValue(CFDictionaryRef dict, const void* key) {
-  const auto* dictionary = As<CfDictionary>(ObjectFrom(dict, "CFDictionaryGetValue"),
-                                            kCfDictionaryType);
+  const auto* dictionary =
+      As<CfDictionary>(ObjectFrom(dict, "CFDictionaryGetValue"), kCfDictionaryType);
   if (dictionary == nullptr || key == nullptr) return nullptr;
   return dictionary->Find(ObjectFrom(key, "CFDictionaryGetValue"));
 }
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef dict) {
-  const auto* dictionary = As<CfDictionary>(ObjectFrom(dict, "CFDictionaryGetCount"),
-                                            kCfDictionaryType);
+  const auto* dictionary =
+      As<CfDictionary>(ObjectFrom(dict, "CFDictionaryGetCount"), kCfDictionaryType);
   return dictionary == nullptr ? 0 : static_cast<CFIndex>(dictionary->Entries().size());
 }
 
 void CFDictionaryApplyFunction(CFDictionaryRef dict, CFDictionaryApplierFunction applier,
                                void* context) {
-  const auto* dictionary = As<CfDictionary>(ObjectFrom(dict, "CFDictionaryApplyFunction"),
-                                            kCfDictionaryType);
+  const auto* dictionary =
+      As<CfDictionary>(ObjectFrom(dict, "CFDictionaryApplyFunction"), kCfDictionaryType);
   if (dictionary == nullptr || applier == nullptr) return;
   // A copy, so an applier that releases the dictionary's last outside reference stays safe.
   const auto entries = dictionary->Entries();
@@ -193,8 +194,7 @@ Boolean CFBooleanGetValue(CFBooleanRef boolean) {
   return object != nullptr && object->Get() ? 1 : 0;
 }
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cstr,
-                                      CFStringEncoding encoding) {
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cstr, CFStringEncoding encoding) {
   if (cstr == nullptr || encoding != kCFStringEncodingUTF8) return nullptr;
   return ToRef<CFStringRef>(NewString(cstr));
 }

@@ -88,7 +88,9 @@ class CfDictionary final : public CfObject {
   void SetOwned(std::string_view key, const CfObject* value);
   void Remove(const CfObject* key);
   const CfObject* Find(const CfObject* key) const;
-  const std::vector<std::pair<const CfObject*, const CfObject*>>& Entries() const { return entries_; }
+  const std::vector<std::pair<const CfObject*, const CfObject*>>& Entries() const {
+    return entries_;
+  }
 
  private:
   std::vector<std::pair<const CfObject*, const CfObject*>> entries_;
@@ -109,7 +111,8 @@ class CfArray final : public CfObject {
 
 class CfData final : public CfObject {
  public:
-  explicit CfData(std::vector<std::uint8_t> bytes) : CfObject(kCfDataType), bytes_(std::move(bytes)) {}
+  explicit CfData(std::vector<std::uint8_t> bytes)
+      : CfObject(kCfDataType), bytes_(std::move(bytes)) {}
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
  private:

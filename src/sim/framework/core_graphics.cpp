@@ -107,7 +107,8 @@ double CGDisplayModeGetRefreshRate(CGDisplayModeRef mode) {
 }
 
 void CGDisplayModeRelease(CGDisplayModeRef mode) {
-  if (mode != nullptr) ObjectFrom(static_cast<const CfObject*>(mode), "CGDisplayModeRelease")->Release();
+  if (mode != nullptr)
+    ObjectFrom(static_cast<const CfObject*>(mode), "CGDisplayModeRelease")->Release();
 }
 
 }  // extern "C"

@@ -45,14 +45,12 @@ std::vector<Symbol> Symbols(const std::string_view (&names)[N], void* const (&ad
 
 struct Loader {
   std::mutex Mutex;
-  Library IoKit{"/System/Library/Frameworks/IOKit.framework/IOKit",
-                &Scenario::Ioav,
+  Library IoKit{"/System/Library/Frameworks/IOKit.framework/IOKit", &Scenario::Ioav,
                 Symbols(kIoavEntryPoints, {Address(&IoavCreateWithService), Address(&IoavWriteI2C),
                                            Address(&IoavReadI2C)})};
-  Library CoreDisplay{"/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay",
-                      &Scenario::CoreDisplay,
-                      Symbols(kCoreDisplayEntryPoints,
-                              {Address(&CoreDisplayCreateInfoDictionary)})};
+  Library CoreDisplay{
+      "/System/Library/Frameworks/CoreDisplay.framework/CoreDisplay", &Scenario::CoreDisplay,
+      Symbols(kCoreDisplayEntryPoints, {Address(&CoreDisplayCreateInfoDictionary)})};
 };
 
 Loader& TheLoader() {

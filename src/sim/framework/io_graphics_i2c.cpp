@@ -31,9 +31,9 @@ IOReturn Send(const I2CConnection& connection, const BusSpec& bus, const IOI2CRe
   if (request.sendBuffer == 0 && request.sendBytes > 0) return kIOReturnBadArgument;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.sendBuffer);
   const std::span<const std::uint8_t> frame(bytes, request.sendBytes);
-  return WriteToMonitor(*connection.World, *bus.Monitor,
-                        WriteTransaction{request.sendAddress >> 1u, 0, frame, frame,
-                                         ChecksumRule::Standard});
+  return WriteToMonitor(
+      *connection.World, *bus.Monitor,
+      WriteTransaction{request.sendAddress >> 1u, 0, frame, frame, ChecksumRule::Standard});
 }
 
 // The reply transaction after the request's minReplyDelay; fills the caller's buffer with as
@@ -45,14 +45,10 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
   if (request.replyBuffer == 0) return kIOReturnBadArgument;
   SleepNanoseconds(AbsoluteToNanoseconds(*connection.World, request.minReplyDelay));
   Bytes reply;
-  const ReadTransaction read{request.replyAddress >> 1,
-                             request.replySubAddress,
-                             capacity,
+  const ReadTransaction read{request.replyAddress >> 1, request.replySubAddress, capacity,
                              request.replyTransactionType,
                              // A DDC/CI reply is read from the host's source address.
-                             request.replySubAddress == kHostSourceAddress,
-                             kIdleBusByte,
-                             false};
+                             request.replySubAddress == kHostSourceAddress, kIdleBusByte, false};
   const IOReturn status = ReadFromMonitor(*connection.World, *bus.Monitor, read, reply);
   if (status != kIOReturnSuccess) return status;
   const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, reply.size()));
@@ -62,8 +58,8 @@ IOReturn Receive(const I2CConnection& connection, const BusSpec& bus, IOI2CReque
 }
 
 IOReturn RunTransaction(const I2CConnection& connection, IOI2CRequest& request) {
-  const BusSpec& bus = connection.World->Scenario.Framebuffers[connection.Framebuffer]
-                           .Buses[connection.Bus];
+  const BusSpec& bus =
+      connection.World->Scenario.Framebuffers[connection.Framebuffer].Buses[connection.Bus];
   const std::uint32_t capacity = request.replyBytes;
   const bool wantsReply = request.replyTransactionType != kIOI2CNoTransactionType && capacity > 0;
   request.replyBytes = 0;

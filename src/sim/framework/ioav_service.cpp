@@ -85,12 +85,11 @@ IOReturn IoavReadI2C(CFTypeRef service, uint32_t chipAddress, uint32_t offset, v
   }
   // Behind the PS190 converter only a read from the whole-request address reaches the
   // monitor; elsewhere the read returns zeros.
-  const bool answered =
-      av->Spec().Framing != I2cFraming::Ps190 || offset == kWholeRequestAddress;
+  const bool answered = av->Spec().Framing != I2cFraming::Ps190 || offset == kWholeRequestAddress;
   Bytes reply;
-  const IOReturn status = ReadFromMonitor(
-      av->World(), *av->Spec().Monitor,
-      ReadTransaction{chipAddress, offset, length, 0, answered, 0, true}, reply);
+  const IOReturn status =
+      ReadFromMonitor(av->World(), *av->Spec().Monitor,
+                      ReadTransaction{chipAddress, offset, length, 0, answered, 0, true}, reply);
   if (status != kIOReturnSuccess) return status;
   if (length > 0) std::memcpy(buffer, reply.data(), length);
   return kIOReturnSuccess;

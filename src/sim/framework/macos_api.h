@@ -206,8 +206,7 @@ struct IOI2CRequest {
 #pragma pack(pop)
 typedef struct IOI2CRequest IOI2CRequest;
 
-IOReturn IOI2CInterfaceOpen(io_service_t interface, IOOptionBits options,
-                            IOI2CConnectRef* connect);
+IOReturn IOI2CInterfaceOpen(io_service_t interface, IOOptionBits options, IOI2CConnectRef* connect);
 IOReturn IOI2CInterfaceClose(IOI2CConnectRef connect, IOOptionBits options);
 IOReturn IOI2CSendRequest(IOI2CConnectRef connect, IOOptionBits options, IOI2CRequest* request);
 

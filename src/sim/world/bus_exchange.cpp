@@ -65,9 +65,10 @@ std::int32_t ReadFromMonitor(const World& world, const std::string& monitor,
 
 void SleepNanoseconds(std::uint64_t nanoseconds) {
   if (nanoseconds == 0) return;
-  std::this_thread::sleep_for(std::chrono::nanoseconds(
-      nanoseconds > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
-                                                          : static_cast<std::int64_t>(nanoseconds)));
+  std::this_thread::sleep_for(
+      std::chrono::nanoseconds(nanoseconds > static_cast<std::uint64_t>(INT64_MAX)
+                                   ? INT64_MAX
+                                   : static_cast<std::int64_t>(nanoseconds)));
 }
 
 }  // namespace lumra::sim

@@ -55,7 +55,8 @@ std::optional<std::int64_t> ReadSigned(const Json& value, const std::string& pat
   if (value.is_string()) magnitude = ParseHex(value.get<std::string>(), 16);
   const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   if (!magnitude || *magnitude > limit) {
-    problems.Add(path, "must be a 64-bit signed integer or a hexadecimal string such as \"0x10AC\"");
+    problems.Add(path,
+                 "must be a 64-bit signed integer or a hexadecimal string such as \"0x10AC\"");
     return std::nullopt;
   }
   return static_cast<std::int64_t>(*magnitude);
@@ -188,8 +189,8 @@ void ObjectReader::RejectUnknownKeys() {
   if (object_ == nullptr) return;
   for (const auto& [key, value] : object_->items()) {
     if (!taken_.contains(key)) {
-      problems_.Add(path_, (path_.empty() ? "unknown top-level key " : "unknown key ") +
-                               InDoubleQuotes(key));
+      problems_.Add(
+          path_, (path_.empty() ? "unknown top-level key " : "unknown key ") + InDoubleQuotes(key));
       return;
     }
   }

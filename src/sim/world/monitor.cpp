@@ -208,8 +208,8 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
     return 0;
   }
   CountRequest(record.Counters, request->Kind);
-  const auto fault = request->Kind == RequestKind::Any ? std::nullopt
-                                                       : TakeFault(spec, record, *request);
+  const auto fault =
+      request->Kind == RequestKind::Any ? std::nullopt : TakeFault(spec, record, *request);
   if (fault && fault->Kind == FaultKind::Status) return fault->Status;
   if (fault && fault->Kind == FaultKind::DroppedWrite) {
     // The port took the write and lost it: the monitor acts as if nothing came.

@@ -200,7 +200,8 @@ MonitorRecord RecordFromJson(const Json& json) {
       }
     }
   }
-  if (auto last = json.find("last_request"); last != json.end()) record.LastRequest = BytesFromHex(*last);
+  if (auto last = json.find("last_request"); last != json.end())
+    record.LastRequest = BytesFromHex(*last);
   if (auto reply = json.find("pending_reply"); reply != json.end()) {
     record.PendingReply = BytesFromHex(*reply);
   }
@@ -256,8 +257,7 @@ bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
   return ReplaceFile(paths->File, state.dump(2) + "\n");
 }
 
-std::optional<MonitorRecord> ReadLocked(const std::string& stateKey,
-                                        const std::string& monitor) {
+std::optional<MonitorRecord> ReadLocked(const std::string& stateKey, const std::string& monitor) {
   std::lock_guard processLock(ProcessMutex());
   if (StateDirectory().empty()) return Memory()[stateKey][monitor];
   const auto paths = PathsFor(stateKey);

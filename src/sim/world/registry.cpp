@@ -20,7 +20,8 @@ std::vector<std::string> ClassChain(std::vector<std::string> classes) {
   classes.emplace_back("IORegistryEntry");
   std::vector<std::string> chain;
   for (auto& name : classes) {
-    if (std::find(chain.begin(), chain.end(), name) == chain.end()) chain.push_back(std::move(name));
+    if (std::find(chain.begin(), chain.end(), name) == chain.end())
+      chain.push_back(std::move(name));
   }
   return chain;
 }
@@ -88,8 +89,8 @@ Registry::Registry(const Scenario& scenario) {
   }
   for (std::size_t i = 0; i < scenario.MobileFramebuffers.size(); ++i) {
     const auto& fb = scenario.MobileFramebuffers[i];
-    RegistryEntry& entry = Place(fb.Path, fb.EntryId, EntryRole::MobileFramebuffer, i,
-                                 DisplayPipeChain(fb));
+    RegistryEntry& entry =
+        Place(fb.Path, fb.EntryId, EntryRole::MobileFramebuffer, i, DisplayPipeChain(fb));
     if (fb.Display) entry.Properties["DisplayAttributes"] = DisplayAttributes(*fb.Display);
     MergeProperties(entry.Properties, fb.Properties);
   }

@@ -18,8 +18,8 @@ namespace lumra::sim {
 enum class EntryRole { Plain, Framebuffer, AvService, MobileFramebuffer };
 
 struct RegistryEntry {
-  std::string Path;  // "IOService:/..." as IORegistryEntryGetPath gives it
-  std::string Name;  // the last path component up to its "@"
+  std::string Path;                     // "IOService:/..." as IORegistryEntryGetPath gives it
+  std::string Name;                     // the last path component up to its "@"
   std::vector<std::string> ClassChain;  // the class first, then its superclasses
   std::optional<std::uint64_t> EntryId;
   std::optional<std::size_t> Parent;
@@ -43,8 +43,8 @@ class Registry {
  private:
   std::size_t Ensure(std::string_view path);
   std::uint64_t NextFreeId();
-  RegistryEntry& Place(std::string_view path, std::optional<std::uint64_t> entryId,
-                       EntryRole role, std::size_t specIndex, std::vector<std::string> classes);
+  RegistryEntry& Place(std::string_view path, std::optional<std::uint64_t> entryId, EntryRole role,
+                       std::size_t specIndex, std::vector<std::string> classes);
 
   std::vector<RegistryEntry> entries_;
   std::map<std::string, std::size_t, std::less<>> byPath_;

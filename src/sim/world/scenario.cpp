@@ -96,7 +96,8 @@ DisplaySpec ReadDisplay(const Json& value, const std::string& path, Problems& pr
   display.Names = ReadNames(reader, problems);
   display.Location = reader.String("location", false);
   display.LocationExists = reader.Bool("location_exists").value_or(true);
-  if (const Json* mode = reader.Take("mode")) display.Mode = ReadMode(*mode, reader.PathOf("mode"), problems);
+  if (const Json* mode = reader.Take("mode"))
+    display.Mode = ReadMode(*mode, reader.PathOf("mode"), problems);
   reader.RejectUnknownKeys();
   if (display.Location && display.LocationExists && !IsServicePath(*display.Location)) {
     problems.Add(reader.PathOf("location"),
@@ -207,13 +208,14 @@ AvServiceSpec ReadAvService(const Json& value, const std::string& path, std::siz
   const auto chip = reader.Unsigned("chip", 0xFF, false);
   if (const auto framing = reader.String("framing", false)) {
     const auto named = I2cFramingNamed(*framing);
-    if (!named) problems.Add(reader.PathOf("framing"), "must be \"standard\", \"mcdp29xx\" or \"ps190\"");
+    if (!named)
+      problems.Add(reader.PathOf("framing"), "must be \"standard\", \"mcdp29xx\" or \"ps190\"");
     av.Framing = named.value_or(I2cFraming::Standard);
   } else if (chip == kConverterChipAddress) {
     av.Framing = I2cFraming::Mcdp29xx;
   }
-  av.Chip = static_cast<std::uint32_t>(chip.value_or(
-      av.Framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChip));
+  av.Chip = static_cast<std::uint32_t>(
+      chip.value_or(av.Framing == I2cFraming::Mcdp29xx ? kConverterChipAddress : kDisplayChip));
   av.CreateFails = reader.Bool("create_fails").value_or(false);
   av.Properties = reader.FreeObject("properties", false).value_or(Json::object());
   av.ParentProperties = reader.FreeObject("parent_properties", false).value_or(Json::object());
@@ -321,8 +323,8 @@ void ReadFaultKind(ObjectReader& reader, FaultSpec& fault, Problems& problems) {
 
 // Rejects combinations that could never apply, so a scenario never waits on a dead fault.
 void CheckFaultApplies(const FaultSpec& fault, const std::string& path, Problems& problems) {
-  const bool getOnly = fault.Kind == FaultKind::WrongCode ||
-                       fault.Kind == FaultKind::UnexpectedResult;
+  const bool getOnly =
+      fault.Kind == FaultKind::WrongCode || fault.Kind == FaultKind::UnexpectedResult;
   if (getOnly && fault.Request == RequestKind::Capabilities) {
     problems.Add(path, "this fault does not apply to capabilities requests");
   }
@@ -351,7 +353,8 @@ FaultSpec ReadFault(const Json& value, const std::string& path, Problems& proble
   }
   if (const auto code = reader.String("code", false)) {
     fault.Code = ReadVcpCode(*code);
-    if (!fault.Code) problems.Add(reader.PathOf("code"), "must be a VCP code written like \"0x10\"");
+    if (!fault.Code)
+      problems.Add(reader.PathOf("code"), "must be a VCP code written like \"0x10\"");
   }
   ReadFaultKind(reader, fault, problems);
   if (const Json* count = reader.Take("count")) {
@@ -394,9 +397,10 @@ MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& pr
   monitor.FragmentSize = static_cast<std::uint32_t>(
       reader.Unsigned("fragment_size", kMaxFragmentSize, false).value_or(32));
   if (monitor.FragmentSize == 0) problems.Add(reader.PathOf("fragment_size"), "must be at least 1");
-  ForEachItem(reader, "faults", problems, [&](const Json& fault, const std::string& at, std::size_t) {
-    monitor.Faults.push_back(ReadFault(fault, at, problems));
-  });
+  ForEachItem(reader, "faults", problems,
+              [&](const Json& fault, const std::string& at, std::size_t) {
+                monitor.Faults.push_back(ReadFault(fault, at, problems));
+              });
   reader.RejectUnknownKeys();
   return monitor;
 }
@@ -515,7 +519,7 @@ struct TakenServiceNames {
 
   // Takes the service's id (if it has one) and path; `at` names the service.
   void Take(std::optional<std::uint64_t> entryId, const std::string& path, const std::string& at,
-             Problems& problems) {
+            Problems& problems) {
     if (entryId && !EntryIds.insert(*entryId).second) {
       problems.Add(at + ".entry_id", "registry entry id used twice");
     }

@@ -128,7 +128,7 @@ enum class FaultKind {
   WrongCode,
   UnexpectedResult,
   OffsetMismatch,
-  DroppedWrite,     // the write succeeds and the monitor never sees it
+  DroppedWrite,       // the write succeeds and the monitor never sees it
   ZeroReplyAfterSet,  // a Get VCP right after a Set VCP is answered with zero bytes
 };
 
@@ -136,7 +136,7 @@ struct FaultSpec {
   RequestKind Request = RequestKind::Any;
   std::optional<std::uint8_t> Code;
   FaultKind Kind = FaultKind::Status;
-  std::int32_t Status = 0;  // for FaultKind::Status
+  std::int32_t Status = 0;             // for FaultKind::Status
   std::optional<std::uint64_t> Count;  // none: every matching exchange
 };
 
@@ -166,8 +166,8 @@ struct TimebaseSpec {
 };
 
 struct PlatformFailures {
-  bool DisplayCount = false;  // CGGetOnlineDisplayList without a buffer fails
-  bool DisplayList = false;   // CGGetOnlineDisplayList with a buffer fails
+  bool DisplayCount = false;                 // CGGetOnlineDisplayList without a buffer fails
+  bool DisplayList = false;                  // CGGetOnlineDisplayList with a buffer fails
   std::vector<std::string> ServiceMatching;  // IOServiceGetMatchingServices fails for these
 };
 

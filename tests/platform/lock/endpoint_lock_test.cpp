@@ -114,8 +114,9 @@ TEST(EndpointLockSetupTest, Failures) {
        "create DDC lock directory: not a directory"},
       {"a directory in place of the lock file",
        [](const std::string& h) {
-         std::filesystem::create_directories(h + "/Library/Caches/lumra/locks/"
-                                                 "ddc-0000000000000005.lock");
+         std::filesystem::create_directories(h +
+                                             "/Library/Caches/lumra/locks/"
+                                             "ddc-0000000000000005.lock");
        },
        "open DDC lock: is a directory"},
   };

@@ -136,7 +136,8 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
     const auto outputEnded = Clock::now();
     ::close(output[0]);
     const bool heldAfterRelease = !lockableElsewhere(lockFile());
-    while (!lockableElsewhere(lockFile()) && Clock::now() < owed + 2s) std::this_thread::sleep_for(1ms);
+    while (!lockableElsewhere(lockFile()) && Clock::now() < owed + 2s)
+      std::this_thread::sleep_for(1ms);
     const auto free = Clock::now();
 
     if (c.returnsAtOnce) {

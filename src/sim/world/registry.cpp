@@ -28,7 +28,8 @@ std::vector<std::string> ClassChain(std::vector<std::string> classes) {
 
 // The scenario's chain, or the kind's default below the leaf class.
 std::vector<std::string> ChainOr(const ClassChainSpec& given, std::vector<std::string> fallback) {
-  return given.empty() ? std::move(fallback) : given;
+  if (given.empty()) return fallback;
+  return given;
 }
 
 // Assumed, not seen in a dump: the M1/M2 pipe class sits below an "AP" class, the newer one

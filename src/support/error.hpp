@@ -42,8 +42,6 @@ class Error {
   bool SameAs(const Error& other) const { return body_ == other.body_; }
 
  private:
-  // Defined here rather than in error.cpp so that code linked without the support library (the
-  // simulator, through support/posix/) can make errors too.
   struct Body {
     std::string Message;
     std::vector<Error> Wrapped;

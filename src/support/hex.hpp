@@ -1,4 +1,4 @@
-// The one hexadecimal alphabet. Header-only so that the simulator can use it too.
+// The one hexadecimal alphabet.
 #pragma once
 
 #include <cstdint>

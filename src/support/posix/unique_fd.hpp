@@ -1,5 +1,5 @@
-// The owner of one open file descriptor. Header-only, like the rest of support/posix/, so that
-// the simulator, which links none of the project's libraries, uses the same code.
+// The owner of one open file descriptor. Like the rest of support/posix/, small enough to live in
+// its header.
 #pragma once
 
 #include <fcntl.h>

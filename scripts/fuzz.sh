@@ -7,9 +7,10 @@
 #   scripts/fuzz.sh 600              every target for 10 minutes
 #   scripts/fuzz.sh 60 options_fuzz  one target
 #
-# Environment: LUMRA_FUZZ_BUILD (build directory, default build/fuzz), LUMRA_FUZZ_OUT (where
-# corpora, logs and crashes go, default the build directory's fuzz-runs/), LUMRA_FUZZ_JOBS
-# (targets run at the same time, default 1).
+# Environment: LUMRA_FUZZ_BUILD (build directory, default build/fuzz; one already configured
+# with LUMRA_FUZZ=ON, such as the asan preset's build/asan, is used as it is), LUMRA_FUZZ_OUT
+# (where corpora, logs and crashes go, default the build directory's fuzz-runs/),
+# LUMRA_FUZZ_JOBS (targets run at the same time, default 1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -18,8 +19,11 @@ build=${LUMRA_FUZZ_BUILD:-build/fuzz}
 out=${LUMRA_FUZZ_OUT:-$build/fuzz-runs}
 jobs=${LUMRA_FUZZ_JOBS:-1}
 
-# The fuzz preset, in another folder when LUMRA_FUZZ_BUILD names one.
-cmake --preset fuzz -B "$build" >/dev/null
+# The fuzz preset, in another folder when LUMRA_FUZZ_BUILD names one that is not yet a fuzz
+# build.
+if ! grep -qs '^LUMRA_FUZZ:BOOL=ON$' "$build/CMakeCache.txt"; then
+  cmake --preset fuzz -B "$build" >/dev/null
+fi
 cmake --build "$build" --target lumra_fuzzers
 
 targets=("$@")

@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# The whole test suite once more, built with AddressSanitizer (LeakSanitizer included) and
-# UndefinedBehaviorSanitizer (the "asan" preset), then the four device commands of the normal
-# build under valgrind's leak checker. No sanitizer suppressions are used.
+# The whole test suite once more, built by clang with AddressSanitizer (LeakSanitizer included)
+# and UndefinedBehaviorSanitizer (the "asan" preset), then the four device commands of the
+# normal build under valgrind's leak checker. No sanitizer suppressions are used. The same
+# build carries the fuzzer's coverage instrumentation and the fuzz targets, which
+# scripts/ci/20-fuzz.sh runs, so the library is compiled once for both.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
+runtime_present() {
+  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
+    compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/x86_64-*/libclang_rt.fuzzer.a" >/dev/null
+}
 need=()
 command -v valgrind >/dev/null || need+=(valgrind)
+if ! command -v clang++ >/dev/null || ! runtime_present; then
+  need+=(clang libclang-rt-dev)
+fi
 scripts/install-deps.sh "${need[@]}"
 
 cmake --preset asan

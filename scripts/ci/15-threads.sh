@@ -10,5 +10,5 @@ cd "$(dirname "$0")/../.."
 
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target lumra lumra_cli_tests lumra_e2e_tests
-ctest --preset tsan -j2 -R '^cli\.|AllMonitors|AtOnce|Concurrent|RealDesks'
+ctest --preset tsan -R '^cli\.|AllMonitors|AtOnce|Concurrent|RealDesks'
 echo "ThreadSanitizer: clean"

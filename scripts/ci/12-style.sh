@@ -2,7 +2,7 @@
 # Layout and names. clang-format (the repository's .clang-format) must find nothing to change in
 # any C++ file of src/, tests/, bench/ and fuzz/, and clang-tidy (.clang-tidy: identifier naming
 # and a few checks that find real bugs) must report nothing on the sources of src/, compiled as
-# the dev build compiles them (its compile_commands.json).
+# the dev build compiles them, each on its own (build/tidy/compile_commands.json).
 #
 #   scripts/ci/12-style.sh            the whole tree
 #   scripts/ci/12-style.sh FILE...    these files only (clang-tidy takes the .cpp files of src/)
@@ -36,7 +36,8 @@ if [ ${#patterns[@]} -eq 0 ]; then
   echo "clang-tidy: no source of src/ among the files"
   exit 0
 fi
-# clang-tidy reads each source as the dev build compiles it; configuring writes the commands.
-cmake --preset dev >/dev/null
-run-clang-tidy -quiet -j 2 -p build/dev "${patterns[@]}"
+# clang-tidy reads each source as the dev build compiles it, but one file at a time, where the
+# dev build compiles several together (a unity build); configuring writes the commands.
+cmake --preset dev -B build/tidy -DCMAKE_UNITY_BUILD=OFF >/dev/null
+run-clang-tidy -quiet -j 2 -p build/tidy "${patterns[@]}"
 echo "style: clean"

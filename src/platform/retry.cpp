@@ -7,25 +7,25 @@ namespace lumra::platform {
 
 namespace {
 
-constexpr std::uint32_t kIOReturnNoDevice = 0xE00002C0;
-constexpr std::uint32_t kIOReturnNotPrivileged = 0xE00002C1;
-constexpr std::uint32_t kIOReturnUnsupported = 0xE00002C7;
-constexpr std::uint32_t kIOReturnBusy = 0xE00002D5;
-constexpr std::uint32_t kIOReturnNotPermitted = 0xE00002E2;
-constexpr std::uint32_t kIOReturnUnsupportedMode = 0xE00002E6;
+constexpr std::uint32_t kStatusNoDevice = 0xE00002C0;
+constexpr std::uint32_t kStatusNotPrivileged = 0xE00002C1;
+constexpr std::uint32_t kStatusUnsupported = 0xE00002C7;
+constexpr std::uint32_t kStatusBusy = 0xE00002D5;
+constexpr std::uint32_t kStatusNotPermitted = 0xE00002E2;
+constexpr std::uint32_t kStatusUnsupportedMode = 0xE00002E6;
 
 // The device-model failure an IOKit status stands for; null when it stands for none.
 const support::Error* SentinelForStatus(std::uint32_t status) {
   switch (status) {
-    case kIOReturnNoDevice:
+    case kStatusNoDevice:
       return &ddc::kErrMonitorNotFound;
-    case kIOReturnNotPrivileged:
-    case kIOReturnNotPermitted:
+    case kStatusNotPrivileged:
+    case kStatusNotPermitted:
       return &support::ErrPermission();
-    case kIOReturnUnsupported:
-    case kIOReturnUnsupportedMode:
+    case kStatusUnsupported:
+    case kStatusUnsupportedMode:
       return &ddc::kErrNotSupported;
-    case kIOReturnBusy:
+    case kStatusBusy:
       return &ddc::kErrBusy;
     default:
       return nullptr;

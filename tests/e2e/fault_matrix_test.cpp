@@ -17,9 +17,9 @@ namespace {
 constexpr const char* kScenario = "fault_matrix.json";
 constexpr std::uint16_t kInitialBrightness = 40;
 constexpr std::uint16_t kWrittenBrightness = 77;
-const std::string kCapabilities = "(prot(monitor)vcp(10))";
+const std::string kMatrixCapabilities = "(prot(monitor)vcp(10))";
 
-enum class Command { Get, Set, Capabilities };
+enum class Request { Get, Set, Capabilities };
 
 // How a fault shows: an IOKit status on the write, or a reply the frame checks refuse.
 struct FaultRow {
@@ -118,13 +118,13 @@ struct Expectation {
   std::uint64_t faults = 0;  // faults it injected
 };
 
-std::string CommandByte(Command command) {
+std::string CommandByte(Request command) {
   switch (command) {
-    case Command::Get:
+    case Request::Get:
       return "0x01";
-    case Command::Set:
+    case Request::Set:
       return "0x03";
-    case Command::Capabilities:
+    case Request::Capabilities:
       return "0xF3";
   }
   return "";
@@ -132,9 +132,9 @@ std::string CommandByte(Command command) {
 
 // A successful exchange count: one for get and set, and for the short capabilities string one
 // fragment plus the empty one that ends it.
-std::uint64_t CleanWrites(Command command) { return command == Command::Capabilities ? 2 : 1; }
+std::uint64_t CleanWrites(Request command) { return command == Request::Capabilities ? 2 : 1; }
 
-Expectation Expect(const FaultRow& row, Command command) {
+Expectation Expect(const FaultRow& row, Request command) {
   Expectation e;
   if (row.control) {
     e.writes = CleanWrites(command);
@@ -142,7 +142,7 @@ Expectation Expect(const FaultRow& row, Command command) {
   }
   if (!row.status.empty()) {
     const std::uint64_t attempts = row.retried ? 3 : 1;
-    const std::uint64_t perAttempt = row.resentWithSimpleReply && command != Command::Set ? 2 : 1;
+    const std::uint64_t perAttempt = row.resentWithSimpleReply && command != Request::Set ? 2 : 1;
     e.fails = true;
     e.category = row.category;
     e.message = std::string(row.retried ? "DDC/CI failed after 3 attempts: " : "") + row.sentinel +
@@ -153,11 +153,11 @@ Expectation Expect(const FaultRow& row, Command command) {
     return e;
   }
   // A garbled reply cannot fail a set, which reads none: the monitor drops the frame.
-  if (command == Command::Set) {
+  if (command == Request::Set) {
     e.writes = e.faults = 1;
     return e;
   }
-  const auto& error = command == Command::Get ? row.getError : row.capabilitiesError;
+  const auto& error = command == Request::Get ? row.getError : row.capabilitiesError;
   if (!error) {
     e.writes = CleanWrites(command);
     return e;
@@ -170,18 +170,18 @@ Expectation Expect(const FaultRow& row, Command command) {
   return e;
 }
 
-std::vector<std::string> Words(const FaultRow& row, Command command, bool json) {
+std::vector<std::string> Words(const FaultRow& row, Request command, bool json) {
   std::vector<std::string> words;
   if (json) words.push_back("--json");
   switch (command) {
-    case Command::Get:
+    case Request::Get:
       words.insert(words.end(), {"get", MonitorID(row), "brightness"});
       break;
-    case Command::Set:
+    case Request::Set:
       words.insert(words.end(),
                    {"set", MonitorID(row), "brightness", std::to_string(kWrittenBrightness)});
       break;
-    case Command::Capabilities:
+    case Request::Capabilities:
       words.insert(words.end(), {"capabilities", MonitorID(row)});
       break;
   }
@@ -209,39 +209,39 @@ void ExpectReport(const ProcessResult& result, const Expectation& e, bool json) 
   }
 }
 
-void ExpectResult(const ProcessResult& result, const FaultRow& row, Command command, bool json) {
+void ExpectResult(const ProcessResult& result, const FaultRow& row, Request command, bool json) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   const std::string id = MonitorID(row);
   switch (command) {
-    case Command::Get:
+    case Request::Get:
       EXPECT_EQ(result.out,
                 json ? "{\"code\":16,\"current\":40,\"feature\":\"brightness\",\"maximum\":100,"
                        "\"maximum_meaningful\":true,\"momentary\":false,\"monitor\":\"" +
                            id + "\",\"raw\":[0,100,0,40]}\n"
                      : id + " (brightness / 0x10): 40 of 100\n");
       break;
-    case Command::Set:
+    case Request::Set:
       EXPECT_EQ(result.out,
                 json ? "{\"code\":16,\"feature\":\"brightness\",\"monitor\":\"" + id +
                            "\",\"transport_succeeded\":true,\"value\":77,\"verified\":false}\n"
                      : id + " (brightness / 0x10) command sent with value 77; the monitor value "
                             "was not read back\n");
       break;
-    case Command::Capabilities:
+    case Request::Capabilities:
       if (json) {
         EXPECT_TRUE(
-            result.out.starts_with("{\"capabilities\":{\"raw\":\"" + kCapabilities + "\"") &&
+            result.out.starts_with("{\"capabilities\":{\"raw\":\"" + kMatrixCapabilities + "\"") &&
             result.out.ends_with("\"monitor\":\"" + id + "\",\"parsed\":true}\n"))
             << result.out;
       } else {
-        EXPECT_EQ(result.out, kCapabilities + "\n");
+        EXPECT_EQ(result.out, kMatrixCapabilities + "\n");
       }
       break;
   }
 }
 
-using MatrixCase = std::tuple<FaultRow, Command, bool>;
+using MatrixCase = std::tuple<FaultRow, Request, bool>;
 
 class FaultMatrix : public LumraBinary, public ::testing::WithParamInterface<MatrixCase> {};
 
@@ -259,7 +259,7 @@ TEST_P(FaultMatrix, ReportsAndCountsExactly) {
   const sim::MonitorCounters counters = state.Counters(row.monitor);
   EXPECT_EQ(counters.Writes, expected.writes) << "write transactions";
   EXPECT_EQ(counters.Faults, expected.faults) << "faults injected";
-  if (command == Command::Set) {
+  if (command == Request::Set) {
     EXPECT_EQ(state.Value(row.monitor, 0x10),
               row.control ? kWrittenBrightness : kInitialBrightness);
   }
@@ -277,8 +277,8 @@ std::string CaseName(const ::testing::TestParamInfo<MatrixCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(EndToEnd, FaultMatrix,
                          ::testing::Combine(::testing::ValuesIn(Rows()),
-                                            ::testing::Values(Command::Get, Command::Set,
-                                                              Command::Capabilities),
+                                            ::testing::Values(Request::Get, Request::Set,
+                                                              Request::Capabilities),
                                             ::testing::Bool()),
                          CaseName);
 

@@ -32,8 +32,8 @@ std::string Proxy(const std::string& entryId, const std::string& parent,
          R"(/DCPAVServiceProxy")" + extra + "}";
 }
 
-std::string Scenario(const std::string& pipes, const std::string& proxies,
-                     const std::string& more = "") {
+std::string IOAVScenario(const std::string& pipes, const std::string& proxies,
+                         const std::string& more = "") {
   return R"({"displays": [{"id": 1, "builtin": true}], "mobile_framebuffers": [)" + pipes +
          R"(], "av_services": [)" + proxies + "]" + more + "}";
 }
@@ -111,7 +111,7 @@ TEST_F(IOAVEnumerationTest, ListsExternalProxiesWithADisplayBehindThem) {
   };
   for (const ListedCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Use(Scenario(c.pipes, c.proxies));
+    Use(IOAVScenario(c.pipes, c.proxies));
     const auto listing = ListExternal();
     ASSERT_EQ(listing.result, static_cast<int32_t>(c.endpoints.size()));
     for (std::size_t i = 0; i < c.endpoints.size(); ++i) {
@@ -123,7 +123,7 @@ TEST_F(IOAVEnumerationTest, ListsExternalProxiesWithADisplayBehindThem) {
 }
 
 TEST_F(IOAVEnumerationTest, RecordsCarryTheProxyAndTheDisplayPipe) {
-  Use(Scenario(
+  Use(IOAVScenario(
       Pipe("dispext0") + "," +
           Pipe("dispext1", R"(, "display": {"vendor": 1, "product": 2, "name": "Living Room"})") +
           "," + Pipe("disp0", R"(, "display": {}, "properties": {"Other": 1})"),
@@ -218,7 +218,7 @@ TEST_F(IOAVEnumerationTest, FailedRegistryLookupsFailTheWholeList) {
 // Only the base class in common: matching the two known leaf names alone finds no pipe, and
 // then no monitor.
 TEST_F(IOAVEnumerationTest, TheBaseClassFindsPipesOfAnUnknownLeafClass) {
-  Use(Scenario(
+  Use(IOAVScenario(
       Pipe("dispext0", R"(, "classes": ["SimNextPipe", "IOMobileFramebuffer"], "display": {})"),
       Proxy("100", "dispext0:dcpav-service-epic:0")));
   const char* const leafNamesOnly[] = {"IOMobileFramebufferShim", "AppleCLCD2"};
@@ -250,7 +250,7 @@ TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
             ? ""
             : std::string(R"(, "properties": {"Transport": {"Upstream": "DP", "Downstream": ")") +
                   c.downstream + "\"}}";
-    Use(Scenario(
+    Use(IOAVScenario(
         Pipe("dispext0", R"(, "display": {"vendor": 1})" + transport),
         Proxy("100", "dispext0:dcpav-service-epic:0",
               std::string(

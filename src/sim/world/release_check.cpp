@@ -37,7 +37,7 @@ std::vector<int>& InheritedDescriptors() {
   return inherited;
 }
 
-std::vector<std::string> Problems() {
+std::vector<std::string> UnreleasedObjects() {
   std::vector<std::string> problems;
   if (const std::size_t live = LiveObjectCount(); live != 0) {
     problems.push_back(std::to_string(live) + " platform objects were not released (" +
@@ -56,7 +56,7 @@ std::vector<std::string> Problems() {
 }
 
 void CheckAtExit() {
-  const std::vector<std::string> problems = Problems();
+  const std::vector<std::string> problems = UnreleasedObjects();
   if (problems.empty()) return;
   // _exit skips the stream flushes that exit would still do, so results are flushed first.
   std::cout.flush();

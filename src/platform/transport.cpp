@@ -160,8 +160,9 @@ support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& 
 
 support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code, std::uint16_t value) const {
-  // A Set VCP has no reply to tell a framing the port ignores; the settling read pays for that
-  // once per port, and its failure is the write's to report, if the write fails too.
+  // A Set VCP gets no reply, so a port that ignores its framing cannot say so: with none
+  // remembered, one read finds the framing that answers. When none does, the write goes in the
+  // port's own framing and reports its own failure, if any.
   if (held.Monitor.TwoFramings && !held.Framing.Framing()) {
     static_cast<void>(ReadVCP(ctx, held, code));
   }

@@ -98,6 +98,7 @@ DarwinNativeMonitorInfo DarwinNativeMonitorInfoFromRecord(const lumra_external_d
   info.Serial = record.serial_number;
   info.Backend = record.backend;
   info.ChipAddress = record.chip_address;
+  info.TwoFramings = (record.port_flags & LUMRA_PORT_TWO_FRAMINGS) != 0;
   info.Name = NativeText(record.name);
   info.Location = NativeText(record.location);
   info.AdapterKey = DarwinAdapterKeyFromProxyInterface(NativeText(record.proxy_interface_name));
@@ -213,6 +214,7 @@ std::vector<DarwinMonitor> BuildDarwinMonitors(std::span<const DarwinNativeMonit
     monitor.EndpointID = item.EndpointID;
     monitor.Backend = item.Backend;
     monitor.ChipAddress = item.ChipAddress;
+    monitor.TwoFramings = item.TwoFramings;
     monitors.push_back(std::move(monitor));
   }
   return monitors;

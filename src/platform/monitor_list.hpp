@@ -21,6 +21,9 @@ struct DarwinMonitor {
   std::uint64_t EndpointID = 0;
   std::uint32_t Backend = 0;
   std::uint32_t ChipAddress = 0;
+  // The port may answer in either of two framings (LUMRA_PORT_TWO_FRAMINGS): the transport
+  // remembers which one answered.
+  bool TwoFramings = false;
 };
 
 // The transport's copy of one external-display record of the bridge.
@@ -32,6 +35,7 @@ struct DarwinNativeMonitorInfo {
   std::uint32_t Serial = 0;
   std::uint32_t Backend = 0;
   std::uint32_t ChipAddress = 0;
+  bool TwoFramings = false;
   std::string Name;
   std::string Location;
   std::string AdapterKey;

@@ -1,6 +1,7 @@
 #include "platform/transport.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "ddc/errors.hpp"
 #include "ddc/select_monitors.hpp"
@@ -15,6 +16,16 @@ namespace {
 // A pause as the bridge takes it; a negative one is none.
 std::uint64_t NanosecondCount(support::Duration delay) {
   return static_cast<std::uint64_t>(std::max<support::Duration::rep>(delay.count(), 0));
+}
+
+// Whether a port with two framings starts in its other one: when that answered last.
+bool StartsInOtherFraming(const DarwinMonitor& monitor, const RememberedFraming& framing) {
+  return monitor.TwoFramings && framing.Framing() == PortFraming::Other;
+}
+
+// A reply in the right framing: one that parsed, or a monitor's word that it lacks the code.
+bool AnsweredInFraming(const support::Error& parsed) {
+  return !parsed || support::Is(parsed, ddcci::kErrUnsupportedVCP);
 }
 
 }  // namespace
@@ -44,7 +55,13 @@ support::Result<DarwinTransport::HeldMonitor> DarwinTransport::HoldMonitor(
   // Returning without `endpoint` releases the lock it took before the context's error is
   // reported.
   if (support::Error ended = ctx.Err()) return {{}, ended};
-  return {{std::move(monitor.Value), std::move(endpoint.Value)}, {}};
+  RememberedFraming framing;
+  if (monitor.Value.TwoFramings) {
+    // The lock was taken in this directory, so it resolves.
+    auto locks = EndpointLockDirectory(options_.Lock);
+    if (!locks.Err) framing = RememberedFraming::Load(locks.Value, monitor.Value.EndpointID);
+  }
+  return {{std::move(monitor.Value), std::move(endpoint.Value), std::move(framing)}, {}};
 }
 
 support::Result<ddcci::Bytes> DarwinTransport::Exchange(const DarwinMonitor& monitor,
@@ -91,18 +108,21 @@ support::Error DarwinTransport::RetryOnEndpoint(
 }
 
 template <typename Parsed>
-support::Result<Parsed> DarwinTransport::ReadReply(const support::Context& ctx,
-                                                   const DarwinMonitor& monitor,
-                                                   EndpointLock& endpoint, const ReadRequest& read,
+support::Result<Parsed> DarwinTransport::ReadReply(const support::Context& ctx, HeldMonitor& held,
+                                                   const ReadRequest& read,
                                                    const ReplyParser<Parsed>& parse,
                                                    const ReplyCheck<Parsed>& check) const {
   Parsed accepted{};
-  bool otherFraming = false;
-  support::Error err = RetryOnEndpoint(ctx, endpoint, [&]() -> support::Error {
-    auto reply =
-        Exchange(monitor, read.Request, read.ReplyCapacity, read.Delay, &endpoint, otherFraming);
+  bool otherFraming = StartsInOtherFraming(held.Monitor, held.Framing);
+  std::optional<PortFraming> answered;
+  support::Error err = RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
+    auto reply = Exchange(held.Monitor, read.Request, read.ReplyCapacity, read.Delay,
+                          &held.Endpoint, otherFraming);
     if (reply.Err) return reply.Err;
     auto parsed = parse(reply.Value);
+    if (AnsweredInFraming(parsed.Err)) {
+      answered = otherFraming ? PortFraming::Other : PortFraming::Own;
+    }
     otherFraming ^= static_cast<bool>(parsed.Err);
     if (parsed.Err) return parsed.Err;
     if (check) {
@@ -111,6 +131,13 @@ support::Result<Parsed> DarwinTransport::ReadReply(const support::Context& ctx,
     accepted = std::move(parsed.Value);
     return {};
   });
+  if (held.Monitor.TwoFramings) {
+    if (answered) {
+      held.Framing.Remember(*answered);
+    } else {
+      held.Framing.Forget();
+    }
+  }
   if (err) return {{}, err};
   return {std::move(accepted), {}};
 }
@@ -119,8 +146,7 @@ support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& 
                                                         HeldMonitor& held,
                                                         std::uint8_t code) const {
   auto read = ReadReply<ddcci::VCPValue>(
-      ctx, held.Monitor, held.Endpoint,
-      {ddcci::BuildGetVCP(code), kGetVCPReplyCapacity, kGetVCPDelay},
+      ctx, held, {ddcci::BuildGetVCP(code), kGetVCPReplyCapacity, kGetVCPDelay},
       [code](std::span<const std::uint8_t> reply) { return ddcci::ParseVCPReply(reply, code); });
   if (read.Err) return {{}, read.Err};
   ddc::VCPValue value;
@@ -134,9 +160,16 @@ support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& 
 
 support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code, std::uint16_t value) const {
+  // A Set VCP gets no reply, so a port that ignores its framing cannot say so: with none
+  // remembered, one read finds the framing that answers. When none does, the write goes in the
+  // port's own framing and reports its own failure, if any.
+  if (held.Monitor.TwoFramings && !held.Framing.Framing()) {
+    static_cast<void>(ReadVCP(ctx, held, code));
+  }
+  const bool otherFraming = StartsInOtherFraming(held.Monitor, held.Framing);
   const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
   return RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
-    return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint).Err;
+    return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint, otherFraming).Err;
   });
 }
 
@@ -175,12 +208,11 @@ support::Result<ddc::VCPAdjustment> DarwinTransport::AdjustVCP(const support::Co
 }
 
 support::Result<ddcci::Bytes> DarwinTransport::ReadCapabilitiesFragment(
-    const support::Context& ctx, const DarwinMonitor& monitor, EndpointLock& endpoint,
-    std::uint16_t offset) const {
+    const support::Context& ctx, HeldMonitor& held, std::uint16_t offset) const {
   // The last fragment's quiet time passes before the context is consulted for this one.
-  endpoint.KeepQuiet();
+  held.Endpoint.KeepQuiet();
   auto read = ReadReply<ddcci::CapabilitiesFragment>(
-      ctx, monitor, endpoint,
+      ctx, held,
       {ddcci::BuildCapabilitiesRequest(offset), kCapabilitiesReplyCapacity, kCapabilitiesDelay},
       ddcci::ParseCapabilitiesReply,
       [offset](const ddcci::CapabilitiesFragment& fragment) -> support::Error {
@@ -196,11 +228,9 @@ support::Result<std::string> DarwinTransport::Capabilities(const support::Contex
                                                            std::string_view monitorID) {
   auto held = HoldMonitor(ctx, monitorID);
   if (held.Err) return {{}, held.Err};
-  const DarwinMonitor& monitor = held.Value.Monitor;
 
-  return ReadCapabilitiesFragments(ctx, [&](std::uint16_t offset) {
-    return ReadCapabilitiesFragment(ctx, monitor, held.Value.Endpoint, offset);
-  });
+  return ReadCapabilitiesFragments(
+      ctx, [&](std::uint16_t offset) { return ReadCapabilitiesFragment(ctx, held.Value, offset); });
 }
 
 std::vector<ddc::Monitor> DarwinTransport::InfoLocked() const {

@@ -15,6 +15,7 @@
 #include "platform/lock/endpoint_lock.hpp"
 #include "platform/monitor_list.hpp"
 #include "platform/native_bridge.hpp"
+#include "platform/remembered_framing.hpp"
 #include "platform/retry.hpp"
 #include "support/context.hpp"
 #include "support/error.hpp"
@@ -67,9 +68,12 @@ class DarwinTransport final : public ddc::Transport {
   support::Result<DarwinMonitor> MonitorLocked(std::string_view selector) const;
   // The selected monitor with its endpoint lock held, for one device command. mu_ is held only
   // while the monitor is copied out of the cache, so commands on other endpoints run meanwhile.
+  // On a port with two framings, `Framing` is the one that last answered there, loaded under
+  // the lock; on every other port it stays empty and no file is touched.
   struct HeldMonitor {
     DarwinMonitor Monitor;
     EndpointLock Endpoint;
+    RememberedFraming Framing;
   };
   support::Result<HeldMonitor> HoldMonitor(const support::Context& ctx, std::string_view selector);
   // One exchange. Given the endpoint lock, it first waits out the quiet time that the last
@@ -98,20 +102,23 @@ class DarwinTransport final : public ddc::Transport {
   using ReplyCheck = std::function<support::Error(const Parsed&)>;
   // One read with retries: each attempt exchanges `read` and parses the reply, then `check`
   // (when given) may refuse what parsed. A reply that does not parse switches a port with two
-  // framings to the other one for the next attempt; one refused by `check` does not.
+  // framings to the other one for the next attempt; one refused by `check` does not. Such a
+  // port starts in the framing it last answered in and remembers the one that answers now, or
+  // forgets it when none does.
   template <typename Parsed>
-  support::Result<Parsed> ReadReply(const support::Context& ctx, const DarwinMonitor& monitor,
-                                    EndpointLock& endpoint, const ReadRequest& read,
-                                    const ReplyParser<Parsed>& parse,
+  support::Result<Parsed> ReadReply(const support::Context& ctx, HeldMonitor& held,
+                                    const ReadRequest& read, const ReplyParser<Parsed>& parse,
                                     const ReplyCheck<Parsed>& check = {}) const;
-  // One Get VCP and one Set VCP exchange on the held monitor, each with retries.
+  // One Get VCP and one Set VCP exchange on the held monitor, each with retries. A write to a
+  // port with two framings goes in the one that last answered; with none remembered, a Get VCP
+  // of the same code finds it first, and when nothing answers that, the write goes in the
+  // port's own framing.
   support::Result<ddc::VCPValue> ReadVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code) const;
   support::Error WriteVCP(const support::Context& ctx, HeldMonitor& held, std::uint8_t code,
                           std::uint16_t value) const;
   support::Result<ddcci::Bytes> ReadCapabilitiesFragment(const support::Context& ctx,
-                                                         const DarwinMonitor& monitor,
-                                                         EndpointLock& endpoint,
+                                                         HeldMonitor& held,
                                                          std::uint16_t offset) const;
 
   DarwinTransportOptions options_;

@@ -1,9 +1,11 @@
 // The desks of real Macs (docs/scenarios/real-desks/): every listed monitor answers list, set,
 // get and capabilities on its own port, and keeps its ID when the same desk comes back with its
-// services in another order and with new registry entry IDs, as after a replug.
+// services in another order and with new registry entry IDs, as after a replug; a port with two
+// framings takes writes in the one that answered.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/e2e_fixture.hpp"
+#include "e2e/sim_state.hpp"
 
 namespace lumra::testing {
 namespace {
@@ -22,9 +25,6 @@ struct Desk {
   const char* file;
   // "ID\tNAME\tCONNECTOR" of each listed monitor, in list order.
   std::vector<std::string> listed;
-  // For the writes only: a port whose converter answers no write in its first framing needs
-  // the escape hatch; its reads find their way by the fallback.
-  EnvironmentChanges writeEnvironment = {};
 };
 
 const Desk kDesks[] = {
@@ -51,8 +51,7 @@ const Desk kDesks[] = {
      {"darwin:path:40948ce1d3d2\tS27C750\t-", "darwin:path:933a3bf61e7d\tS27C750\t-"}},
     {"900-third-leaf-pipe-class.json", {"darwin:1E6D:774E:00028993\tLG HDR WQHD+\tDisplayPort"}},
     {"901-ps190-port-answering-standard-framing.json",
-     {"darwin:4C2D:7170:4354504C\tOdyssey G75F\tHDMI"},
-     {{"LUMRA_IOAV_FRAMING", "standard"}}},
+     {"darwin:4C2D:7170:4354504C\tOdyssey G75F\tHDMI"}},
 };
 
 void PrintTo(const Desk& desk, std::ostream* out) { *out << desk.file; }
@@ -123,12 +122,10 @@ class RealDesks : public LumraBinary, public ::testing::WithParamInterface<Desk>
     const ProcessResult list = run({"list"}, "", desk);
     EXPECT_EQ(list.status, 0) << list.err;
     const std::vector<std::string> rows = listedRows(list.out);
-    EnvironmentChanges writes = desk;
-    for (const auto& [name, value] : GetParam().writeEnvironment) writes[name] = value;
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const std::string id = rows[i].substr(0, rows[i].find('\t'));
       const std::string value = std::to_string(firstValue + static_cast<int>(i));
-      const ProcessResult set = run({"set", id, "brightness", value}, "", writes);
+      const ProcessResult set = run({"set", id, "brightness", value}, "", desk);
       EXPECT_EQ(set.status, 0) << id << ": " << set.err;
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -162,6 +159,87 @@ TEST_P(RealDesks, EveryMonitorOnItsOwnPortAndItsIDAfterAReplug) {
   std::sort(after.begin(), after.end());
   std::sort(before.begin(), before.end());
   EXPECT_EQ(after, before);
+}
+
+// The framing each command found on a PS190-labelled port, kept beside the lock files: a write
+// with nothing remembered settles it with one Get VCP, the next write reads nothing, and a
+// remembered framing that no longer answers is found again by the read of an adjustment. A port
+// whose framing is settled leaves no file.
+TEST_F(LumraBinary, WritesFollowTheFramingThatAnswered) {
+  const std::string g75f = "darwin:4C2D:7170:4354504C";
+  const std::string ps190Port = "ddc-0000000100000b47.framing";
+  const struct {
+    const char* name;
+    const char* desk;
+    const char* remembered;  // the file before the commands; null: none
+    EnvironmentChanges environment;
+    std::vector<std::vector<std::string>> commands;
+    int brightness;
+    std::uint64_t gets, sets;
+    const char* rememberedAfter;  // null: no file
+  } cases[] = {
+      {"901: set, set",
+       "901-ps190-port-answering-standard-framing.json",
+       nullptr,
+       {},
+       {{"set", g75f, "brightness", "30"}, {"set", g75f, "brightness", "31"}},
+       31,
+       1,
+       2,
+       "standard\n"},
+      {"901: garbage remembered",
+       "901-ps190-port-answering-standard-framing.json",
+       "ps19",
+       {},
+       {{"set", g75f, "brightness", "30"}},
+       30,
+       1,
+       1,
+       "standard\n"},
+      {"901: framing forced",
+       "901-ps190-port-answering-standard-framing.json",
+       nullptr,
+       {{"LUMRA_IOAV_FRAMING", "standard"}},
+       {{"set", g75f, "brightness", "30"}},
+       30,
+       0,
+       1,
+       nullptr},
+      {"012: the other framing stopped answering",
+       "012-mac-mini-m4pro-ps190-hdmi-and-dp.json",
+       "standard\n",
+       {},
+       {{"adjust", g75f, "brightness", "-5"}},
+       45,
+       1,
+       1,
+       "ps190\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(cacheDirectory());
+    const std::filesystem::path locks = cacheDirectory() / "locks";
+    if (c.remembered != nullptr) {
+      std::filesystem::create_directories(locks);
+      std::ofstream(locks / ps190Port) << c.remembered;
+    }
+    EnvironmentChanges environment = c.environment;
+    environment["LUMRA_SIMULATION"] = deskPath(c.desk);
+    for (const auto& command : c.commands) {
+      const ProcessResult result = run(command, "", environment);
+      EXPECT_EQ(result.status, 0) << result.err;
+    }
+    const SimulatedState state(home(), deskPath(c.desk));
+    EXPECT_EQ(state.Value("odyssey-g75f", 0x10), c.brightness);
+    const sim::MonitorCounters counters = state.Counters("odyssey-g75f");
+    EXPECT_EQ(counters.Gets, c.gets);
+    EXPECT_EQ(counters.Sets, c.sets);
+    std::ifstream file(locks / ps190Port);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_EQ(file.is_open() ? text.str() : "(none)",
+              c.rememberedAfter != nullptr ? c.rememberedAfter : "(none)");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RealDesks, ::testing::ValuesIn(kDesks),

@@ -151,7 +151,7 @@ TEST_F(EnumerationTest, RecordsCarryEveryFieldAndNothingElse) {
   EXPECT_EQ(e.pixel_height, 1440u);
   EXPECT_EQ(e.logical_width, 1280u);
   EXPECT_EQ(e.logical_height, 720u);
-  EXPECT_EQ(e.reserved1, 0u);
+  EXPECT_EQ(e.port_flags, 0u);
   EXPECT_DOUBLE_EQ(e.refresh_hz, 59.95);
   EXPECT_TRUE(FieldHolds(e.name, "Desk"));
   EXPECT_TRUE(FieldHolds(e.location, "/t/desk@1"));

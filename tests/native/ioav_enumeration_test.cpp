@@ -227,7 +227,8 @@ TEST_F(IOAVEnumerationTest, TheBaseClassFindsPipesOfAnUnknownLeafClass) {
 }
 
 // The pipe's "Transport" names the link when it says HDMI or DP; otherwise either HDMI
-// converter behind the proxy means HDMI. Only the MCDP29xx converter changes the chip.
+// converter behind the proxy means HDMI. Only the MCDP29xx converter changes the chip, and only
+// the PS190 converter leaves the port two framings (this process forces none).
 TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
   const struct {
     const char* name;
@@ -235,12 +236,14 @@ TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
     const char* provider;
     uint32_t connector;
     uint32_t chip;
+    uint32_t portFlags = 0;
   } cases[] = {
       {"HDMI downstream", "HDMI", "DCPDPService", LUMRA_CONNECTOR_HDMI, 0x37},
       {"DP downstream", "DP", "DCPDP13Service", LUMRA_CONNECTOR_DISPLAYPORT, 0x37},
       {"another downstream", "USB", "DCPDPService", 0, 0x37},
       {"no transport", nullptr, "DCPDPService", 0, 0x37},
-      {"PS190 without transport", nullptr, "AppleDCPPS190", LUMRA_CONNECTOR_HDMI, 0x37},
+      {"PS190 without transport", nullptr, "AppleDCPPS190", LUMRA_CONNECTOR_HDMI, 0x37,
+       LUMRA_PORT_TWO_FRAMINGS},
       {"MCDP29xx with HDMI downstream", "HDMI", "AppleDCPMCDP29XX", LUMRA_CONNECTOR_HDMI, 0xB7},
   };
   for (const auto& c : cases) {
@@ -260,6 +263,7 @@ TEST_F(IOAVEnumerationTest, ConnectorsFromTheTransportAndTheConverter) {
     ASSERT_EQ(listing.result, 1);
     EXPECT_EQ(listing.records[0].connector_type, c.connector);
     EXPECT_EQ(listing.records[0].chip_address, c.chip);
+    EXPECT_EQ(listing.records[0].port_flags, c.portFlags);
   }
 }
 

@@ -4,7 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "ddc/errors.hpp"
 #include "ddcci/errors.hpp"
@@ -328,6 +331,87 @@ TEST_F(VCPOperationsTest, ReadsWithoutAValidReplySwitchTheNextAttemptsFraming) {
       EXPECT_EQ((calls[i].flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0, c.otherFraming[i])
           << "attempt " << i + 1;
     }
+  }
+}
+
+// A port with two framings starts each read and sends each write in the framing that last
+// answered, kept in a file beside its lock; a write with none known reads once first, and a read
+// that gets no valid reply in either framing forgets it.
+TEST_F(VCPOperationsTest, APortWithTwoFramingsRemembersTheOneThatAnswered) {
+  fakeNative().displays[0].port_flags = LUMRA_PORT_TWO_FRAMINGS;
+  ASSERT_FALSE(transport.List(ctx).Err);
+  const std::string port = "darwin:10AC:A0C4:12345678";
+  const std::string file = home.locks() + "/ddc-00000000000000e1.framing";
+  const ddcci::Bytes zeros(11, 0);
+  const auto set = [&] { return transport.SetVCP(ctx, port, 0x10, 5); };
+  const auto get = [&] { return transport.GetVCP(ctx, port, 0x10).Err; };
+  const struct {
+    const char* name;
+    const char* before;  // null: no file
+    std::function<support::Error()> operation;
+    std::deque<ExchangeOutcome> outcomes;
+    std::vector<bool> otherFraming;
+    const char* after;
+  } cases[] = {
+      {"set: settles with one read",
+       nullptr,
+       set,
+       {ok(zeros), ok(testing::vcpReply(0x10, 70)), ok({})},
+       {false, true, true},
+       "standard\n"},
+      {"set: remembered", "standard\n", set, {ok({})}, {true}, "standard\n"},
+      {"set: garbage is nothing",
+       "standard",
+       set,
+       {ok(testing::vcpReply(0x10, 70)), ok({})},
+       {false, false},
+       "ps190\n"},
+      {"set: unsupported code answers",
+       nullptr,
+       set,
+       {ok(testing::vcpReply(0x10, 0, 1)), ok({})},
+       {false, false},
+       "ps190\n"},
+      {"get: remembered stopped answering",
+       "standard\n",
+       get,
+       {ok(zeros), ok(testing::vcpReply(0x10, 70))},
+       {true, false},
+       "ps190\n"},
+      {"get: nothing answers",
+       "ps190\n",
+       get,
+       {ok(zeros), ok(zeros), ok(zeros)},
+       {false, true, false},
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(file);
+    if (c.before != nullptr) {
+      std::filesystem::create_directories(home.locks());
+      std::ofstream(file) << c.before;
+    }
+    fakeNative().exchanges.clear();
+    fakeNative().outcomes = c.outcomes;
+    static_cast<void>(c.operation());
+    const auto& calls = fakeNative().exchanges;
+    ASSERT_EQ(calls.size(), c.otherFraming.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_EQ((calls[i].flags & LUMRA_EXCHANGE_OTHER_FRAMING) != 0, c.otherFraming[i])
+          << "exchange " << i + 1;
+    }
+    std::ifstream remembered(file);
+    std::stringstream text;
+    text << remembered.rdbuf();
+    EXPECT_EQ(remembered.is_open() ? text.str() : "(none)",
+              c.after != nullptr ? c.after : "(none)");
+  }
+  // A port with one framing leaves no file.
+  fakeNative().outcomes = {ok({})};
+  EXPECT_FALSE(transport.SetVCP(ctx, "darwin:10AC:A0C4:87654321", 0x10, 5));
+  for (const auto& entry : std::filesystem::directory_iterator(home.locks())) {
+    EXPECT_NE(entry.path().extension(), ".framing") << entry.path();
   }
 }
 

@@ -24,13 +24,13 @@ std::string LookupEnvironment(const EndpointLockOptions& options, std::string_vi
   return options.Getenv ? options.Getenv(name) : support::Getenv(name);
 }
 
-support::Result<std::string> UserCacheDirectory(const EndpointLockOptions& options) {
+}  // namespace
+
+support::Result<std::string> EndpointLockDirectory(const EndpointLockOptions& options) {
   const std::string home = LookupEnvironment(options, "HOME");
   if (home.empty()) return {{}, support::Error::New("$HOME is not defined")};
-  return {home + "/Library/Caches", {}};
+  return {home + "/Library/Caches/lumra/locks", {}};
 }
-
-}  // namespace
 
 EndpointLock& EndpointLock::operator=(EndpointLock&& other) noexcept {
   if (this != &other) {
@@ -76,9 +76,9 @@ void EndpointLock::Release() {
 
 support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uint64_t endpointID,
                                            const EndpointLockOptions& options) {
-  auto cache = UserCacheDirectory(options);
-  if (cache.Err) return {{}, support::Errorf("resolve user cache directory: %w", cache.Err)};
-  const std::string directory = cache.Value + "/lumra/locks";
+  auto locks = EndpointLockDirectory(options);
+  if (locks.Err) return {{}, support::Errorf("resolve user cache directory: %w", locks.Err)};
+  const std::string& directory = locks.Value;
   if (support::Error err = support::MakeDirectories(directory, 0700)) {
     return {{}, support::Errorf("create DDC lock directory: %w", err)};
   }

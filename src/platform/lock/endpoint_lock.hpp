@@ -69,6 +69,10 @@ class EndpointLock {
   QuietHandOver handOver_ = StartQuietHolder;
 };
 
+// The directory of the lock files, "$HOME/Library/Caches/lumra/locks"; fails when HOME is not
+// defined. Not created here.
+support::Result<std::string> EndpointLockDirectory(const EndpointLockOptions& options);
+
 // Takes the exclusive lock on the endpoint's lock file, creating the file and its directories
 // as needed. While another process holds it, waits in line behind the processes that asked
 // before (endpoint_lock_queue.hpp), polling until the context ends. On failure nothing stays

@@ -152,6 +152,9 @@ void FillIoavRecord(uint64_t endpointId, const ProxyParent& parent, const Displa
   record.chip_address =
       parent.Port == IoavPort::Mcdp29xx ? kConverterChipAddress : ddcci::kDisplayChipAddress;
   record.connector_type = ConnectorOf(pipe, parent.Port);
+  if (parent.Port == IoavPort::Ps190 && !ForcedIoavFraming()) {
+    record.port_flags |= LUMRA_PORT_TWO_FRAMINGS;
+  }
   CopyTextField(record.name, sizeof record.name, pipe.Name);
   CopyTextField(record.location, sizeof record.location, pipe.Path);
   CopyTextField(record.proxy_interface_name, sizeof record.proxy_interface_name,

@@ -15,6 +15,9 @@ extern "C" {
 #define LUMRA_BACKEND_IOFRAMEBUFFER 2u
 #define LUMRA_CONNECTOR_HDMI 1u
 #define LUMRA_CONNECTOR_DISPLAYPORT 2u
+/* An IOAVService port that may answer in either of two framings, with neither settled: a port
+ * behind the PS190 converter while LUMRA_IOAV_FRAMING forces none. */
+#define LUMRA_PORT_TWO_FRAMINGS 1u
 
 /* Bridge entry points unavailable on this platform. */
 #define LUMRA_NATIVE_UNAVAILABLE (-1)
@@ -36,7 +39,7 @@ typedef struct lumra_external_display {
   uint32_t pixel_height;
   uint32_t logical_width;
   uint32_t logical_height;
-  uint32_t reserved1;
+  uint32_t port_flags; /* LUMRA_PORT_* */
   double refresh_hz;
   char name[256];
   char location[512];

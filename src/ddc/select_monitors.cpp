@@ -27,13 +27,13 @@ const Monitor* FindByID(std::span<const Monitor> monitors, std::string_view sele
 
 std::vector<const Monitor*> NamedMonitors(std::span<const Monitor> monitors,
                                           std::string_view selector) {
-  const std::string wanted = support::FoldToASCIILower(selector);
+  const std::string wanted = support::FoldCase(selector);
   std::vector<const Monitor*> whole;
   std::vector<const Monitor*> partial;
   // An empty word is part of every name; it names none.
   if (wanted.empty()) return whole;
   for (const Monitor& monitor : monitors) {
-    const std::string name = support::FoldToASCIILower(monitor.Name);
+    const std::string name = support::FoldCase(monitor.Name);
     if (name == wanted) whole.push_back(&monitor);
     if (name.find(wanted) != std::string::npos) partial.push_back(&monitor);
   }
@@ -60,7 +60,7 @@ support::Result<MonitorSelection> SelectMonitors(std::span<const Monitor> monito
   }
   // A number is only ever an index: "set 7 …" must not write to a monitor named "…Q27".
   if (support::ParseDecimalInt64(selector)) return {{}, resolved.Err};
-  if (selector == "all") {
+  if (support::FoldToASCIILower(selector) == "all") {
     selection.Monitors.assign(monitors.begin(), monitors.end());
     selection.All = true;
     return {std::move(selection), {}};

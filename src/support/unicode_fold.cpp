@@ -23,7 +23,50 @@ std::size_t TrailingSpaceLength(std::string_view text) {
   return 0;
 }
 
+// The simple lower-case mapping of the scripts FoldCase covers; other characters map to
+// themselves.
+char32_t LowerRune(char32_t rune) {
+  if (rune >= 'A' && rune <= 'Z') return rune + 0x20;
+  // Latin-1: À–Þ but the multiplication sign.
+  if (rune >= 0xC0 && rune <= 0xDE && rune != 0xD7) return rune + 0x20;
+  // Latin Extended-A: pairs of an upper and a lower letter, with a few exceptions.
+  if (rune == 0x130) return 'i';
+  if (rune == 0x178) return 0xFF;
+  if ((rune >= 0x100 && rune <= 0x137) || (rune >= 0x14A && rune <= 0x177)) {
+    return rune % 2 == 0 ? rune + 1 : rune;
+  }
+  if ((rune >= 0x139 && rune <= 0x148) || (rune >= 0x179 && rune <= 0x17E)) {
+    return rune % 2 == 1 ? rune + 1 : rune;
+  }
+  // Greek: the capitals with and without tonos.
+  if (rune == 0x386) return 0x3AC;
+  if (rune >= 0x388 && rune <= 0x38A) return rune + 0x25;
+  if (rune == 0x38C) return 0x3CC;
+  if (rune == 0x38E || rune == 0x38F) return rune + 0x3F;
+  if (rune >= 0x391 && rune <= 0x3AB && rune != 0x3A2) return rune + 0x20;
+  // Cyrillic: Ѐ–Џ and А–Я.
+  if (rune >= 0x400 && rune <= 0x40F) return rune + 0x50;
+  if (rune >= 0x410 && rune <= 0x42F) return rune + 0x20;
+  if (rune == 0x212A) return 'k';
+  return rune;
+}
+
 }  // namespace
+
+std::string FoldCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const DecodedRune decoded = DecodeRune(text);
+    if (decoded.Valid) {
+      AppendRune(out, LowerRune(decoded.Rune));
+    } else {
+      out.append(text.substr(0, decoded.Size));
+    }
+    text.remove_prefix(decoded.Size);
+  }
+  return out;
+}
 
 std::string_view TrimUnicodeSpace(std::string_view text) {
   while (!text.empty()) {

@@ -13,4 +13,9 @@ std::string_view TrimUnicodeSpace(std::string_view text);
 // invalid UTF-8, is kept as it is; it can never equal an ASCII name.
 std::string FoldToASCIILower(std::string_view text);
 
+// Lower-cases the letters of monitor names as people type them: ASCII, Latin-1, Latin
+// Extended-A, Greek and Cyrillic, by Unicode simple case mapping ("Écran" and "écran" fold
+// alike). Letters of other scripts, and every byte of invalid UTF-8, are kept as they are.
+std::string FoldCase(std::string_view text);
+
 }  // namespace lumra::support

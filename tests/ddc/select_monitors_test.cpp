@@ -21,6 +21,9 @@ TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
       monitor(2, "darwin:3", "Desk"),
       monitor(3, "all", "Desk Right"),
       monitor(4, "darwin:5", "3"),
+      monitor(5, "darwin:6",
+              "\xC3\x89"
+              "cran Bureau"),
   };
   struct Case {
     std::string selector;
@@ -40,6 +43,13 @@ TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
       // A whole name wins over the names that contain it.
       {"desk", {"darwin:3"}},
       {"u32", {"darwin:2"}},
+      // Names fold case beyond ASCII: "écran" and "ÉCRAN" both find "Écran Bureau".
+      {"\xC3\xA9"
+       "cran",
+       {"darwin:6"}},
+      {"\xC3\x89"
+       "CRAN BUREAU",
+       {"darwin:6"}},
       {"orvane", {}, false, {"darwin:1", "darwin:2"}},
       {"studio monitor", {}, false, {}, true},
       {"", {}, false, {}, true},
@@ -61,11 +71,13 @@ TEST(SelectMonitorsTest, IndexThenIDThenAllThenName) {
 
 TEST(SelectMonitorsTest, AllTakesEveryMonitorInListOrder) {
   const std::vector<Monitor> monitors = {monitor(1, "darwin:b", "B"), monitor(0, "darwin:a", "A")};
-  const auto every = SelectMonitors(monitors, "all");
-  ASSERT_FALSE(every.Err);
-  EXPECT_TRUE(every.Value.All);
-  ASSERT_EQ(every.Value.Monitors.size(), 2u);
-  EXPECT_EQ(every.Value.Monitors[0].ID, "darwin:b");
+  for (const char* word : {"all", "ALL", "All"}) {
+    const auto every = SelectMonitors(monitors, word);
+    ASSERT_FALSE(every.Err) << word;
+    EXPECT_TRUE(every.Value.All) << word;
+    ASSERT_EQ(every.Value.Monitors.size(), 2u) << word;
+    EXPECT_EQ(every.Value.Monitors[0].ID, "darwin:b") << word;
+  }
 
   const auto none = SelectMonitors({}, "all");
   ASSERT_FALSE(none.Err);

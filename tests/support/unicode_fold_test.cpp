@@ -84,5 +84,25 @@ TEST(FoldToASCIILowerTest, FoldsOnlyWhatBecomesASCII) {
   for (const auto& c : cases) EXPECT_EQ(FoldToASCIILower(c.text), c.want) << c.text;
 }
 
+TEST(FoldCaseTest, FoldsTheLettersOfNames) {
+  const struct {
+    std::string text;
+    std::string want;
+  } cases[] = {
+      {"\xC3\x89"
+       "cran Bureau",
+       "\xC3\xA9"
+       "cran bureau"},                           // É
+      {"\xC3\x97\xC3\x9F", "\xC3\x97\xC3\x9F"},  // × and ß have no lower case here
+      {"\xC5\xB8\xC4\x8C\xC5\x81", "\xC3\xBF\xC4\x8D\xC5\x82"},  // Ÿ Č Ł
+      {"\xC4\xB0\xC4\xB1", "i\xC4\xB1"},                         // İ and dotless ı
+      {"\xCE\x86\xCE\xA3\xCE\xA9", "\xCE\xAC\xCF\x83\xCF\x89"},  // Ά Σ Ω
+      {"\xD0\x81\xD0\x9C\xD0\xAF", "\xD1\x91\xD0\xBC\xD1\x8F"},  // Ё М Я
+      {"\xE6\x98\xBE\xE7\xA4\xBA\xE5\x99\xA8", "\xE6\x98\xBE\xE7\xA4\xBA\xE5\x99\xA8"},  // 显示器
+      {"A\xFF", "a\xFF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FoldCase(c.text), c.want) << c.text;
+}
+
 }  // namespace
 }  // namespace lumra::support

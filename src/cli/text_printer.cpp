@@ -4,6 +4,7 @@
 #include "cli/version.hpp"
 #include "support/format.hpp"
 #include "support/json.hpp"
+#include "support/quote.hpp"
 
 namespace lumra::cli {
 
@@ -51,8 +52,10 @@ int TextPrinter::PrintMonitors(std::span<const ddc::Monitor> monitors) {
   }
   std::string text = catalog_.Text("monitor_header") + "\n";
   for (const ddc::Monitor& monitor : monitors) {
-    text += support::Format("%d\t%s\t%s\t%s\t%s\t%s\n", monitor.Index, monitor.ID, monitor.Name,
-                            monitor.Backend, FormatDisplayMode(monitor.CurrentMode),
+    text += support::Format("%d\t%s\t%s\t%s\t%s\t%s\n", monitor.Index,
+                            support::OneLineField(monitor.ID), support::OneLineField(monitor.Name),
+                            support::OneLineField(monitor.Backend),
+                            FormatDisplayMode(monitor.CurrentMode),
                             FormatConnectorType(monitor.ConnectorType, catalog_));
   }
   WriteWhole(out_, text);
@@ -104,8 +107,8 @@ RenderedResult TextPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
 
 RenderedResult TextPrinter::RenderCapabilities(const ddc::Monitor& monitor,
                                                std::string_view capabilityText, bool withID) const {
-  RenderedResult rendered{withID ? monitor.ID + "\t" : std::string()};
-  rendered.Text += capabilityText;
+  RenderedResult rendered{withID ? support::OneLineField(monitor.ID) + "\t" : std::string()};
+  rendered.Text += support::OneLineField(capabilityText);
   return rendered;
 }
 

@@ -12,4 +12,8 @@ namespace lumra::support {
 // character is written as it is.
 std::string QuoteGo(std::string_view text);
 
+// A field of a tab-separated line: every control character (C0, DEL and C1) becomes a space, so
+// a name holding a tab or a line feed cannot add a column or a row. Everything else is kept.
+std::string OneLineField(std::string_view text);
+
 }  // namespace lumra::support

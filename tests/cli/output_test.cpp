@@ -72,6 +72,24 @@ TEST(FormatConnectorType, ExactComparison) {
   }
 }
 
+TEST(PrintMonitors, TextRowsKeepTheirColumnsWhateverANameHolds) {
+  ddc::Monitor monitor;
+  monitor.ID = "darwin:1";
+  monitor.Name = "Desk\tLeft\nTwo\r\x1B[31m\x7F\xC2\x85\xC3\x89";
+  monitor.Backend = "ioframebuffer";
+  const ddc::Monitor monitors[] = {monitor};
+  std::ostringstream out;
+  std::ostringstream unused;
+  EXPECT_EQ(NewPrinter(false, out, unused, kEnglish)->PrintMonitors(monitors), 0);
+  EXPECT_EQ(out.str(),
+            "INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR\n"
+            "0\tdarwin:1\tDesk Left Two  [31m  \xC3\x89\tioframebuffer\t-\t-\n");
+
+  std::ostringstream caps;
+  EXPECT_EQ(printCapabilities(caps, monitor, "(vcp(10)\n)\t", false), 0);
+  EXPECT_EQ(caps.str(), "(vcp(10) ) \n");
+}
+
 TEST(PrintMonitors, JSONNumbersAndOmissions) {
   ddc::Monitor monitor;
   monitor.ID = "m";

@@ -61,5 +61,17 @@ TEST(QuoteGo, EscapesControlsInvalidBytesAndInvisibleCharacters) {
   }
 }
 
+TEST(OneLineField, EveryControlCharacterBecomesASpace) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"Orvane Q27 Pro", "Orvane Q27 Pro"},
+      {"a\tb\nc\r\x01\x1F\x7F", "a b c    "},
+      {"\xC2\x80\xC2\x9F\xC2\xA0", "  \xC2\xA0"},  // C1 controls, then a no-break space
+      {"\xC2", "\xC2"},                            // a cut-off character is kept
+      {"\xE6\x98\xBE\xC3\x89", "\xE6\x98\xBE\xC3\x89"},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(OneLineField(text), want) << text;
+}
+
 }  // namespace
 }  // namespace lumra::support

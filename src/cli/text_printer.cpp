@@ -126,7 +126,8 @@ int TextPrinter::PrintResults(std::span<const RenderedResult> results) {
 
 void TextPrinter::Report(std::string_view, std::string_view, std::string_view message,
                          std::string_view) {
-  WriteWhole(err_, std::string(message) + "\n");
+  // A word the user typed may hold a line feed; the report stays one line.
+  WriteWhole(err_, support::EscapeControls(message) + "\n");
 }
 
 }  // namespace lumra::cli

@@ -85,6 +85,24 @@ std::string QuoteGo(std::string_view text) {
   return out;
 }
 
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const DecodedRune decoded = DecodeRune(text);
+    const std::string_view encoded = text.substr(0, decoded.Size);
+    const bool control = decoded.Valid && (decoded.Rune < 0x20 || decoded.Rune == 0x7F ||
+                                           (decoded.Rune >= 0x80 && decoded.Rune <= 0x9F));
+    if (control) {
+      AppendQuotedRune(out, decoded.Rune, encoded);
+    } else {
+      out.append(encoded);
+    }
+    text.remove_prefix(decoded.Size);
+  }
+  return out;
+}
+
 std::string OneLineField(std::string_view text) {
   std::string out;
   out.reserve(text.size());

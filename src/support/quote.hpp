@@ -12,6 +12,10 @@ namespace lumra::support {
 // character is written as it is.
 std::string QuoteGo(std::string_view text);
 
+// A text kept on one line: control characters (C0, DEL and C1) written as QuoteGo writes them
+// (\n, \t, \x1b, \u0085 …); everything else, backslashes and quotes included, as it is.
+std::string EscapeControls(std::string_view text);
+
 // A field of a tab-separated line: every control character (C0, DEL and C1) becomes a space, so
 // a name holding a tab or a line feed cannot add a column or a row. Everything else is kept.
 std::string OneLineField(std::string_view text);

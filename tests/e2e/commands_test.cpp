@@ -170,6 +170,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "操作失败：monitor not found: 2\n"},
         CommandCase{
             "unknown_feature", {"get", "0", "bright"}, {}, 2, "", "unknown feature: bright\n"},
+        // A word with a line feed keeps the report on one line.
+        CommandCase{"word_with_line_feed",
+                    {"get", "a\nb", "brightness"},
+                    {},
+                    1,
+                    "",
+                    "operation failed: monitor not found: a\\nb\n"},
         CommandCase{"unsafe_required",
                     {"set", "0", "power", "5"},
                     {},

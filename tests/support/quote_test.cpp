@@ -73,5 +73,16 @@ TEST(OneLineField, EveryControlCharacterBecomesASpace) {
   for (const auto& [text, want] : cases) EXPECT_EQ(OneLineField(text), want) << text;
 }
 
+TEST(EscapeControls, OnlyControlsAreEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"invalid feature: brightness", "invalid feature: brightness"},
+      {"a\nb\tc\x1B[0m\x7F", R"(a\nb\tc\x1b[0m\x7f)"},
+      {"\xC2\x85", R"(\u0085)"},
+      {R"(back\slash "quoted")", R"(back\slash "quoted")"},
+      {"\xFF\xC3\x89", "\xFF\xC3\x89"},  // invalid bytes and other characters stay
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(EscapeControls(text), want) << text;
+}
+
 }  // namespace
 }  // namespace lumra::support

@@ -121,7 +121,7 @@ run_cases() {
   expect "lumra get --unsafe 0 vol" volume
   expect "lumra c" capabilities caps
   expect "lumra " list get set adjust toggle capabilities caps features help
-  expect "lumra --unsafe toggle 0 input hdmi1 d" dp1 dp2 dvi1 dvi2
+  expect "lumra --unsafe toggle 0 input hdmi1 d" dvi1 dvi2 dp1 dp2
   expect "lumra a" adjust
   expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   # adjust offers only the writable quantities.

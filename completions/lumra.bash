@@ -137,7 +137,7 @@ _lumra()
                 _lumra_offer $'1s\n3s\n5s\n10s\n30s' --timeout=
                 ;;
             *)
-                _lumra_offer $'--json\n--lang\n--timeout\n--unsafe\n--version\n--help\n-h\n--'
+                _lumra_offer $'--json\n--lang\n--timeout\n--unsafe\n--verify\n--version\n--help\n-h\n--'
                 ;;
         esac
         return
@@ -145,18 +145,18 @@ _lumra()
 
     case ${#positional[@]} in
         0)
-            _lumra_offer $'list\nget\nset\nadjust\ncapabilities\ncaps\nfeatures\nhelp'
+            _lumra_offer $'list\nget\nset\nadjust\ntoggle\ncapabilities\ncaps\nfeatures\nhelp'
             ;;
         1)
             case ${positional[0]} in
-                get | set | adjust | capabilities | caps)
+                get | set | adjust | toggle | capabilities | caps)
                     _lumra_offer "$(_lumra_selectors "$program")"
                     ;;
             esac
             ;;
         2)
             case ${positional[0]} in
-                get | set)
+                get | set | toggle)
                     _lumra_offer "$(_lumra_features "$program")"
                     ;;
                 adjust)
@@ -165,7 +165,11 @@ _lumra()
             esac
             ;;
         3)
-            [[ ${positional[0]} == set ]] && _lumra_offer "$(_lumra_value_names "${positional[2]}")"
+            [[ ${positional[0]} == set || ${positional[0]} == toggle ]] &&
+                _lumra_offer "$(_lumra_value_names "${positional[2]}")"
+            ;;
+        4)
+            [[ ${positional[0]} == toggle ]] && _lumra_offer "$(_lumra_value_names "${positional[2]}")"
             ;;
     esac
 } &&

@@ -88,6 +88,7 @@ end
 complete -c lumra -f
 complete -c lumra -l json -d 'Print results and errors as JSON'
 complete -c lumra -l unsafe -d 'Allow disruptive writes and raw VCP writes'
+complete -c lumra -l verify -d 'Read every written value back'
 complete -c lumra -l lang -x -a 'en zh-CN' -d 'Language of the messages'
 complete -c lumra -l timeout -x -a '1s 3s 5s 10s 30s' -d 'Deadline for the whole command'
 complete -c lumra -s h -l help -d 'Print the usage text'
@@ -97,12 +98,14 @@ complete -c lumra -n '__lumra_at_word 0' -a list -d 'List the monitors that answ
 complete -c lumra -n '__lumra_at_word 0' -a get -d 'Read a feature of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a set -d 'Write a feature of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a adjust -d 'Raise or lower a feature of a monitor by a step'
+complete -c lumra -n '__lumra_at_word 0' -a toggle -d 'Flip a feature of a monitor between two values'
 complete -c lumra -n '__lumra_at_word 0' -a capabilities -d 'Print the capabilities string of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a caps -d 'Print the capabilities string of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features'
 complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 
-complete -c lumra -n '__lumra_at_word 1 get set adjust capabilities caps' -a '(__lumra_selectors)'
-complete -c lumra -n '__lumra_at_word 2 get set' -a '(__lumra_features)' -d Feature
+complete -c lumra -n '__lumra_at_word 1 get set adjust toggle capabilities caps' -a '(__lumra_selectors)'
+complete -c lumra -n '__lumra_at_word 2 get set toggle' -a '(__lumra_features)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 adjust' -a '(__lumra_features adjustable)' -d Feature
-complete -c lumra -n '__lumra_at_word 3 set' -a '(__lumra_value_names)' -d Value
+complete -c lumra -n '__lumra_at_word 3 set toggle' -a '(__lumra_value_names)' -d Value
+complete -c lumra -n '__lumra_at_word 4 toggle' -a '(__lumra_value_names)' -d Value

@@ -120,7 +120,8 @@ run_cases() {
   expect "lumra --json get 0 m" mute mccs-version
   expect "lumra get --unsafe 0 vol" volume
   expect "lumra c" capabilities caps
-  expect "lumra " list get set adjust capabilities caps features help
+  expect "lumra " list get set adjust toggle capabilities caps features help
+  expect "lumra --unsafe toggle 0 input hdmi1 d" dvi1 dvi2 dp1 dp2
   expect "lumra a" adjust
   expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   # adjust offers only the writable quantities.
@@ -134,7 +135,7 @@ run_cases() {
   expect "lumra --lang=z" zh-CN
   expect "lumra --timeout 1" 1s 10s
   expect "lumra --j" --json
-  expect "lumra --v" --version
+  expect "lumra --v" --verify --version
   expect "lumra get 0 brightness --u" --unsafe
   expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   expect "lumra caps darwin:3E56:3" 3220:00D4E5F6

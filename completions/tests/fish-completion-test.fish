@@ -59,7 +59,8 @@ expect 'lumra --json get 0 m' mccs-version mute
 expect 'lumra get --unsafe 0 vol' volume
 expect 'lumra get --timeout 3s 0 sha' sharpness
 expect 'lumra -- get 0 pic' picture-mode
-expect 'lumra ' adjust capabilities caps features get help list set
+expect 'lumra ' adjust capabilities caps features get help list set toggle
+expect 'lumra toggle 0 power on o' off off-hard on
 expect 'lumra adjust 0 ' brightness contrast sharpness volume
 expect 'lumra --lang ' en zh-CN
 expect 'lumra --lang=z' --lang=zh-CN

@@ -98,6 +98,7 @@ complete_line 'lumra -- get 0 pic' 'lumra -- get 0 picture-mode '
 complete_line 'lumra set 0 input hdmi' 'lumra set 0 input hdmi'
 complete_line 'lumra set 0 input hdmi2' 'lumra set 0 input hdmi2 '
 complete_line 'lumra --unsafe set 1 POWER off-' 'lumra --unsafe set 1 POWER off-hard '
+complete_line 'lumra --verify toggle 1 power on off-' 'lumra --verify toggle 1 power on off-hard '
 complete_line 'lumra get al' 'lumra get all '
 complete_line 'lumra get Orvane\ U' 'lumra get Orvane\ U32\ Studio '
 # No monitor selectors or features where the command takes none.

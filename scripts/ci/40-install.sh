@@ -70,10 +70,10 @@ grep -q "^\.TH LUMRA 1 [0-9-]* \"Lumora $project_version\"" "$page" ||
   fail "the manual page's title line does not carry version $project_version"
 # Words the page must explain; a missing one means the page fell behind the tool.
 categories="timeout not-found-or-hotplug unsupported busy backend-unavailable protocol
-  invalid-argument permission transport"
+  invalid-argument permission not-applied transport"
 required="NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS FEATURES VALUES SAFETY EXIT STATUS
-  ENVIRONMENT FILES EXAMPLES list get set adjust capabilities caps features --json --lang --timeout
-  --unsafe --help LC_ALL LANG HOME LUMRA_SIMULATION ddc-XXXXXXXXXXXXXXXX.lock $categories
+  ENVIRONMENT FILES EXAMPLES list get set adjust toggle capabilities caps features --json --lang --timeout
+  --unsafe --verify --help LC_ALL LANG HOME LUMRA_SIMULATION ddc-XXXXXXXXXXXXXXXX.lock $categories
   $feature_names"
 for word in $required; do
   grep -qwF -e "$word" <<<"$rendered" || fail "the manual page does not mention $word"

@@ -59,17 +59,27 @@ RenderedResult JSONPrinter::RenderValue(const ddc::Monitor& monitor, const ddc::
 
 RenderedResult JSONPrinter::RenderSetResult(const ddc::Monitor& monitor,
                                             const ddc::Feature& feature,
-                                            std::uint16_t value) const {
+                                            const SetOutcome& outcome) const {
   JSONWriter writer;
-  WriteSetRecord(writer, monitor, feature, value);
+  WriteSetRecord(writer, monitor, feature, outcome);
   return Rendered(writer);
 }
 
 RenderedResult JSONPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
                                                const ddc::Feature& feature,
-                                               const ddc::VCPAdjustment& adjustment) const {
+                                               const ddc::VCPAdjustment& adjustment,
+                                               const Verification& check) const {
   JSONWriter writer;
-  WriteAdjustRecord(writer, monitor, feature, adjustment);
+  WriteAdjustRecord(writer, monitor, feature, adjustment, check, true);
+  return Rendered(writer);
+}
+
+RenderedResult JSONPrinter::RenderToggleResult(const ddc::Monitor& monitor,
+                                               const ddc::Feature& feature,
+                                               const ddc::VCPAdjustment& adjustment,
+                                               const Verification& check) const {
+  JSONWriter writer;
+  WriteAdjustRecord(writer, monitor, feature, adjustment, check, false);
   return Rendered(writer);
 }
 

@@ -124,6 +124,12 @@ std::optional<bool> MaximumMeaningful(const ddc::Feature& feature) {
   return feature.Kind == ddc::ValueKind::Continuous;
 }
 
+// "read_back" and "stopped_answering", which sort between "previous" and "transport_succeeded".
+void WriteReadBackFields(JSONWriter& writer, const Verification& check) {
+  if (check.Outcome == ReadBack::Confirmed) writer.Field("read_back", check.Value);
+  if (check.Outcome == ReadBack::StoppedAnswering) writer.Field("stopped_answering", true);
+}
+
 }  // namespace
 
 void WriteMonitorJSON(JSONWriter& writer, const ddc::Monitor& monitor) {
@@ -190,26 +196,33 @@ void WriteValueRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc
 }
 
 void WriteSetRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                    std::uint16_t value) {
+                    const SetOutcome& outcome) {
   writer.BeginObject();
   writer.Field("code", feature.Code);
   writer.Field("feature", feature.Name);
   writer.Field("monitor", monitor.ID);
+  WriteReadBackFields(writer, outcome.Check);
   writer.Field("transport_succeeded", true);
-  writer.Field("value", value);
-  writer.Field("verified", false);
+  writer.Field("value", outcome.Value);
+  writer.Field("verified", outcome.Check.Outcome == ReadBack::Confirmed);
+  if (!outcome.Written) writer.Field("written", false);
   writer.EndObject();
 }
 
 void WriteAdjustRecord(JSONWriter& writer, const ddc::Monitor& monitor, const ddc::Feature& feature,
-                       const ddc::VCPAdjustment& adjustment) {
+                       const ddc::VCPAdjustment& adjustment, const Verification& check,
+                       bool withMaximum) {
   writer.BeginObject();
   writer.Field("code", feature.Code);
   writer.Field("feature", feature.Name);
-  writer.Field("maximum", AdjustmentMaximum(adjustment.Previous.Maximum));
+  if (withMaximum) writer.Field("maximum", AdjustmentMaximum(adjustment.Previous.Maximum));
   writer.Field("monitor", monitor.ID);
   writer.Field("previous", adjustment.Previous.Current);
+  WriteReadBackFields(writer, check);
   writer.Field("value", adjustment.Value);
+  if (check.Outcome != ReadBack::NotAsked) {
+    writer.Field("verified", check.Outcome == ReadBack::Confirmed);
+  }
   writer.Field("written", adjustment.Written);
   writer.EndObject();
 }

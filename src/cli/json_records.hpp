@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "capabilities/document.hpp"
+#include "cli/printer.hpp"
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
 #include "ddc/transport.hpp"
@@ -31,10 +32,15 @@ void WriteDocumentJSON(support::JSONWriter& writer, const capabilities::Document
 void WriteTextRecord(support::JSONWriter& writer, std::string_view key, std::string_view text);
 void WriteValueRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                       const ddc::Feature& feature, const ddc::VCPValue& value);
+// The read-back keys ("read_back", "stopped_answering") appear only when a value was read back
+// or the monitor stopped answering; "written" only when a set sent nothing.
 void WriteSetRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
-                    const ddc::Feature& feature, std::uint16_t value);
+                    const ddc::Feature& feature, const SetOutcome& outcome);
+// The record of adjust and, without "maximum", of toggle; "verified" appears only when the
+// value was to be read back.
 void WriteAdjustRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
-                       const ddc::Feature& feature, const ddc::VCPAdjustment& adjustment);
+                       const ddc::Feature& feature, const ddc::VCPAdjustment& adjustment,
+                       const Verification& check, bool withMaximum);
 // The parsed capabilities, or the raw string with the reason it could not be parsed or was too
 // large to render.
 support::JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor,

@@ -44,6 +44,8 @@ ParsedCommandLine ParseOptions(std::span<const std::string> arguments) {
       parsed.Json = true;
     } else if (word == "--unsafe") {
       parsed.Unsafe = true;
+    } else if (word == "--verify") {
+      parsed.Verify = true;
     } else if (word == "--version") {
       parsed.Version = true;
     } else if (word == "--lang" || word == "--timeout") {

@@ -14,6 +14,8 @@ namespace lumra::cli {
 struct Options {
   bool Json = false;
   bool Unsafe = false;
+  // --verify: read every written value back and fail when it did not stick.
+  bool Verify = false;
   // --version: print the version instead of running a command.
   bool Version = false;
   std::string Locale;

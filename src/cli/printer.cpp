@@ -54,6 +54,13 @@ int Printer::AmbiguousNameError(std::string_view name, std::span<const std::stri
   return kRuntimeStatus;
 }
 
+support::Error Printer::NotApplied(const ddc::Feature& feature, std::uint16_t written,
+                                   std::uint16_t read) const {
+  return support::Error::Wrapping(
+      catalog_.Text("value_not_applied", feature.Name, feature.Code, written, read),
+      {ddc::kErrNotApplied});
+}
+
 void Printer::ReportFailure(std::string_view message, const support::Error& failure) {
   Report(ddc::ClassifyError(failure), kRuntimeKind, message, {});
 }

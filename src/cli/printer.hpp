@@ -23,6 +23,31 @@ struct RenderedResult {
   bool Failed = false;
 };
 
+// What reading a written value back found.
+enum class ReadBack {
+  // Nothing was read back (no --verify).
+  NotAsked,
+  // The monitor reads the value written (inputs: its low byte).
+  Confirmed,
+  // After an input or power write the monitor stopped answering, as it does once it has
+  // switched away from this computer or gone to standby: the write is not confirmed.
+  StoppedAnswering,
+};
+
+struct Verification {
+  ReadBack Outcome = ReadBack::NotAsked;
+  // The value read back, when confirmed.
+  std::uint16_t Value = 0;
+};
+
+// What a set did: the value meant, whether it was sent (a power-on is not sent to a monitor
+// that already reads on), and what reading it back found.
+struct SetOutcome {
+  std::uint16_t Value = 0;
+  bool Written = true;
+  Verification Check;
+};
+
 // The one owner of what a command prints: results on the output stream and error reports on
 // the error stream, all in the form chosen once from the options (text or JSON). Text is
 // written and flushed in one piece per result or report; JSON is one document and a line feed.
@@ -45,10 +70,15 @@ class Printer {
   virtual RenderedResult RenderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
                                      const ddc::VCPValue& value) const = 0;
   virtual RenderedResult RenderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
-                                         std::uint16_t value) const = 0;
+                                         const SetOutcome& outcome) const = 0;
   virtual RenderedResult RenderAdjustResult(const ddc::Monitor& monitor,
                                             const ddc::Feature& feature,
-                                            const ddc::VCPAdjustment& adjustment) const = 0;
+                                            const ddc::VCPAdjustment& adjustment,
+                                            const Verification& check) const = 0;
+  virtual RenderedResult RenderToggleResult(const ddc::Monitor& monitor,
+                                            const ddc::Feature& feature,
+                                            const ddc::VCPAdjustment& adjustment,
+                                            const Verification& check) const = 0;
   // The text form is the raw string, after the monitor's ID and a tab when `withID` is set.
   virtual RenderedResult RenderCapabilities(const ddc::Monitor& monitor,
                                             std::string_view capabilityText, bool withID) const = 0;
@@ -75,6 +105,10 @@ class Printer {
   // "ambiguous_monitor_name": a name that matched several monitors, given by their IDs; a
   // runtime error (1) categorised "invalid-argument", since the selector is what must change.
   int AmbiguousNameError(std::string_view name, std::span<const std::string> matchedIDs);
+  // The failure of a write whose value did not stick: "value_not_applied" in the catalog's
+  // language, wrapping ddc::kErrNotApplied.
+  support::Error NotApplied(const ddc::Feature& feature, std::uint16_t written,
+                            std::uint16_t read) const;
   // `message` as it is, as a runtime error categorised by `failure`.
   void ReportFailure(std::string_view message, const support::Error& failure);
 

@@ -8,8 +8,11 @@
 #include "cli/options.hpp"
 #include "cli/printer.hpp"
 #include "cli/target.hpp"
+#include "ddc/errors.hpp"
+#include "ddcci/errors.hpp"
 #include "i18n/catalog.hpp"
 #include "platform/ioav_framing_setting.hpp"
+#include "platform/retry.hpp"
 #include "support/environment.hpp"
 
 namespace lumra::cli {
@@ -110,28 +113,38 @@ int RunCapabilities(const Command& cmd, CommandWords args) {
   return RunRead(cmd, args[0], kPlaceholderFeature, true, PrepareCapabilities);
 }
 
-// A write command's own part: the write of one monitor made from the value word, or nothing
-// when the word is invalid for the feature.
-using PrepareWrite = std::optional<MonitorTask> (*)(const Command& cmd, const ddc::Feature& feature,
-                                                    std::string_view word);
+// A write command's own part: the write of one monitor made from the value words, or the
+// first word that is invalid for the feature.
+struct PreparedWrite {
+  std::optional<MonitorTask> Task;
+  std::string_view InvalidWord;
+};
+using PrepareWrite = PreparedWrite (*)(const Command& cmd, const ddc::Feature& feature,
+                                       CommandWords values);
 
-// Whether a write command steps through a feature's values, which a choice such as an input
-// source does not have.
+// What a write command asks of the feature besides being writable: whether it steps through
+// values, which a choice such as an input source does not have, and whether it decides what to
+// write from the value read (adjust reads too, but has always accepted any code).
 enum class Steps { No, Yes };
+enum class ReadsFirst { No, Yes };
 
 // The write path every write command shares: resolve the target, make the write from the value
-// word, refuse what may not be written, start nothing once the deadline has passed, then write
+// words, refuse what may not be written, start nothing once the deadline has passed, then write
 // every selected monitor and print the results.
-int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps) {
+int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps,
+             ReadsFirst readsFirst) {
   int status = 0;
   const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
   if (!resolved) return status;
   const ddc::Feature& feature = resolved->Feature;
 
   // A value's name becomes its number first, so every guard sees the number.
-  const auto write = prepare(cmd, feature, args[2]);
-  if (!write) return cmd.Print.Refuse("invalid_value", args[2]);
+  const auto write = prepare(cmd, feature, args.subspan(2));
+  if (!write.Task) return cmd.Print.Refuse("invalid_value", write.InvalidWord);
   if (!feature.Writable) return cmd.Print.Refuse("read_only", feature.Name);
+  if ((readsFirst == ReadsFirst::Yes || cmd.Parsed.Verify) && !ddc::ReadsBack(feature)) {
+    return cmd.Print.Refuse("not_readable", feature.Name);
+  }
   // A raw code of unknown kind is the user's call, made with --unsafe.
   if (steps == Steps::Yes && feature.Kind == ddc::ValueKind::NonContinuous) {
     return cmd.Print.Refuse("discrete_values", feature.Name);
@@ -140,43 +153,146 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
     return cmd.Print.Refuse("unsafe_required", feature.Name);
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
-  return Serve(cmd, resolved->Selection, *write);
+  return Serve(cmd, resolved->Selection, *write.Task);
 }
 
-std::optional<MonitorTask> PrepareSet(const Command& cmd, const ddc::Feature& feature,
-                                      std::string_view word) {
-  const auto value = ParseSetValue(feature, word);
-  if (!value) return std::nullopt;
-  return [&cmd, feature,
-          value = *value](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+constexpr std::uint8_t kInputCode = 0x60;
+constexpr std::uint8_t kPowerCode = 0xD6;
+constexpr std::uint16_t kPowerOn = 1;
+
+// Whether a value read equals the one meant; an input source compares on its low byte, since
+// some monitors set the high byte of the value they report.
+bool SameValue(const ddc::Feature& feature, std::uint16_t read, std::uint16_t meant) {
+  if (feature.Code == kInputCode) return (read & 0xFF) == (meant & 0xFF);
+  return read == meant;
+}
+
+// Whether a read got no answer at all: the monitor is gone, sent the null message or nothing,
+// or the bus failed. A monitor that switched away or went to standby does this.
+bool GotNoAnswer(const support::Error& err) {
+  return support::Is(err, ddc::kErrMonitorNotFound) || support::Is(err, ddcci::kErrNullReply) ||
+         support::Is(err, ddcci::kErrInvalidLength) || ddc::ClassifyError(err) == "transport";
+}
+
+// Reads the value written back, each read after the monitor's quiet time (the endpoint lock
+// keeps it). A value that differs is read once more, since some monitors answer 0 right after
+// a write, and then written again, up to the transport's attempt count in all.
+support::Result<Verification> VerifyWrite(const Command& cmd, const ddc::Monitor& monitor,
+                                          const ddc::Feature& feature, std::uint16_t value) {
+  // Many monitors stop answering once they switch away from this computer or go to standby.
+  const bool mayStopAnswering = feature.Code == kInputCode || feature.Code == kPowerCode;
+  std::uint16_t read = 0;
+  for (int written = 1;; ++written) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      auto got = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
+      if (got.Err) {
+        if (mayStopAnswering && GotNoAnswer(got.Err)) return {{ReadBack::StoppedAnswering, 0}, {}};
+        return {{}, got.Err};
+      }
+      read = got.Value.Current;
+      if (SameValue(feature, read, value)) return {{ReadBack::Confirmed, read}, {}};
+    }
+    if (written == platform::kRetryAttempts) break;
     if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
       return {{}, failed};
     }
-    return {cmd.Print.RenderSetResult(monitor, feature, value), {}};
-  };
+  }
+  return {{}, cmd.Print.NotApplied(feature, value, read)};
 }
 
-std::optional<MonitorTask> PrepareAdjust(const Command& cmd, const ddc::Feature& feature,
-                                         std::string_view word) {
-  const auto change = ParseDelta(word);
-  if (!change) return std::nullopt;
-  return [&cmd, feature,
-          change = *change](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
-    const auto update = [&change](const ddc::VCPValue& read) {
-      return ApplyDelta(change, read.Current, read.Maximum);
-    };
-    auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, update);
-    if (adjusted.Err) return {{}, adjusted.Err};
-    return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.Value), {}};
-  };
+// The read-back of a read-modify-write, when --verify asks for it and something was written.
+support::Result<Verification> VerifyAdjustment(const Command& cmd, const ddc::Monitor& monitor,
+                                               const ddc::Feature& feature,
+                                               const ddc::VCPAdjustment& adjustment) {
+  if (!cmd.Parsed.Verify || !adjustment.Written) return {{}, {}};
+  return VerifyWrite(cmd, monitor, feature, adjustment.Value);
+}
+
+// Sends the value unless it is power "on" and the monitor already reads on: resending it has
+// left monitors unresponsive. A monitor in standby may not answer the read; it is written then.
+support::Result<SetOutcome> WriteSet(const Command& cmd, const ddc::Monitor& monitor,
+                                     const ddc::Feature& feature, std::uint16_t value) {
+  if (feature.Code == kPowerCode && value == kPowerOn) {
+    const auto keep = [](const ddc::VCPValue&) { return kPowerOn; };
+    auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, keep);
+    if (!adjusted.Err) {
+      if (adjusted.Value.Written) return {{value, true, {}}, {}};
+      return {{value, false, {ReadBack::Confirmed, adjusted.Value.Previous.Current}}, {}};
+    }
+    if (!GotNoAnswer(adjusted.Err)) return {{}, adjusted.Err};
+  }
+  if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
+    return {{}, failed};
+  }
+  return {{value, true, {}}, {}};
+}
+
+PreparedWrite PrepareSet(const Command& cmd, const ddc::Feature& feature, CommandWords values) {
+  const auto value = ParseSetValue(feature, values[0]);
+  if (!value) return {std::nullopt, values[0]};
+  return {[&cmd, feature,
+           value = *value](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+            auto set = WriteSet(cmd, monitor, feature, value);
+            if (set.Err) return {{}, set.Err};
+            if (cmd.Parsed.Verify && set.Value.Written) {
+              auto check = VerifyWrite(cmd, monitor, feature, value);
+              if (check.Err) return {{}, check.Err};
+              set.Value.Check = check.Value;
+            }
+            return {cmd.Print.RenderSetResult(monitor, feature, set.Value), {}};
+          },
+          {}};
+}
+
+PreparedWrite PrepareAdjust(const Command& cmd, const ddc::Feature& feature, CommandWords values) {
+  const auto change = ParseDelta(values[0]);
+  if (!change) return {std::nullopt, values[0]};
+  return {
+      [&cmd, feature,
+       change = *change](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+        const auto update = [&change](const ddc::VCPValue& read) {
+          return ApplyDelta(change, read.Current, read.Maximum);
+        };
+        auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, update);
+        if (adjusted.Err) return {{}, adjusted.Err};
+        auto check = VerifyAdjustment(cmd, monitor, feature, adjusted.Value);
+        if (check.Err) return {{}, check.Err};
+        return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.Value, check.Value), {}};
+      },
+      {}};
+}
+
+// The other of two values: the second when the monitor reads the first, else the first. Power
+// "on" is thus never resent to a monitor that reads on.
+PreparedWrite PrepareToggle(const Command& cmd, const ddc::Feature& feature, CommandWords values) {
+  const auto first = ParseSetValue(feature, values[0]);
+  if (!first) return {std::nullopt, values[0]};
+  const auto second = ParseSetValue(feature, values[1]);
+  if (!second) return {std::nullopt, values[1]};
+  return {[&cmd, feature, first = *first,
+           second = *second](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
+            const auto other = [&feature, first, second](const ddc::VCPValue& read) {
+              return SameValue(feature, read.Current, first) ? second : first;
+            };
+            auto toggled = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, other);
+            if (toggled.Err) return {{}, toggled.Err};
+            auto check = VerifyAdjustment(cmd, monitor, feature, toggled.Value);
+            if (check.Err) return {{}, check.Err};
+            return {cmd.Print.RenderToggleResult(monitor, feature, toggled.Value, check.Value), {}};
+          },
+          {}};
 }
 
 int RunSet(const Command& cmd, CommandWords args) {
-  return RunWrite(cmd, args, PrepareSet, Steps::No);
+  return RunWrite(cmd, args, PrepareSet, Steps::No, ReadsFirst::No);
 }
 
 int RunAdjust(const Command& cmd, CommandWords args) {
-  return RunWrite(cmd, args, PrepareAdjust, Steps::Yes);
+  return RunWrite(cmd, args, PrepareAdjust, Steps::Yes, ReadsFirst::No);
+}
+
+int RunToggle(const Command& cmd, CommandWords args) {
+  return RunWrite(cmd, args, PrepareToggle, Steps::No, ReadsFirst::Yes);
 }
 
 int RunList(const Command& cmd, CommandWords) {
@@ -203,6 +319,7 @@ constexpr CommandRow kCommands[] = {
     {"get", {}, "usage_get", 2, RunGet},
     {"set", {}, "usage_set", 3, RunSet},
     {"adjust", {}, "usage_adjust", 3, RunAdjust},
+    {"toggle", {}, "usage_toggle", 4, RunToggle},
     {"capabilities", "caps", "usage_capabilities", 1, RunCapabilities},
     {"features", {}, {}, 0, RunFeatures},
 };

@@ -87,22 +87,61 @@ RenderedResult TextPrinter::RenderValue(const ddc::Monitor& monitor, const ddc::
                         value.Maximum)};
 }
 
+namespace {
+
+// What the read-back found, as words after a written result; nothing when none was asked for.
+std::string ReadBackSuffix(const i18n::Catalog& catalog, const Verification& check) {
+  switch (check.Outcome) {
+    case ReadBack::Confirmed:
+      return catalog.Text("read_back", check.Value);
+    case ReadBack::StoppedAnswering:
+      return catalog.Text("stopped_answering");
+    case ReadBack::NotAsked:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
 RenderedResult TextPrinter::RenderSetResult(const ddc::Monitor& monitor,
                                             const ddc::Feature& feature,
-                                            std::uint16_t value) const {
-  return {catalog_.Text("write_ok", monitor.ID, feature.Name, feature.Code, value)};
+                                            const SetOutcome& outcome) const {
+  if (!outcome.Written) {
+    return {catalog_.Text("set_unchanged", monitor.ID, feature.Name, feature.Code, outcome.Value)};
+  }
+  if (outcome.Check.Outcome == ReadBack::NotAsked) {
+    return {catalog_.Text("write_ok", monitor.ID, feature.Name, feature.Code, outcome.Value)};
+  }
+  return {catalog_.Text("write_set", monitor.ID, feature.Name, feature.Code, outcome.Value) +
+          ReadBackSuffix(catalog_, outcome.Check)};
 }
 
 RenderedResult TextPrinter::RenderAdjustResult(const ddc::Monitor& monitor,
                                                const ddc::Feature& feature,
-                                               const ddc::VCPAdjustment& adjustment) const {
+                                               const ddc::VCPAdjustment& adjustment,
+                                               const Verification& check) const {
   const std::uint16_t maximum = AdjustmentMaximum(adjustment.Previous.Maximum);
   if (!adjustment.Written) {
     return {catalog_.Text("adjust_unchanged", monitor.ID, feature.Name, feature.Code,
                           adjustment.Value, maximum)};
   }
   return {catalog_.Text("adjust_ok", monitor.ID, feature.Name, feature.Code,
-                        adjustment.Previous.Current, adjustment.Value, maximum)};
+                        adjustment.Previous.Current, adjustment.Value, maximum) +
+          ReadBackSuffix(catalog_, check)};
+}
+
+RenderedResult TextPrinter::RenderToggleResult(const ddc::Monitor& monitor,
+                                               const ddc::Feature& feature,
+                                               const ddc::VCPAdjustment& adjustment,
+                                               const Verification& check) const {
+  if (!adjustment.Written) {
+    return {catalog_.Text("toggle_unchanged", monitor.ID, feature.Name, feature.Code,
+                          adjustment.Value)};
+  }
+  return {catalog_.Text("toggle_ok", monitor.ID, feature.Name, feature.Code,
+                        adjustment.Previous.Current, adjustment.Value) +
+          ReadBackSuffix(catalog_, check)};
 }
 
 RenderedResult TextPrinter::RenderCapabilities(const ddc::Monitor& monitor,

@@ -23,9 +23,13 @@ class TextPrinter final : public Printer {
   RenderedResult RenderValue(const ddc::Monitor& monitor, const ddc::Feature& feature,
                              const ddc::VCPValue& value) const override;
   RenderedResult RenderSetResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
-                                 std::uint16_t value) const override;
+                                 const SetOutcome& outcome) const override;
   RenderedResult RenderAdjustResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
-                                    const ddc::VCPAdjustment& adjustment) const override;
+                                    const ddc::VCPAdjustment& adjustment,
+                                    const Verification& check) const override;
+  RenderedResult RenderToggleResult(const ddc::Monitor& monitor, const ddc::Feature& feature,
+                                    const ddc::VCPAdjustment& adjustment,
+                                    const Verification& check) const override;
   RenderedResult RenderCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText,
                                     bool withID) const override;
   int PrintResult(const RenderedResult& result) override;

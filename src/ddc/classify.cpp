@@ -35,6 +35,7 @@ ErrorCategory ClassifyError(const support::Error& err) {
   }
   if (support::Is(err, kErrInvalidFeature)) return "invalid-argument";
   if (support::IsPermission(err)) return "permission";
+  if (support::Is(err, kErrNotApplied)) return "not-applied";
   return "transport";
 }
 

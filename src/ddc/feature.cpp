@@ -117,4 +117,13 @@ std::optional<std::uint16_t> NamedValue(const Feature& feature, std::string_view
   return std::nullopt;
 }
 
+bool ReadsBack(const Feature& feature) {
+  // MCCS's momentary actions: degauss, the factory restores and the settings store.
+  constexpr std::uint8_t kMomentaryCodes[] = {0x01, 0x04, 0x05, 0x06, 0x08, 0x0A, 0xB0};
+  for (const std::uint8_t code : kMomentaryCodes) {
+    if (feature.Code == code) return false;
+  }
+  return true;
+}
+
 }  // namespace lumra::ddc

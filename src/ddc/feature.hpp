@@ -62,4 +62,8 @@ support::Result<Feature> ParseFeature(std::string_view value);
 // case. Empty when the feature has no value of that name.
 std::optional<std::uint16_t> NamedValue(const Feature& feature, std::string_view word);
 
+// Whether the feature holds a value that a read returns: not a momentary action such as a
+// factory reset, whose code reads back nothing that a write set.
+bool ReadsBack(const Feature& feature);
+
 }  // namespace lumra::ddc

@@ -28,6 +28,7 @@ constexpr Message kEnglish[] = {
     {"usage_get", "<monitor> <feature|vcp:0xNN>"},
     {"usage_set", "<monitor> <feature|vcp:0xNN> <value>"},
     {"usage_adjust", "<monitor> <feature|vcp:0xNN> <+N|-N|+N%%>"},
+    {"usage_toggle", "<monitor> <feature|vcp:0xNN> <value-a> <value-b>"},
     {"usage_capabilities", "<monitor>"},
     {"unknown_command", "unknown command: %s"},
     {"invalid_option", "invalid option: %s"},
@@ -53,6 +54,14 @@ constexpr Message kEnglish[] = {
     {"adjust_ok", "%s (%s / 0x%02X): %d -> %d of %d"},
     {"adjust_unchanged", "%s (%s / 0x%02X): stays at %d of %d"},
     {"feature_header", "NAME\tVCP CODE"},
+    {"not_readable", "%s is an action that cannot be read back, so it cannot be toggled or verified"},
+    {"set_unchanged", "%s (%s / 0x%02X) already reads %d; nothing was sent"},
+    {"write_set", "%s (%s / 0x%02X) set to %d"},
+    {"read_back", ", read back %d"},
+    {"stopped_answering", "; the monitor stopped answering, as it does after switching away (not confirmed)"},
+    {"toggle_ok", "%s (%s / 0x%02X): %d -> %d"},
+    {"toggle_unchanged", "%s (%s / 0x%02X): stays at %d"},
+    {"value_not_applied", "%s (0x%02X) did not take the value: wrote %d, read back %d"},
     {"ambiguous_monitor_name", "monitor name \"%s\" matches %d monitors: %s; use the index or the ID"},
 };
 
@@ -62,6 +71,7 @@ constexpr Message kChinese[] = {
     {"usage_get", "<显示器> <功能|vcp:0xNN>"},
     {"usage_set", "<显示器> <功能|vcp:0xNN> <值>"},
     {"usage_adjust", "<显示器> <功能|vcp:0xNN> <+N|-N|+N%%>"},
+    {"usage_toggle", "<显示器> <功能|vcp:0xNN> <值A> <值B>"},
     {"usage_capabilities", "<显示器>"},
     {"unknown_command", "未知命令：%s"},
     {"invalid_option", "无效选项：%s"},
@@ -87,6 +97,14 @@ constexpr Message kChinese[] = {
     {"adjust_ok", "%s（%s / 0x%02X）：%d -> %d / %d"},
     {"adjust_unchanged", "%s（%s / 0x%02X）：保持 %d / %d"},
     {"feature_header", "名称\tVCP CODE"},
+    {"not_readable", "%s 是无法读回的动作，不能切换或验证"},
+    {"set_unchanged", "%s（%s / 0x%02X）当前已是 %d；未发送任何命令"},
+    {"write_set", "%s（%s / 0x%02X）已设为 %d"},
+    {"read_back", "，读回 %d"},
+    {"stopped_answering", "；显示器已停止应答，切换到其他输入后常会如此（未确认）"},
+    {"toggle_ok", "%s（%s / 0x%02X）：%d -> %d"},
+    {"toggle_unchanged", "%s（%s / 0x%02X）：保持 %d"},
+    {"value_not_applied", "%s（0x%02X）未接受该值：写入 %d，读回 %d"},
     {"ambiguous_monitor_name", "显示器名称 \"%s\" 匹配到 %d 台显示器：%s；请改用序号或 ID"},
 };
 // clang-format on
@@ -98,8 +116,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 31 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 31 keys in the same order");
+static_assert(std::size(kEnglish) == 40 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 40 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

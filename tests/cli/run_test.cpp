@@ -14,7 +14,8 @@ namespace {
 const std::string kUsageEN =
     "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
-    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n  capabilities <monitor>\n  "
+    "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
+    "  toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\n  capabilities <monitor>\n  "
     "features\n\nThe monitor selector is an index from list or a "
     "full monitor ID.\nDisruptive features and raw VCP writes require --unsafe.";
 
@@ -22,6 +23,7 @@ const std::string kUsageJSON =
     "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
     "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
+    "toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\\n  "
     "capabilities <monitor>\\n  features\\n\\nThe monitor selector "
     "is an index from list or a full monitor ID.\\nDisruptive features and raw VCP writes require "
     "--unsafe.\"}\n";
@@ -80,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
              "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令：\n "
              " list\n"
              "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
-             "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  capabilities "
+             "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  toggle <显示器> <功能|vcp:0xNN> <值A> "
+             "<值B>\n  capabilities "
              "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号或完整 "
              "ID。\n可能中断画面的功能和"
              "原始 VCP 写入必须显式添加 --unsafe。\n",
@@ -366,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
             0,
             M1 + " (power / 0xD6) command sent with value 1; the monitor value was not read back\n",
             "",
-            {"List", "SetVCP " + M1 + " 0xD6 1"}},
+            {"List", "AdjustVCP " + M1 + " 0xD6 write 1"}},
         Case{"capabilities_text",
              {"capabilities", "0"},
              {},
@@ -704,6 +707,116 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "invalid value: on\n",
              {"List"}}),
+    [](const auto& info) { return info.param.name; });
+
+// toggle and --verify against the fake, which reads 50 of 100 whatever was written.
+INSTANTIATE_TEST_SUITE_P(
+    ToggleAndVerify, RunTable,
+    ::testing::Values(
+        Case{"toggle_from_first",
+             {"toggle", "0", "brightness", "50", "70"},
+             {},
+             0,
+             M0 + " (brightness / 0x10): 50 -> 70\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10 write 70"}},
+        Case{"toggle_from_other_json",
+             {"--json", "toggle", "0", "brightness", "10", "50"},
+             {},
+             0,
+             "{\"code\":16,\"feature\":\"brightness\",\"monitor\":\"" + M0 +
+                 "\",\"previous\":50,\"value\":10,\"written\":true}\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10 write 10"}},
+        Case{"toggle_input_on_low_byte",
+             {"--unsafe", "toggle", "0", "input", "0x132", "hdmi1"},
+             {},
+             0,
+             M0 + " (input / 0x60): 50 -> 17\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x60 write 17"}},
+        Case{"toggle_input_needs_unsafe",
+             {"toggle", "0", "input", "hdmi1", "dp1"},
+             {},
+             2,
+             "",
+             "writing input is potentially disruptive; repeat with --unsafe after verifying the "
+             "monitor model and value\n",
+             {"List"}},
+        Case{"toggle_second_value_invalid",
+             {"toggle", "0", "input", "hdmi1", "hdmi9"},
+             {},
+             2,
+             "",
+             "invalid value: hdmi9\n",
+             {"List"}},
+        Case{"toggle_read_only",
+             {"--unsafe", "toggle", "0", "controller-id", "1", "2"},
+             {},
+             2,
+             "",
+             "controller-id is exposed as a read-only feature\n",
+             {"List"}},
+        Case{"toggle_momentary_chinese",
+             {"--unsafe", "toggle", "0", "vcp:0x05", "0", "1"},
+             kChinese,
+             2,
+             "",
+             "vcp:0x05 是无法读回的动作，不能切换或验证\n",
+             {"List"}},
+        Case{"toggle_needs_two_values",
+             {"toggle", "0", "mute", "on"},
+             {},
+             2,
+             "",
+             "invalid arguments for toggle\n",
+             {}},
+        Case{"verify_confirmed_json",
+             {"--json", "set", "0", "brightness", "50", "--verify"},
+             {},
+             0,
+             "{\"code\":16,\"feature\":\"brightness\",\"monitor\":\"" + M0 +
+                 "\",\"read_back\":50,\"transport_succeeded\":true,\"value\":50,\"verified\":true}"
+                 "\n",
+             "",
+             {"List", "SetVCP " + M0 + " 0x10 50", "GetVCP " + M0 + " 0x10"}},
+        // Each mismatch is read twice, then written again, three writes in all.
+        Case{"verify_not_applied",
+             {"--verify", "set", "0", "brightness", "40"},
+             {},
+             1,
+             "",
+             "operation failed: brightness (0x10) did not take the value: wrote 40, read back 50\n",
+             {"List", "SetVCP " + M0 + " 0x10 40", "GetVCP " + M0 + " 0x10",
+              "GetVCP " + M0 + " 0x10", "SetVCP " + M0 + " 0x10 40", "GetVCP " + M0 + " 0x10",
+              "GetVCP " + M0 + " 0x10", "SetVCP " + M0 + " 0x10 40", "GetVCP " + M0 + " 0x10",
+              "GetVCP " + M0 + " 0x10"}},
+        Case{"verify_not_applied_json_chinese",
+             {"--json", "--verify", "adjust", "1", "volume", "+1"},
+             kChinese,
+             1,
+             "",
+             "{\"category\":\"not-applied\",\"error\":\"操作失败：volume（0x62）未接受该值：写入 "
+             "51，读回 50\",\"kind\":\"runtime\"}\n",
+             {"List", "AdjustVCP " + M1 + " 0x62 write 51", "GetVCP " + M1 + " 0x62",
+              "GetVCP " + M1 + " 0x62", "SetVCP " + M1 + " 0x62 51", "GetVCP " + M1 + " 0x62",
+              "GetVCP " + M1 + " 0x62", "SetVCP " + M1 + " 0x62 51", "GetVCP " + M1 + " 0x62",
+              "GetVCP " + M1 + " 0x62"}},
+        Case{
+            "verify_refuses_momentary",
+            {"--unsafe", "--verify", "set", "0", "vcp:0x04", "1"},
+            {},
+            2,
+            "",
+            "vcp:0x04 is an action that cannot be read back, so it cannot be toggled or verified\n",
+            {"List"}},
+        Case{"verify_unchanged_adjust_reads_nothing",
+             {"--verify", "adjust", "0", "brightness", "+0"},
+             {},
+             0,
+             M0 + " (brightness / 0x10): stays at 50 of 100\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10"}}),
     [](const auto& info) { return info.param.name; });
 
 // Names select a monitor; one that matches several is refused in the user's language.

@@ -38,6 +38,7 @@ TEST(ClassifyErrorTest, EachSentinelAloneAndWrapped) {
       {&ddcci::kErrUnexpectedResult, "protocol"},
       {&kErrInvalidFeature, "invalid-argument"},
       {&support::ErrPermission(), "permission"},
+      {&kErrNotApplied, "not-applied"},
   };
   for (const auto& c : cases) {
     const std::string& name = c.sentinel->Message();

@@ -60,10 +60,19 @@ constexpr std::string_view kKeys[] = {
     "adjust_unchanged",
     "feature_header",
     "ambiguous_monitor_name",
+    "usage_toggle",
+    "not_readable",
+    "set_unchanged",
+    "write_set",
+    "read_back",
+    "stopped_answering",
+    "toggle_ok",
+    "toggle_unchanged",
+    "value_not_applied",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 31);
+  static_assert(std::size(kKeys) == 40);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {
@@ -149,8 +158,8 @@ TEST(CatalogText, FillsFormatsInBothLanguages) {
 std::string UsageFromParts(const Catalog& catalog) {
   return catalog.Text("usage_header") + "\n  list\n  get " + catalog.Text("usage_get") +
          "\n  set " + catalog.Text("usage_set") + "\n  adjust " + catalog.Text("usage_adjust") +
-         "\n  capabilities " + catalog.Text("usage_capabilities") + "\n  features\n\n" +
-         catalog.Text("usage_footer");
+         "\n  toggle " + catalog.Text("usage_toggle") + "\n  capabilities " +
+         catalog.Text("usage_capabilities") + "\n  features\n\n" + catalog.Text("usage_footer");
 }
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
@@ -162,6 +171,7 @@ Commands:
   get <monitor> <feature|vcp:0xNN>
   set <monitor> <feature|vcp:0xNN> <value>
   adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>
+  toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>
   capabilities <monitor>
   features
 
@@ -175,6 +185,7 @@ Disruptive features and raw VCP writes require --unsafe.)";
   get <显示器> <功能|vcp:0xNN>
   set <显示器> <功能|vcp:0xNN> <值>
   adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%>
+  toggle <显示器> <功能|vcp:0xNN> <值A> <值B>
   capabilities <显示器>
   features
 

@@ -103,6 +103,10 @@ MonitorTask PrepareCapabilities(const Command& cmd, const Target& resolved) {
 constexpr std::string_view kPlaceholderFeature = "brightness";
 
 int RunGet(const Command& cmd, CommandWords args) {
+  // Refused before any monitor is listed: its answer would mean nothing.
+  const auto feature = ddc::ParseFeature(args[1]);
+  if (!feature.Err && !feature.Value.Readable)
+    return cmd.Print.Refuse("write_only", feature.Value.Name);
   return RunRead(cmd, args[0], args[1], false, PrepareGet);
 }
 
@@ -149,7 +153,8 @@ std::optional<MonitorTask> PrepareSet(const Command& cmd, const ddc::Feature& fe
   if (!value) return std::nullopt;
   return [&cmd, feature,
           value = *value](const ddc::Monitor& monitor) -> support::Result<RenderedResult> {
-    if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
+    if (auto failed =
+            cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value, feature.WriteSource)) {
       return {{}, failed};
     }
     return {cmd.Print.RenderSetResult(monitor, feature, value), {}};

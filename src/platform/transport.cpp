@@ -133,8 +133,10 @@ support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& 
 }
 
 support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonitor& held,
-                                         std::uint8_t code, std::uint16_t value) const {
-  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
+                                         std::uint8_t code, std::uint16_t value,
+                                         std::uint8_t source) const {
+  // The source byte travels in the request itself, on every path and in every framing.
+  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value, source);
   return RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
     return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint).Err;
   });
@@ -149,11 +151,12 @@ support::Result<ddc::VCPValue> DarwinTransport::GetVCP(const support::Context& c
 }
 
 support::Error DarwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
-                                       std::uint8_t code, std::uint16_t value) {
+                                       std::uint8_t code, std::uint16_t value,
+                                       std::uint8_t source) {
   if (support::Error ended = ctx.Err()) return ended;
   auto held = HoldMonitor(ctx, monitorID);
   if (held.Err) return held.Err;
-  return WriteVCP(ctx, held.Value, code, value);
+  return WriteVCP(ctx, held.Value, code, value, source);
 }
 
 support::Result<ddc::VCPAdjustment> DarwinTransport::AdjustVCP(const support::Context& ctx,

@@ -815,10 +815,15 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
   EXPECT_EQ(json.status, 0);
   EXPECT_EQ(
       json.out.rfind("[{\"name\":\"brightness\",\"code\":16,\"writable\":true,\"unsafe\":false,"
-                     "\"continuous\":true,\"continuous_known\":true},{\"name\":\"contrast\"",
+                     "\"continuous\":true,\"continuous_known\":true,\"readable\":true},{\"name\":"
+                     "\"contrast\"",
                      0),
       0u);
-  EXPECT_EQ(json.out.back(), '\n');
+  EXPECT_TRUE(
+      json.out.ends_with("{\"name\":\"input-alt\",\"code\":244,\"writable\":true,"
+                         "\"unsafe\":true,\"continuous\":false,\"continuous_known\":true,"
+                         "\"readable\":false}]\n"))
+      << json.out;
   EXPECT_TRUE(transport.calls.empty());
 }
 

@@ -21,12 +21,15 @@ _lumra_json_integers()
 }
 
 # The named features; with "adjustable" as $2, only the writable quantities that adjust steps
-# through (each feature object begins name, code, writable, unsafe, continuous).
+# through (each feature object begins name, code, writable, unsafe, continuous); with "readable",
+# only those that get can read (the write-only ones say "readable":false).
 _lumra_features()
 {
     local json
     json=$("$1" --json features 2>/dev/null) || return
-    if [[ ${2-} == adjustable ]]; then
+    if [[ ${2-} == readable ]]; then
+        json=$(command grep -o '{[^}]*}' <<<"$json" | command grep -v '"readable":false')
+    elif [[ ${2-} == adjustable ]]; then
         json=$(command grep -o '"name":"[^"]*","code":[0-9]*,"writable":true,"unsafe":[a-z]*,"continuous":true' <<<"$json")
     fi
     _lumra_json_strings "$json" name
@@ -50,6 +53,7 @@ _lumra_selectors()
 _lumra_value_names()
 {
     case ${1,,} in
+        input-alt) echo $'hdmi1\nhdmi2\ndp1\ndp2\nusbc' ;;
         input) echo $'vga1\nvga2\ndvi1\ndvi2\ncomposite1\ncomposite2\nsvideo1\nsvideo2\ntuner1\ntuner2\ntuner3\ncomponent1\ncomponent2\ncomponent3\ndp1\ndp2\nhdmi1\nhdmi2\nusbc' ;;
         power) echo $'on\nstandby\nsuspend\noff\noff-hard' ;;
         mute) echo $'on\noff' ;;
@@ -156,7 +160,10 @@ _lumra()
             ;;
         2)
             case ${positional[0]} in
-                get | set | toggle)
+                get | toggle)
+                    _lumra_offer "$(_lumra_features "$program" readable)"
+                    ;;
+                set)
                     _lumra_offer "$(_lumra_features "$program")"
                     ;;
                 adjust)

@@ -61,6 +61,8 @@ end
 function __lumra_value_names
     set -l words (__lumra_command_words)
     switch (string lower -- $words[3])
+        case input-alt
+            string split ' ' 'hdmi1 hdmi2 dp1 dp2 usbc'
         case input
             string split ' ' 'vga1 vga2 dvi1 dvi2 composite1 composite2 svideo1 svideo2 tuner1 tuner2 tuner3 component1 component2 component3 dp1 dp2 hdmi1 hdmi2 usbc'
         case power
@@ -73,12 +75,16 @@ function __lumra_value_names
 end
 
 # With "adjustable", only the writable quantities that adjust steps through (each feature
-# object begins name, code, writable, unsafe, continuous).
+# object begins name, code, writable, unsafe, continuous); with "readable", only those that get
+# can read (the write-only ones say "readable":false).
 function __lumra_features
     set -l program (__lumra_program)
     set -l json ($program --json features 2>/dev/null)
     or return
-    if test "$argv[1]" = adjustable
+    if test "$argv[1]" = readable
+        string match -ar '\{[^}]*\}' -- $json | string match -v -- '*"readable":false*' |
+            string match -ar '"name":"([^"]*)"' -g
+    else if test "$argv[1]" = adjustable
         string match -ar '"name":"([^"]*)","code":[0-9]+,"writable":true,"unsafe":[a-z]+,"continuous":true' -g -- $json
     else
         string match -ar '"name":"([^"]*)"' -g -- $json
@@ -105,7 +111,8 @@ complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features
 complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 
 complete -c lumra -n '__lumra_at_word 1 get set adjust toggle capabilities caps' -a '(__lumra_selectors)'
-complete -c lumra -n '__lumra_at_word 2 get set toggle' -a '(__lumra_features)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 get toggle' -a '(__lumra_features readable)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 set' -a '(__lumra_features)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 adjust' -a '(__lumra_features adjustable)' -d Feature
 complete -c lumra -n '__lumra_at_word 3 set toggle' -a '(__lumra_value_names)' -d Value
 complete -c lumra -n '__lumra_at_word 4 toggle' -a '(__lumra_value_names)' -d Value

@@ -148,6 +148,10 @@ run_cases() {
   expect "lumra features "
   expect "lumra set 0 brightness "
   expect "lumra set 0 input hd" hdmi1 hdmi2
+  # input-alt is written, never read.
+  expect "lumra set 0 inp" input input-alt
+  expect "lumra get 0 inp" input
+  expect "lumra set 0 input-alt d" dp1 dp2
   expect "lumra --unsafe set all Power o" on off off-hard
   expect "lumra set 1 color-preset 1" 10000k 11500k
   expect "lumra get 0 input "

@@ -67,6 +67,10 @@ expect 'lumra --lang=z' --lang=zh-CN
 expect 'lumra --js' --json
 expect 'lumra get ' 0 1 all darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 'Orvane Q27 Pro' 'Orvane U32 Studio'
 expect 'lumra set 0 input hd' hdmi1 hdmi2
+# input-alt is written, never read.
+expect 'lumra set 0 inp' input input-alt
+expect 'lumra get 0 inp' input
+expect 'lumra set 0 input-alt d' dp1 dp2
 expect 'lumra --unsafe set all Power o' off off-hard on
 expect 'lumra get 0 input '
 expect 'lumra caps darwin:3E56:3' darwin:3E56:3220:00D4E5F6

@@ -97,6 +97,10 @@ complete_line 'lumra --timeout 3s get 1 sha' 'lumra --timeout 3s get 1 sharpness
 complete_line 'lumra -- get 0 pic' 'lumra -- get 0 picture-mode '
 complete_line 'lumra set 0 input hdmi' 'lumra set 0 input hdmi'
 complete_line 'lumra set 0 input hdmi2' 'lumra set 0 input hdmi2 '
+# input-alt is written, never read.
+complete_line 'lumra set 0 input-' 'lumra set 0 input-alt '
+complete_line 'lumra get 0 input-' 'lumra get 0 input-'
+complete_line 'lumra set 0 input-alt us' 'lumra set 0 input-alt usbc '
 complete_line 'lumra --unsafe set 1 POWER off-' 'lumra --unsafe set 1 POWER off-hard '
 complete_line 'lumra --verify toggle 1 power on off-' 'lumra --verify toggle 1 power on off-hard '
 complete_line 'lumra get al' 'lumra get all '

@@ -159,6 +159,7 @@ void WriteFeatureJSON(JSONWriter& writer, const ddc::Feature& feature) {
   writer.Field("unsafe", feature.Unsafe);
   writer.Field("continuous", feature.Kind == ddc::ValueKind::Continuous);
   writer.Field("continuous_known", feature.Kind != ddc::ValueKind::Unknown);
+  writer.Field("readable", feature.Readable);
   writer.EndObject();
 }
 

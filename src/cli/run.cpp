@@ -106,6 +106,10 @@ MonitorTask PrepareCapabilities(const Command& cmd, const Target& resolved) {
 constexpr std::string_view kPlaceholderFeature = "brightness";
 
 int RunGet(const Command& cmd, CommandWords args) {
+  // Refused before any monitor is listed: its answer would mean nothing.
+  const auto feature = ddc::ParseFeature(args[1]);
+  if (!feature.Err && !feature.Value.Readable)
+    return cmd.Print.Refuse("write_only", feature.Value.Name);
   return RunRead(cmd, args[0], args[1], false, PrepareGet);
 }
 
@@ -143,7 +147,7 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   if (!write.Task) return cmd.Print.Refuse("invalid_value", write.InvalidWord);
   if (!feature.Writable) return cmd.Print.Refuse("read_only", feature.Name);
   if ((readsFirst == ReadsFirst::Yes || cmd.Parsed.Verify) && !ddc::ReadsBack(feature)) {
-    return cmd.Print.Refuse("not_readable", feature.Name);
+    return cmd.Print.Refuse(feature.Readable ? "not_readable" : "write_only", feature.Name);
   }
   // A raw code of unknown kind is the user's call, made with --unsafe.
   if (steps == Steps::Yes && feature.Kind == ddc::ValueKind::NonContinuous) {
@@ -193,7 +197,8 @@ support::Result<Verification> VerifyWrite(const Command& cmd, const ddc::Monitor
       if (SameValue(feature, read, value)) return {{ReadBack::Confirmed, read}, {}};
     }
     if (written == platform::kRetryAttempts) break;
-    if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
+    if (auto failed =
+            cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value, feature.WriteSource)) {
       return {{}, failed};
     }
   }
@@ -221,7 +226,8 @@ support::Result<SetOutcome> WriteSet(const Command& cmd, const ddc::Monitor& mon
     }
     if (!GotNoAnswer(adjusted.Err)) return {{}, adjusted.Err};
   }
-  if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value)) {
+  if (auto failed =
+          cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value, feature.WriteSource)) {
     return {{}, failed};
   }
   return {{value, true, {}}, {}};

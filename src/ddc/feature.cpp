@@ -48,12 +48,19 @@ constexpr ValueName kColorPresets[] = {
     {"user1", 11}, {"user2", 12}, {"user3", 13},
 };
 
+// LG's alternate input control (VCP 0xF4 from source 0x50). USB-C is 0xD1 on some models and
+// 0xD2 on others, so the models that differ set it as a number.
+constexpr ValueName kAlternateInputs[] = {
+    {"hdmi1", 0x90}, {"hdmi2", 0x91}, {"dp1", 0xD0}, {"dp2", 0xD1}, {"usbc", 0xD2},
+};
+
 constexpr ValueKind kLevel = ValueKind::Continuous;
 constexpr ValueKind kChoice = ValueKind::NonContinuous;
 
-// Name, code, writable, unsafe, value kind, value names; the order is the listing order.
-const std::array<Feature, 11>& NamedFeatures() {
-  static const std::array<Feature, 11> kTable = {{
+// Name, code, writable, unsafe, value kind, value names, readable, write source; the order is
+// the listing order.
+const std::array<Feature, 12>& NamedFeatures() {
+  static const std::array<Feature, 12> kTable = {{
       {"brightness", 0x10, true, false, kLevel, {}},
       {"contrast", 0x12, true, false, kLevel, {}},
       {"color-preset", 0x14, true, false, kChoice, kColorPresets},
@@ -65,6 +72,9 @@ const std::array<Feature, 11>& NamedFeatures() {
       {"power", 0xD6, true, true, kChoice, kPowerModes},
       {"picture-mode", 0xDC, true, true, kChoice, {}},
       {"mccs-version", 0xDF, false, false, kChoice, {}},
+      // Its read-back is useless on the monitors that have it: the input reads on 0x60.
+      {"input-alt", 0xF4, true, true, kChoice, kAlternateInputs, false,
+       ddcci::kAlternateSourceAddress},
   }};
   return kTable;
 }
@@ -118,6 +128,7 @@ std::optional<std::uint16_t> NamedValue(const Feature& feature, std::string_view
 }
 
 bool ReadsBack(const Feature& feature) {
+  if (!feature.Readable) return false;
   // MCCS's momentary actions: degauss, the factory restores and the settings store.
   constexpr std::uint8_t kMomentaryCodes[] = {0x01, 0x04, 0x05, 0x06, 0x08, 0x0A, 0xB0};
   for (const std::uint8_t code : kMomentaryCodes) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ddcci/protocol.hpp"
 #include "support/error.hpp"
 
 namespace lumra::ddc {
@@ -38,6 +39,10 @@ struct Feature {
   ValueKind Kind = ValueKind::Unknown;
   // The names its values may be set by, in lower case; empty for most features.
   std::span<const ValueName> ValueNames;
+  // False for a control whose read-back means nothing, so that get refuses it.
+  bool Readable = true;
+  // The host source address its writes carry; reads always use the standard one.
+  std::uint8_t WriteSource = ddcci::kHostSourceAddress;
 };
 
 // One read result of GetVCP.

@@ -8,6 +8,7 @@
 
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
+#include "ddcci/protocol.hpp"
 #include "support/context.hpp"
 #include "support/error.hpp"
 
@@ -47,9 +48,11 @@ class Transport {
                                            std::uint8_t code) = 0;
   // Discovers the monitors, in the order the list command prints them.
   virtual support::Result<std::vector<Monitor>> List(const support::Context& ctx) = 0;
-  // Writes one feature; success means the command was sent, not that it was verified.
+  // Writes one feature from the host source address `source` (Feature::WriteSource); success
+  // means the command was sent, not that it was verified.
   virtual support::Error SetVCP(const support::Context& ctx, std::string_view monitorID,
-                                std::uint8_t code, std::uint16_t value) = 0;
+                                std::uint8_t code, std::uint16_t value,
+                                std::uint8_t source = ddcci::kHostSourceAddress) = 0;
 };
 
 }  // namespace lumra::ddc

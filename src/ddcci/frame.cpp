@@ -41,10 +41,10 @@ std::uint8_t Checksum(std::uint8_t initial, Span bytes) {
   return sum;
 }
 
-Bytes BuildRequest(Span payload) {
+Bytes BuildRequest(Span payload, std::uint8_t source) {
   Bytes frame;
   frame.reserve(payload.size() + kFramingBytes);
-  frame.push_back(kHostSourceAddress);
+  frame.push_back(source);
   frame.push_back(static_cast<std::uint8_t>(kProtocolFlag | (payload.size() & 0x7F)));
   frame.insert(frame.end(), payload.begin(), payload.end());
   frame.push_back(Checksum(kDisplayWriteAddress, frame));
@@ -56,9 +56,9 @@ Bytes BuildGetVCP(std::uint8_t code) {
   return BuildRequest(payload);
 }
 
-Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value) {
+Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value, std::uint8_t source) {
   const std::uint8_t payload[] = {kSetVCPOpcode, code, HighByte(value), LowByte(value)};
-  return BuildRequest(payload);
+  return BuildRequest(payload, source);
 }
 
 Bytes BuildCapabilitiesRequest(std::uint16_t offset) {

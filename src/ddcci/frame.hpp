@@ -26,11 +26,12 @@ struct CapabilitiesFragment {
 };
 
 Bytes BuildGetVCP(std::uint8_t code);
-Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value);
+// `source` is the host's source address; only a control that listens to another one changes it.
+Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value, std::uint8_t source = kHostSourceAddress);
 Bytes BuildCapabilitiesRequest(std::uint16_t offset);
 
-// Source, length, payload, checksum.
-Bytes BuildRequest(std::span<const std::uint8_t> payload);
+// Source, length, payload, checksum; the checksum covers the source byte as sent.
+Bytes BuildRequest(std::span<const std::uint8_t> payload, std::uint8_t source = kHostSourceAddress);
 // `initial` XOR every byte.
 std::uint8_t Checksum(std::uint8_t initial, std::span<const std::uint8_t> bytes);
 // Checks a reply frame; the payload is a view into `reply`.

@@ -12,6 +12,9 @@ inline constexpr std::uint8_t kDisplayWriteAddress = 0x6E;
 inline constexpr std::uint8_t kDisplayReadAddress = 0x6F;
 inline constexpr std::uint8_t kHostVirtualAddress = 0x50;
 inline constexpr std::uint8_t kHostSourceAddress = 0x51;
+// The source address of the writes some LG monitors take their alternate input control from:
+// the host's virtual address, which standard requests never carry as their source.
+inline constexpr std::uint8_t kAlternateSourceAddress = kHostVirtualAddress;
 // The display's 7-bit I2C address, the form in which chip addresses are given.
 inline constexpr std::uint8_t kDisplayChipAddress = kDisplayWriteAddress >> 1;
 

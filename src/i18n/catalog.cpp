@@ -40,6 +40,7 @@ constexpr Message kEnglish[] = {
     {"invalid_ioav_framing", "invalid LUMRA_IOAV_FRAMING: %s (use standard or ps190)"},
     {"unsafe_required", "writing %s is potentially disruptive; repeat with --unsafe after verifying the monitor model and value"},
     {"read_only", "%s is exposed as a read-only feature"},
+    {"write_only", "%s is write-only: monitors do not report its value; read the current input with get input"},
     {"discrete_values", "%s takes discrete values; use set"},
     {"operation_failed", "operation failed: %s"},
     {"no_monitors", "No external DDC/CI monitors were discovered."},
@@ -83,6 +84,7 @@ constexpr Message kChinese[] = {
     {"invalid_ioav_framing", "LUMRA_IOAV_FRAMING 无效：%s（可用 standard 或 ps190）"},
     {"unsafe_required", "写入 %s 可能中断画面；请先核实显示器型号和值，再添加 --unsafe 重试"},
     {"read_only", "%s 仅允许读取"},
+    {"write_only", "%s 仅允许写入：显示器不回报它的值；请用 get input 读取当前输入源"},
     {"discrete_values", "%s 只接受离散值；请改用 set"},
     {"operation_failed", "操作失败：%s"},
     {"no_monitors", "没有发现可用的外接 DDC/CI 显示器。"},
@@ -116,8 +118,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 40 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 40 keys in the same order");
+static_assert(std::size(kEnglish) == 41 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 41 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -159,7 +159,8 @@ support::Result<ddc::VCPValue> DarwinTransport::ReadVCP(const support::Context& 
 }
 
 support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonitor& held,
-                                         std::uint8_t code, std::uint16_t value) const {
+                                         std::uint8_t code, std::uint16_t value,
+                                         std::uint8_t source) const {
   // A Set VCP gets no reply, so a port that ignores its framing cannot say so: with none
   // remembered, one read finds the framing that answers. When none does, the write goes in the
   // port's own framing and reports its own failure, if any.
@@ -167,7 +168,8 @@ support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonito
     static_cast<void>(ReadVCP(ctx, held, code));
   }
   const bool otherFraming = StartsInOtherFraming(held.Monitor, held.Framing);
-  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value);
+  // The source byte travels in the request itself, on every path and in every framing.
+  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value, source);
   return RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
     return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint, otherFraming).Err;
   });
@@ -182,11 +184,12 @@ support::Result<ddc::VCPValue> DarwinTransport::GetVCP(const support::Context& c
 }
 
 support::Error DarwinTransport::SetVCP(const support::Context& ctx, std::string_view monitorID,
-                                       std::uint8_t code, std::uint16_t value) {
+                                       std::uint8_t code, std::uint16_t value,
+                                       std::uint8_t source) {
   if (support::Error ended = ctx.Err()) return ended;
   auto held = HoldMonitor(ctx, monitorID);
   if (held.Err) return held.Err;
-  return WriteVCP(ctx, held.Value, code, value);
+  return WriteVCP(ctx, held.Value, code, value, source);
 }
 
 support::Result<ddc::VCPAdjustment> DarwinTransport::AdjustVCP(const support::Context& ctx,

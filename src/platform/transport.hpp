@@ -60,7 +60,8 @@ class DarwinTransport final : public ddc::Transport {
                                         std::uint8_t code) override;
   support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override;
   support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
-                        std::uint16_t value) override;
+                        std::uint16_t value,
+                        std::uint8_t source = ddcci::kHostSourceAddress) override;
 
  private:
   // Both run with mu_ held.
@@ -116,7 +117,8 @@ class DarwinTransport final : public ddc::Transport {
   support::Result<ddc::VCPValue> ReadVCP(const support::Context& ctx, HeldMonitor& held,
                                          std::uint8_t code) const;
   support::Error WriteVCP(const support::Context& ctx, HeldMonitor& held, std::uint8_t code,
-                          std::uint16_t value) const;
+                          std::uint16_t value,
+                          std::uint8_t source = ddcci::kHostSourceAddress) const;
   support::Result<ddcci::Bytes> ReadCapabilitiesFragment(const support::Context& ctx,
                                                          HeldMonitor& held,
                                                          std::uint16_t offset) const;

@@ -65,8 +65,12 @@ class FakeTransport : public ddc::Transport {
     return {monitors, listError};
   }
   support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
-                        std::uint16_t written) override {
-    record(ctx, support::Format("SetVCP %s 0x%02X %d", monitorID, code, written));
+                        std::uint16_t written,
+                        std::uint8_t source = ddcci::kHostSourceAddress) override {
+    std::string call = support::Format("SetVCP %s 0x%02X %d", monitorID, code, written);
+    // Only a write from another source address says so, so the usual record stays short.
+    if (source != ddcci::kHostSourceAddress) call += support::Format(" from 0x%02X", source);
+    record(ctx, std::move(call));
     return setError;
   }
 

@@ -647,6 +647,23 @@ INSTANTIATE_TEST_SUITE_P(
                 " (input / 0x60) command sent with value 27; the monitor value was not read back\n",
             "",
             {"List", "SetVCP " + M0 + " 0x60 27"}},
+        // LG's alternate input goes out from source 0x50; reading it is refused before listing.
+        Case{"alternate_input",
+             {"--unsafe", "set", "0", "input-alt", "DP1"},
+             {},
+             0,
+             M0 + " (input-alt / 0xF4) command sent with value 208; the monitor value was not "
+                  "read back\n",
+             "",
+             {"List", "SetVCP " + M0 + " 0xF4 208 from 0x50"}},
+        Case{"alternate_input_read",
+             {"get", "0", "input-alt"},
+             {},
+             2,
+             "",
+             "input-alt is write-only: monitors do not report its value; read the current input "
+             "with get input\n",
+             {}},
         Case{"raw_input_code",
              {"--unsafe", "set", "0", "vcp:0x60", "dp2"},
              {},
@@ -906,15 +923,20 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
   EXPECT_EQ(text.out,
             "NAME\tVCP CODE\nbrightness\t0x10\ncontrast\t0x12\ncolor-preset\t0x14\ninput\t0x60\n"
             "volume\t0x62\nmute\t0x8D\nsharpness\t0x87\ncontroller-id\t0xC8\npower\t0xD6\n"
-            "picture-mode\t0xDC\nmccs-version\t0xDF\n");
+            "picture-mode\t0xDC\nmccs-version\t0xDF\ninput-alt\t0xF4\n");
   const RunOutcome json = runWith(transport, {"--json", "features"});
   EXPECT_EQ(json.status, 0);
   EXPECT_EQ(
       json.out.rfind("[{\"name\":\"brightness\",\"code\":16,\"writable\":true,\"unsafe\":false,"
-                     "\"continuous\":true,\"continuous_known\":true},{\"name\":\"contrast\"",
+                     "\"continuous\":true,\"continuous_known\":true,\"readable\":true},{\"name\":"
+                     "\"contrast\"",
                      0),
       0u);
-  EXPECT_EQ(json.out.back(), '\n');
+  EXPECT_TRUE(
+      json.out.ends_with("{\"name\":\"input-alt\",\"code\":244,\"writable\":true,"
+                         "\"unsafe\":true,\"continuous\":false,\"continuous_known\":true,"
+                         "\"readable\":false}]\n"))
+      << json.out;
   EXPECT_TRUE(transport.calls.empty());
 }
 

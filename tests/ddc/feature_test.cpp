@@ -32,10 +32,10 @@ void ExpectFeature(const Feature& got, const Want& want, const std::string& labe
   EXPECT_EQ(got.Kind, want.kind) << label;
 }
 
-TEST(FeaturesTest, ElevenRowsInTableOrder) {
+TEST(FeaturesTest, TwelveRowsInTableOrder) {
   const char* names[] = {"brightness", "contrast",     "color-preset", "input",
                          "volume",     "mute",         "sharpness",    "controller-id",
-                         "power",      "picture-mode", "mccs-version"};
+                         "power",      "picture-mode", "mccs-version", "input-alt"};
   const std::vector<Feature> features = Features();
   ASSERT_EQ(features.size(), std::size(names));
   for (std::size_t i = 0; i < features.size(); ++i) EXPECT_EQ(features[i].Name, names[i]) << i;
@@ -52,7 +52,7 @@ TEST(FeaturesTest, ReturnsAnIndependentCopy) {
   first[0].Unsafe = true;
   first.pop_back();
   const std::vector<Feature> second = Features();
-  ASSERT_EQ(second.size(), 11u);
+  ASSERT_EQ(second.size(), 12u);
   EXPECT_EQ(second[0].Name, "brightness");
   EXPECT_FALSE(second[0].Unsafe);
   EXPECT_EQ(ParseFeature("brightness").Value.Name, "brightness");
@@ -82,6 +82,7 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
       {"sharpness", {"sharpness", 0x87, true, false, kLevel}},
       {"controller-id", {"controller-id", 0xC8, false, false, kChoice}},
       {"picture-mode", {"picture-mode", 0xDC, true, true, kChoice}},
+      {"Input-Alt", {"input-alt", 0xF4, true, true, kChoice}},
       {"VCP:0X10", raw10},
       {"vcp:16", raw10},
       {"vcp:0b10000", raw10},
@@ -173,23 +174,38 @@ TEST(FeatureTest, UnsafeWrites) {
   }
 }
 
+// Only LG's alternate input is written from another source and refused to reads; a raw code
+// for the same control stays an ordinary one.
+TEST(ParseFeatureTest, WriteSourceAndReadability) {
+  const struct {
+    std::string argument;
+    bool readable;
+    std::uint8_t source;
+  } cases[] = {
+      {"input-alt", false, 0x50},
+      {"vcp:0xF4", true, 0x51},
+      {"input", true, 0x51},
+  };
+  for (const auto& c : cases) {
+    const Feature feature = ParseFeature(c.argument).Value;
+    EXPECT_EQ(feature.Readable, c.readable) << c.argument;
+    EXPECT_EQ(feature.WriteSource, c.source) << c.argument;
+  }
+}
+
 TEST(NamedValueTest, ByFeatureCodeWithoutRegardToCase) {
   const struct {
     std::string feature;
     std::string word;
     std::optional<std::uint16_t> value;
   } cases[] = {
-      {"input", "HDMI1", 0x11},
-      {"vcp:0x60", "usbc", 0x1B},
-      {"power", "off-hard", 5},
-      {"mute", "off", 2},
-      {"color-preset", "6500K", 5},
-      {"vcp:0x8D", "on", 1},
-      {"brightness", "on", {}},
-      {"input", "off", {}},
-      {"vcp:0x61", "hdmi1", {}},
-      {"input", "hdmi", {}},
-      {"input", "", {}},
+      {"input", "HDMI1", 0x11},     {"vcp:0x60", "usbc", 0x1B},
+      {"power", "off-hard", 5},     {"mute", "off", 2},
+      {"color-preset", "6500K", 5}, {"vcp:0x8D", "on", 1},
+      {"brightness", "on", {}},     {"input", "off", {}},
+      {"vcp:0x61", "hdmi1", {}},    {"input-alt", "HDMI1", 0x90},
+      {"input-alt", "usbc", 0xD2},  {"input-alt", "vga1", {}},
+      {"input", "hdmi", {}},        {"input", "", {}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(NamedValue(ParseFeature(c.feature).Value, c.word), c.value)

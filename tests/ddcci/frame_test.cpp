@@ -41,6 +41,9 @@ TEST(BuildRequestTest, FramesAreByteExact) {
       {"get brightness", BuildGetVCP(0x10), "51 82 01 10 AC"},
       {"set brightness 50", BuildSetVCP(0x10, 50), "51 84 03 10 00 32 9A"},
       {"set high byte first", BuildSetVCP(0x10, 0x1234), "51 84 03 10 12 34 8E"},
+      // The checksum covers the source byte as sent, whichever it is.
+      {"set from the alternate source", BuildSetVCP(0xF4, 0x90, kAlternateSourceAddress),
+       "50 84 03 F4 00 90 DD"},
       {"capabilities at 0", BuildCapabilitiesRequest(0), "51 83 F3 00 00 4F"},
       {"capabilities at 32", BuildCapabilitiesRequest(32), "51 83 F3 00 20 6F"},
       {"capabilities at 0x0120", BuildCapabilitiesRequest(0x0120), "51 83 F3 01 20 6E"},

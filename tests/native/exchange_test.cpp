@@ -394,6 +394,40 @@ TEST_F(ExchangeTest, PS190FramingAndItsFallback) {
   EXPECT_EQ(sim::ReadVCPValue("g75f", 0x10).Value, 50);
 }
 
+// A Set VCP from the alternate source 0x50 on every path: only the source byte and the
+// checksum differ from a standard write, and a monitor with the alternate input control acts on it.
+TEST_F(ExchangeTest, AlternateSourceTravelsOnEveryPath) {
+  const Bytes hdmi1 = Hex("50 84 03 F4 00 90 DD");
+  const std::string scenario = R"json(,
+  "framebuffers": [{"entry_id": 256, "path": "IOService:/t/fb256", "buses": [{"monitor": "lg"}]}],
+  "av_services": [
+    {"entry_id": 4096, "location": "External", "monitor": "lg"},
+    {"entry_id": 4097, "location": "External", "monitor": "lg", "framing": "ps190",
+     "parent_properties": {"EPICProviderClass": "AppleDCPPS190"}},
+    {"entry_id": 4098, "location": "External", "monitor": "lg", "chip": "0xB7",
+     "parent_properties": {"EPICProviderClass": "AppleDCPMCDP29XX"}}
+  ],
+  "monitors": {"lg": {"vcp": {"0x60": {"current": 15, "maximum": 3}},
+                      "alternate_input": {"0x90": "0x11"}}}})json";
+  const struct {
+    const char* name;
+    ExchangeCall call;
+    const char* wire;
+  } cases[] = {
+      {"IOFramebuffer I2C", Framebuffer(256, hdmi1, 0), "W 37 00000000: 50 84 03 F4 00 90 DD"},
+      {"IOAVService standard", AVService(4096, hdmi1, 0), "W 37 00000050: 84 03 F4 00 90 DD"},
+      {"PS190", AVService(4097, hdmi1, 0), "W 37 FFFFFFFF: 50 84 03 F4 00 90 DD"},
+      {"MCDP29xx", AVService(4098, hdmi1, 0, 0, 0xB7), "W B7 00000050: 84 03 F4 00 90 DD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Use(std::string(R"json({"description": ")json") + c.name + "\"" + scenario);
+    EXPECT_EQ(Exchange(c.call).status, 0);
+    EXPECT_EQ(Wire("lg"), std::vector<std::string>{c.wire});
+    EXPECT_EQ(sim::ReadVCPValue("lg", 0x60).Value, 0x11);
+  }
+}
+
 // The choice of framing for one attempt, and the environment's words for a forced one.
 TEST(IOAVFraming, ChoiceFollowsThePortTheForcedValueAndTheFallback) {
   using enum IoavFraming;

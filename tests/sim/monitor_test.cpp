@@ -85,6 +85,38 @@ TEST(MonitorTest, SetStoresTheValueAndLeavesNoReply) {
   EXPECT_EQ(record.Counters.Gets, 1u);
 }
 
+// Source 0x50 is heard only by a monitor with the alternate input control, and then only for a
+// Set VCP 0xF4 whose value it maps; everything else from there is ignored.
+TEST(MonitorTest, AlternateInputControl) {
+  MonitorSpec lg;
+  lg.Vcp[0x60] = VcpSpec{0x0F, 3, false};
+  lg.AlternateInput = {{0x90, 0x11}, {0xD2, 0x1B}};
+  MonitorSpec plain;
+  plain.Vcp[0x60] = VcpSpec{0x0F, 3, false};
+  const struct {
+    const char* name;
+    const MonitorSpec& spec;
+    const char* frame;
+    std::uint16_t input;
+    std::uint64_t sets, ignored;
+  } cases[] = {
+      {"hdmi1", lg, "50 84 03 F4 00 90 DD", 0x11, 1, 0},
+      {"a value it does not map", lg, "50 84 03 F4 00 91 DC", 0x0F, 1, 0},
+      {"a read from 0x50", lg, "50 82 01 60 DD", 0x0F, 0, 1},
+      {"another code from 0x50", lg, "50 84 03 60 00 11 C8", 0x0F, 0, 1},
+      {"a checksum from 0x51", lg, "50 84 03 F4 00 90 DC", 0x0F, 0, 1},
+      {"a monitor without the control", plain, "50 84 03 F4 00 90 DD", 0x0F, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonitorRecord record;
+    EXPECT_EQ(Exchange(c.spec, record, c.frame), "6E 80 BE");
+    EXPECT_EQ(CurrentValue(c.spec, record, 0x60), c.input);
+    EXPECT_EQ(record.Counters.Sets, c.sets);
+    EXPECT_EQ(record.Counters.Ignored, c.ignored);
+  }
+}
+
 // A read answers the latest request and keeps answering it until the next write.
 TEST(MonitorTest, ReadsAnswerTheLatestRequest) {
   const MonitorSpec spec = Monitor();

@@ -20,6 +20,8 @@ inline constexpr std::uint8_t kDisplayChip = kDisplayWriteAddress >> 1;
 inline constexpr std::uint8_t kHostSourceAddress = 0x51;
 // The seed of a reply's checksum, standing for the host as the frame's destination.
 inline constexpr std::uint8_t kHostVirtualAddress = 0x50;
+// The source byte of the writes to LG's alternate input control; the checksum covers it.
+inline constexpr std::uint8_t kAlternateSourceAddress = 0x50;
 
 // Set in a frame's length byte; the low seven bits are the payload length.
 inline constexpr std::uint8_t kProtocolFlag = 0x80;
@@ -30,5 +32,9 @@ inline constexpr std::uint8_t kGetVcpReplyOpcode = 0x02;
 inline constexpr std::uint8_t kSetVcpOpcode = 0x03;
 inline constexpr std::uint8_t kCapabilitiesOpcode = 0xF3;
 inline constexpr std::uint8_t kCapabilitiesReplyOpcode = 0xE3;
+
+// The MCCS input source, and LG's alternate control that switches it.
+inline constexpr std::uint8_t kInputSourceCode = 0x60;
+inline constexpr std::uint8_t kAlternateInputCode = 0xF4;
 
 }  // namespace lumra::sim

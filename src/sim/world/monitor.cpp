@@ -10,6 +10,7 @@ namespace {
 
 struct Request {
   RequestKind Kind = RequestKind::Any;  // Any: a valid frame with an opcode we do not serve
+  bool Alternate = false;               // from source 0x50, to the alternate input control
   std::uint8_t Code = 0;
   std::uint16_t Value = 0;
   std::uint16_t Offset = 0;
@@ -20,10 +21,11 @@ std::uint8_t Xor(std::uint8_t initial, std::span<const std::uint8_t> bytes) {
   return initial;
 }
 
-std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule rule) {
-  if (frame.size() < 3 || frame[0] != kHostSourceAddress || (frame[1] & kProtocolFlag) == 0) {
-    return std::nullopt;
-  }
+std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule rule,
+                              bool alternateInput) {
+  if (frame.size() < 3 || (frame[1] & kProtocolFlag) == 0) return std::nullopt;
+  const bool alternate = frame[0] == kAlternateSourceAddress;
+  if (frame[0] != kHostSourceAddress && !(alternate && alternateInput)) return std::nullopt;
   const std::size_t n = frame[1] & kLengthMask;
   if (n == 0 || frame.size() < n + 3) return std::nullopt;
   const auto payload = frame.subspan(2, n);
@@ -32,6 +34,13 @@ std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule 
   if (Xor(kDisplayWriteAddress, covered) != frame[n + 2]) return std::nullopt;
 
   Request request;
+  if (alternate) {
+    // The alternate source is heard for one control alone, and only written.
+    if (payload[0] != kSetVcpOpcode || n != 4 || payload[1] != kAlternateInputCode) {
+      return std::nullopt;
+    }
+    request.Alternate = true;
+  }
   if (payload[0] == kGetVcpOpcode && n == 2) {
     request.Kind = RequestKind::Get;
     request.Code = payload[1];
@@ -161,6 +170,12 @@ Bytes Corrupt(Bytes reply, FaultKind kind) {
   return reply;
 }
 
+// A value the control does not know leaves the input where it is, as the monitors do.
+void SwitchAlternateInput(const MonitorSpec& spec, MonitorRecord& record, std::uint16_t value) {
+  const auto input = spec.AlternateInput.find(value);
+  if (input != spec.AlternateInput.end()) record.Values[kInputSourceCode] = input->second;
+}
+
 void CountRequest(MonitorCounters& counters, RequestKind kind) {
   switch (kind) {
     case RequestKind::Get:
@@ -200,7 +215,7 @@ std::uint16_t CurrentValue(const MonitorSpec& spec, const MonitorRecord& record,
 std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
                           std::span<const std::uint8_t> frame, ChecksumRule rule) {
   ++record.Counters.Writes;
-  const auto request = Decode(frame, rule);
+  const auto request = Decode(frame, rule, !spec.AlternateInput.empty());
   if (!request) {
     ++record.Counters.Ignored;
     record.LastRequest.clear();
@@ -229,7 +244,12 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
       break;
     case RequestKind::Set:
       // A set whose frame a fault garbled is dropped: the value stays.
-      if (!fault && spec.Vcp.contains(request->Code)) record.Values[request->Code] = request->Value;
+      if (fault) return 0;
+      if (request->Alternate) {
+        SwitchAlternateInput(spec, record, request->Value);
+      } else if (spec.Vcp.contains(request->Code)) {
+        record.Values[request->Code] = request->Value;
+      }
       return 0;
     case RequestKind::Any:
       return 0;

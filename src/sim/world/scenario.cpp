@@ -376,6 +376,28 @@ VcpSpec ReadVcp(const Json& value, const std::string& path, Problems& problems) 
   return vcp;
 }
 
+// "alternate_input": {"0x90": "0x11", ...}, the 0xF4 value to the input 0x60 then reports.
+void ReadAlternateInput(ObjectReader& reader, MonitorSpec& monitor, Problems& problems) {
+  const Json* map = reader.Take("alternate_input");
+  if (map == nullptr) return;
+  const std::string path = reader.PathOf("alternate_input");
+  if (!map->is_object() || map->empty()) {
+    problems.Add(path, "must be a non-empty object of 0xF4 value to input value");
+    return;
+  }
+  for (auto it = map->begin(); it != map->end() && !problems.Any(); ++it) {
+    const std::string at = path + "." + it.key();
+    const auto from = ReadUnsigned(Json(it.key()), at, 0xFFFF, problems);
+    const auto to = ReadUnsigned(it.value(), at, 0xFFFF, problems);
+    if (from && to) {
+      monitor.AlternateInput[static_cast<std::uint16_t>(*from)] = static_cast<std::uint16_t>(*to);
+    }
+  }
+  if (!problems.Any() && !monitor.Vcp.contains(kInputSourceCode)) {
+    problems.Add(path, "needs the input source \"0x60\" in \"vcp\"");
+  }
+}
+
 MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& problems) {
   ObjectReader reader(value, path, problems);
   MonitorSpec monitor;
@@ -393,6 +415,7 @@ MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& pr
       }
     }
   }
+  ReadAlternateInput(reader, monitor, problems);
   monitor.Capabilities = reader.String("capabilities", false).value_or("");
   monitor.FragmentSize = static_cast<std::uint32_t>(
       reader.Unsigned("fragment_size", kMaxFragmentSize, false).value_or(32));

@@ -148,6 +148,10 @@ struct VcpSpec {
 
 struct MonitorSpec {
   std::map<std::uint8_t, VcpSpec> Vcp;
+  // LG's alternate input control: a Set VCP 0xF4 from source 0x50 with one of these values
+  // switches the input that 0x60 reports to the mapped value. Empty: frames from 0x50 are
+  // ignored, as a monitor without the control does.
+  std::map<std::uint16_t, std::uint16_t> AlternateInput;
   std::string Capabilities;
   std::uint32_t FragmentSize = 32;
   std::vector<FaultSpec> Faults;

@@ -105,6 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "{\"category\":\"invalid-argument\",\"error\":\"input-alt "
                     "仅允许写入：显示器不回报它的值；请用 get input "
                     "读取当前输入源\",\"kind\":\"usage\"}\n"},
+        // Nothing to read back: neither a toggle nor a verified write can work.
+        RefusalCase{"toggle",
+                    {"--unsafe", "toggle", "0", "input-alt", "hdmi1", "hdmi2"},
+                    "input-alt is write-only: monitors do not report its value; read the current "
+                    "input with get input\n"},
+        RefusalCase{"verified_set",
+                    {"--unsafe", "--verify", "set", "0", "input-alt", "hdmi1"},
+                    "input-alt is write-only: monitors do not report its value; read the current "
+                    "input with get input\n"},
         RefusalCase{"set_without_unsafe",
                     {"set", "0", "input-alt", "hdmi1"},
                     "writing input-alt is potentially disruptive; repeat with --unsafe after "

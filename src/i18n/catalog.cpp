@@ -23,8 +23,8 @@ struct Language {
 // is assembled by the command table from its header, each command's line and its footer.
 // clang-format off
 constexpr Message kEnglish[] = {
-    {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:"},
-    {"usage_footer", "The monitor selector is an index from list or a full monitor ID.\nDisruptive features and raw VCP writes require --unsafe."},
+    {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <command>\n\nCommands:"},
+    {"usage_footer", "The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.\nDisruptive features and raw VCP writes require --unsafe."},
     {"usage_get", "<monitor> <feature|vcp:0xNN>"},
     {"usage_set", "<monitor> <feature|vcp:0xNN> <value>"},
     {"usage_adjust", "<monitor> <feature|vcp:0xNN> <+N|-N|+N%%>"},
@@ -67,8 +67,8 @@ constexpr Message kEnglish[] = {
 };
 
 constexpr Message kChinese[] = {
-    {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令："},
-    {"usage_footer", "显示器参数可以是 list 返回的序号或完整 ID。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。"},
+    {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <命令>\n\n命令："},
+    {"usage_footer", "显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。"},
     {"usage_get", "<显示器> <功能|vcp:0xNN>"},
     {"usage_set", "<显示器> <功能|vcp:0xNN> <值>"},
     {"usage_adjust", "<显示器> <功能|vcp:0xNN> <+N|-N|+N%%>"},

@@ -12,20 +12,22 @@ namespace lumra::testing {
 namespace {
 
 const std::string kUsageEN =
-    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>\n\nCommands:\n"
+    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+    "<command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
     "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
     "  toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\n  capabilities <monitor>\n  "
-    "features\n\nThe monitor selector is an index from list or a "
-    "full monitor ID.\nDisruptive features and raw VCP writes require --unsafe.";
+    "features\n\nThe monitor selector is an index from list, a full monitor ID, a name (or part "
+    "of one), or all.\nDisruptive features and raw VCP writes require --unsafe.";
 
 const std::string kUsageJSON =
-    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] "
+    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
     "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
     "toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\\n  "
     "capabilities <monitor>\\n  features\\n\\nThe monitor selector "
-    "is an index from list or a full monitor ID.\\nDisruptive features and raw VCP writes require "
+    "is an index from list, a full monitor ID, a name (or part of one), or all.\\nDisruptive "
+    "features and raw VCP writes require "
     "--unsafe.\"}\n";
 
 struct Case {
@@ -79,13 +81,15 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              kChinese,
              0,
-             "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>\n\n命令：\n "
+             "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+             "<命令>\n\n命令：\n "
              " list\n"
              "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
              "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  toggle <显示器> <功能|vcp:0xNN> <值A> "
              "<值B>\n  capabilities "
-             "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号或完整 "
-             "ID。\n可能中断画面的功能和"
+             "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号、完整 "
+             "ID、名称（或名称的一部分）"
+             "或 all。\n可能中断画面的功能和"
              "原始 VCP 写入必须显式添加 --unsafe。\n",
              "",
              {}}),

@@ -164,7 +164,7 @@ std::string UsageFromParts(const Catalog& catalog) {
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
   const std::string english =
-      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <command>
+      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <command>
 
 Commands:
   list
@@ -175,10 +175,10 @@ Commands:
   capabilities <monitor>
   features
 
-The monitor selector is an index from list or a full monitor ID.
+The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.
 Disruptive features and raw VCP writes require --unsafe.)";
   const std::string chinese =
-      R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] <命令>
+      R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <命令>
 
 命令：
   list
@@ -189,7 +189,7 @@ Disruptive features and raw VCP writes require --unsafe.)";
   capabilities <显示器>
   features
 
-显示器参数可以是 list 返回的序号或完整 ID。
+显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。
 可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。)";
   EXPECT_EQ(UsageFromParts(Catalog{"en"}), english);
   EXPECT_EQ(UsageFromParts(Catalog{"zh"}), chinese);

@@ -2,11 +2,27 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "support/posix/retry.hpp"
 
 namespace lumra::cli {
 
-DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd) { rdbuf(&buffer_); }
+namespace {
+
+// The slot of every stream's word storage that keeps the errno of its last refused write.
+int ErrnoSlot() {
+  static const int slot = std::ios_base::xalloc();
+  return slot;
+}
+
+}  // namespace
+
+DescriptorStream::DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd, *this) {
+  rdbuf(&buffer_);
+}
+
+int WriteErrno(std::ios_base& stream) { return static_cast<int>(stream.iword(ErrnoSlot())); }
 
 DescriptorStream::~DescriptorStream() { flush(); }
 
@@ -30,6 +46,7 @@ int DescriptorStream::Buffer::sync() {
     const ssize_t wrote = support::RetryOnEintr(
         [&] { return ::write(fd_, pending_.data() + done, pending_.size() - done); });
     if (wrote <= 0) {
+      stream_.iword(ErrnoSlot()) = wrote < 0 ? errno : EIO;
       pending_.clear();
       return -1;
     }

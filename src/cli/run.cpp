@@ -25,6 +25,8 @@ struct Command {
   const Options& Parsed;
   Printer& Print;
   ddc::Transport& Transport;
+  // LUMRA_IOAV_FRAMING as set: only a command that reaches an IOAVService port reports a bad one.
+  const platform::IOAVFramingSetting& Framing;
 };
 
 using CommandWords = std::span<const std::string>;
@@ -51,6 +53,14 @@ int Serve(const Command& cmd, const ddc::MonitorSelection& selection, const Moni
   return status;
 }
 
+// Whether a selected monitor is reached over IOAVService, whose framing LUMRA_IOAV_FRAMING sets.
+bool ReachesIOAVService(const ddc::MonitorSelection& selection) {
+  for (const ddc::Monitor& monitor : selection.Monitors) {
+    if (monitor.Backend == "ioavservice") return true;
+  }
+  return false;
+}
+
 // Resolves the monitor selector and feature word; reports a failed resolution, or a name that
 // matched several monitors, and gives its status instead of a target.
 std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selector,
@@ -66,6 +76,11 @@ std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selec
   const auto& matches = resolved.Value.Selection.NameMatches;
   if (!matches.empty()) {
     status = cmd.Print.AmbiguousNameError(selector, matches);
+    return std::nullopt;
+  }
+  if (cmd.Framing.Err && ReachesIOAVService(resolved.Value.Selection)) {
+    // The platform owns the variable and its valid values; the CLI only words the refusal.
+    status = cmd.Print.Refuse("invalid_ioav_framing", cmd.Framing.Value);
     return std::nullopt;
   }
   return std::move(resolved.Value);
@@ -383,15 +398,12 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
 
   // One deadline bounds the whole command: listing, resolution and the device operation.
   auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.Timeout);
-  const Command cmd{deadline, parsed, *printer, transport};
+  const platform::IOAVFramingSetting framing = platform::ReadIOAVFraming(getenv);
+  const Command cmd{deadline, parsed, *printer, transport, framing};
 
   const std::string& name = words.front();
   const CommandRow* row = FindCommand(name);
   if (row == nullptr) return printer->Refuse("unknown_command", name);
-  // The platform owns the variable and its valid values; the CLI only words the refusal.
-  if (const auto framing = platform::ReadIOAVFraming(getenv); framing.Err) {
-    return printer->Refuse("invalid_ioav_framing", framing.Value);
-  }
   const CommandWords args = words.subspan(1);
   if (args.size() != row->Words) return printer->UsageError(name);
   return row->Run(cmd, args);

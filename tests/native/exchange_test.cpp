@@ -450,9 +450,12 @@ TEST(IOAVFraming, ChoiceFollowsThePortTheForcedValueAndTheFallback) {
     EXPECT_EQ(ChooseIoavFraming(c.port, c.forced, c.other), c.want)
         << static_cast<int>(c.port) << " forced " << c.forced.has_value() << " other " << c.other;
   }
+  // Either value in any letter case.
   EXPECT_EQ(ParseIoavFraming("standard"), Standard);
+  EXPECT_EQ(ParseIoavFraming("Standard"), Standard);
   EXPECT_EQ(ParseIoavFraming("ps190"), Ps190);
-  for (const char* refused : {"", "PS190", "mcdp29xx", "standard "}) {
+  EXPECT_EQ(ParseIoavFraming("PS190"), Ps190);
+  for (const char* refused : {"", "mcdp29xx", "standard ", "ps 190"}) {
     EXPECT_EQ(ParseIoavFraming(refused), std::nullopt) << refused;
   }
 }

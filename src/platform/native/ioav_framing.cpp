@@ -3,12 +3,14 @@
 #include "platform/native/handles.hpp"
 #include "platform/native/snapshots.hpp"
 #include "support/environment.hpp"
+#include "support/unicode_fold.hpp"
 
 namespace lumra::native {
 
 std::optional<IoavFraming> ParseIoavFraming(std::string_view text) {
-  if (text == "standard") return IoavFraming::Standard;
-  if (text == "ps190") return IoavFraming::Ps190;
+  const std::string lower = support::FoldToASCIILower(text);
+  if (lower == "standard") return IoavFraming::Standard;
+  if (lower == "ps190") return IoavFraming::Ps190;
   return std::nullopt;
 }
 

@@ -1,9 +1,11 @@
 #include "cli/run.hpp"
 
+#include <cerrno>
 #include <initializer_list>
 #include <optional>
 
 #include "cli/delta.hpp"
+#include "cli/descriptor_stream.hpp"
 #include "cli/each_monitor.hpp"
 #include "cli/options.hpp"
 #include "cli/printer.hpp"
@@ -377,20 +379,11 @@ std::string FirstNonEmpty(std::initializer_list<std::string> values) {
   return {};
 }
 
-}  // namespace
-
-int Run(const support::Context& ctx, std::span<const std::string> arguments, std::ostream& out,
-        std::ostream& err, ddc::Transport& transport, EnvironmentLookup getenv) {
-  if (!getenv) getenv = support::Getenv;
-  ParsedCommandLine commandLine = ParseOptions(arguments);
-  Options& parsed = commandLine.Parsed;
-  if (parsed.Locale.empty()) {
-    parsed.Locale = FirstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
-  }
-  const i18n::Catalog catalog = i18n::New(parsed.Locale);
-  // The form is chosen once, from what was recognised even when parsing failed.
-  const auto printer = NewPrinter(parsed.Json, out, err, catalog);
-
+// Runs the command line with the printer chosen for it.
+int RunCommandLine(const support::Context& ctx, const ParsedCommandLine& commandLine,
+                   const i18n::Catalog& catalog, Printer* printer, ddc::Transport& transport,
+                   const EnvironmentLookup& getenv) {
+  const Options& parsed = commandLine.Parsed;
   if (commandLine.Error) return printer->Refuse(commandLine.Error->Key, commandLine.Error->Value);
   if (parsed.Version) return printer->PrintVersion();
   const std::span<const std::string> words = commandLine.CommandArguments;
@@ -407,6 +400,37 @@ int Run(const support::Context& ctx, std::span<const std::string> arguments, std
   const CommandWords args = words.subspan(1);
   if (args.size() != row->Words) return printer->UsageError(name);
   return row->Run(cmd, args);
+}
+
+// A result that could not be written is a failure like any other, reported on standard error
+// (as far as that can be written). A reader that closed the pipe early asked for no more: the
+// process ends quietly, as the signal would have ended it had it not been ignored.
+int ReportLostOutput(std::ostream& out, Printer& printer, int status) {
+  if (out) return status;
+  const int failed = WriteErrno(out);
+  out.clear();
+  if (failed == EPIPE) return status == 0 ? 1 : status;
+  const support::Error cause =
+      failed != 0 ? support::Error::FromErrno(failed) : support::Error::New("output error");
+  printer.RuntimeError(support::Errorf("write standard output: %w", cause));
+  return 1;
+}
+
+}  // namespace
+
+int Run(const support::Context& ctx, std::span<const std::string> arguments, std::ostream& out,
+        std::ostream& err, ddc::Transport& transport, EnvironmentLookup getenv) {
+  if (!getenv) getenv = support::Getenv;
+  ParsedCommandLine commandLine = ParseOptions(arguments);
+  Options& parsed = commandLine.Parsed;
+  if (parsed.Locale.empty()) {
+    parsed.Locale = FirstNonEmpty({getenv("LC_ALL"), getenv("LANG"), "en"});
+  }
+  const i18n::Catalog catalog = i18n::New(parsed.Locale);
+  // The form is chosen once, from what was recognised even when parsing failed.
+  const auto printer = NewPrinter(parsed.Json, out, err, catalog);
+  const int status = RunCommandLine(ctx, commandLine, catalog, printer.get(), transport, getenv);
+  return ReportLostOutput(out, *printer, status);
 }
 
 }  // namespace lumra::cli

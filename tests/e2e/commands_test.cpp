@@ -314,6 +314,30 @@ INSTANTIATE_TEST_SUITE_P(
                         "; use the index or the ID\n"}),
     [](const auto& info) { return info.param.name; });
 
+// A result that cannot be written fails the command, with the usual report, in text and JSON.
+TEST_F(LumraBinary, OutputThatCannotBeWrittenIsAFailure) {
+  const std::string lost = "write standard output: no space left on device";
+  const struct {
+    std::vector<std::string> words;
+    std::string err;
+  } cases[] = {
+      {{"list"}, "operation failed: " + lost + "\n"},
+      {{"features"}, "operation failed: " + lost + "\n"},
+      {{"help"}, "operation failed: " + lost + "\n"},
+      {{"set", "0", "brightness", "20"}, "operation failed: " + lost + "\n"},
+      {{"--json", "get", "0", "brightness"},
+       "{\"category\":\"transport\",\"error\":\"operation failed: " + lost +
+           "\",\"kind\":\"runtime\"}\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"-c", "exec \"$0\" \"$@\" >/dev/full", LUMRA_BINARY};
+    arguments.insert(arguments.end(), c.words.begin(), c.words.end());
+    const ProcessResult result = runProcess("/bin/sh", arguments, environment());
+    EXPECT_EQ(result.status, 1) << c.words.front();
+    EXPECT_EQ(result.err, c.err) << c.words.front();
+  }
+}
+
 TEST_F(LumraBinary, FeaturesNeedNoMonitor) {
   const ProcessResult result = run({"features"}, "missing.json");
   EXPECT_EQ(result.status, 0);

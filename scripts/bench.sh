@@ -142,6 +142,13 @@ results=$(
   # quiet time passes before the write; the write's is left to the holder.
   measure "adjust 0 brightness +10" 0 90 "$sim_adjust" "overhead<=3" "$runs" \
     --alternate -10 "$lumra" adjust 0 brightness +10
+  # --verify reads back after the write's quiet time: one quiet time and one read over set.
+  measure "set --verify 0 brightness 40" 0 90 "$(awk -v a="$sim_set" -v b="$sim_get" \
+    'BEGIN { printf "%.3f", a + b }')" "overhead<=3" "$runs" \
+    "$lumra" --verify set 0 brightness 40
+  # toggle is a read and a write under one lock, like adjust.
+  measure "toggle 0 brightness 30 40" 0 90 "$sim_adjust" "overhead<=3" "$runs" \
+    "$lumra" toggle 0 brightness 30 40
   measure "capabilities 0 ($fragments fragments)" 0 $((100 * fragments - 50)) "$sim_caps" - \
     "$capability_runs" "$lumra" capabilities 0
   # What two monitors cost without "all": one command after the other, in one shell.

@@ -67,9 +67,9 @@ fi
 
 # Splits LINE (the text before the cursor) into COMP_WORDS the way readline does with the
 # default word breaks: at blanks, and "=" and ":" are words of their own; an escaped blank
-# (Orvane\ Q27) stays in its word.
+# (Orvane\ Q27) or a blank in double quotes stays in its word.
 split_like_readline() {
-  local line=$1 word="" ch i
+  local line=$1 word="" ch i quoted=0
   COMP_WORDS=()
   for ((i = 0; i < ${#line}; i++)); do
     ch=${line:i:1}
@@ -78,9 +78,17 @@ split_like_readline() {
         word+=${line:i:2}
         i=$((i + 1))
         ;;
+      '"')
+        quoted=$((1 - quoted))
+        word+=$ch
+        ;;
       ' ')
-        [ -n "$word" ] && COMP_WORDS+=("$word")
-        word=""
+        if [ "$quoted" -eq 1 ]; then
+          word+=$ch
+        else
+          [ -n "$word" ] && COMP_WORDS+=("$word")
+          word=""
+        fi
         ;;
       '=' | ':')
         [ -n "$word" ] && COMP_WORDS+=("$word")
@@ -169,6 +177,7 @@ run_cases() {
   expect "lumra get Orvane\\ Q27\\ Pro b" brightness
   expect "lumra --json get Orvane\\ U32\\ Studio volume --u" --unsafe
   expect "lumra toggle Orvane\\ U32\\ Studio power o" on off off-hard
+  expect 'lumra set "Orvane Q27 Pro" vol' volume
   # set offers what it can write, toggle what it can both read and write.
   expect "lumra set 0 c" contrast color-preset
   expect "lumra set 0 m" mute

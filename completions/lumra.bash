@@ -1,8 +1,10 @@
 # bash completion for lumra                                  -*- shell-script -*-
 #
 # Completes the global options, the commands, the --lang values, the named features (asked of
-# `lumra --json features`; for adjust only the writable quantities) and the monitor selectors
-# (indexes, IDs, "all" and names from `lumra --json list`), and the value names of set.
+# `lumra --json features`; for set only the writable ones, for toggle those both readable and
+# writable, for adjust only the writable quantities) and the monitor selectors (indexes, IDs,
+# "all" and the names that fit one monitor, from `lumra --json list`, in any letter case), and the
+# value names of set.
 # Installed as share/bash-completion/completions/lumra, where bash-completion loads it on demand;
 # it also works when sourced into a shell without bash-completion.
 
@@ -21,32 +23,47 @@ _lumra_json_integers()
 }
 
 # The named features; with "adjustable" as $2, only the writable quantities that adjust steps
-# through (each feature object begins name, code, writable, unsafe, continuous); with "readable",
-# only those that get can read (the write-only ones say "readable":false).
+# through (each feature object begins name, code, writable, unsafe, continuous); with "writable",
+# only those that set can write; with "toggleable", those that toggle both reads and writes; with
+# "readable", only those that get can read (the write-only ones say "readable":false).
 _lumra_features()
 {
     local json
     json=$("$1" --json features 2>/dev/null) || return
-    if [[ ${2-} == readable ]]; then
-        json=$(command grep -o '{[^}]*}' <<<"$json" | command grep -v '"readable":false')
-    elif [[ ${2-} == adjustable ]]; then
-        json=$(command grep -o '"name":"[^"]*","code":[0-9]*,"writable":true,"unsafe":[a-z]*,"continuous":true' <<<"$json")
-    fi
+    case ${2-} in
+        readable) json=$(command grep -o '{[^}]*}' <<<"$json" | command grep -v '"readable":false') ;;
+        writable) json=$(command grep -o '{[^}]*}' <<<"$json" | command grep '"writable":true') ;;
+        toggleable)
+            json=$(command grep -o '{[^}]*}' <<<"$json" | command grep '"writable":true' |
+                command grep -v '"readable":false')
+            ;;
+        adjustable)
+            json=$(command grep -o '"name":"[^"]*","code":[0-9]*,"writable":true,"unsafe":[a-z]*,"continuous":true' <<<"$json")
+            ;;
+    esac
     _lumra_json_strings "$json" name
 }
 
 # Indexes first, then IDs, "all" and the names (blanks escaped, as the shell reads them back).
-# The deadline keeps a slow or absent monitor from stalling the shell.
+# A name that two monitors share (in any letter case) is left out: lumra refuses it. The deadline
+# keeps a slow or absent monitor from stalling the shell.
 _lumra_selectors()
 {
     local json name
+    local -a names
+    local -A seen=()
     json=$("$1" --json --timeout 2s list 2>/dev/null) || return
     _lumra_json_integers "$json" index
     _lumra_json_strings "$json" id
     echo all
     while IFS= read -r name; do
-        [[ -n $name ]] && printf '%q\n' "$name"
+        [[ -n $name ]] || continue
+        names+=("$name")
+        seen[${name,,}]=$((${seen[${name,,}]-0} + 1))
     done <<<"$(_lumra_json_strings "$json" name)"
+    for name in "${names[@]}"; do
+        ((${seen[${name,,}]} == 1)) && printf '%q\n' "$name"
+    done
 }
 
 # The names that set takes for the values of feature $1 (any letter case); none for others.
@@ -64,7 +81,9 @@ _lumra_value_names()
 # Offers the words of $1 that begin with $cur, one per COMPREPLY entry. Readline replaces only
 # the text after the last word-break character, so a colon inside an ID (darwin:3E56:...) or the
 # "=" of --lang=VALUE leaves its left part on the line, and the replies must not repeat it.
-# $2 is the "--option=" text already stripped from $cur, if any.
+# $2 is the "--option=" text already stripped from $cur, if any. Letter case does not matter where
+# the whole word is replaced (lumra folds the case of names): the reply puts the real spelling on
+# the line.
 _lumra_offer()
 {
     local word full typed=${2-}$cur breaks= left=
@@ -75,10 +94,42 @@ _lumra_offer()
     fi
     COMPREPLY=()
     while IFS= read -r word; do
-        [[ -n $word && $word == "$cur"* ]] || continue
+        # Only a whole word is replaced, so a typed left part (an ID's) must match exactly.
+        if [[ -n $left ]]; then
+            [[ -n $word && $word == "$cur"* ]] || continue
+        else
+            [[ -n $word && ${word,,} == "${cur,,}"* ]] || continue
+        fi
         full=${2-}$word
-        COMPREPLY+=("${full#"$left"}")
+        COMPREPLY+=("${full:${#left}}")
     done <<<"$1"
+}
+
+# Splits $1 into the array words at blanks that are neither quoted nor escaped; the last word is
+# the one being completed (empty after a trailing blank).
+_lumra_split_line()
+{
+    local line=$1 word= quote= ch i
+    words=()
+    for ((i = 0; i < ${#line}; i++)); do
+        ch=${line:i:1}
+        if [[ $ch == \\ && $quote != "'" ]]; then
+            # The escape and the character it protects stay together in the word.
+            word+=${line:i:2}
+            i=$((i + 1))
+            continue
+        elif [[ -n $quote ]]; then
+            [[ $ch == "$quote" ]] && quote=
+        elif [[ $ch == [[:blank:]] ]]; then
+            [[ -n $word ]] && words+=("$word")
+            word=
+            continue
+        elif [[ $ch == [\"\'] ]]; then
+            quote=$ch
+        fi
+        word+=$ch
+    done
+    words+=("$word")
 }
 
 _lumra()
@@ -88,10 +139,9 @@ _lumra()
         # Reassembles words that bash split at "=" and ":" (--lang=zh-CN, darwin:3E56:...).
         _get_comp_words_by_ref -n =: cur prev words cword
     elif [[ -n ${COMP_LINE-} ]]; then
-        # Without bash-completion, split the line before the cursor at blanks only.
-        local line=${COMP_LINE:0:COMP_POINT}
-        read -ra words <<<"$line"
-        [[ $line == *[[:blank:]] || ${#words[@]} -eq 0 ]] && words+=("")
+        # Without bash-completion, split the line before the cursor as the shell would: at blanks
+        # outside quotes and not escaped, keeping each word as typed (Orvane\ Q27\ Pro is one).
+        _lumra_split_line "${COMP_LINE:0:COMP_POINT}"
         cword=$((${#words[@]} - 1))
         cur=${words[cword]}
         prev=${words[cword - 1]}
@@ -160,11 +210,14 @@ _lumra()
             ;;
         2)
             case ${positional[0]} in
-                get | toggle)
+                get)
                     _lumra_offer "$(_lumra_features "$program" readable)"
                     ;;
+                toggle)
+                    _lumra_offer "$(_lumra_features "$program" toggleable)"
+                    ;;
                 set)
-                    _lumra_offer "$(_lumra_features "$program")"
+                    _lumra_offer "$(_lumra_features "$program" writable)"
                     ;;
                 adjust)
                     _lumra_offer "$(_lumra_features "$program" adjustable)"

@@ -1,6 +1,8 @@
 # fish completion for lumra: global options, commands, --lang values, named features (asked of
-# `lumra --json features`; for adjust only the writable quantities) and monitor selectors
-# (indexes, IDs, "all" and names from `lumra --json list`), and the value names of set.
+# `lumra --json features`; for set only the writable ones, for toggle those both readable and
+# writable, for adjust only the writable quantities) and monitor selectors (indexes, IDs, "all"
+# and the names that fit one monitor, from `lumra --json list`, in any letter case, as fish
+# matches), and the value names of set.
 # Installed as share/fish/vendor_completions.d/lumra.fish, where fish looks for completions.
 
 # The command words typed so far (options and their values left out). Options may stand anywhere
@@ -52,8 +54,16 @@ function __lumra_selectors
         printf '%s\t%s\n' $fields[$i] $fields[(math $i + 2)]
     end
     printf '%s\t%s\n' all 'Every monitor'
+    # A name that two monitors share (in any letter case) is left out: lumra refuses it.
+    set -l folded (string lower -- $fields[(seq 3 3 (count $fields))])
     for i in (seq 1 3 (count $fields))
-        printf '%s\t%s\n' $fields[(math $i + 2)] 'Monitor name'
+        set -l name $fields[(math $i + 2)]
+        set -l lower (string lower -- $name)
+        set -l sharing 0
+        for other in $folded
+            test "$other" = "$lower"; and set sharing (math $sharing + 1)
+        end
+        test $sharing -eq 1; and printf '%s\t%s\n' $name 'Monitor name'
     end
 end
 
@@ -75,7 +85,8 @@ function __lumra_value_names
 end
 
 # With "adjustable", only the writable quantities that adjust steps through (each feature
-# object begins name, code, writable, unsafe, continuous); with "readable", only those that get
+# object begins name, code, writable, unsafe, continuous); with "writable", those set can write;
+# with "toggleable", those toggle both reads and writes; with "readable", only those that get
 # can read (the write-only ones say "readable":false).
 function __lumra_features
     set -l program (__lumra_program)
@@ -84,6 +95,12 @@ function __lumra_features
     if test "$argv[1]" = readable
         string match -ar '\{[^}]*\}' -- $json | string match -v -- '*"readable":false*' |
             string match -ar '"name":"([^"]*)"' -g
+    else if test "$argv[1]" = writable
+        string match -ar '\{[^}]*\}' -- $json | string match -- '*"writable":true*' |
+            string match -ar '"name":"([^"]*)"' -g
+    else if test "$argv[1]" = toggleable
+        string match -ar '\{[^}]*\}' -- $json | string match -- '*"writable":true*' |
+            string match -v -- '*"readable":false*' | string match -ar '"name":"([^"]*)"' -g
     else if test "$argv[1]" = adjustable
         string match -ar '"name":"([^"]*)","code":[0-9]+,"writable":true,"unsafe":[a-z]+,"continuous":true' -g -- $json
     else
@@ -111,8 +128,9 @@ complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features
 complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 
 complete -c lumra -n '__lumra_at_word 1 get set adjust toggle capabilities caps' -a '(__lumra_selectors)'
-complete -c lumra -n '__lumra_at_word 2 get toggle' -a '(__lumra_features readable)' -d Feature
-complete -c lumra -n '__lumra_at_word 2 set' -a '(__lumra_features)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 get' -a '(__lumra_features readable)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 toggle' -a '(__lumra_features toggleable)' -d Feature
+complete -c lumra -n '__lumra_at_word 2 set' -a '(__lumra_features writable)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 adjust' -a '(__lumra_features adjustable)' -d Feature
 complete -c lumra -n '__lumra_at_word 3 set toggle' -a '(__lumra_value_names)' -d Value
 complete -c lumra -n '__lumra_at_word 4 toggle' -a '(__lumra_value_names)' -d Value

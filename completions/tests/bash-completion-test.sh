@@ -26,7 +26,10 @@ fail() {
   failures=$((failures + 1))
 }
 
+# LUMRA_COMPLETION_FALLBACK=1: the run that never loads bash-completion, so the completion splits
+# the line by itself (this script starts that run at its end).
 bash_completion_script=""
+[ -n "${LUMRA_COMPLETION_FALLBACK-}" ] ||
 for candidate in /usr/share/bash-completion/bash_completion \
   /usr/local/share/bash-completion/bash_completion \
   /opt/homebrew/share/bash-completion/bash_completion; do
@@ -51,7 +54,7 @@ if [ -n "$bash_completion_script" ]; then
     fi
     complete -r lumra 2>/dev/null
   fi
-else
+elif [ -z "${LUMRA_COMPLETION_FALLBACK-}" ]; then
   echo "note: bash-completion is not installed; testing the completion on its own" >&2
 fi
 
@@ -63,16 +66,29 @@ fi
 . "$completion_file"
 
 # Splits LINE (the text before the cursor) into COMP_WORDS the way readline does with the
-# default word breaks: at blanks, and "=" and ":" are words of their own.
+# default word breaks: at blanks, and "=" and ":" are words of their own; an escaped blank
+# (Orvane\ Q27) or a blank in double quotes stays in its word.
 split_like_readline() {
-  local line=$1 word="" ch i
+  local line=$1 word="" ch i quoted=0
   COMP_WORDS=()
   for ((i = 0; i < ${#line}; i++)); do
     ch=${line:i:1}
     case $ch in
+      '\')
+        word+=${line:i:2}
+        i=$((i + 1))
+        ;;
+      '"')
+        quoted=$((1 - quoted))
+        word+=$ch
+        ;;
       ' ')
-        [ -n "$word" ] && COMP_WORDS+=("$word")
-        word=""
+        if [ "$quoted" -eq 1 ]; then
+          word+=$ch
+        else
+          [ -n "$word" ] && COMP_WORDS+=("$word")
+          word=""
+        fi
         ;;
       '=' | ':')
         [ -n "$word" ] && COMP_WORDS+=("$word")
@@ -157,13 +173,32 @@ run_cases() {
   expect "lumra get 0 input "
   expect "lumra get a" all
   expect "lumra get 0 nothing-like-this"
+  # A name with blanks is one word; the words after it complete.
+  expect "lumra get Orvane\\ Q27\\ Pro b" brightness
+  expect "lumra --json get Orvane\\ U32\\ Studio volume --u" --unsafe
+  expect "lumra toggle Orvane\\ U32\\ Studio power o" on off off-hard
+  expect 'lumra set "Orvane Q27 Pro" vol' volume
+  # set offers what it can write, toggle what it can both read and write.
+  expect "lumra set 0 c" contrast color-preset
+  expect "lumra set 0 m" mute
+  expect "lumra toggle 0 inp" input
+  expect "lumra toggle 0 c" contrast color-preset
+  # Letter case does not matter; the reply carries the real spelling.
+  expect "lumra get orv" 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
+  expect "lumra get orvane\\ u" 'Orvane\ U32\ Studio'
+  expect "lumra GE" get
+  # Only the part after the last ":" is replaced, so the ID's typed case must be right.
+  expect "lumra caps darwin:3e56:3"
+  # Two monitors share a name, which selects neither: only indexes, IDs and all.
+  LUMRA_SIMULATION=$here/../../docs/scenarios/real-desks/002-m1pro-two-dells.json \
+    expect "lumra get " 0 1 darwin:10AC:D0F8:3042454C darwin:10AC:D0F8:3047414C all
+  LUMRA_SIMULATION=$here/../../docs/scenarios/real-desks/002-m1pro-two-dells.json expect "lumra get de"
 }
 
 run_cases
-if [ -n "$bash_completion_script" ]; then
-  # The same cases through the fallback that splits COMP_LINE itself.
-  unset -f _get_comp_words_by_ref
-  run_cases
+if [ -z "${LUMRA_COMPLETION_FALLBACK-}" ]; then
+  # The same cases in a bash without bash-completion.
+  LUMRA_COMPLETION_FALLBACK=1 bash "$0" "$binary" "$completion_file" || fail "the fallback run"
 fi
 
 echo "bash-completion: $passes passed, $failures failed"

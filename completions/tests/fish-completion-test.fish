@@ -12,6 +12,7 @@ if test (count $argv) -ne 2
 end
 set -l binary (realpath $argv[1])
 set -l completion (realpath $argv[2])
+set -l desk002 (realpath (status dirname)/../../docs/scenarios/real-desks/002-m1pro-two-dells.json)
 
 set -l scratch (mktemp -d)
 mkdir -p $scratch/bin $scratch/home
@@ -54,7 +55,7 @@ function expect
 end
 
 expect 'lumra get 0 bri' brightness
-expect 'lumra set 1 c' color-preset contrast controller-id
+expect 'lumra set 1 c' color-preset contrast
 expect 'lumra --json get 0 m' mccs-version mute
 expect 'lumra get --unsafe 0 vol' volume
 expect 'lumra get --timeout 3s 0 sha' sharpness
@@ -78,6 +79,17 @@ expect 'lumra get darwin:3E56:2710:00A1B2C3 po' power
 expect 'lumra list '
 expect 'lumra features b'
 expect 'lumra set 0 brightness '
+# set offers what it can write, toggle what it can both read and write.
+expect 'lumra set 0 m' mute
+expect 'lumra toggle 0 c' color-preset contrast
+expect 'lumra toggle 0 inp' input
+# Names complete in any letter case; the words after a name with blanks complete.
+expect 'lumra get orv' 'Orvane Q27 Pro' 'Orvane U32 Studio'
+expect 'lumra get Orvane\ Q27\ Pro b' brightness
+# Two monitors share a name, which selects neither: it is not offered.
+set -lx LUMRA_SIMULATION $desk002
+expect 'lumra get ' 0 1 all darwin:10AC:D0F8:3042454C darwin:10AC:D0F8:3047414C
+set -e LUMRA_SIMULATION
 
 rm -rf $scratch
 echo "fish-completion: $passes passed, $failures failed"

@@ -109,5 +109,17 @@ complete_line 'lumra get Orvane\ U' 'lumra get Orvane\ U32\ Studio '
 complete_line 'lumra list 0' 'lumra list 0'
 complete_line 'lumra features bri' 'lumra features bri'
 
+# set offers what it can write, toggle what it can both read and write.
+complete_line 'lumra set 0 contr' 'lumra set 0 contrast '
+complete_line 'lumra toggle 0 mc' 'lumra toggle 0 mc'
+complete_line 'lumra toggle 0 input-' 'lumra toggle 0 input-'
+# Names complete in any letter case, with their real spelling; words after them complete.
+complete_line 'lumra get orvane\ q' 'lumra get Orvane\ Q27\ Pro '
+complete_line 'lumra get Orvane\ Q27\ Pro bri' 'lumra get Orvane\ Q27\ Pro brightness '
+# Two monitors share a name, which selects neither: it is not offered.
+zpty -w lumra_completion "export LUMRA_SIMULATION=${0:A:h:h:h}/docs/scenarios/real-desks/002-m1pro-two-dells.json"
+complete_line 'lumra get DE' 'lumra get DE'
+complete_line 'lumra get darwin:10AC:D0F8:3047' 'lumra get darwin:10AC:D0F8:3047414C '
+
 print "zsh-completion: $passes passed, $failures failed"
 (( failures == 0 ))

@@ -24,7 +24,7 @@ struct Language {
 // clang-format off
 constexpr Message kEnglish[] = {
     {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <command>\n\nCommands:"},
-    {"usage_footer", "The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.\nDisruptive features and raw VCP writes require --unsafe."},
+    {"usage_footer", "The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.\nDisruptive features and raw VCP writes require --unsafe.\nlumra --version prints the version; lumra help, --help or -h prints this text."},
     {"usage_get", "<monitor> <feature|vcp:0xNN>"},
     {"usage_set", "<monitor> <feature|vcp:0xNN> <value>"},
     {"usage_adjust", "<monitor> <feature|vcp:0xNN> <+N|-N|+N%%>"},
@@ -68,7 +68,7 @@ constexpr Message kEnglish[] = {
 
 constexpr Message kChinese[] = {
     {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <命令>\n\n命令："},
-    {"usage_footer", "显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。"},
+    {"usage_footer", "显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。\nlumra --version 显示版本；lumra help、--help 或 -h 显示本说明。"},
     {"usage_get", "<显示器> <功能|vcp:0xNN>"},
     {"usage_set", "<显示器> <功能|vcp:0xNN> <值>"},
     {"usage_adjust", "<显示器> <功能|vcp:0xNN> <+N|-N|+N%%>"},

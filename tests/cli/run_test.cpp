@@ -18,7 +18,8 @@ const std::string kUsageEN =
     "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
     "  toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\n  capabilities <monitor>\n  "
     "features\n\nThe monitor selector is an index from list, a full monitor ID, a name (or part "
-    "of one), or all.\nDisruptive features and raw VCP writes require --unsafe.";
+    "of one), or all.\nDisruptive features and raw VCP writes require --unsafe.\nlumra --version "
+    "prints the version; lumra help, --help or -h prints this text.";
 
 const std::string kUsageJSON =
     "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
@@ -28,7 +29,8 @@ const std::string kUsageJSON =
     "capabilities <monitor>\\n  features\\n\\nThe monitor selector "
     "is an index from list, a full monitor ID, a name (or part of one), or all.\\nDisruptive "
     "features and raw VCP writes require "
-    "--unsafe.\"}\n";
+    "--unsafe.\\nlumra --version prints the version; lumra help, --help or -h prints this "
+    "text.\"}\n";
 
 struct Case {
   std::string name;
@@ -77,22 +79,24 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"json_after_help_word", {"help", "--json"}, {}, 0, kUsageJSON, "", {}},
         Case{"help_stops_before_json", {"--help", "--json"}, {}, 0, kUsageEN + "\n", "", {}},
         Case{"help_stops_before_bad_option", {"--help", "--bogus"}, {}, 0, kUsageEN + "\n", "", {}},
-        Case{"chinese_usage",
-             {},
-             kChinese,
-             0,
-             "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
-             "<命令>\n\n命令：\n "
-             " list\n"
-             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
-             "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  toggle <显示器> <功能|vcp:0xNN> <值A> "
-             "<值B>\n  capabilities "
-             "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号、完整 "
-             "ID、名称（或名称的一部分）"
-             "或 all。\n可能中断画面的功能和"
-             "原始 VCP 写入必须显式添加 --unsafe。\n",
-             "",
-             {}}),
+        Case{
+            "chinese_usage",
+            {},
+            kChinese,
+            0,
+            "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+            "<命令>\n\n命令：\n "
+            " list\n"
+            "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
+            "<显示器> <功能|vcp:0xNN> <+N|-N|+N%>\n  toggle <显示器> <功能|vcp:0xNN> <值A> "
+            "<值B>\n  capabilities "
+            "<显示器>\n  features\n\n显示器参数可以是 list 返回的序号、完整 "
+            "ID、名称（或名称的一部分）"
+            "或 all。\n可能中断画面的功能和"
+            "原始 VCP 写入必须显式添加 --unsafe。\nlumra --version 显示版本；lumra help、--help 或 "
+            "-h 显示本说明。\n",
+            "",
+            {}}),
     [](const auto& info) { return info.param.name; });
 
 const std::string kVersion = "lumra " + std::string(cli::kVersion) + "\n";
@@ -1104,21 +1108,28 @@ class FailingBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
 
-TEST(Run, JSONWriteFailureIsStatusOneWithoutMessage) {
+// A result that could not be written is a failure with a report, in JSON and in text.
+TEST(Run, WriteFailureIsStatusOneWithAReport) {
   FakeTransport transport;
   transport.monitors = sampleMonitors();
   FailingBuffer buffer;
-  std::ostream broken(&buffer);
-  std::ostringstream err;
-  const std::vector<std::string> json{"--json", "list"};
-  EXPECT_EQ(cli::Run(support::Context(), json, broken, err, transport,
-                     [](const std::string&) { return std::string(); }),
-            1);
-  EXPECT_EQ(err.str(), "");
-  const std::vector<std::string> text{"list"};
-  EXPECT_EQ(cli::Run(support::Context(), text, broken, err, transport,
-                     [](const std::string&) { return std::string(); }),
-            0);
+  const struct {
+    std::vector<std::string> words;
+    std::string err;
+  } cases[] = {
+      {{"--json", "list"},
+       "{\"category\":\"transport\",\"error\":\"operation failed: write standard output: "
+       "output error\",\"kind\":\"runtime\"}\n"},
+      {{"list"}, "operation failed: write standard output: output error\n"},
+  };
+  for (const auto& c : cases) {
+    std::ostream broken(&buffer);
+    std::ostringstream err;
+    EXPECT_EQ(cli::Run(support::Context(), c.words, broken, err, transport,
+                       [](const std::string&) { return std::string(); }),
+              1);
+    EXPECT_EQ(err.str(), c.err);
+  }
 }
 
 }  // namespace

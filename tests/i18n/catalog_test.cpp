@@ -176,7 +176,8 @@ Commands:
   features
 
 The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.
-Disruptive features and raw VCP writes require --unsafe.)";
+Disruptive features and raw VCP writes require --unsafe.
+lumra --version prints the version; lumra help, --help or -h prints this text.)";
   const std::string chinese =
       R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <命令>
 
@@ -190,7 +191,8 @@ Disruptive features and raw VCP writes require --unsafe.)";
   features
 
 显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。
-可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。)";
+可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。
+lumra --version 显示版本；lumra help、--help 或 -h 显示本说明。)";
   EXPECT_EQ(UsageFromParts(Catalog{"en"}), english);
   EXPECT_EQ(UsageFromParts(Catalog{"zh"}), chinese);
 }

@@ -16,7 +16,8 @@ TEST(ReadIOAVFramingTest, AcceptsTheBridgesFramingsAndNamesARefusedValue) {
       {"", ""},
       {"standard", ""},
       {"ps190", ""},
-      {"PS190", "invalid LUMRA_IOAV_FRAMING: PS190"},
+      {"PS190", ""},
+      {"Standard", ""},
       {"hdmi", "invalid LUMRA_IOAV_FRAMING: hdmi"},
       {" standard", "invalid LUMRA_IOAV_FRAMING:  standard"},
   };

@@ -12,8 +12,8 @@ namespace {
 
 // The slot of every stream's word storage that keeps the errno of its last refused write.
 int ErrnoSlot() {
-  static const int slot = std::ios_base::xalloc();
-  return slot;
+  static const int kSlot = std::ios_base::xalloc();
+  return kSlot;
 }
 
 }  // namespace

@@ -83,6 +83,21 @@ RenderedResult JSONPrinter::RenderToggleResult(const ddc::Monitor& monitor,
   return Rendered(writer);
 }
 
+RenderedResult JSONPrinter::RenderSaveResult(const ddc::Monitor& monitor,
+                                             const ddc::ProfileMonitor& saved,
+                                             std::string_view file) const {
+  JSONWriter writer;
+  WriteSaveRecord(writer, monitor, saved, file);
+  return Rendered(writer);
+}
+
+RenderedResult JSONPrinter::RenderRestoreResult(const ddc::Monitor& monitor,
+                                                const RestoreOutcome& outcome) const {
+  JSONWriter writer;
+  WriteRestoreRecord(writer, monitor, outcome);
+  return Rendered(writer);
+}
+
 // Each object names its monitor, so the ID is never needed before it.
 RenderedResult JSONPrinter::RenderCapabilities(const ddc::Monitor& monitor,
                                                std::string_view capabilityText, bool) const {

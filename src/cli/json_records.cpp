@@ -8,6 +8,7 @@
 
 #include "capabilities/parser.hpp"
 #include "cli/delta.hpp"
+#include "ddc/errors.hpp"
 
 namespace lumra::cli {
 
@@ -225,6 +226,70 @@ void WriteAdjustRecord(JSONWriter& writer, const ddc::Monitor& monitor, const dd
     writer.Field("verified", check.Outcome == ReadBack::Confirmed);
   }
   writer.Field("written", adjustment.Written);
+  writer.EndObject();
+}
+
+namespace {
+
+// The keys every setting of a save or restore result begins with; the caller closes the object.
+void BeginSettingRecord(JSONWriter& writer, const ddc::ProfileSetting& setting) {
+  writer.BeginObject();
+  writer.Field("code", setting.Feature.Code);
+  writer.Field("feature", setting.Feature.Name);
+}
+
+void WriteSettings(JSONWriter& writer, std::string_view key,
+                   std::span<const ddc::ProfileSetting> settings) {
+  writer.Key(key);
+  writer.BeginArray();
+  for (const ddc::ProfileSetting& setting : settings) {
+    BeginSettingRecord(writer, setting);
+    writer.Field("value", setting.Value);
+    writer.EndObject();
+  }
+  writer.EndArray();
+}
+
+}  // namespace
+
+void WriteSaveRecord(JSONWriter& writer, const ddc::Monitor& monitor,
+                     const ddc::ProfileMonitor& saved, std::string_view file) {
+  writer.BeginObject();
+  writer.Field("file", file);
+  writer.Field("monitor", monitor.ID);
+  WriteSettings(writer, "saved", saved.Settings);
+  writer.EndObject();
+}
+
+void WriteRestoreRecord(JSONWriter& writer, const ddc::Monitor& monitor,
+                        const RestoreOutcome& outcome) {
+  writer.BeginObject();
+  writer.Key("failed");
+  writer.BeginArray();
+  for (const FailedSetting& failed : outcome.Failed) {
+    writer.BeginObject();
+    writer.Field("category", ddc::ClassifyError(failed.Err));
+    writer.Field("code", failed.Setting.Feature.Code);
+    writer.Field("error", failed.Err.Message());
+    writer.Field("feature", failed.Setting.Feature.Name);
+    writer.Field("value", failed.Setting.Value);
+    writer.EndObject();
+  }
+  writer.EndArray();
+  writer.Field("monitor", monitor.ID);
+  WriteSettings(writer, "skipped", outcome.Skipped);
+  writer.Key("written");
+  writer.BeginArray();
+  for (const RestoredSetting& written : outcome.Written) {
+    BeginSettingRecord(writer, written.Setting);
+    WriteReadBackFields(writer, written.Check);
+    writer.Field("value", written.Setting.Value);
+    if (written.Check.Outcome != ReadBack::NotAsked) {
+      writer.Field("verified", written.Check.Outcome == ReadBack::Confirmed);
+    }
+    writer.EndObject();
+  }
+  writer.EndArray();
   writer.EndObject();
 }
 

@@ -41,6 +41,13 @@ void WriteSetRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
 void WriteAdjustRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                        const ddc::Feature& feature, const ddc::VCPAdjustment& adjustment,
                        const Verification& check, bool withMaximum);
+// {"file", "monitor", "saved": [{"code", "feature", "value"}]}.
+void WriteSaveRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
+                     const ddc::ProfileMonitor& saved, std::string_view file);
+// {"failed": [{"category", "code", "error", "feature", "value"}], "monitor", "skipped": [...],
+// "written": [...]}; a written setting carries the read-back keys of set when it was verified.
+void WriteRestoreRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
+                        const RestoreOutcome& outcome);
 // The parsed capabilities, or the raw string with the reason it could not be parsed or was too
 // large to render.
 support::JSONWriter CapabilitiesRecord(const ddc::Monitor& monitor,

@@ -15,6 +15,7 @@ constexpr int kRuntimeStatus = 1;
 constexpr std::string_view kUsageCategory = "invalid-argument";
 constexpr std::string_view kUsageKind = "usage";
 constexpr std::string_view kRuntimeKind = "runtime";
+constexpr std::string_view kNoteKind = "note";
 
 }  // namespace
 
@@ -59,6 +60,18 @@ support::Error Printer::NotApplied(const ddc::Feature& feature, std::uint16_t wr
   return support::Error::Wrapping(
       catalog_.Text("value_not_applied", feature.Name, feature.Code, written, read),
       {ddc::kErrNotApplied});
+}
+
+int Printer::PrintDocument(std::string_view document) {
+  out_ << document;
+  out_.flush();
+  return out_ ? 0 : kRuntimeStatus;
+}
+
+void Printer::NoteLeftOut(std::string_view monitor, const ddc::Feature& feature,
+                          const support::Error& failure) {
+  Report(ddc::ClassifyError(failure), kNoteKind,
+         catalog_.Text("setting_left_out", monitor, feature.Name, feature.Code, failure), monitor);
 }
 
 void Printer::ReportFailure(std::string_view message, const support::Error& failure) {

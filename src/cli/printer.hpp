@@ -6,9 +6,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ddc/feature.hpp"
 #include "ddc/monitor.hpp"
+#include "ddc/profile.hpp"
 #include "ddc/transport.hpp"
 #include "i18n/catalog.hpp"
 #include "support/error.hpp"
@@ -48,6 +50,26 @@ struct SetOutcome {
   Verification Check;
 };
 
+// One setting of a profile as restore wrote it, with what reading it back found.
+struct RestoredSetting {
+  ddc::ProfileSetting Setting;
+  Verification Check;
+};
+
+// One setting restore could not write, and why.
+struct FailedSetting {
+  ddc::ProfileSetting Setting;
+  support::Error Err;
+};
+
+// What restore did to one monitor: the settings written, in the order written; those that
+// failed; and those left as they are because they need --unsafe.
+struct RestoreOutcome {
+  std::vector<RestoredSetting> Written;
+  std::vector<FailedSetting> Failed;
+  std::vector<ddc::ProfileSetting> Skipped;
+};
+
 // The one owner of what a command prints: results on the output stream and error reports on
 // the error stream, all in the form chosen once from the options (text or JSON). Text is
 // written and flushed in one piece per result or report; JSON is one document and a line feed.
@@ -82,6 +104,13 @@ class Printer {
   // The text form is the raw string, after the monitor's ID and a tab when `withID` is set.
   virtual RenderedResult RenderCapabilities(const ddc::Monitor& monitor,
                                             std::string_view capabilityText, bool withID) const = 0;
+  // What save read from one monitor into the profile at `file`.
+  virtual RenderedResult RenderSaveResult(const ddc::Monitor& monitor,
+                                          const ddc::ProfileMonitor& saved,
+                                          std::string_view file) const = 0;
+  // The text form is a line per setting written or skipped; failures are reported apart.
+  virtual RenderedResult RenderRestoreResult(const ddc::Monitor& monitor,
+                                             const RestoreOutcome& outcome) const = 0;
   // One result as a single command prints it.
   virtual int PrintResult(const RenderedResult& result) = 0;
   // Several results in one write: their text lines, or one JSON array of their objects.
@@ -109,6 +138,12 @@ class Printer {
   // language, wrapping ddc::kErrNotApplied.
   support::Error NotApplied(const ddc::Feature& feature, std::uint16_t written,
                             std::uint16_t read) const;
+  // A profile document as it is, in either form: save's output when it names no file.
+  int PrintDocument(std::string_view document);
+  // A note on the error stream that changes no exit status: the setting of `monitor` that save
+  // left out of the profile, since reading it failed. JSON gives it the kind "note".
+  void NoteLeftOut(std::string_view monitor, const ddc::Feature& feature,
+                   const support::Error& failure);
   // `message` as it is, as a runtime error categorised by `failure`.
   void ReportFailure(std::string_view message, const support::Error& failure);
 

@@ -144,6 +144,33 @@ RenderedResult TextPrinter::RenderToggleResult(const ddc::Monitor& monitor,
           ReadBackSuffix(catalog_, check)};
 }
 
+RenderedResult TextPrinter::RenderSaveResult(const ddc::Monitor& monitor,
+                                             const ddc::ProfileMonitor& saved,
+                                             std::string_view file) const {
+  return {catalog_.Text("profile_saved", monitor.ID, saved.Settings.size(),
+                        support::OneLineField(file))};
+}
+
+RenderedResult TextPrinter::RenderRestoreResult(const ddc::Monitor& monitor,
+                                                const RestoreOutcome& outcome) const {
+  std::string lines;
+  const auto add = [&lines](const std::string& line) {
+    lines += (lines.empty() ? "" : "\n") + line;
+  };
+  for (const RestoredSetting& written : outcome.Written) {
+    const ddc::ProfileSetting& setting = written.Setting;
+    add(catalog_.Text("write_set", monitor.ID, setting.Feature.Name, setting.Feature.Code,
+                      setting.Value) +
+        ReadBackSuffix(catalog_, written.Check));
+  }
+  for (const ddc::ProfileSetting& skipped : outcome.Skipped) {
+    add(catalog_.Text("restore_skipped", monitor.ID, skipped.Feature.Name, skipped.Feature.Code,
+                      skipped.Value));
+  }
+  if (lines.empty() && outcome.Failed.empty()) add(catalog_.Text("restore_nothing", monitor.ID));
+  return {lines};
+}
+
 RenderedResult TextPrinter::RenderCapabilities(const ddc::Monitor& monitor,
                                                std::string_view capabilityText, bool withID) const {
   RenderedResult rendered{withID ? support::OneLineField(monitor.ID) + "\t" : std::string()};
@@ -158,7 +185,10 @@ int TextPrinter::PrintResult(const RenderedResult& result) {
 
 int TextPrinter::PrintResults(std::span<const RenderedResult> results) {
   std::string text;
-  for (const RenderedResult& result : results) text += result.Text + "\n";
+  // A monitor whose every setting failed has no line: its failures are reported apart.
+  for (const RenderedResult& result : results) {
+    if (!result.Text.empty()) text += result.Text + "\n";
+  }
   WriteWhole(out_, text);
   return 0;
 }

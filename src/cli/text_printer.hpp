@@ -32,6 +32,10 @@ class TextPrinter final : public Printer {
                                     const Verification& check) const override;
   RenderedResult RenderCapabilities(const ddc::Monitor& monitor, std::string_view capabilityText,
                                     bool withID) const override;
+  RenderedResult RenderSaveResult(const ddc::Monitor& monitor, const ddc::ProfileMonitor& saved,
+                                  std::string_view file) const override;
+  RenderedResult RenderRestoreResult(const ddc::Monitor& monitor,
+                                     const RestoreOutcome& outcome) const override;
   int PrintResult(const RenderedResult& result) override;
   int PrintResults(std::span<const RenderedResult> results) override;
 

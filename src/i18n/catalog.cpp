@@ -30,6 +30,15 @@ constexpr Message kEnglish[] = {
     {"usage_adjust", "<monitor> <feature|vcp:0xNN> <+N|-N|+N%%>"},
     {"usage_toggle", "<monitor> <feature|vcp:0xNN> <value-a> <value-b>"},
     {"usage_capabilities", "<monitor>"},
+    {"usage_save", "<monitor> [file|name|-]"},
+    {"usage_restore", "<file|name|-> [monitor]"},
+    {"profile_saved", "%s: %d settings saved to %s"},
+    {"setting_left_out", "%s (%s / 0x%02X) left out of the profile: %s"},
+    {"restore_skipped", "%s (%s / 0x%02X) left as it is: restoring %d needs --unsafe"},
+    {"restore_nothing", "%s: the profile holds no settings to restore"},
+    {"unreadable_profile", "cannot read profile %s"},
+    {"unwritable_profile", "cannot write profile %s"},
+    {"invalid_profile", "invalid profile %s"},
     {"unknown_command", "unknown command: %s"},
     {"invalid_option", "invalid option: %s"},
     {"missing_option", "option %s requires a value"},
@@ -74,6 +83,15 @@ constexpr Message kChinese[] = {
     {"usage_adjust", "<显示器> <功能|vcp:0xNN> <+N|-N|+N%%>"},
     {"usage_toggle", "<显示器> <功能|vcp:0xNN> <值A> <值B>"},
     {"usage_capabilities", "<显示器>"},
+    {"usage_save", "<显示器> [文件|名称|-]"},
+    {"usage_restore", "<文件|名称|-> [显示器]"},
+    {"profile_saved", "%s：已将 %d 项设置保存到 %s"},
+    {"setting_left_out", "%s（%s / 0x%02X）未写入配置文件：%s"},
+    {"restore_skipped", "%s（%s / 0x%02X）保持不变：恢复为 %d 需要 --unsafe"},
+    {"restore_nothing", "%s：配置文件中没有可恢复的设置"},
+    {"unreadable_profile", "无法读取配置文件 %s"},
+    {"unwritable_profile", "无法写入配置文件 %s"},
+    {"invalid_profile", "无效的配置文件 %s"},
     {"unknown_command", "未知命令：%s"},
     {"invalid_option", "无效选项：%s"},
     {"missing_option", "选项 %s 需要一个值"},
@@ -118,8 +136,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 41 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 41 keys in the same order");
+static_assert(std::size(kEnglish) == 50 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 50 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 // hold a whole burst's writes.
 constexpr int kBurst = 16;
 constexpr auto kSpacing = 5ms;
-constexpr auto kQuiet = 50ms;
+constexpr auto kQuietTime = 50ms;
 constexpr auto kPoll = 20ms;
 // What a loaded machine may add to a hand-over: waking the next process late, its exchange.
 constexpr auto kSlack = 30ms;
@@ -182,7 +182,7 @@ TEST_F(WaitingLine, BurstsAreWrittenInStartOrder) {
     }
     EXPECT_EQ(lastWrittenValues(inOrder.size()), inOrder);
     EXPECT_EQ(brightness(), kBurst);
-    for (const auto gap : writeGaps(since)) EXPECT_GE(gap, kQuiet);
+    for (const auto gap : writeGaps(since)) EXPECT_GE(gap, kQuietTime);
   }
   EXPECT_EQ(tickets(), 0u);
 }
@@ -217,7 +217,7 @@ TEST_F(WaitingLine, AKilledWaiterHoldsUpNobody) {
   std::sort(sorted.begin(), sorted.end());
   const Clock::duration usual = sorted[sorted.size() / 2];
   for (const auto gap : gaps) {
-    EXPECT_GE(gap, kQuiet);
+    EXPECT_GE(gap, kQuietTime);
     EXPECT_LT(gap, usual + kPoll + kSlack);
   }
   EXPECT_EQ(tickets(), 0u);

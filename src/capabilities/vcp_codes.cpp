@@ -1,0 +1,49 @@
+#include "capabilities/vcp_codes.hpp"
+
+#include <algorithm>
+#include <string_view>
+
+namespace lumra::capabilities {
+
+namespace {
+
+std::optional<std::uint8_t> HexCode(std::string_view token) {
+  if (token.size() != 2) return std::nullopt;
+  unsigned value = 0;
+  for (const char c : token) {
+    value <<= 4;
+    if (c >= '0' && c <= '9') {
+      value |= static_cast<unsigned>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      value |= static_cast<unsigned>(c - 'A' + 10);
+    } else if (c >= 'a' && c <= 'f') {
+      value |= static_cast<unsigned>(c - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+  }
+  return static_cast<std::uint8_t>(value);
+}
+
+bool IsVCPGroup(const Node& node) {
+  return node.Name.size() == 3 && (node.Name[0] | 0x20) == 'v' && (node.Name[1] | 0x20) == 'c' &&
+         (node.Name[2] | 0x20) == 'p';
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> ListedVCPCodes(const Document& document) {
+  const auto group = std::find_if(document.Children.begin(), document.Children.end(),
+                                  [](const auto& child) { return IsVCPGroup(*child); });
+  if (group == document.Children.end()) return std::nullopt;
+  std::vector<std::uint8_t> codes;
+  for (const Item& item : (*group)->Items) {
+    const auto code = HexCode(item.Kind == "node" ? std::string_view(item.Node->Name)
+                                                  : std::string_view(item.Token));
+    if (!code) return std::nullopt;
+    if (std::find(codes.begin(), codes.end(), *code) == codes.end()) codes.push_back(*code);
+  }
+  return codes;
+}
+
+}  // namespace lumra::capabilities

@@ -3,8 +3,8 @@
 # Completes the global options, the commands, the --lang values, the named features (asked of
 # `lumra --json features`; for set only the writable ones, for toggle those both readable and
 # writable, for adjust only the writable quantities) and the monitor selectors (indexes, IDs,
-# "all" and the names that fit one monitor, from `lumra --json list`, in any letter case), and the
-# value names of set.
+# "all" and the names that fit one monitor, from `lumra --json list`, in any letter case), the
+# value names of set, and for save and restore the saved profiles by name, beside file names.
 # Installed as share/bash-completion/completions/lumra, where bash-completion loads it on demand;
 # it also works when sourced into a shell without bash-completion.
 
@@ -76,6 +76,36 @@ _lumra_value_names()
         mute) echo $'on\noff' ;;
         color-preset) echo $'srgb\nnative\n4000k\n5000k\n6500k\n7500k\n8200k\n9300k\n10000k\n11500k\nuser1\nuser2\nuser3' ;;
     esac
+}
+
+# The bare names of the saved profiles (the .json files of the profiles folder), which save and
+# restore take in place of a path.
+_lumra_profiles()
+{
+    local path
+    [[ -n ${HOME-} ]] || return
+    for path in "$HOME/Library/Application Support/lumra/profiles"/*.json; do
+        [[ -f $path ]] || continue
+        path=${path##*/}
+        echo "${path%.json}"
+    done
+}
+
+# Offers the saved profiles by name, then the file names that begin with $cur. The replies are
+# file names to readline, which quotes their blanks itself.
+_lumra_offer_profiles()
+{
+    local word
+    _lumra_offer "$(_lumra_profiles)"
+    compopt -o filenames 2>/dev/null
+    if declare -F _filedir >/dev/null; then
+        _filedir
+    else
+        # Without bash-completion, undo the escapes of the typed word before matching files.
+        while IFS= read -r word; do
+            [[ -n $word ]] && COMPREPLY+=("$word")
+        done <<<"$(compgen -f -- "$(command sed -e 's/\\\(.\)/\1/g' -e "s/^[\"']//" <<<"$cur")")"
+    fi
 }
 
 # Offers the words of $1 that begin with $cur, one per COMPREPLY entry. Readline replaces only
@@ -199,12 +229,15 @@ _lumra()
 
     case ${#positional[@]} in
         0)
-            _lumra_offer $'list\nget\nset\nadjust\ntoggle\ncapabilities\ncaps\nfeatures\nhelp'
+            _lumra_offer $'list\nget\nset\nadjust\ntoggle\ncapabilities\ncaps\nsave\nrestore\nfeatures\nhelp'
             ;;
         1)
             case ${positional[0]} in
-                get | set | adjust | toggle | capabilities | caps)
+                get | set | adjust | toggle | capabilities | caps | save)
                     _lumra_offer "$(_lumra_selectors "$program")"
+                    ;;
+                restore)
+                    _lumra_offer_profiles
                     ;;
             esac
             ;;
@@ -221,6 +254,12 @@ _lumra()
                     ;;
                 adjust)
                     _lumra_offer "$(_lumra_features "$program" adjustable)"
+                    ;;
+                save)
+                    _lumra_offer_profiles
+                    ;;
+                restore)
+                    _lumra_offer "$(_lumra_selectors "$program")"
                     ;;
             esac
             ;;

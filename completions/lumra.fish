@@ -2,7 +2,8 @@
 # `lumra --json features`; for set only the writable ones, for toggle those both readable and
 # writable, for adjust only the writable quantities) and monitor selectors (indexes, IDs, "all"
 # and the names that fit one monitor, from `lumra --json list`, in any letter case, as fish
-# matches), and the value names of set.
+# matches), the value names of set, and for save and restore the saved profiles by name, beside
+# file names.
 # Installed as share/fish/vendor_completions.d/lumra.fish, where fish looks for completions.
 
 # The command words typed so far (options and their values left out). Options may stand anywhere
@@ -67,6 +68,16 @@ function __lumra_selectors
     end
 end
 
+# The bare names of the saved profiles (the .json files of the profiles folder), which save and
+# restore take in place of a path.
+function __lumra_profiles
+    set -q HOME; or return
+    for file in $HOME/Library/Application\ Support/lumra/profiles/*.json
+        test -f $file; or continue
+        printf '%s\t%s\n' (string replace -r '^.*/(.*)\.json$' '$1' -- $file) 'Saved profile'
+    end
+end
+
 # The names that set takes for the values of the feature typed (any letter case).
 function __lumra_value_names
     set -l words (__lumra_command_words)
@@ -124,10 +135,15 @@ complete -c lumra -n '__lumra_at_word 0' -a adjust -d 'Raise or lower a feature 
 complete -c lumra -n '__lumra_at_word 0' -a toggle -d 'Flip a feature of a monitor between two values'
 complete -c lumra -n '__lumra_at_word 0' -a capabilities -d 'Print the capabilities string of a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a caps -d 'Print the capabilities string of a monitor'
+complete -c lumra -n '__lumra_at_word 0' -a save -d 'Write the settings of a monitor to a profile'
+complete -c lumra -n '__lumra_at_word 0' -a restore -d 'Write a profile back to a monitor'
 complete -c lumra -n '__lumra_at_word 0' -a features -d 'List the named features'
 complete -c lumra -n '__lumra_at_word 0' -a help -d 'Print the usage text'
 
-complete -c lumra -n '__lumra_at_word 1 get set adjust toggle capabilities caps' -a '(__lumra_selectors)'
+complete -c lumra -n '__lumra_at_word 1 get set adjust toggle capabilities caps save' -a '(__lumra_selectors)'
+complete -c lumra -n '__lumra_at_word 1 restore' -F -a '(__lumra_profiles)'
+complete -c lumra -n '__lumra_at_word 2 save' -F -a '(__lumra_profiles)'
+complete -c lumra -n '__lumra_at_word 2 restore' -a '(__lumra_selectors)'
 complete -c lumra -n '__lumra_at_word 2 get' -a '(__lumra_features readable)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 toggle' -a '(__lumra_features toggleable)' -d Feature
 complete -c lumra -n '__lumra_at_word 2 set' -a '(__lumra_features writable)' -d Feature

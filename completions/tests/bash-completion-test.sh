@@ -136,7 +136,7 @@ run_cases() {
   expect "lumra --json get 0 m" mute mccs-version
   expect "lumra get --unsafe 0 vol" volume
   expect "lumra c" capabilities caps
-  expect "lumra " list get set adjust toggle capabilities caps features help
+  expect "lumra " list get set adjust toggle capabilities caps save restore features help
   expect "lumra --unsafe toggle 0 input hdmi1 d" dvi1 dvi2 dp1 dp2
   expect "lumra a" adjust
   expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
@@ -145,7 +145,7 @@ run_cases() {
   expect "lumra adjust 0 brightness "
   expect "lumra f" features
   expect "lumra --lang zh-CN l" list
-  expect "lumra --timeout 3s s" set
+  expect "lumra --timeout 3s s" set save
   expect "lumra --lang " en zh-CN
   expect "lumra --lang z" zh-CN
   expect "lumra --lang=z" zh-CN
@@ -193,6 +193,22 @@ run_cases() {
   LUMRA_SIMULATION=$here/../../docs/scenarios/real-desks/002-m1pro-two-dells.json \
     expect "lumra get " 0 1 darwin:10AC:D0F8:3042454C darwin:10AC:D0F8:3047414C all
   LUMRA_SIMULATION=$here/../../docs/scenarios/real-desks/002-m1pro-two-dells.json expect "lumra get de"
+
+  # Saved profiles by their bare names, beside the files of the working folder; a monitor selector
+  # where the command takes one.
+  lumra save 0 day >/dev/null && lumra save 1 'night shift' >/dev/null || fail "lumra save failed"
+  mkdir -p "$scratch/work/notes" && : >"$scratch/work/night.json"
+  cd "$scratch/work" || return
+  expect "lumra re" restore
+  expect "lumra sa" save
+  expect "lumra restore ni" 'night shift' night.json
+  expect "lumra restore no" notes
+  expect "lumra --json restore D" day
+  expect "lumra restore day a" all
+  expect "lumra save a" all
+  expect "lumra save 0 nig" 'night shift' night.json
+  expect "lumra restore day all "
+  cd - >/dev/null || return
 }
 
 run_cases

@@ -60,7 +60,7 @@ expect 'lumra --json get 0 m' mccs-version mute
 expect 'lumra get --unsafe 0 vol' volume
 expect 'lumra get --timeout 3s 0 sha' sharpness
 expect 'lumra -- get 0 pic' picture-mode
-expect 'lumra ' adjust capabilities caps features get help list set toggle
+expect 'lumra ' adjust capabilities caps features get help list restore save set toggle
 expect 'lumra toggle 0 power on o' off off-hard on
 expect 'lumra adjust 0 ' brightness contrast sharpness volume
 expect 'lumra --lang ' en zh-CN
@@ -86,6 +86,16 @@ expect 'lumra toggle 0 inp' input
 # Names complete in any letter case; the words after a name with blanks complete.
 expect 'lumra get orv' 'Orvane Q27 Pro' 'Orvane U32 Studio'
 expect 'lumra get Orvane\ Q27\ Pro b' brightness
+# Saved profiles complete by their bare names, beside the files of the working folder.
+lumra save 0 day >/dev/null
+lumra save 1 'night shift' >/dev/null
+touch $scratch/night.json
+expect 'lumra res' restore
+expect 'lumra restore ' bin/ day home/ 'night shift' night.json
+expect 'lumra --json restore ni' 'night shift' night.json
+expect 'lumra restore day a' all
+expect 'lumra save a' all
+expect 'lumra save 0 d' day
 # Two monitors share a name, which selects neither: it is not offered.
 set -lx LUMRA_SIMULATION $desk002
 expect 'lumra get ' 0 1 all darwin:10AC:D0F8:3042454C darwin:10AC:D0F8:3047414C

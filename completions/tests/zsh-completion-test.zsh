@@ -116,6 +116,19 @@ complete_line 'lumra toggle 0 input-' 'lumra toggle 0 input-'
 # Names complete in any letter case, with their real spelling; words after them complete.
 complete_line 'lumra get orvane\ q' 'lumra get Orvane\ Q27\ Pro '
 complete_line 'lumra get Orvane\ Q27\ Pro bri' 'lumra get Orvane\ Q27\ Pro brightness '
+# Saved profiles complete by their bare names, beside the files of the working folder.
+HOME=$scratch/home $binary save 0 day >/dev/null
+HOME=$scratch/home $binary save 1 'night shift' >/dev/null
+mkdir -p $scratch/work && : > $scratch/work/notes.json
+zpty -w lumra_completion "cd ${(q)scratch}/work"
+complete_line 'lumra sav' 'lumra save '
+complete_line 'lumra res' 'lumra restore '
+complete_line 'lumra restore da' 'lumra restore day '
+complete_line 'lumra restore nig' 'lumra restore night\ shift '
+complete_line 'lumra restore no' 'lumra restore notes.json '
+complete_line 'lumra restore day al' 'lumra restore day all '
+complete_line 'lumra save al' 'lumra save all '
+complete_line 'lumra --json save 1 da' 'lumra --json save 1 day '
 # Two monitors share a name, which selects neither: it is not offered.
 zpty -w lumra_completion "export LUMRA_SIMULATION=${0:A:h:h:h}/docs/scenarios/real-desks/002-m1pro-two-dells.json"
 complete_line 'lumra get DE' 'lumra get DE'

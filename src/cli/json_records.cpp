@@ -124,9 +124,11 @@ std::optional<bool> MaximumMeaningful(const ddc::Feature& feature) {
   return feature.Kind == ddc::ValueKind::Continuous;
 }
 
-// "read_back" and "stopped_answering", which sort between "previous" and "transport_succeeded".
+// "read_back", "saved" and "stopped_answering", which sort between "previous" and
+// "transport_succeeded".
 void WriteReadBackFields(JSONWriter& writer, const Verification& check) {
   if (check.Outcome == ReadBack::Confirmed) writer.Field("read_back", check.Value);
+  if (check.Saved) writer.Field("saved", true);
   if (check.Outcome == ReadBack::StoppedAnswering) writer.Field("stopped_answering", true);
 }
 

@@ -33,7 +33,8 @@ void WriteTextRecord(support::JSONWriter& writer, std::string_view key, std::str
 void WriteValueRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                       const ddc::Feature& feature, const ddc::VCPValue& value);
 // The read-back keys ("read_back", "stopped_answering") appear only when a value was read back
-// or the monitor stopped answering; "written" only when a set sent nothing.
+// or the monitor stopped answering; "saved" only when the settings were saved after the write
+// (in the adjust and toggle records too); "written" only when a set sent nothing.
 void WriteSetRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                     const ddc::Feature& feature, const SetOutcome& outcome);
 // The record of adjust and, without "maximum", of toggle; "verified" appears only when the

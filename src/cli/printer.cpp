@@ -61,6 +61,10 @@ support::Error Printer::NotApplied(const ddc::Feature& feature, std::uint16_t wr
       {ddc::kErrNotApplied});
 }
 
+support::Error Printer::NotSaved(const support::Error& failure) const {
+  return support::Error::Wrapping(catalog_.Text("settings_not_saved", failure), {failure});
+}
+
 void Printer::ReportFailure(std::string_view message, const support::Error& failure) {
   Report(ddc::ClassifyError(failure), kRuntimeKind, message, {});
 }

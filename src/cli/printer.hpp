@@ -34,10 +34,13 @@ enum class ReadBack {
   StoppedAnswering,
 };
 
+// What followed a write: reading it back, and having the monitor save its settings.
 struct Verification {
   ReadBack Outcome = ReadBack::NotAsked;
   // The value read back, when confirmed.
   std::uint16_t Value = 0;
+  // Save Current Settings was sent after the write (--save-settings).
+  bool Saved = false;
 };
 
 // What a set did: the value meant, whether it was sent (a power-on is not sent to a monitor
@@ -109,6 +112,9 @@ class Printer {
   // language, wrapping ddc::kErrNotApplied.
   support::Error NotApplied(const ddc::Feature& feature, std::uint16_t written,
                             std::uint16_t read) const;
+  // The failure of Save Current Settings after a monitor's writes: "settings_not_saved" in the
+  // catalog's language, wrapping `failure` so that it keeps its category.
+  support::Error NotSaved(const support::Error& failure) const;
   // `message` as it is, as a runtime error categorised by `failure`.
   void ReportFailure(std::string_view message, const support::Error& failure);
 

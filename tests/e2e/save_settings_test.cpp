@@ -25,7 +25,6 @@ TEST_F(LumraBinary, SaveSettingsFollowsEachWriteOnce) {
       {{"--save-settings", "set", "all", "brightness", "30"}, 1, {"left", "right"}},
       {{"set", "0", "brightness", "31"}, 0, {"left"}},
       {{"--save-settings", "adjust", "0", "brightness", "+0"}, 0, {"left"}},
-      {{"--save-settings", "toggle", "1", "brightness", "30", "60"}, 1, {"right"}},
   };
   for (const auto& c : cases) {
     const std::string line = c.words[c.words.size() - 3] + " " + c.words.back();

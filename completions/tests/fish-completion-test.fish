@@ -66,6 +66,7 @@ expect 'lumra adjust 0 ' brightness contrast sharpness volume
 expect 'lumra --lang ' en zh-CN
 expect 'lumra --lang=z' --lang=zh-CN
 expect 'lumra --js' --json
+expect 'lumra --sa' --save-settings
 expect 'lumra get ' 0 1 all darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 'Orvane Q27 Pro' 'Orvane U32 Studio'
 expect 'lumra set 0 input hd' hdmi1 hdmi2
 # input-alt is written, never read.

@@ -125,9 +125,11 @@ std::optional<bool> MaximumMeaningful(const ddc::Feature& feature) {
   return feature.Kind == ddc::ValueKind::Continuous;
 }
 
-// "read_back" and "stopped_answering", which sort between "previous" and "transport_succeeded".
+// "read_back", "saved" and "stopped_answering", which sort between "previous" and
+// "transport_succeeded".
 void WriteReadBackFields(JSONWriter& writer, const Verification& check) {
   if (check.Outcome == ReadBack::Confirmed) writer.Field("read_back", check.Value);
+  if (check.Saved) writer.Field("saved", true);
   if (check.Outcome == ReadBack::StoppedAnswering) writer.Field("stopped_answering", true);
 }
 
@@ -277,6 +279,7 @@ void WriteRestoreRecord(JSONWriter& writer, const ddc::Monitor& monitor,
   }
   writer.EndArray();
   writer.Field("monitor", monitor.ID);
+  if (outcome.Saved) writer.Field("saved", true);
   WriteSettings(writer, "skipped", outcome.Skipped);
   writer.Key("written");
   writer.BeginArray();

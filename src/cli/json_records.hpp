@@ -33,7 +33,8 @@ void WriteTextRecord(support::JSONWriter& writer, std::string_view key, std::str
 void WriteValueRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                       const ddc::Feature& feature, const ddc::VCPValue& value);
 // The read-back keys ("read_back", "stopped_answering") appear only when a value was read back
-// or the monitor stopped answering; "written" only when a set sent nothing.
+// or the monitor stopped answering; "saved" only when the settings were saved after the write
+// (in the adjust and toggle records too); "written" only when a set sent nothing.
 void WriteSetRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                     const ddc::Feature& feature, const SetOutcome& outcome);
 // The record of adjust and, without "maximum", of toggle; "verified" appears only when the
@@ -44,8 +45,9 @@ void WriteAdjustRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
 // {"file", "monitor", "saved": [{"code", "feature", "value"}]}.
 void WriteSaveRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                      const ddc::ProfileMonitor& saved, std::string_view file);
-// {"failed": [{"category", "code", "error", "feature", "value"}], "monitor", "skipped": [...],
-// "written": [...]}; a written setting carries the read-back keys of set when it was verified.
+// {"failed": [{"category", "code", "error", "feature", "value"}], "monitor", "saved" (only when
+// true), "skipped": [...], "written": [...]}; a written setting carries the read-back keys of set
+// when it was verified.
 void WriteRestoreRecord(support::JSONWriter& writer, const ddc::Monitor& monitor,
                         const RestoreOutcome& outcome);
 // The parsed capabilities, or the raw string with the reason it could not be parsed or was too

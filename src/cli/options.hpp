@@ -16,6 +16,8 @@ struct Options {
   bool Unsafe = false;
   // --verify: read every written value back and fail when it did not stick.
   bool Verify = false;
+  // --save-settings: after a monitor's writes, have it store its settings (Save Current Settings).
+  bool SaveSettings = false;
   // --version: print the version instead of running a command.
   bool Version = false;
   std::string Locale;

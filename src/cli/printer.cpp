@@ -74,6 +74,10 @@ void Printer::NoteLeftOut(std::string_view monitor, const ddc::Feature& feature,
          catalog_.Text("setting_left_out", monitor, feature.Name, feature.Code, failure), monitor);
 }
 
+support::Error Printer::NotSaved(const support::Error& failure) const {
+  return support::Error::Wrapping(catalog_.Text("settings_not_saved", failure), {failure});
+}
+
 void Printer::ReportFailure(std::string_view message, const support::Error& failure) {
   Report(ddc::ClassifyError(failure), kRuntimeKind, message, {});
 }

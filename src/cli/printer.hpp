@@ -36,10 +36,13 @@ enum class ReadBack {
   StoppedAnswering,
 };
 
+// What followed a write: reading it back, and having the monitor save its settings.
 struct Verification {
   ReadBack Outcome = ReadBack::NotAsked;
   // The value read back, when confirmed.
   std::uint16_t Value = 0;
+  // Save Current Settings was sent after the write (--save-settings).
+  bool Saved = false;
 };
 
 // What a set did: the value meant, whether it was sent (a power-on is not sent to a monitor
@@ -63,11 +66,14 @@ struct FailedSetting {
 };
 
 // What restore did to one monitor: the settings written, in the order written; those that
-// failed; and those left as they are because they need --unsafe.
+// failed; those left as they are because they need --unsafe; and whether the monitor was then
+// told to store its settings (--save-settings), or why that failed.
 struct RestoreOutcome {
   std::vector<RestoredSetting> Written;
   std::vector<FailedSetting> Failed;
   std::vector<ddc::ProfileSetting> Skipped;
+  bool Saved = false;
+  support::Error SaveFailed;
 };
 
 // The one owner of what a command prints: results on the output stream and error reports on
@@ -144,6 +150,9 @@ class Printer {
   // left out of the profile, since reading it failed. JSON gives it the kind "note".
   void NoteLeftOut(std::string_view monitor, const ddc::Feature& feature,
                    const support::Error& failure);
+  // The failure of Save Current Settings after a monitor's writes: "settings_not_saved" in the
+  // catalog's language, wrapping `failure` so that it keeps its category.
+  support::Error NotSaved(const support::Error& failure) const;
   // `message` as it is, as a runtime error categorised by `failure`.
   void ReportFailure(std::string_view message, const support::Error& failure);
 

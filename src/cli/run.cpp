@@ -238,6 +238,19 @@ support::Result<Verification> VerifyAdjustment(const Command& cmd, const ddc::Mo
   return VerifyWrite(cmd, monitor, feature, adjustment.Value);
 }
 
+// After a monitor's writes (and their read-back), has it store its settings when
+// --save-settings asks for it; whether Save Current Settings was sent. Nothing is saved when
+// nothing was written: storing unchanged values would only wear the monitor's non-volatile
+// memory. A failed save fails the monitor, though its values were sent.
+support::Result<bool> SaveSettingsAfterWrites(const Command& cmd, const ddc::Monitor& monitor,
+                                              bool written) {
+  if (!cmd.Parsed.SaveSettings || !written) return {false, {}};
+  if (auto failed = cmd.Transport.SaveSettings(cmd.Ctx, monitor.ID)) {
+    return {false, cmd.Print.NotSaved(failed)};
+  }
+  return {true, {}};
+}
+
 // Sends the value unless it is power "on" and the monitor already reads on: resending it has
 // left monitors unresponsive. A monitor in standby may not answer the read; it is written then.
 support::Result<SetOutcome> WriteSet(const Command& cmd, const ddc::Monitor& monitor,
@@ -270,6 +283,9 @@ PreparedWrite PrepareSet(const Command& cmd, const ddc::Feature& feature, Comman
               if (check.Err) return {{}, check.Err};
               set.Value.Check = check.Value;
             }
+            auto saved = SaveSettingsAfterWrites(cmd, monitor, set.Value.Written);
+            if (saved.Err) return {{}, saved.Err};
+            set.Value.Check.Saved = saved.Value;
             return {cmd.Print.RenderSetResult(monitor, feature, set.Value), {}};
           },
           {}};
@@ -288,6 +304,9 @@ PreparedWrite PrepareAdjust(const Command& cmd, const ddc::Feature& feature, Com
         if (adjusted.Err) return {{}, adjusted.Err};
         auto check = VerifyAdjustment(cmd, monitor, feature, adjusted.Value);
         if (check.Err) return {{}, check.Err};
+        auto saved = SaveSettingsAfterWrites(cmd, monitor, adjusted.Value.Written);
+        if (saved.Err) return {{}, saved.Err};
+        check.Value.Saved = saved.Value;
         return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.Value, check.Value), {}};
       },
       {}};
@@ -309,6 +328,9 @@ PreparedWrite PrepareToggle(const Command& cmd, const ddc::Feature& feature, Com
             if (toggled.Err) return {{}, toggled.Err};
             auto check = VerifyAdjustment(cmd, monitor, feature, toggled.Value);
             if (check.Err) return {{}, check.Err};
+            auto saved = SaveSettingsAfterWrites(cmd, monitor, toggled.Value.Written);
+            if (saved.Err) return {{}, saved.Err};
+            check.Value.Saved = saved.Value;
             return {cmd.Print.RenderToggleResult(monitor, feature, toggled.Value, check.Value), {}};
           },
           {}};
@@ -536,6 +558,9 @@ RestoreOutcome RestoreMonitor(const Command& cmd, const ddc::Monitor& monitor,
     }
     outcome.Written.push_back({setting, check});
   }
+  auto saved = SaveSettingsAfterWrites(cmd, monitor, !outcome.Written.empty());
+  outcome.Saved = saved.Value;
+  outcome.SaveFailed = saved.Err;
   return outcome;
 }
 
@@ -585,6 +610,11 @@ int RunRestore(const Command& cmd, CommandWords args) {
       status = cmd.Print.MonitorError(
           plan->Monitors[i].ID, support::Errorf("%s (0x%02X): %w", feature.Name, feature.Code,
                                                 failed.Err));
+    }
+  }
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    if (outcomes[i].SaveFailed) {
+      status = cmd.Print.MonitorError(plan->Monitors[i].ID, outcomes[i].SaveFailed);
     }
   }
   for (std::size_t i = 0; i < plan->Missing.size(); ++i) {

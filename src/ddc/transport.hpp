@@ -48,6 +48,9 @@ class Transport {
                                            std::uint8_t code) = 0;
   // Discovers the monitors, in the order the list command prints them.
   virtual support::Result<std::vector<Monitor>> List(const support::Context& ctx) = 0;
+  // Sends Save Current Settings, which has the monitor store its current values in its
+  // non-volatile memory; success means the command was sent.
+  virtual support::Error SaveSettings(const support::Context& ctx, std::string_view monitorID) = 0;
   // Writes one feature from the host source address `source` (Feature::WriteSource); success
   // means the command was sent, not that it was verified.
   virtual support::Error SetVCP(const support::Context& ctx, std::string_view monitorID,

@@ -66,6 +66,11 @@ Bytes BuildCapabilitiesRequest(std::uint16_t offset) {
   return BuildRequest(payload);
 }
 
+Bytes BuildSaveSettings() {
+  const std::uint8_t payload[] = {kSaveSettingsOpcode};
+  return BuildRequest(payload);
+}
+
 support::Result<Span> ParseReply(Span reply) {
   if (reply.size() < kFramingBytes) {
     return {{}, Errorf("%w: reply is too short: %d", kErrInvalidLength, reply.size())};

@@ -29,6 +29,8 @@ Bytes BuildGetVCP(std::uint8_t code);
 // `source` is the host's source address; only a control that listens to another one changes it.
 Bytes BuildSetVCP(std::uint8_t code, std::uint16_t value, std::uint8_t source = kHostSourceAddress);
 Bytes BuildCapabilitiesRequest(std::uint16_t offset);
+// Save Current Settings; the monitor sends no reply.
+Bytes BuildSaveSettings();
 
 // Source, length, payload, checksum; the checksum covers the source byte as sent.
 Bytes BuildRequest(std::span<const std::uint8_t> payload, std::uint8_t source = kHostSourceAddress);

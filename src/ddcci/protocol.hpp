@@ -24,6 +24,8 @@ inline constexpr std::uint8_t kProtocolFlag = 0x80;
 inline constexpr std::uint8_t kGetVCPOpcode = 0x01;
 inline constexpr std::uint8_t kGetVCPReplyOpcode = 0x02;
 inline constexpr std::uint8_t kSetVCPOpcode = 0x03;
+// Save Current Settings: the monitor stores its current values in non-volatile memory.
+inline constexpr std::uint8_t kSaveSettingsOpcode = 0x0C;
 inline constexpr std::uint8_t kCapabilitiesOpcode = 0xF3;
 inline constexpr std::uint8_t kCapabilitiesReplyOpcode = 0xE3;
 

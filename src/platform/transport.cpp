@@ -167,11 +167,16 @@ support::Error DarwinTransport::WriteVCP(const support::Context& ctx, HeldMonito
   if (held.Monitor.TwoFramings && !held.Framing.Framing()) {
     static_cast<void>(ReadVCP(ctx, held, code));
   }
-  const bool otherFraming = StartsInOtherFraming(held.Monitor, held.Framing);
   // The source byte travels in the request itself, on every path and in every framing.
-  const ddcci::Bytes request = ddcci::BuildSetVCP(code, value, source);
+  return SendWithoutReply(ctx, held, ddcci::BuildSetVCP(code, value, source), kSetVCPDelay);
+}
+
+support::Error DarwinTransport::SendWithoutReply(const support::Context& ctx, HeldMonitor& held,
+                                                 std::span<const std::uint8_t> request,
+                                                 support::Duration delay) const {
+  const bool otherFraming = StartsInOtherFraming(held.Monitor, held.Framing);
   return RetryOnEndpoint(ctx, held.Endpoint, [&]() -> support::Error {
-    return Exchange(held.Monitor, request, 0, kSetVCPDelay, &held.Endpoint, otherFraming).Err;
+    return Exchange(held.Monitor, request, 0, delay, &held.Endpoint, otherFraming).Err;
   });
 }
 
@@ -190,6 +195,16 @@ support::Error DarwinTransport::SetVCP(const support::Context& ctx, std::string_
   auto held = HoldMonitor(ctx, monitorID);
   if (held.Err) return held.Err;
   return WriteVCP(ctx, held.Value, code, value, source);
+}
+
+support::Error DarwinTransport::SaveSettings(const support::Context& ctx,
+                                             std::string_view monitorID) {
+  if (support::Error ended = ctx.Err()) return ended;
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return held.Err;
+  // The bridge sleeps or defers the request's delay as the quiet time after it, so the
+  // monitor's storing time is owed to the lock like any write's pause.
+  return SendWithoutReply(ctx, held.Value, ddcci::BuildSaveSettings(), kSaveSettingsDelay);
 }
 
 support::Result<ddc::VCPAdjustment> DarwinTransport::AdjustVCP(const support::Context& ctx,

@@ -26,6 +26,8 @@ namespace lumra::platform {
 inline constexpr support::Duration kGetVCPDelay = std::chrono::milliseconds(40);
 inline constexpr support::Duration kSetVCPDelay = std::chrono::milliseconds(50);
 inline constexpr support::Duration kCapabilitiesDelay = std::chrono::milliseconds(50);
+// A monitor takes about this long to store its settings, and hears nothing meanwhile.
+inline constexpr support::Duration kSaveSettingsDelay = std::chrono::milliseconds(200);
 
 // Reply bytes read back for each request; Set VCP reads none.
 inline constexpr std::uint32_t kGetVCPReplyCapacity = 11;
@@ -59,6 +61,8 @@ class DarwinTransport final : public ddc::Transport {
   support::Result<ddc::VCPValue> GetVCP(const support::Context& ctx, std::string_view monitorID,
                                         std::uint8_t code) override;
   support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override;
+  // Like SetVCP, with the longer quiet time owed after it.
+  support::Error SaveSettings(const support::Context& ctx, std::string_view monitorID) override;
   support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
                         std::uint16_t value,
                         std::uint8_t source = ddcci::kHostSourceAddress) override;
@@ -119,6 +123,11 @@ class DarwinTransport final : public ddc::Transport {
   support::Error WriteVCP(const support::Context& ctx, HeldMonitor& held, std::uint8_t code,
                           std::uint16_t value,
                           std::uint8_t source = ddcci::kHostSourceAddress) const;
+  // One request that gets no reply, with retries, in the framing the port last answered in (its
+  // own when none is remembered); `delay` is the quiet time the bus owes after it.
+  support::Error SendWithoutReply(const support::Context& ctx, HeldMonitor& held,
+                                  std::span<const std::uint8_t> request,
+                                  support::Duration delay) const;
   support::Result<ddcci::Bytes> ReadCapabilitiesFragment(const support::Context& ctx,
                                                          HeldMonitor& held,
                                                          std::uint16_t offset) const;

@@ -18,6 +18,7 @@ class FakeTransport : public ddc::Transport {
   ddc::VCPValue value;
   support::Error getError;
   support::Error setError;
+  support::Error saveError;
   std::string capabilities;
   support::Error capabilitiesError;
   support::Error closeError;
@@ -63,6 +64,10 @@ class FakeTransport : public ddc::Transport {
   support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override {
     record(ctx, "List");
     return {monitors, listError};
+  }
+  support::Error SaveSettings(const support::Context& ctx, std::string_view monitorID) override {
+    record(ctx, support::Format("SaveSettings %s", monitorID));
+    return saveError;
   }
   support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
                         std::uint16_t written,

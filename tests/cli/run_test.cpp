@@ -12,7 +12,8 @@ namespace lumra::testing {
 namespace {
 
 const std::string kUsageEN =
-    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+    "Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] "
+    "[--verify] "
     "<command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
     "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
@@ -22,7 +23,8 @@ const std::string kUsageEN =
     "prints the version; lumra help, --help or -h prints this text.";
 
 const std::string kUsageJSON =
-    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] "
+    "[--unsafe] [--verify] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
     "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
     "toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\\n  "
@@ -84,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             kChinese,
             0,
-            "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+            "用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] "
+            "[--verify] "
             "<命令>\n\n命令：\n "
             " list\n"
             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "
@@ -890,6 +893,51 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 // A failed read writes nothing; a failed write after a good read is reported as such.
+// The fake reads 50 of 100. The save follows the write and its read-back, once per monitor,
+// and only when something was written.
+INSTANTIATE_TEST_SUITE_P(
+    SaveSettings, RunTable,
+    ::testing::Values(
+        Case{"set_verified_then_saved",
+             {"--json", "--save-settings", "--verify", "set", "0", "brightness", "50"},
+             {},
+             0,
+             "{\"code\":16,\"feature\":\"brightness\",\"monitor\":\"" + M0 +
+                 "\",\"read_back\":50,\"saved\":true,\"transport_succeeded\":true,\"value\":50,"
+                 "\"verified\":true}\n",
+             "",
+             {"List", "SetVCP " + M0 + " 0x10 50", "GetVCP " + M0 + " 0x10", "SaveSettings " + M0}},
+        Case{"adjust_saved",
+             {"--json", "--save-settings", "adjust", "0", "brightness", "+10"},
+             {},
+             0,
+             "{\"code\":16,\"feature\":\"brightness\",\"maximum\":100,\"monitor\":\"" + M0 +
+                 "\",\"previous\":50,\"saved\":true,\"value\":60,\"written\":true}\n",
+             "",
+             {"List", "AdjustVCP " + M0 + " 0x10 write 60", "SaveSettings " + M0}},
+        Case{"toggle_text_unchanged",
+             {"--save-settings", "toggle", "1", "brightness", "50", "60"},
+             {},
+             0,
+             M1 + " (brightness / 0x10): 50 -> 60\n",
+             "",
+             {"List", "AdjustVCP " + M1 + " 0x10 write 60", "SaveSettings " + M1}}),
+    [](const auto& info) { return info.param.name; });
+
+// A failed save fails the monitor, in the category of its cause.
+TEST(Run, FailedSaveIsTheMonitorsFailure) {
+  FakeTransport transport;
+  transport.monitors = sampleMonitors();
+  transport.saveError = ddc::kErrBusy;
+  const RunOutcome outcome =
+      runWith(transport, {"--json", "--save-settings", "set", "0", "brightness", "30"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err,
+            "{\"category\":\"busy\",\"error\":\"operation failed: the value was sent, but saving "
+            "the monitor's settings failed: monitor transport is busy\",\"kind\":\"runtime\"}\n");
+}
+
 TEST(Run, AdjustFailures) {
   const struct {
     support::Error FakeTransport::*slot;

@@ -47,6 +47,7 @@ TEST(BuildRequestTest, FramesAreByteExact) {
       {"capabilities at 0", BuildCapabilitiesRequest(0), "51 83 F3 00 00 4F"},
       {"capabilities at 32", BuildCapabilitiesRequest(32), "51 83 F3 00 20 6F"},
       {"capabilities at 0x0120", BuildCapabilitiesRequest(0x0120), "51 83 F3 01 20 6E"},
+      {"save current settings", BuildSaveSettings(), "51 81 0C B2"},
       {"empty payload", BuildRequest({}), "51 80 BF"},
   };
   for (const auto& c : cases) EXPECT_EQ(Spaced(c.frame), c.want) << c.name;

@@ -53,9 +53,11 @@ TEST_F(VCPOperationsTest, ExchangeParameters) {
   EXPECT_EQ(got.Value.Maximum, 100);
   EXPECT_EQ(got.Value.Raw, (std::array<std::uint8_t, 4>{0, 100, 0, 70}));
   ASSERT_FALSE(transport.SetVCP(ctx, "darwin:10AC:A0C4:12345678", 0x10, 0x0132));
+  fakeNative().outcomes = {ok({})};
+  ASSERT_FALSE(transport.SaveSettings(ctx, "0"));
 
   const auto& calls = fakeNative().exchanges;
-  ASSERT_EQ(calls.size(), 2u);
+  ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].endpointID, 0xE2u);
   EXPECT_EQ(calls[0].chipAddress, 0x38u);
   EXPECT_EQ(calls[0].request, (ddcci::Bytes{0x51, 0x82, 0x01, 0x10, 0xAC}));
@@ -67,6 +69,11 @@ TEST_F(VCPOperationsTest, ExchangeParameters) {
   EXPECT_FALSE(calls[1].replyBufferGiven);
   EXPECT_EQ(calls[1].replyCapacity, 0u);
   EXPECT_EQ(calls[1].delayNs, 50'000'000u);
+  // Storing the settings takes the monitor longer than taking a value.
+  EXPECT_EQ(calls[2].endpointID, 0xE1u);
+  EXPECT_EQ(calls[2].request, (ddcci::Bytes{0x51, 0x81, 0x0C, 0xB2}));
+  EXPECT_FALSE(calls[2].replyBufferGiven);
+  EXPECT_EQ(calls[2].delayNs, 200'000'000u);
 }
 
 TEST_F(VCPOperationsTest, GetVCPRetriesAndFailures) {

@@ -219,6 +219,41 @@ TEST(MonitorTest, DroppedWritesAndZerosAfterASet) {
   }
 }
 
+// Save Current Settings stores the values set so far; a monitor that forgets unsaved values
+// returns to them when it is turned on after being off, and to the scenario's for codes never
+// saved.
+TEST(MonitorTest, SavedValuesOutliveAPowerCycle) {
+  const std::string save = Spaced(ddcci::BuildSaveSettings());
+  const auto set = [](std::uint8_t code, std::uint16_t value) {
+    return Spaced(ddcci::BuildSetVCP(code, value));
+  };
+  const struct {
+    const char* name;
+    bool forgets;
+    std::vector<std::string> requests;
+    std::uint16_t brightness;
+    std::uint64_t saves;
+  } cases[] = {
+      {"off and on", true, {set(0x10, 40), save, set(0x10, 30), set(0xD6, 4), set(0xD6, 1)}, 40, 1},
+      {"never saved", true, {set(0x10, 30), set(0xD6, 5), set(0xD6, 1)}, 50, 0},
+      {"standby keeps", true, {set(0x10, 30), set(0xD6, 2), set(0xD6, 1)}, 30, 0},
+      {"still off", true, {set(0x10, 30), set(0xD6, 4)}, 30, 0},
+      {"a monitor that keeps", false, {set(0x10, 30), set(0xD6, 4), set(0xD6, 1)}, 30, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonitorSpec spec = Monitor();
+    spec.Vcp[0xD6] = VcpSpec{1, 5, false};
+    spec.ForgetsUnsaved = c.forgets;
+    MonitorRecord record;
+    for (const std::string& request : c.requests)
+      EXPECT_EQ(Exchange(spec, record, request), "6E 80 BE");
+    EXPECT_EQ(CurrentValue(spec, record, 0x10), c.brightness);
+    EXPECT_EQ(record.Counters.Saves, c.saves);
+    EXPECT_EQ(record.Counters.Ignored, 0u);
+  }
+}
+
 TEST(MonitorTest, FaultsMatchByKindAndCode) {
   MonitorSpec spec = Monitor();
   spec.Faults.push_back(FaultSpec{RequestKind::Get, 0x05, FaultKind::Status, kIOReturnBusy, {}});

@@ -79,6 +79,7 @@ TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
   Use(kStateScenario);
   WriteFrame(kGet);  // faulted
   WriteFrame(kSet40);
+  WriteFrame("51 81 0C B2");     // save current settings
   WriteFrame("51 82 01 10 00");  // bad checksum
   std::string file;
   for (const auto& entry :
@@ -93,17 +94,19 @@ TEST_F(StateTest, StateFileRecordsValuesRepliesAndCounters) {
   const auto& m = json.at("monitors").at("m");
   EXPECT_EQ(json.at("format"), 1);
   EXPECT_EQ(m.at("values"), nlohmann::json({{"0x10", 40}}));
+  EXPECT_EQ(m.at("saved_values"), nlohmann::json({{"0x10", 40}}));
   EXPECT_EQ(m.at("last_request"), "");
   EXPECT_EQ(m.at("pending_reply"), "");
   EXPECT_EQ(m.at("faults_used"), nlohmann::json({{"0", 1}}));
-  EXPECT_EQ(m.at("counters"), nlohmann::json({{"writes", 3},
+  EXPECT_EQ(m.at("counters"), nlohmann::json({{"writes", 4},
                                               {"reads", 0},
                                               {"gets", 1},
                                               {"sets", 1},
+                                              {"saves", 1},
                                               {"capabilities", 0},
                                               {"faults", 1},
                                               {"ignored", 1}}));
-  EXPECT_EQ(m.at("write_times_ns").size(), 3u);
+  EXPECT_EQ(m.at("write_times_ns").size(), 4u);
   EXPECT_EQ(m.at("read_times_ns"), nlohmann::json::array());
 }
 

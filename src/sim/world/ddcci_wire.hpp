@@ -30,11 +30,14 @@ inline constexpr std::uint8_t kLengthMask = 0x7F;
 inline constexpr std::uint8_t kGetVcpOpcode = 0x01;
 inline constexpr std::uint8_t kGetVcpReplyOpcode = 0x02;
 inline constexpr std::uint8_t kSetVcpOpcode = 0x03;
+inline constexpr std::uint8_t kSaveSettingsOpcode = 0x0C;
 inline constexpr std::uint8_t kCapabilitiesOpcode = 0xF3;
 inline constexpr std::uint8_t kCapabilitiesReplyOpcode = 0xE3;
 
 // The MCCS input source, and LG's alternate control that switches it.
 inline constexpr std::uint8_t kInputSourceCode = 0x60;
 inline constexpr std::uint8_t kAlternateInputCode = 0xF4;
+// The MCCS power mode: 1 on, 2 and 3 standby and suspend, 4 off, 5 off at the switch.
+inline constexpr std::uint8_t kPowerModeCode = 0xD6;
 
 }  // namespace lumra::sim

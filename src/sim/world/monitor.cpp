@@ -48,6 +48,8 @@ std::optional<Request> Decode(std::span<const std::uint8_t> frame, ChecksumRule 
     request.Kind = RequestKind::Set;
     request.Code = payload[1];
     request.Value = static_cast<std::uint16_t>(payload[2] << 8 | payload[3]);
+  } else if (payload[0] == kSaveSettingsOpcode && n == 1) {
+    request.Kind = RequestKind::Save;
   } else if (payload[0] == kCapabilitiesOpcode && n == 3) {
     request.Kind = RequestKind::Capabilities;
     request.Offset = static_cast<std::uint16_t>(payload[1] << 8 | payload[2]);
@@ -61,7 +63,8 @@ bool FollowsSet(const MonitorRecord& record) {
 
 bool FaultFitsRequest(const FaultSpec& fault, const Request& request, bool afterSet) {
   if (fault.Request != RequestKind::Any && fault.Request != request.Kind) return false;
-  if (fault.Code && (request.Kind == RequestKind::Capabilities || *fault.Code != request.Code)) {
+  const bool hasCode = request.Kind == RequestKind::Get || request.Kind == RequestKind::Set;
+  if (fault.Code && (!hasCode || *fault.Code != request.Code)) {
     return false;
   }
   switch (fault.Kind) {
@@ -170,6 +173,20 @@ Bytes Corrupt(Bytes reply, FaultKind kind) {
   return reply;
 }
 
+bool PowerIsOff(std::uint16_t mode) { return mode == 4 || mode == 5; }
+
+// Stores a Set VCP's value. Turned on after being off, a monitor that forgets unsaved values
+// starts from those it last saved, as one that reloads its non-volatile memory at power-up.
+void StoreValue(const MonitorSpec& spec, MonitorRecord& record, std::uint8_t code,
+                std::uint16_t value) {
+  if (!spec.Vcp.contains(code)) return;
+  if (spec.ForgetsUnsaved && code == kPowerModeCode && value == 1 &&
+      PowerIsOff(CurrentValue(spec, record, code))) {
+    record.Values = record.SavedValues;
+  }
+  record.Values[code] = value;
+}
+
 // A value the control does not know leaves the input where it is, as the monitors do.
 void SwitchAlternateInput(const MonitorSpec& spec, MonitorRecord& record, std::uint16_t value) {
   const auto input = spec.AlternateInput.find(value);
@@ -183,6 +200,9 @@ void CountRequest(MonitorCounters& counters, RequestKind kind) {
       break;
     case RequestKind::Set:
       ++counters.Sets;
+      break;
+    case RequestKind::Save:
+      ++counters.Saves;
       break;
     case RequestKind::Capabilities:
       ++counters.Capabilities;
@@ -247,9 +267,14 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
       if (fault) return 0;
       if (request->Alternate) {
         SwitchAlternateInput(spec, record, request->Value);
-      } else if (spec.Vcp.contains(request->Code)) {
-        record.Values[request->Code] = request->Value;
+      } else {
+        StoreValue(spec, record, request->Code, request->Value);
       }
+      return 0;
+    case RequestKind::Save:
+      // Like a set, a garbled save is lost; codes never set keep the scenario's value, so
+      // the values set so far are all there is to store.
+      if (!fault) record.SavedValues = record.Values;
       return 0;
     case RequestKind::Any:
       return 0;

@@ -18,8 +18,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct MonitorRecord {
   std::map<std::uint8_t, std::uint16_t> Values;  // codes set so far; others read the scenario's
-  Bytes LastRequest;                             // empty after a frame that was ignored
-  Bytes PendingReply;                            // what the next read returns; empty: null message
+  // Values as the latest Save Current Settings found them: what a power cycle returns to.
+  std::map<std::uint8_t, std::uint16_t> SavedValues;
+  Bytes LastRequest;   // empty after a frame that was ignored
+  Bytes PendingReply;  // what the next read returns; empty: null message
   std::map<std::size_t, std::uint64_t> FaultsUsed;  // by index in MonitorSpec::faults
   MonitorCounters Counters;
 };

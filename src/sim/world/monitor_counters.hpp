@@ -24,6 +24,7 @@ struct MonitorCounters {
   std::uint64_t Reads = 0;         // read transactions
   std::uint64_t Gets = 0;          // Get VCP requests decoded
   std::uint64_t Sets = 0;          // Set VCP requests decoded
+  std::uint64_t Saves = 0;         // Save Current Settings requests decoded
   std::uint64_t Capabilities = 0;  // Capabilities requests decoded
   std::uint64_t Faults = 0;        // faults injected
   std::uint64_t Ignored = 0;       // frames dropped: bad checksum, bad framing, unknown opcode

@@ -161,13 +161,35 @@ std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
 
 }  // namespace
 
+namespace {
+
+Json ValuesToJson(const std::map<std::uint8_t, std::uint16_t>& values) {
+  Json json = Json::object();
+  for (const auto& [code, value] : values) json[CodeKey(code)] = value;
+  return json;
+}
+
+std::map<std::uint8_t, std::uint16_t> ValuesFromJson(const Json& json, const char* name) {
+  std::map<std::uint8_t, std::uint16_t> values;
+  auto found = json.find(name);
+  if (found == json.end() || !found->is_object()) return values;
+  for (const auto& [key, value] : found->items()) {
+    const auto code = ReadVcpCode(key);
+    if (code && value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFF) {
+      values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
+    }
+  }
+  return values;
+}
+
+}  // namespace
+
 Json RecordToJson(const MonitorRecord& record) {
-  Json values = Json::object();
-  for (const auto& [code, value] : record.Values) values[CodeKey(code)] = value;
   Json faults = Json::object();
   for (const auto& [index, used] : record.FaultsUsed) faults[std::to_string(index)] = used;
   const MonitorCounters& c = record.Counters;
-  return Json{{"values", values},
+  return Json{{"values", ValuesToJson(record.Values)},
+              {"saved_values", ValuesToJson(record.SavedValues)},
               {"last_request", HexBytes(record.LastRequest)},
               {"pending_reply", HexBytes(record.PendingReply)},
               {"faults_used", faults},
@@ -184,6 +206,7 @@ Json RecordToJson(const MonitorRecord& record) {
                 {"reads", c.Reads},
                 {"gets", c.Gets},
                 {"sets", c.Sets},
+                {"saves", c.Saves},
                 {"capabilities", c.Capabilities},
                 {"faults", c.Faults},
                 {"ignored", c.Ignored}}}};
@@ -192,14 +215,8 @@ Json RecordToJson(const MonitorRecord& record) {
 MonitorRecord RecordFromJson(const Json& json) {
   MonitorRecord record;
   if (!json.is_object()) return record;
-  if (auto values = json.find("values"); values != json.end() && values->is_object()) {
-    for (const auto& [key, value] : values->items()) {
-      const auto code = ReadVcpCode(key);
-      if (code && value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFF) {
-        record.Values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
-      }
-    }
-  }
+  record.Values = ValuesFromJson(json, "values");
+  record.SavedValues = ValuesFromJson(json, "saved_values");
   if (auto last = json.find("last_request"); last != json.end())
     record.LastRequest = BytesFromHex(*last);
   if (auto reply = json.find("pending_reply"); reply != json.end()) {
@@ -217,6 +234,7 @@ MonitorRecord RecordFromJson(const Json& json) {
     c.Reads = Counter(*counters, "reads");
     c.Gets = Counter(*counters, "gets");
     c.Sets = Counter(*counters, "sets");
+    c.Saves = Counter(*counters, "saves");
     c.Capabilities = Counter(*counters, "capabilities");
     c.Faults = Counter(*counters, "faults");
     c.Ignored = Counter(*counters, "ignored");

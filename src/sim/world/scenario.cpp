@@ -271,6 +271,7 @@ RegistryEntrySpec ReadRegistryEntry(const Json& value, const std::string& path,
 std::optional<RequestKind> RequestKindNamed(std::string_view name) {
   if (name == "get") return RequestKind::Get;
   if (name == "set") return RequestKind::Set;
+  if (name == "save") return RequestKind::Save;
   if (name == "capabilities") return RequestKind::Capabilities;
   if (name == "any") return RequestKind::Any;
   return std::nullopt;
@@ -338,6 +339,9 @@ void CheckFaultApplies(const FaultSpec& fault, const std::string& path, Problems
   if (fault.Code && fault.Request == RequestKind::Capabilities) {
     problems.Add(path, "\"code\" does not apply to capabilities requests");
   }
+  if (fault.Code && fault.Request == RequestKind::Save) {
+    problems.Add(path, "\"code\" does not apply to save requests");
+  }
 }
 
 FaultSpec ReadFault(const Json& value, const std::string& path, Problems& problems) {
@@ -347,7 +351,7 @@ FaultSpec ReadFault(const Json& value, const std::string& path, Problems& proble
     const auto kind = RequestKindNamed(*request);
     if (!kind) {
       problems.Add(reader.PathOf("request"),
-                   "must be \"get\", \"set\", \"capabilities\" or \"any\"");
+                   "must be \"get\", \"set\", \"save\", \"capabilities\" or \"any\"");
     }
     fault.Request = kind.value_or(RequestKind::Any);
   }
@@ -416,6 +420,10 @@ MonitorSpec ReadMonitor(const Json& value, const std::string& path, Problems& pr
     }
   }
   ReadAlternateInput(reader, monitor, problems);
+  monitor.ForgetsUnsaved = reader.Bool("forgets_unsaved").value_or(false);
+  if (monitor.ForgetsUnsaved && !problems.Any() && !monitor.Vcp.contains(kPowerModeCode)) {
+    problems.Add(reader.PathOf("forgets_unsaved"), "needs the power mode \"0xD6\" in \"vcp\"");
+  }
   monitor.Capabilities = reader.String("capabilities", false).value_or("");
   monitor.FragmentSize = static_cast<std::uint32_t>(
       reader.Unsigned("fragment_size", kMaxFragmentSize, false).value_or(32));

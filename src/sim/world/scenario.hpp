@@ -116,7 +116,7 @@ struct RegistryEntrySpec {
   Json Properties = Json::object();
 };
 
-enum class RequestKind { Get, Set, Capabilities, Any };
+enum class RequestKind { Get, Set, Save, Capabilities, Any };
 
 enum class FaultKind {
   Status,  // the write fails with an IOReturn
@@ -152,6 +152,8 @@ struct MonitorSpec {
   // switches the input that 0x60 reports to the mapped value. Empty: frames from 0x50 are
   // ignored, as a monitor without the control does.
   std::map<std::uint16_t, std::uint16_t> AlternateInput;
+  // Loses the values not stored by Save Current Settings when it is turned off and on again.
+  bool ForgetsUnsaved = false;
   std::string Capabilities;
   std::uint32_t FragmentSize = 32;
   std::vector<FaultSpec> Faults;

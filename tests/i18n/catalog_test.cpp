@@ -160,7 +160,9 @@ std::string UsageFromParts(const Catalog& catalog) {
   return catalog.Text("usage_header") + "\n  list\n  get " + catalog.Text("usage_get") +
          "\n  set " + catalog.Text("usage_set") + "\n  adjust " + catalog.Text("usage_adjust") +
          "\n  toggle " + catalog.Text("usage_toggle") + "\n  capabilities " +
-         catalog.Text("usage_capabilities") + "\n  features\n\n" + catalog.Text("usage_footer");
+         catalog.Text("usage_capabilities") + "\n  save " + catalog.Text("usage_save") +
+         "\n  restore " + catalog.Text("usage_restore") + "\n  features\n\n" +
+         catalog.Text("usage_footer");
 }
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
@@ -174,6 +176,8 @@ Commands:
   adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>
   toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>
   capabilities <monitor>
+  save <monitor> [file|name|-]
+  restore <file|name|-> [monitor]
   features
 
 The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.
@@ -189,6 +193,8 @@ lumra --version prints the version; lumra help, --help or -h prints this text.)"
   adjust <显示器> <功能|vcp:0xNN> <+N|-N|+N%>
   toggle <显示器> <功能|vcp:0xNN> <值A> <值B>
   capabilities <显示器>
+  save <显示器> [文件|名称|-]
+  restore <文件|名称|-> [显示器]
   features
 
 显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。

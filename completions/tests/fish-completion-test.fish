@@ -62,7 +62,8 @@ expect 'lumra get --timeout 3s 0 sha' sharpness
 expect 'lumra -- get 0 pic' picture-mode
 expect 'lumra ' adjust capabilities caps features get help list set toggle
 expect 'lumra toggle 0 power on o' off off-hard on
-expect 'lumra adjust 0 ' brightness contrast sharpness volume
+expect 'lumra adjust 0 ' blue-black-level blue-gain brightness contrast green-black-level green-gain \
+    red-black-level red-gain sharpness volume
 expect 'lumra --lang ' en zh-CN
 expect 'lumra --lang=z' --lang=zh-CN
 expect 'lumra --js' --json
@@ -85,7 +86,7 @@ expect 'lumra toggle 0 c' color-preset contrast
 expect 'lumra toggle 0 inp' input
 # Names complete in any letter case; the words after a name with blanks complete.
 expect 'lumra get orv' 'Orvane Q27 Pro' 'Orvane U32 Studio'
-expect 'lumra get Orvane\ Q27\ Pro b' brightness
+expect 'lumra get Orvane\ Q27\ Pro b' blue-black-level blue-gain brightness
 # Two monitors share a name, which selects neither: it is not offered.
 set -lx LUMRA_SIMULATION $desk002
 expect 'lumra get ' 0 1 all darwin:10AC:D0F8:3042454C darwin:10AC:D0F8:3047414C

@@ -141,7 +141,8 @@ run_cases() {
   expect "lumra a" adjust
   expect "lumra adjust " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   # adjust offers only the writable quantities.
-  expect "lumra adjust 0 " brightness contrast volume sharpness
+  expect "lumra adjust 0 " brightness contrast red-gain green-gain blue-gain volume red-black-level \
+    green-black-level blue-black-level sharpness
   expect "lumra adjust 0 brightness "
   expect "lumra f" features
   expect "lumra --lang zh-CN l" list
@@ -156,10 +157,10 @@ run_cases() {
   expect "lumra get 0 brightness --u" --unsafe
   expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'
   expect "lumra caps darwin:3E56:3" 3220:00D4E5F6
-  expect "lumra get darwin:3E56:2710:00A1B2C3 b" brightness
+  expect "lumra get darwin:3E56:2710:00A1B2C3 b" brightness blue-gain blue-black-level
   # Words after "--" are command words even when they look like options.
   expect "lumra -- get 0 --" 
-  expect "lumra -- get 0 b" brightness
+  expect "lumra -- get 0 b" brightness blue-gain blue-black-level
   # Nothing to offer: commands without a monitor, and the value of set.
   expect "lumra list "
   expect "lumra features "
@@ -175,7 +176,7 @@ run_cases() {
   expect "lumra get a" all
   expect "lumra get 0 nothing-like-this"
   # A name with blanks is one word; the words after it complete.
-  expect "lumra get Orvane\\ Q27\\ Pro b" brightness
+  expect "lumra get Orvane\\ Q27\\ Pro b" brightness blue-gain blue-black-level
   expect "lumra --json get Orvane\\ U32\\ Studio volume --u" --unsafe
   expect "lumra toggle Orvane\\ U32\\ Studio power o" on off off-hard
   expect 'lumra set "Orvane Q27 Pro" vol' volume

@@ -62,7 +62,8 @@ expect 'lumra get --timeout 3s 0 sha' sharpness
 expect 'lumra -- get 0 pic' picture-mode
 expect 'lumra ' adjust capabilities caps features get help list restore save set toggle
 expect 'lumra toggle 0 power on o' off off-hard on
-expect 'lumra adjust 0 ' brightness contrast sharpness volume
+expect 'lumra adjust 0 ' blue-black-level blue-gain brightness contrast green-black-level green-gain \
+    red-black-level red-gain sharpness volume
 expect 'lumra --lang ' en zh-CN
 expect 'lumra --lang=z' --lang=zh-CN
 expect 'lumra --js' --json
@@ -86,7 +87,7 @@ expect 'lumra toggle 0 c' color-preset contrast
 expect 'lumra toggle 0 inp' input
 # Names complete in any letter case; the words after a name with blanks complete.
 expect 'lumra get orv' 'Orvane Q27 Pro' 'Orvane U32 Studio'
-expect 'lumra get Orvane\ Q27\ Pro b' brightness
+expect 'lumra get Orvane\ Q27\ Pro b' blue-black-level blue-gain brightness
 # Saved profiles complete by their bare names, beside the files of the working folder.
 lumra save 0 day >/dev/null
 lumra save 1 'night shift' >/dev/null

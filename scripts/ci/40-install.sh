@@ -52,7 +52,7 @@ export PATH="$prefix/bin:$PATH"
 unset LC_ALL LANG LUMRA_SIMULATION
 features=$(lumra features) || fail "lumra features failed"
 [ "$(head -n1 <<<"$features")" = $'NAME\tVCP CODE' ] || fail "lumra features: unexpected header"
-[ "$(wc -l <<<"$features")" -eq 13 ] || fail "lumra features: want 12 features"
+[ "$(wc -l <<<"$features")" -eq 19 ] || fail "lumra features: want 18 features"
 feature_names=$(tail -n +2 <<<"$features" | cut -f1)
 monitors=$(lumra list) || fail "lumra list failed"
 [ "$(head -n1 <<<"$monitors")" = $'INDEX\tID\tNAME\tBACKEND\tMODE\tCONNECTOR' ] ||

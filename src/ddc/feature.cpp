@@ -59,13 +59,19 @@ constexpr ValueKind kChoice = ValueKind::NonContinuous;
 
 // Name, code, writable, unsafe, value kind, value names, readable, write source; the order is
 // the listing order.
-const std::array<Feature, 12>& NamedFeatures() {
-  static const std::array<Feature, 12> kTable = {{
+const std::array<Feature, 18>& NamedFeatures() {
+  static const std::array<Feature, 18> kTable = {{
       {"brightness", 0x10, true, false, kLevel, {}},
       {"contrast", 0x12, true, false, kLevel, {}},
       {"color-preset", 0x14, true, false, kChoice, kColorPresets},
+      {"red-gain", 0x16, true, false, kLevel, {}},
+      {"green-gain", 0x18, true, false, kLevel, {}},
+      {"blue-gain", 0x1A, true, false, kLevel, {}},
       {"input", 0x60, true, true, kChoice, kInputSources},
       {"volume", 0x62, true, false, kLevel, {}},
+      {"red-black-level", 0x6C, true, false, kLevel, {}},
+      {"green-black-level", 0x6E, true, false, kLevel, {}},
+      {"blue-black-level", 0x70, true, false, kLevel, {}},
       {"mute", 0x8D, true, false, kChoice, kMuteStates},
       {"sharpness", 0x87, true, false, kLevel, {}},
       {"controller-id", 0xC8, false, false, kChoice, {}},

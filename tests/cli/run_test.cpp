@@ -974,8 +974,10 @@ TEST(Run, FeaturesNeverTouchTheTransport) {
   const RunOutcome text = runWith(transport, {"features"});
   EXPECT_EQ(text.status, 0);
   EXPECT_EQ(text.out,
-            "NAME\tVCP CODE\nbrightness\t0x10\ncontrast\t0x12\ncolor-preset\t0x14\ninput\t0x60\n"
-            "volume\t0x62\nmute\t0x8D\nsharpness\t0x87\ncontroller-id\t0xC8\npower\t0xD6\n"
+            "NAME\tVCP CODE\nbrightness\t0x10\ncontrast\t0x12\ncolor-preset\t0x14\n"
+            "red-gain\t0x16\ngreen-gain\t0x18\nblue-gain\t0x1A\ninput\t0x60\nvolume\t0x62\n"
+            "red-black-level\t0x6C\ngreen-black-level\t0x6E\nblue-black-level\t0x70\n"
+            "mute\t0x8D\nsharpness\t0x87\ncontroller-id\t0xC8\npower\t0xD6\n"
             "picture-mode\t0xDC\nmccs-version\t0xDF\ninput-alt\t0xF4\n");
   const RunOutcome json = runWith(transport, {"--json", "features"});
   EXPECT_EQ(json.status, 0);

@@ -32,10 +32,12 @@ void ExpectFeature(const Feature& got, const Want& want, const std::string& labe
   EXPECT_EQ(got.Kind, want.kind) << label;
 }
 
-TEST(FeaturesTest, TwelveRowsInTableOrder) {
-  const char* names[] = {"brightness", "contrast",     "color-preset", "input",
-                         "volume",     "mute",         "sharpness",    "controller-id",
-                         "power",      "picture-mode", "mccs-version", "input-alt"};
+TEST(FeaturesTest, RowsInTableOrder) {
+  const char* names[] = {
+      "brightness",       "contrast",     "color-preset", "red-gain",        "green-gain",
+      "blue-gain",        "input",        "volume",       "red-black-level", "green-black-level",
+      "blue-black-level", "mute",         "sharpness",    "controller-id",   "power",
+      "picture-mode",     "mccs-version", "input-alt"};
   const std::vector<Feature> features = Features();
   ASSERT_EQ(features.size(), std::size(names));
   for (std::size_t i = 0; i < features.size(); ++i) EXPECT_EQ(features[i].Name, names[i]) << i;
@@ -52,7 +54,7 @@ TEST(FeaturesTest, ReturnsAnIndependentCopy) {
   first[0].Unsafe = true;
   first.pop_back();
   const std::vector<Feature> second = Features();
-  ASSERT_EQ(second.size(), 12u);
+  ASSERT_EQ(second.size(), 18u);
   EXPECT_EQ(second[0].Name, "brightness");
   EXPECT_FALSE(second[0].Unsafe);
   EXPECT_EQ(ParseFeature("brightness").Value.Name, "brightness");
@@ -80,6 +82,8 @@ TEST(ParseFeatureTest, AcceptsNamesAndRawCodes) {
        brightness},  // U+2028, U+0085
       {"INPUT", {"input", 0x60, true, true, kChoice}},
       {"sharpness", {"sharpness", 0x87, true, false, kLevel}},
+      {"Blue-Gain", {"blue-gain", 0x1A, true, false, kLevel}},
+      {"green-black-level", {"green-black-level", 0x6E, true, false, kLevel}},
       {"controller-id", {"controller-id", 0xC8, false, false, kChoice}},
       {"picture-mode", {"picture-mode", 0xDC, true, true, kChoice}},
       {"Input-Alt", {"input-alt", 0xF4, true, true, kChoice}},

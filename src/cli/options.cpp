@@ -46,6 +46,8 @@ ParsedCommandLine ParseOptions(std::span<const std::string> arguments) {
       parsed.Unsafe = true;
     } else if (word == "--verify") {
       parsed.Verify = true;
+    } else if (word == "--wait") {
+      parsed.Wait = true;
     } else if (word == "--version") {
       parsed.Version = true;
     } else if (word == "--lang" || word == "--timeout") {

@@ -16,6 +16,9 @@ struct Options {
   bool Unsafe = false;
   // --verify: read every written value back and fail when it did not stick.
   bool Verify = false;
+  // --wait: keep trying, until the timeout, while a selected monitor is not listed or does not
+  // answer, as after wake or replug.
+  bool Wait = false;
   // --version: print the version instead of running a command.
   bool Version = false;
   std::string Locale;

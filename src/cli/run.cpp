@@ -10,8 +10,7 @@
 #include "cli/options.hpp"
 #include "cli/printer.hpp"
 #include "cli/target.hpp"
-#include "ddc/errors.hpp"
-#include "ddcci/errors.hpp"
+#include "cli/wait.hpp"
 #include "i18n/catalog.hpp"
 #include "platform/ioav_framing_setting.hpp"
 #include "platform/retry.hpp"
@@ -26,6 +25,7 @@ struct Command {
   const support::Context& Ctx;
   const Options& Parsed;
   Printer& Print;
+  const i18n::Catalog& Catalog;
   ddc::Transport& Transport;
   // LUMRA_IOAV_FRAMING as set: only a command that reaches an IOAVService port reports a bad one.
   const platform::IOAVFramingSetting& Framing;
@@ -63,12 +63,38 @@ bool ReachesIOAVService(const ddc::MonitorSelection& selection) {
   return false;
 }
 
+// ResolveTarget, and with --wait again and again until every selected monitor is listed and
+// answers a read, so that no write reaches a monitor before a read has.
+support::Result<Target> ResolveWhenAnswering(const Command& cmd, std::string_view selector,
+                                             std::string_view featureWord) {
+  if (!cmd.Parsed.Wait) return ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+  // A word that names no feature would fail the same way on every attempt.
+  const auto feature = ddc::ParseFeature(featureWord);
+  if (feature.Err) return {{}, feature.Err};
+  Target target;
+  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
+    auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+    if (resolved.Err) return {{}, resolved.Err};
+    target = std::move(resolved.Value);
+    if (target.Selection.All && target.Selection.Monitors.empty()) return {{}, NoMonitorListed()};
+    return {target.Selection.Monitors, {}};
+  };
+  const std::uint8_t code = ProbeCode(feature.Value);
+  const auto probe = [&](const ddc::Monitor& monitor) {
+    return cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, code).Err;
+  };
+  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probe)) {
+    return {{}, failed};
+  }
+  return {std::move(target), {}};
+}
+
 // Resolves the monitor selector and feature word; reports a failed resolution, or a name that
 // matched several monitors, and gives its status instead of a target.
 std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selector,
                                       std::string_view featureWord, bool featureIsPlaceholder,
                                       int& status) {
-  auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+  auto resolved = ResolveWhenAnswering(cmd, selector, featureWord);
   if (resolved.Err) {
     // A placeholder feature always resolves: only the monitor can fail then.
     status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.Err)
@@ -186,13 +212,6 @@ constexpr std::uint16_t kPowerOn = 1;
 bool SameValue(const ddc::Feature& feature, std::uint16_t read, std::uint16_t meant) {
   if (feature.Code == kInputCode) return (read & 0xFF) == (meant & 0xFF);
   return read == meant;
-}
-
-// Whether a read got no answer at all: the monitor is gone, sent the null message or nothing,
-// or the bus failed. A monitor that switched away or went to standby does this.
-bool GotNoAnswer(const support::Error& err) {
-  return support::Is(err, ddc::kErrMonitorNotFound) || support::Is(err, ddcci::kErrNullReply) ||
-         support::Is(err, ddcci::kErrInvalidLength) || ddc::ClassifyError(err) == "transport";
 }
 
 // Reads the value written back, each read after the monitor's quiet time (the endpoint lock
@@ -318,8 +337,27 @@ int RunToggle(const Command& cmd, CommandWords args) {
   return RunWrite(cmd, args, PrepareToggle, Steps::No, ReadsFirst::Yes);
 }
 
+// With --wait, lists again until at least one monitor is listed.
+support::Result<std::vector<ddc::Monitor>> ListWhenListed(const Command& cmd) {
+  if (!cmd.Parsed.Wait) return cmd.Transport.List(cmd.Ctx);
+  std::vector<ddc::Monitor> monitors;
+  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
+    auto listed = cmd.Transport.List(cmd.Ctx);
+    if (listed.Err) return {{}, listed.Err};
+    if (listed.Value.empty()) return {{}, NoMonitorListed()};
+    monitors = std::move(listed.Value);
+    // Listing asks nothing of a monitor, so none is probed.
+    return {{}, {}};
+  };
+  const auto probeNone = [](const ddc::Monitor&) { return support::Error(); };
+  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probeNone)) {
+    return {{}, failed};
+  }
+  return {std::move(monitors), {}};
+}
+
 int RunList(const Command& cmd, CommandWords) {
-  auto listed = cmd.Transport.List(cmd.Ctx);
+  auto listed = ListWhenListed(cmd);
   if (listed.Err) return cmd.Print.RuntimeError(listed.Err);
   return cmd.Print.PrintMonitors(listed.Value);
 }
@@ -392,7 +430,7 @@ int RunCommandLine(const support::Context& ctx, const ParsedCommandLine& command
   // One deadline bounds the whole command: listing, resolution and the device operation.
   auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.Timeout);
   const platform::IOAVFramingSetting framing = platform::ReadIOAVFraming(getenv);
-  const Command cmd{deadline, parsed, *printer, transport, framing};
+  const Command cmd{deadline, parsed, *printer, catalog, transport, framing};
 
   const std::string& name = words.front();
   const CommandRow* row = FindCommand(name);

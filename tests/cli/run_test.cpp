@@ -12,7 +12,7 @@ namespace lumra::testing {
 namespace {
 
 const std::string kUsageEN =
-    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+    "Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] [--wait] "
     "<command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
     "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
@@ -22,7 +22,7 @@ const std::string kUsageEN =
     "prints the version; lumra help, --help or -h prints this text.";
 
 const std::string kUsageJSON =
-    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+    "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] [--wait] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
     "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
     "toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\\n  "
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             kChinese,
             0,
-            "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] "
+            "用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] [--wait] "
             "<命令>\n\n命令：\n "
             " list\n"
             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "

@@ -69,10 +69,11 @@ constexpr std::string_view kKeys[] = {
     "toggle_ok",
     "toggle_unchanged",
     "value_not_applied",
+    "wait_timed_out",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 40);
+  static_assert(std::size(kKeys) == 41);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {
@@ -164,7 +165,7 @@ std::string UsageFromParts(const Catalog& catalog) {
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
   const std::string english =
-      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <command>
+      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] [--wait] <command>
 
 Commands:
   list
@@ -179,7 +180,7 @@ The monitor selector is an index from list, a full monitor ID, a name (or part o
 Disruptive features and raw VCP writes require --unsafe.
 lumra --version prints the version; lumra help, --help or -h prints this text.)";
   const std::string chinese =
-      R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] <命令>
+      R"(用法：Lumora [--json] [--lang en|zh-CN] [--timeout 3s] [--unsafe] [--verify] [--wait] <命令>
 
 命令：
   list

@@ -112,6 +112,7 @@ complete -c lumra -f
 complete -c lumra -l json -d 'Print results and errors as JSON'
 complete -c lumra -l unsafe -d 'Allow disruptive writes and raw VCP writes'
 complete -c lumra -l verify -d 'Read every written value back'
+complete -c lumra -l wait -d 'Keep trying until the monitor is listed and answers'
 complete -c lumra -l lang -x -a 'en zh-CN' -d 'Language of the messages'
 complete -c lumra -l timeout -x -a '1s 3s 5s 10s 30s' -d 'Deadline for the whole command'
 complete -c lumra -s h -l help -d 'Print the usage text'

@@ -175,18 +175,10 @@ using PrepareWrite = PreparedWrite (*)(const Command& cmd, const ddc::Feature& f
 enum class Steps { No, Yes };
 enum class ReadsFirst { No, Yes };
 
-// The write path every write command shares: resolve the target, make the write from the value
-// words, refuse what may not be written, start nothing once the deadline has passed, then write
-// every selected monitor and print the results.
-int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps,
-             ReadsFirst readsFirst) {
-  int status = 0;
-  const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
-  if (!resolved) return status;
-  const ddc::Feature& feature = resolved->Feature;
-
-  // A value's name becomes its number first, so every guard sees the number.
-  const auto write = prepare(cmd, feature, args.subspan(2));
+// Refuses what may not be written, which the command line alone decides: the status of the
+// refusal, or 0 to go ahead. A value's name has become its number, so every guard sees the number.
+int RefuseWrite(const Command& cmd, const ddc::Feature& feature, const PreparedWrite& write,
+                Steps steps, ReadsFirst readsFirst) {
   if (!write.Task) return cmd.Print.Refuse("invalid_value", write.InvalidWord);
   if (!feature.Writable) return cmd.Print.Refuse("read_only", feature.Name);
   if ((readsFirst == ReadsFirst::Yes || cmd.Parsed.Verify) && !ddc::ReadsBack(feature)) {
@@ -198,6 +190,31 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   }
   if (feature.Unsafe && !cmd.Parsed.Unsafe)
     return cmd.Print.Refuse("unsafe_required", feature.Name);
+  return 0;
+}
+
+// The write path every write command shares: resolve the target, make the write from the value
+// words, refuse what may not be written, start nothing once the deadline has passed, then write
+// every selected monitor and print the results.
+int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps,
+             ReadsFirst readsFirst) {
+  // Waiting for a monitor could not change a refusal, so with --wait it comes first; an unknown
+  // feature word is left to the resolution, which refuses it at once.
+  if (cmd.Parsed.Wait) {
+    if (const auto early = ddc::ParseFeature(args[1]); !early.Err) {
+      const auto write = prepare(cmd, early.Value, args.subspan(2));
+      if (const int refused = RefuseWrite(cmd, early.Value, write, steps, readsFirst)) {
+        return refused;
+      }
+    }
+  }
+  int status = 0;
+  const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
+  if (!resolved) return status;
+  const ddc::Feature& feature = resolved->Feature;
+
+  const auto write = prepare(cmd, feature, args.subspan(2));
+  if (const int refused = RefuseWrite(cmd, feature, write, steps, readsFirst)) return refused;
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
   return Serve(cmd, resolved->Selection, *write.Task);

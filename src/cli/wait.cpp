@@ -40,7 +40,7 @@ bool GotNoAnswer(const support::Error& err) {
 
 support::Error WaitForMonitors(const support::Context& ctx, const i18n::Catalog& catalog,
                                support::Duration timeout, const FindMonitors& find,
-                               const ProbeMonitor& probe, support::Duration interval) {
+                               const ProbeMonitor& probe) {
   support::Error last;
   for (;;) {
     const auto began = support::Clock::now();
@@ -50,7 +50,7 @@ support::Error WaitForMonitors(const support::Context& ctx, const i18n::Catalog&
     support::Error ended = ctx.Err();
     if (!ended) {
       if (!attempt.MayPass) return attempt.Failed;
-      ended = ctx.Wait(began + interval - support::Clock::now());
+      ended = ctx.Wait(began + kWaitInterval - support::Clock::now());
       if (!ended) continue;
     }
     if (!support::Is(ended, support::ErrDeadlineExceeded())) return ended;

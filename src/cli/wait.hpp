@@ -28,13 +28,12 @@ using FindMonitors = std::function<support::Result<std::vector<ddc::Monitor>>()>
 using ProbeMonitor = std::function<support::Error(const ddc::Monitor&)>;
 
 // Repeats find-then-probe until every monitor found answers its probe, starting each attempt
-// afresh (display IDs and order may change across wake) at most once per `interval`. Returns
+// afresh (display IDs and order may change across wake) at most once per kWaitInterval. Returns
 // success; a find error other than "not listed" unchanged; or, once `ctx` ends, an error that
 // wraps the context's error and the last attempt's failure, worded by `catalog` with `timeout`.
 support::Error WaitForMonitors(const support::Context& ctx, const i18n::Catalog& catalog,
                                support::Duration timeout, const FindMonitors& find,
-                               const ProbeMonitor& probe,
-                               support::Duration interval = kWaitInterval);
+                               const ProbeMonitor& probe);
 
 // What a find gives when "all" or list found no monitor: it wraps ddc::kErrMonitorNotFound.
 support::Error NoMonitorListed();

@@ -221,7 +221,7 @@ _lumra()
                 _lumra_offer $'1s\n3s\n5s\n10s\n30s' --timeout=
                 ;;
             *)
-                _lumra_offer $'--json\n--lang\n--save-settings\n--timeout\n--unsafe\n--verify\n--version\n--help\n-h\n--'
+                _lumra_offer $'--json\n--lang\n--save-settings\n--timeout\n--unsafe\n--verify\n--wait\n--version\n--help\n-h\n--'
                 ;;
         esac
         return

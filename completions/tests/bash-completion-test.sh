@@ -153,6 +153,7 @@ run_cases() {
   expect "lumra --timeout 1" 1s 10s
   expect "lumra --j" --json
   expect "lumra --s" --save-settings
+  expect "lumra --w" --wait
   expect "lumra --v" --verify --version
   expect "lumra get 0 brightness --u" --unsafe
   expect "lumra get " 0 1 darwin:3E56:2710:00A1B2C3 darwin:3E56:3220:00D4E5F6 all 'Orvane\ Q27\ Pro' 'Orvane\ U32\ Studio'

@@ -110,4 +110,17 @@ std::optional<support::Duration> ParseDuration(std::string_view text) {
   return support::Duration(static_cast<std::int64_t>(total));
 }
 
+std::string FormatDuration(support::Duration duration) {
+  static const std::array<std::pair<std::string_view, std::int64_t>, 3> kUnits{{
+      {"s", 1'000'000'000},
+      {"ms", 1'000'000},
+      {"us", 1'000},
+  }};
+  const std::int64_t count = duration.count();
+  for (const auto& [name, nanoseconds] : kUnits) {
+    if (count % nanoseconds == 0) return std::to_string(count / nanoseconds) + std::string(name);
+  }
+  return std::to_string(count) + "ns";
+}
+
 }  // namespace lumra::cli

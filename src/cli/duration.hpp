@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "support/context.hpp"
@@ -12,5 +13,9 @@ namespace lumra::cli {
 // Fractions are converted at nanosecond resolution with the remainder dropped. Empty when
 // the text is not a duration or does not fit in signed 64-bit nanoseconds.
 std::optional<support::Duration> ParseDuration(std::string_view text);
+
+// A duration in the largest of s, ms, us and ns that holds it whole ("30s", "1500ms"), a form
+// ParseDuration reads back.
+std::string FormatDuration(support::Duration duration);
 
 }  // namespace lumra::cli

@@ -48,6 +48,8 @@ ParsedCommandLine ParseOptions(std::span<const std::string> arguments) {
       parsed.Verify = true;
     } else if (word == "--save-settings") {
       parsed.SaveSettings = true;
+    } else if (word == "--wait") {
+      parsed.Wait = true;
     } else if (word == "--version") {
       parsed.Version = true;
     } else if (word == "--lang" || word == "--timeout") {

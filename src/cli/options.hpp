@@ -18,6 +18,9 @@ struct Options {
   bool Verify = false;
   // --save-settings: after a monitor's writes, have it store its settings (Save Current Settings).
   bool SaveSettings = false;
+  // --wait: keep trying, until the timeout, while a selected monitor is not listed or does not
+  // answer, as after wake or replug.
+  bool Wait = false;
   // --version: print the version instead of running a command.
   bool Version = false;
   std::string Locale;

@@ -15,6 +15,7 @@
 #include "cli/printer.hpp"
 #include "cli/profile_files.hpp"
 #include "cli/target.hpp"
+#include "cli/wait.hpp"
 #include "ddc/errors.hpp"
 #include "ddc/profile.hpp"
 #include "ddcci/errors.hpp"
@@ -32,6 +33,7 @@ struct Command {
   const support::Context& Ctx;
   const Options& Parsed;
   Printer& Print;
+  const i18n::Catalog& Catalog;
   ddc::Transport& Transport;
   // LUMRA_IOAV_FRAMING as set: only a command that reaches an IOAVService port reports a bad one.
   const platform::IOAVFramingSetting& Framing;
@@ -71,12 +73,38 @@ bool ReachesIOAVService(const ddc::MonitorSelection& selection) {
   return false;
 }
 
+// ResolveTarget, and with --wait again and again until every selected monitor is listed and
+// answers a read, so that no write reaches a monitor before a read has.
+support::Result<Target> ResolveWhenAnswering(const Command& cmd, std::string_view selector,
+                                             std::string_view featureWord) {
+  if (!cmd.Parsed.Wait) return ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+  // A word that names no feature would fail the same way on every attempt.
+  const auto feature = ddc::ParseFeature(featureWord);
+  if (feature.Err) return {{}, feature.Err};
+  Target target;
+  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
+    auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+    if (resolved.Err) return {{}, resolved.Err};
+    target = std::move(resolved.Value);
+    if (target.Selection.All && target.Selection.Monitors.empty()) return {{}, NoMonitorListed()};
+    return {target.Selection.Monitors, {}};
+  };
+  const std::uint8_t code = ProbeCode(feature.Value);
+  const auto probe = [&](const ddc::Monitor& monitor) {
+    return cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, code).Err;
+  };
+  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probe)) {
+    return {{}, failed};
+  }
+  return {std::move(target), {}};
+}
+
 // Resolves the monitor selector and feature word; reports a failed resolution, or a name that
 // matched several monitors, and gives its status instead of a target.
 std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selector,
                                       std::string_view featureWord, bool featureIsPlaceholder,
                                       int& status) {
-  auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
+  auto resolved = ResolveWhenAnswering(cmd, selector, featureWord);
   if (resolved.Err) {
     // A placeholder feature always resolves: only the monitor can fail then.
     status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.Err)
@@ -157,18 +185,10 @@ using PrepareWrite = PreparedWrite (*)(const Command& cmd, const ddc::Feature& f
 enum class Steps { No, Yes };
 enum class ReadsFirst { No, Yes };
 
-// The write path every write command shares: resolve the target, make the write from the value
-// words, refuse what may not be written, start nothing once the deadline has passed, then write
-// every selected monitor and print the results.
-int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps,
-             ReadsFirst readsFirst) {
-  int status = 0;
-  const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
-  if (!resolved) return status;
-  const ddc::Feature& feature = resolved->Feature;
-
-  // A value's name becomes its number first, so every guard sees the number.
-  const auto write = prepare(cmd, feature, args.subspan(2));
+// Refuses what may not be written, which the command line alone decides: the status of the
+// refusal, or 0 to go ahead. A value's name has become its number, so every guard sees the number.
+int RefuseWrite(const Command& cmd, const ddc::Feature& feature, const PreparedWrite& write,
+                Steps steps, ReadsFirst readsFirst) {
   if (!write.Task) return cmd.Print.Refuse("invalid_value", write.InvalidWord);
   if (!feature.Writable) return cmd.Print.Refuse("read_only", feature.Name);
   if ((readsFirst == ReadsFirst::Yes || cmd.Parsed.Verify) && !ddc::ReadsBack(feature)) {
@@ -180,6 +200,31 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   }
   if (feature.Unsafe && !cmd.Parsed.Unsafe)
     return cmd.Print.Refuse("unsafe_required", feature.Name);
+  return 0;
+}
+
+// The write path every write command shares: resolve the target, make the write from the value
+// words, refuse what may not be written, start nothing once the deadline has passed, then write
+// every selected monitor and print the results.
+int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps steps,
+             ReadsFirst readsFirst) {
+  // Waiting for a monitor could not change a refusal, so with --wait it comes first; an unknown
+  // feature word is left to the resolution, which refuses it at once.
+  if (cmd.Parsed.Wait) {
+    if (const auto early = ddc::ParseFeature(args[1]); !early.Err) {
+      const auto write = prepare(cmd, early.Value, args.subspan(2));
+      if (const int refused = RefuseWrite(cmd, early.Value, write, steps, readsFirst)) {
+        return refused;
+      }
+    }
+  }
+  int status = 0;
+  const auto resolved = ResolveOrReport(cmd, args[0], args[1], false, status);
+  if (!resolved) return status;
+  const ddc::Feature& feature = resolved->Feature;
+
+  const auto write = prepare(cmd, feature, args.subspan(2));
+  if (const int refused = RefuseWrite(cmd, feature, write, steps, readsFirst)) return refused;
   // A write must not start once the deadline has passed: it could not be waited for.
   if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
   return Serve(cmd, resolved->Selection, *write.Task);
@@ -194,13 +239,6 @@ constexpr std::uint16_t kPowerOn = 1;
 bool SameValue(const ddc::Feature& feature, std::uint16_t read, std::uint16_t meant) {
   if (feature.Code == kInputCode) return (read & 0xFF) == (meant & 0xFF);
   return read == meant;
-}
-
-// Whether a read got no answer at all: the monitor is gone, sent the null message or nothing,
-// or the bus failed. A monitor that switched away or went to standby does this.
-bool GotNoAnswer(const support::Error& err) {
-  return support::Is(err, ddc::kErrMonitorNotFound) || support::Is(err, ddcci::kErrNullReply) ||
-         support::Is(err, ddcci::kErrInvalidLength) || ddc::ClassifyError(err) == "transport";
 }
 
 // Reads the value written back, each read after the monitor's quiet time (the endpoint lock
@@ -486,12 +524,44 @@ const ddc::ProfileMonitor* SettingsFor(const ddc::Profile& profile, std::string_
   return nullptr;
 }
 
+// Lists the monitors; with --wait, again until every monitor of the profile is listed and
+// answers, since a desk that wakes brings its monitors back one by one.
+support::Result<std::vector<ddc::Monitor>> ListProfileMonitors(const Command& cmd,
+                                                               const ddc::Profile& profile) {
+  if (!cmd.Parsed.Wait) return cmd.Transport.List(cmd.Ctx);
+  std::vector<ddc::Monitor> listed;
+  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
+    auto found = cmd.Transport.List(cmd.Ctx);
+    if (found.Err) return {{}, found.Err};
+    listed = std::move(found.Value);
+    std::vector<ddc::Monitor> named;
+    for (const ddc::ProfileMonitor& entry : profile.Monitors) {
+      const auto match = std::find_if(listed.begin(), listed.end(),
+                                      [&entry](const ddc::Monitor& m) { return m.ID == entry.ID; });
+      if (match == listed.end()) {
+        return {{}, support::Errorf("%w: %s", ddc::kErrMonitorNotFound, entry.ID)};
+      }
+      named.push_back(*match);
+    }
+    return {std::move(named), {}};
+  };
+  // Brightness, which nearly every monitor has: any answer to it proves the monitor is awake.
+  const std::uint8_t code = ProbeCode(ddc::ParseFeature("brightness").Value);
+  const auto probe = [&](const ddc::Monitor& monitor) {
+    return cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, code).Err;
+  };
+  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probe)) {
+    return {{}, failed};
+  }
+  return {std::move(listed), {}};
+}
+
 // Without a selector: every monitor of the profile, by ID; with one: the monitors it selects.
 std::optional<RestorePlan> PlanRestore(const Command& cmd, const ddc::Profile& profile,
                                        const std::string& path, CommandWords args, int& status) {
   RestorePlan plan;
   if (args.size() < 2) {
-    auto listed = cmd.Transport.List(cmd.Ctx);
+    auto listed = ListProfileMonitors(cmd, profile);
     if (listed.Err) {
       status = cmd.Print.RuntimeError(listed.Err);
       return std::nullopt;
@@ -623,8 +693,27 @@ int RunRestore(const Command& cmd, CommandWords args) {
   return status;
 }
 
+// With --wait, lists again until at least one monitor is listed.
+support::Result<std::vector<ddc::Monitor>> ListWhenListed(const Command& cmd) {
+  if (!cmd.Parsed.Wait) return cmd.Transport.List(cmd.Ctx);
+  std::vector<ddc::Monitor> monitors;
+  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
+    auto listed = cmd.Transport.List(cmd.Ctx);
+    if (listed.Err) return {{}, listed.Err};
+    if (listed.Value.empty()) return {{}, NoMonitorListed()};
+    monitors = std::move(listed.Value);
+    // Listing asks nothing of a monitor, so none is probed.
+    return {{}, {}};
+  };
+  const auto probeNone = [](const ddc::Monitor&) { return support::Error(); };
+  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probeNone)) {
+    return {{}, failed};
+  }
+  return {std::move(monitors), {}};
+}
+
 int RunList(const Command& cmd, CommandWords) {
-  auto listed = cmd.Transport.List(cmd.Ctx);
+  auto listed = ListWhenListed(cmd);
   if (listed.Err) return cmd.Print.RuntimeError(listed.Err);
   return cmd.Print.PrintMonitors(listed.Value);
 }
@@ -701,7 +790,7 @@ int RunCommandLine(const support::Context& ctx, const ParsedCommandLine& command
   auto [deadline, release] = support::Context::WithTimeout(ctx, parsed.Timeout);
   const platform::IOAVFramingSetting framing = platform::ReadIOAVFraming(getenv);
   const std::string profileFolder = ProfileFolder(getenv("HOME"));
-  const Command cmd{deadline, parsed, *printer, transport, framing, profileFolder};
+  const Command cmd{deadline, parsed, *printer, catalog, transport, framing, profileFolder};
 
   const std::string& name = words.front();
   const CommandRow* row = FindCommand(name);

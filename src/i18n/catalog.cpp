@@ -23,7 +23,7 @@ struct Language {
 // is assembled by the command table from its header, each command's line and its footer.
 // clang-format off
 constexpr Message kEnglish[] = {
-    {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] <command>\n\nCommands:"},
+    {"usage_header", "Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] [--wait] <command>\n\nCommands:"},
     {"usage_footer", "The monitor selector is an index from list, a full monitor ID, a name (or part of one), or all.\nDisruptive features and raw VCP writes require --unsafe.\nlumra --version prints the version; lumra help, --help or -h prints this text."},
     {"usage_get", "<monitor> <feature|vcp:0xNN>"},
     {"usage_set", "<monitor> <feature|vcp:0xNN> <value>"},
@@ -74,10 +74,11 @@ constexpr Message kEnglish[] = {
     {"value_not_applied", "%s (0x%02X) did not take the value: wrote %d, read back %d"},
     {"settings_not_saved", "the value was sent, but saving the monitor's settings failed: %s"},
     {"ambiguous_monitor_name", "monitor name \"%s\" matches %d monitors: %s; use the index or the ID"},
+    {"wait_timed_out", "timed out after %s waiting for the monitor to answer; last attempt: %s"},
 };
 
 constexpr Message kChinese[] = {
-    {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] <命令>\n\n命令："},
+    {"usage_header", "用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] [--wait] <命令>\n\n命令："},
     {"usage_footer", "显示器参数可以是 list 返回的序号、完整 ID、名称（或名称的一部分）或 all。\n可能中断画面的功能和原始 VCP 写入必须显式添加 --unsafe。\nlumra --version 显示版本；lumra help、--help 或 -h 显示本说明。"},
     {"usage_get", "<显示器> <功能|vcp:0xNN>"},
     {"usage_set", "<显示器> <功能|vcp:0xNN> <值>"},
@@ -128,6 +129,7 @@ constexpr Message kChinese[] = {
     {"value_not_applied", "%s（0x%02X）未接受该值：写入 %d，读回 %d"},
     {"settings_not_saved", "数值已发送，但保存显示器设置失败：%s"},
     {"ambiguous_monitor_name", "显示器名称 \"%s\" 匹配到 %d 台显示器：%s；请改用序号或 ID"},
+    {"wait_timed_out", "等待 %s 后显示器仍未应答，已超时；最后一次尝试：%s"},
 };
 // clang-format on
 
@@ -138,8 +140,8 @@ constexpr bool SameKeys(std::span<const Message> a, std::span<const Message> b) 
   }
   return true;
 }
-static_assert(std::size(kEnglish) == 51 && SameKeys(kEnglish, kChinese),
-              "both languages hold the same 51 keys in the same order");
+static_assert(std::size(kEnglish) == 52 && SameKeys(kEnglish, kChinese),
+              "both languages hold the same 52 keys in the same order");
 
 constexpr Language kLanguages[] = {{"en", kEnglish}, {"zh", kChinese}};
 

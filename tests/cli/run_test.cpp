@@ -13,7 +13,7 @@ namespace {
 
 const std::string kUsageEN =
     "Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] "
-    "[--verify] "
+    "[--verify] [--wait] "
     "<command>\n\nCommands:\n"
     "  list\n  get <monitor> <feature|vcp:0xNN>\n  set <monitor> <feature|vcp:0xNN> <value>\n"
     "  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\n"
@@ -25,7 +25,7 @@ const std::string kUsageEN =
 
 const std::string kUsageJSON =
     "{\"usage\":\"Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] "
-    "[--unsafe] [--verify] "
+    "[--unsafe] [--verify] [--wait] "
     "<command>\\n\\nCommands:\\n  list\\n  get <monitor> <feature|vcp:0xNN>\\n  set <monitor> "
     "<feature|vcp:0xNN> <value>\\n  adjust <monitor> <feature|vcp:0xNN> <+N|-N|+N%>\\n  "
     "toggle <monitor> <feature|vcp:0xNN> <value-a> <value-b>\\n  "
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
             kChinese,
             0,
             "用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] "
-            "[--verify] "
+            "[--verify] [--wait] "
             "<命令>\n\n命令：\n "
             " list\n"
             "  get <显示器> <功能|vcp:0xNN>\n  set <显示器> <功能|vcp:0xNN> <值>\n  adjust "

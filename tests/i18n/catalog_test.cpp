@@ -70,10 +70,20 @@ constexpr std::string_view kKeys[] = {
     "toggle_unchanged",
     "value_not_applied",
     "settings_not_saved",
+    "wait_timed_out",
+    "usage_save",
+    "usage_restore",
+    "profile_saved",
+    "setting_left_out",
+    "restore_skipped",
+    "restore_nothing",
+    "unreadable_profile",
+    "unwritable_profile",
+    "invalid_profile",
 };
 
 TEST(CatalogText, BothLanguagesHoldEveryKeyWithTheirOwnText) {
-  static_assert(std::size(kKeys) == 41);
+  static_assert(std::size(kKeys) == 51);
   const Catalog en{"en"};
   const Catalog zh{"zh"};
   for (std::string_view key : kKeys) {
@@ -167,7 +177,7 @@ std::string UsageFromParts(const Catalog& catalog) {
 
 TEST(CatalogText, UsageTextsAreExactAndEndWithoutLineFeed) {
   const std::string english =
-      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] <command>
+      R"(Usage: Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] [--wait] <command>
 
 Commands:
   list
@@ -184,7 +194,7 @@ The monitor selector is an index from list, a full monitor ID, a name (or part o
 Disruptive features and raw VCP writes require --unsafe.
 lumra --version prints the version; lumra help, --help or -h prints this text.)";
   const std::string chinese =
-      R"(用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] <命令>
+      R"(用法：Lumora [--json] [--lang en|zh-CN] [--save-settings] [--timeout 3s] [--unsafe] [--verify] [--wait] <命令>
 
 命令：
   list

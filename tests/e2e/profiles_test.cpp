@@ -161,6 +161,29 @@ TEST_F(Profiles, OneMonitorProfileAppliesToAnother) {
   }
 }
 
+// After wake: restore waits until its monitors answer, writes, then has each store its settings.
+TEST_F(Profiles, RestoreWaitsForItsMonitorsAndStoresTheirSettings) {
+  const Json listed = Json::parse(run({"--json", "list"}, "wake.json").out);
+  Json profile = {{"format", "lumra-profile"}, {"version", 1}, {"monitors", Json::array()}};
+  for (int index : {0, 1}) {
+    profile["monitors"].push_back(
+        {{"id", listed[index]["id"]},
+         {"name", listed[index]["name"]},
+         {"values", {{{"feature", "brightness"}, {"code", 16}, {"value", 30}}}}});
+  }
+  const std::string path = file("wake.json");
+  WriteText(path, profile.dump());
+  const auto result =
+      run({"--wait", "--save-settings", "--timeout", "10s", "restore", path}, "wake.json");
+  EXPECT_EQ(result.status, 0) << result.err;
+  const SimulatedState state(home(), scenario("wake.json"));
+  for (const char* monitor : {"waking-get", "waking-set"}) {
+    EXPECT_EQ(state.Value(monitor, 0x10), 30) << monitor;
+    EXPECT_EQ(state.Counters(monitor).Sets, 1u) << monitor;
+    EXPECT_EQ(state.Counters(monitor).Saves, 1u) << monitor;
+  }
+}
+
 // Killed while it reads, save leaves the file it was to replace as it was.
 TEST_F(Profiles, InterruptedSaveKeepsTheOldFile) {
   const std::string path = file("slow.json");

@@ -72,8 +72,8 @@ grep -q "^\.TH LUMRA 1 [0-9-]* \"Lumora $project_version\"" "$page" ||
 categories="timeout not-found-or-hotplug unsupported busy backend-unavailable protocol
   invalid-argument permission not-applied transport"
 required="NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS FEATURES VALUES SAFETY EXIT STATUS
-  ENVIRONMENT FILES EXAMPLES list get set adjust toggle capabilities caps features --json --lang --timeout
-  --unsafe --verify --help LC_ALL LANG HOME LUMRA_SIMULATION ddc-XXXXXXXXXXXXXXXX.lock $categories
+  ENVIRONMENT FILES EXAMPLES list get set adjust toggle capabilities caps save restore features --json --lang --timeout
+  --unsafe --verify --save-settings --wait --help LC_ALL LANG HOME LUMRA_SIMULATION ddc-XXXXXXXXXXXXXXXX.lock $categories
   $feature_names"
 for word in $required; do
   grep -qwF -e "$word" <<<"$rendered" || fail "the manual page does not mention $word"

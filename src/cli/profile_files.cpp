@@ -31,8 +31,7 @@ support::Result<std::string> ReadAll(int fd) {
   std::string text;
   char buffer[16384];
   for (;;) {
-    const ssize_t got =
-        support::RetryOnEintr([&] { return ::read(fd, buffer, sizeof buffer); });
+    const ssize_t got = support::RetryOnEintr([&] { return ::read(fd, buffer, sizeof buffer); });
     if (got < 0) return {{}, support::Error::FromErrno(errno)};
     if (got == 0) return {std::move(text), {}};
     text.append(buffer, static_cast<std::size_t>(got));

@@ -6,12 +6,12 @@
 #include <initializer_list>
 #include <optional>
 
+#include "capabilities/parser.hpp"
+#include "capabilities/vcp_codes.hpp"
 #include "cli/delta.hpp"
 #include "cli/descriptor_stream.hpp"
 #include "cli/each_monitor.hpp"
 #include "cli/options.hpp"
-#include "capabilities/parser.hpp"
-#include "capabilities/vcp_codes.hpp"
 #include "cli/printer.hpp"
 #include "cli/profile_files.hpp"
 #include "cli/target.hpp"
@@ -408,7 +408,7 @@ bool EndsTheMonitor(const support::Error& err) {
 // The codes the monitor's capabilities list, or nothing when they cannot be read or parsed;
 // the failure is returned only when the monitor cannot be read at all.
 support::Result<std::optional<std::vector<std::uint8_t>>> ListedCodes(const Command& cmd,
-                                                                       const ddc::Monitor& monitor) {
+                                                                      const ddc::Monitor& monitor) {
   auto text = cmd.Transport.Capabilities(cmd.Ctx, monitor.ID);
   if (text.Err) {
     if (EndsTheMonitor(text.Err)) return {{}, text.Err};
@@ -678,8 +678,8 @@ int RunRestore(const Command& cmd, CommandWords args) {
     for (const FailedSetting& failed : outcomes[i].Failed) {
       const ddc::Feature& feature = failed.Setting.Feature;
       status = cmd.Print.MonitorError(
-          plan->Monitors[i].ID, support::Errorf("%s (0x%02X): %w", feature.Name, feature.Code,
-                                                failed.Err));
+          plan->Monitors[i].ID,
+          support::Errorf("%s (0x%02X): %w", feature.Name, feature.Code, failed.Err));
     }
   }
   for (std::size_t i = 0; i < outcomes.size(); ++i) {

@@ -65,7 +65,8 @@ TEST_F(Profiles, RestoreReturnsEverySavedValue) {
       {"default", std::nullopt},
       {"apple-silicon", "apple-silicon"},
       {"two dells", std::string(LUMRA_REAL_DESKS_DIR) + "/002-m1pro-two-dells.json"},
-      {"three providers", std::string(LUMRA_REAL_DESKS_DIR) + "/011-mac-studio-three-providers.json"},
+      {"three providers",
+       std::string(LUMRA_REAL_DESKS_DIR) + "/011-mac-studio-three-providers.json"},
   };
   for (const Machine& machine : machines) {
     SCOPED_TRACE(machine.name);
@@ -109,8 +110,10 @@ TEST_F(Profiles, InvalidProfileTouchesNoMonitor) {
   } cases[] = {
       {"not JSON", ReadText(good).substr(0, 40)},
       {"future version", edited([](Json& p) { p["version"] = 2; })},
-      {"unknown feature", edited([](Json& p) { p["monitors"][0]["values"][0]["feature"] = "gamma"; })},
-      {"value out of range", edited([](Json& p) { p["monitors"][0]["values"][0]["value"] = 70000; })},
+      {"unknown feature",
+       edited([](Json& p) { p["monitors"][0]["values"][0]["feature"] = "gamma"; })},
+      {"value out of range",
+       edited([](Json& p) { p["monitors"][0]["values"][0]["value"] = 70000; })},
   };
   for (const auto& c : cases) {
     const std::string path = file("bad.json");

@@ -1,47 +1,26 @@
 #include "cli/run.hpp"
 
-#include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <initializer_list>
 #include <optional>
 
-#include "capabilities/parser.hpp"
-#include "capabilities/vcp_codes.hpp"
+#include "cli/command.hpp"
 #include "cli/delta.hpp"
 #include "cli/descriptor_stream.hpp"
 #include "cli/each_monitor.hpp"
 #include "cli/options.hpp"
 #include "cli/printer.hpp"
+#include "cli/profile_commands.hpp"
 #include "cli/profile_files.hpp"
 #include "cli/target.hpp"
 #include "cli/wait.hpp"
-#include "ddc/errors.hpp"
-#include "ddc/profile.hpp"
-#include "ddcci/errors.hpp"
 #include "i18n/catalog.hpp"
 #include "platform/ioav_framing_setting.hpp"
-#include "platform/retry.hpp"
 #include "support/environment.hpp"
 
 namespace lumra::cli {
 
 namespace {
-
-// What every command needs besides its own words.
-struct Command {
-  const support::Context& Ctx;
-  const Options& Parsed;
-  Printer& Print;
-  const i18n::Catalog& Catalog;
-  ddc::Transport& Transport;
-  // LUMRA_IOAV_FRAMING as set: only a command that reaches an IOAVService port reports a bad one.
-  const platform::IOAVFramingSetting& Framing;
-  // Where a profile named by a bare word lives; empty without a home folder.
-  std::string_view ProfileFolder;
-};
-
-using CommandWords = std::span<const std::string>;
 
 // Runs `task` on the selected monitor, or on every monitor at once for "all", and prints the
 // results in list order; each failure gets its own report.
@@ -63,65 +42,6 @@ int Serve(const Command& cmd, const ddc::MonitorSelection& selection, const Moni
     if (outcomes[i].Err) status = cmd.Print.MonitorError(selection.Monitors[i].ID, outcomes[i].Err);
   }
   return status;
-}
-
-// Whether a selected monitor is reached over IOAVService, whose framing LUMRA_IOAV_FRAMING sets.
-bool ReachesIOAVService(const ddc::MonitorSelection& selection) {
-  for (const ddc::Monitor& monitor : selection.Monitors) {
-    if (monitor.Backend == "ioavservice") return true;
-  }
-  return false;
-}
-
-// ResolveTarget, and with --wait again and again until every selected monitor is listed and
-// answers a read, so that no write reaches a monitor before a read has.
-support::Result<Target> ResolveWhenAnswering(const Command& cmd, std::string_view selector,
-                                             std::string_view featureWord) {
-  if (!cmd.Parsed.Wait) return ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
-  // A word that names no feature would fail the same way on every attempt.
-  const auto feature = ddc::ParseFeature(featureWord);
-  if (feature.Err) return {{}, feature.Err};
-  Target target;
-  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
-    auto resolved = ResolveTarget(cmd.Ctx, cmd.Transport, selector, featureWord);
-    if (resolved.Err) return {{}, resolved.Err};
-    target = std::move(resolved.Value);
-    if (target.Selection.All && target.Selection.Monitors.empty()) return {{}, NoMonitorListed()};
-    return {target.Selection.Monitors, {}};
-  };
-  const std::uint8_t code = ProbeCode(feature.Value);
-  const auto probe = [&](const ddc::Monitor& monitor) {
-    return cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, code).Err;
-  };
-  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probe)) {
-    return {{}, failed};
-  }
-  return {std::move(target), {}};
-}
-
-// Resolves the monitor selector and feature word; reports a failed resolution, or a name that
-// matched several monitors, and gives its status instead of a target.
-std::optional<Target> ResolveOrReport(const Command& cmd, std::string_view selector,
-                                      std::string_view featureWord, bool featureIsPlaceholder,
-                                      int& status) {
-  auto resolved = ResolveWhenAnswering(cmd, selector, featureWord);
-  if (resolved.Err) {
-    // A placeholder feature always resolves: only the monitor can fail then.
-    status = featureIsPlaceholder ? cmd.Print.RuntimeError(resolved.Err)
-                                  : cmd.Print.TargetError(resolved.Err);
-    return std::nullopt;
-  }
-  const auto& matches = resolved.Value.Selection.NameMatches;
-  if (!matches.empty()) {
-    status = cmd.Print.AmbiguousNameError(selector, matches);
-    return std::nullopt;
-  }
-  if (cmd.Framing.Err && ReachesIOAVService(resolved.Value.Selection)) {
-    // The platform owns the variable and its valid values; the CLI only words the refusal.
-    status = cmd.Print.Refuse("invalid_ioav_framing", cmd.Framing.Value);
-    return std::nullopt;
-  }
-  return std::move(resolved.Value);
 }
 
 // The read path of get and capabilities: resolve the target, then read every selected monitor.
@@ -154,9 +74,6 @@ MonitorTask PrepareCapabilities(const Command& cmd, const Target& resolved) {
     return {cmd.Print.RenderCapabilities(monitor, text.Value, withID), {}};
   };
 }
-
-// Capabilities name no feature: one that always resolves stands in for it.
-constexpr std::string_view kPlaceholderFeature = "brightness";
 
 int RunGet(const Command& cmd, CommandWords args) {
   // Refused before any monitor is listed: its answer would mean nothing.
@@ -230,43 +147,7 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
   return Serve(cmd, resolved->Selection, *write.Task);
 }
 
-constexpr std::uint8_t kInputCode = 0x60;
-constexpr std::uint8_t kPowerCode = 0xD6;
 constexpr std::uint16_t kPowerOn = 1;
-
-// Whether a value read equals the one meant; an input source compares on its low byte, since
-// some monitors set the high byte of the value they report.
-bool SameValue(const ddc::Feature& feature, std::uint16_t read, std::uint16_t meant) {
-  if (feature.Code == kInputCode) return (read & 0xFF) == (meant & 0xFF);
-  return read == meant;
-}
-
-// Reads the value written back, each read after the monitor's quiet time (the endpoint lock
-// keeps it). A value that differs is read once more, since some monitors answer 0 right after
-// a write, and then written again, up to the transport's attempt count in all.
-support::Result<Verification> VerifyWrite(const Command& cmd, const ddc::Monitor& monitor,
-                                          const ddc::Feature& feature, std::uint16_t value) {
-  // Many monitors stop answering once they switch away from this computer or go to standby.
-  const bool mayStopAnswering = feature.Code == kInputCode || feature.Code == kPowerCode;
-  std::uint16_t read = 0;
-  for (int written = 1;; ++written) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      auto got = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
-      if (got.Err) {
-        if (mayStopAnswering && GotNoAnswer(got.Err)) return {{ReadBack::StoppedAnswering, 0}, {}};
-        return {{}, got.Err};
-      }
-      read = got.Value.Current;
-      if (SameValue(feature, read, value)) return {{ReadBack::Confirmed, read}, {}};
-    }
-    if (written == platform::kRetryAttempts) break;
-    if (auto failed =
-            cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, value, feature.WriteSource)) {
-      return {{}, failed};
-    }
-  }
-  return {{}, cmd.Print.NotApplied(feature, value, read)};
-}
 
 // The read-back of a read-modify-write, when --verify asks for it and something was written.
 support::Result<Verification> VerifyAdjustment(const Command& cmd, const ddc::Monitor& monitor,
@@ -274,19 +155,6 @@ support::Result<Verification> VerifyAdjustment(const Command& cmd, const ddc::Mo
                                                const ddc::VCPAdjustment& adjustment) {
   if (!cmd.Parsed.Verify || !adjustment.Written) return {{}, {}};
   return VerifyWrite(cmd, monitor, feature, adjustment.Value);
-}
-
-// After a monitor's writes (and their read-back), has it store its settings when
-// --save-settings asks for it; whether Save Current Settings was sent. Nothing is saved when
-// nothing was written: storing unchanged values would only wear the monitor's non-volatile
-// memory. A failed save fails the monitor, though its values were sent.
-support::Result<bool> SaveSettingsAfterWrites(const Command& cmd, const ddc::Monitor& monitor,
-                                              bool written) {
-  if (!cmd.Parsed.SaveSettings || !written) return {false, {}};
-  if (auto failed = cmd.Transport.SaveSettings(cmd.Ctx, monitor.ID)) {
-    return {false, cmd.Print.NotSaved(failed)};
-  }
-  return {true, {}};
 }
 
 // Sends the value unless it is power "on" and the monitor already reads on: resending it has
@@ -384,313 +252,6 @@ int RunAdjust(const Command& cmd, CommandWords args) {
 
 int RunToggle(const Command& cmd, CommandWords args) {
   return RunWrite(cmd, args, PrepareToggle, Steps::No, ReadsFirst::Yes);
-}
-
-// A setting save could not read, and why.
-struct LeftOut {
-  ddc::Feature Feature;
-  support::Error Err;
-};
-
-// What save read from one monitor.
-struct SavedMonitor {
-  ddc::ProfileMonitor Settings;
-  std::vector<LeftOut> Notes;
-  support::Error Err;
-};
-
-// Whether a failure means the monitor cannot be read at all now, so reading on is pointless.
-bool EndsTheMonitor(const support::Error& err) {
-  const auto category = ddc::ClassifyError(err);
-  return category == "timeout" || category == "not-found-or-hotplug";
-}
-
-// The codes the monitor's capabilities list, or nothing when they cannot be read or parsed;
-// the failure is returned only when the monitor cannot be read at all.
-support::Result<std::optional<std::vector<std::uint8_t>>> ListedCodes(const Command& cmd,
-                                                                      const ddc::Monitor& monitor) {
-  auto text = cmd.Transport.Capabilities(cmd.Ctx, monitor.ID);
-  if (text.Err) {
-    if (EndsTheMonitor(text.Err)) return {{}, text.Err};
-    return {std::nullopt, {}};
-  }
-  const auto document = capabilities::Parse(text.Value);
-  if (document.Err) return {std::nullopt, {}};
-  return {capabilities::ListedVCPCodes(document.Value), {}};
-}
-
-bool Lists(const std::optional<std::vector<std::uint8_t>>& codes, std::uint8_t code) {
-  return !codes || std::find(codes->begin(), codes->end(), code) != codes->end();
-}
-
-// Reads the monitor's profile settings: those its capabilities list, or every one that answers
-// when they cannot be read. A setting that fails is left out with a note; momentary ones never
-// hold a value to restore. Input and picture mode are read only with --unsafe.
-SavedMonitor ReadProfileSettings(const Command& cmd, const ddc::Monitor& monitor) {
-  SavedMonitor saved;
-  saved.Settings.ID = monitor.ID;
-  saved.Settings.Name = monitor.Name;
-  const auto listed = ListedCodes(cmd, monitor);
-  if (listed.Err) {
-    saved.Err = listed.Err;
-    return saved;
-  }
-  for (const ddc::Feature& feature : ddc::ProfileFeatures()) {
-    if ((feature.Unsafe && !cmd.Parsed.Unsafe) || !Lists(listed.Value, feature.Code)) continue;
-    auto read = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
-    if (read.Err) {
-      // Without a list of its features, a monitor says which it lacks by answering so.
-      if (!listed.Value && ddc::ClassifyError(read.Err) == "unsupported") continue;
-      if (EndsTheMonitor(read.Err)) {
-        saved.Err = read.Err;
-        return saved;
-      }
-      saved.Notes.push_back({feature, read.Err});
-      continue;
-    }
-    if (!read.Value.Momentary) saved.Settings.Settings.push_back({feature, read.Value.Current});
-  }
-  // A monitor none of whose settings could be read has failed, not saved an empty profile.
-  if (saved.Settings.Settings.empty() && !saved.Notes.empty()) saved.Err = saved.Notes.front().Err;
-  return saved;
-}
-
-// The profile word's path; reports a bare word that has no folder to go to.
-std::optional<std::string> ProfilePathOrReport(const Command& cmd, std::string_view word,
-                                               std::string_view refusal, int& status) {
-  auto path = ProfilePath(word, cmd.ProfileFolder);
-  if (path.Err) {
-    status = cmd.Print.Refuse(refusal, path.Err.Message());
-    return std::nullopt;
-  }
-  return std::move(path.Value);
-}
-
-// save <monitor|all> [FILE]: reads every selected monitor at once, then writes one profile of
-// those that could be read, at once, to FILE or standard output.
-int RunSave(const Command& cmd, CommandWords args) {
-  int status = 0;
-  const std::string_view word = args.size() > 1 ? std::string_view(args[1]) : kStandardStream;
-  const auto path = ProfilePathOrReport(cmd, word, "unwritable_profile", status);
-  if (!path) return status;
-  const auto resolved = ResolveOrReport(cmd, args[0], kPlaceholderFeature, true, status);
-  if (!resolved) return status;
-  const auto& monitors = resolved->Selection.Monitors;
-  const std::function<SavedMonitor(const ddc::Monitor&)> read =
-      [&cmd](const ddc::Monitor& monitor) { return ReadProfileSettings(cmd, monitor); };
-  const auto outcomes = ServeEachAs(std::span<const ddc::Monitor>(monitors), read);
-
-  ddc::Profile profile;
-  std::vector<RenderedResult> results;
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    for (const LeftOut& note : outcomes[i].Notes) {
-      cmd.Print.NoteLeftOut(monitors[i].ID, note.Feature, note.Err);
-    }
-    if (outcomes[i].Err) {
-      status = resolved->Selection.All ? cmd.Print.MonitorError(monitors[i].ID, outcomes[i].Err)
-                                       : cmd.Print.RuntimeError(outcomes[i].Err);
-      continue;
-    }
-    profile.Monitors.push_back(outcomes[i].Settings);
-    results.push_back(cmd.Print.RenderSaveResult(monitors[i], outcomes[i].Settings, *path));
-  }
-  // Nothing to save replaces no file: a profile of no monitor restores nothing.
-  if (profile.Monitors.empty()) return monitors.empty() ? cmd.Print.PrintMonitors({}) : status;
-  const std::string document = ddc::EncodeProfile(profile);
-  if (*path == kStandardStream) return std::max(status, cmd.Print.PrintDocument(document));
-  if (auto failed = WriteProfileText(*path, document, cmd.ProfileFolder)) {
-    return cmd.Print.RuntimeError(support::Errorf("write %s: %w", *path, failed));
-  }
-  const int printed = resolved->Selection.All ? cmd.Print.PrintResults(results)
-                                              : cmd.Print.PrintResult(results.front());
-  return std::max(status, printed);
-}
-
-// The profile's settings for each monitor restore writes, and the failures of monitors it
-// names that are not there.
-struct RestorePlan {
-  std::vector<ddc::Monitor> Monitors;
-  std::vector<const ddc::ProfileMonitor*> Settings;
-  std::vector<support::Error> Missing;
-  std::vector<std::string> MissingIDs;
-};
-
-const ddc::ProfileMonitor* SettingsFor(const ddc::Profile& profile, std::string_view monitorID) {
-  // A profile of one monitor may go to any monitor, such as an identical twin.
-  if (profile.Monitors.size() == 1) return &profile.Monitors.front();
-  for (const ddc::ProfileMonitor& entry : profile.Monitors) {
-    if (entry.ID == monitorID) return &entry;
-  }
-  return nullptr;
-}
-
-// Lists the monitors; with --wait, again until every monitor of the profile is listed and
-// answers, since a desk that wakes brings its monitors back one by one.
-support::Result<std::vector<ddc::Monitor>> ListProfileMonitors(const Command& cmd,
-                                                               const ddc::Profile& profile) {
-  if (!cmd.Parsed.Wait) return cmd.Transport.List(cmd.Ctx);
-  std::vector<ddc::Monitor> listed;
-  const auto find = [&]() -> support::Result<std::vector<ddc::Monitor>> {
-    auto found = cmd.Transport.List(cmd.Ctx);
-    if (found.Err) return {{}, found.Err};
-    listed = std::move(found.Value);
-    std::vector<ddc::Monitor> named;
-    for (const ddc::ProfileMonitor& entry : profile.Monitors) {
-      const auto match = std::find_if(listed.begin(), listed.end(),
-                                      [&entry](const ddc::Monitor& m) { return m.ID == entry.ID; });
-      if (match == listed.end()) {
-        return {{}, support::Errorf("%w: %s", ddc::kErrMonitorNotFound, entry.ID)};
-      }
-      named.push_back(*match);
-    }
-    return {std::move(named), {}};
-  };
-  // Brightness, which nearly every monitor has: any answer to it proves the monitor is awake.
-  const std::uint8_t code = ProbeCode(ddc::ParseFeature("brightness").Value);
-  const auto probe = [&](const ddc::Monitor& monitor) {
-    return cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, code).Err;
-  };
-  if (auto failed = WaitForMonitors(cmd.Ctx, cmd.Catalog, cmd.Parsed.Timeout, find, probe)) {
-    return {{}, failed};
-  }
-  return {std::move(listed), {}};
-}
-
-// Without a selector: every monitor of the profile, by ID; with one: the monitors it selects.
-std::optional<RestorePlan> PlanRestore(const Command& cmd, const ddc::Profile& profile,
-                                       const std::string& path, CommandWords args, int& status) {
-  RestorePlan plan;
-  if (args.size() < 2) {
-    auto listed = ListProfileMonitors(cmd, profile);
-    if (listed.Err) {
-      status = cmd.Print.RuntimeError(listed.Err);
-      return std::nullopt;
-    }
-    for (const ddc::ProfileMonitor& entry : profile.Monitors) {
-      const auto found = std::find_if(listed.Value.begin(), listed.Value.end(),
-                                      [&entry](const ddc::Monitor& m) { return m.ID == entry.ID; });
-      if (found != listed.Value.end()) {
-        plan.Monitors.push_back(*found);
-        plan.Settings.push_back(&entry);
-      } else {
-        plan.MissingIDs.push_back(entry.ID);
-        plan.Missing.push_back(support::Errorf("%w: %s", ddc::kErrMonitorNotFound, entry.ID));
-      }
-    }
-    return plan;
-  }
-  const auto resolved = ResolveOrReport(cmd, args[1], kPlaceholderFeature, true, status);
-  if (!resolved) return std::nullopt;
-  for (const ddc::Monitor& monitor : resolved->Selection.Monitors) {
-    if (const ddc::ProfileMonitor* entry = SettingsFor(profile, monitor.ID)) {
-      plan.Monitors.push_back(monitor);
-      plan.Settings.push_back(entry);
-    } else {
-      plan.MissingIDs.push_back(monitor.ID);
-      plan.Missing.push_back(
-          support::Errorf("%w in %s: %s", ddc::kErrMonitorNotFound, path, monitor.ID));
-    }
-  }
-  return plan;
-}
-
-// Writes the monitor's settings in the profile's order, each read back when --verify asks. A
-// failure that leaves the monitor unreachable fails the settings after it too.
-RestoreOutcome RestoreMonitor(const Command& cmd, const ddc::Monitor& monitor,
-                              const ddc::ProfileMonitor& entry) {
-  RestoreOutcome outcome;
-  support::Error unreachable;
-  for (const ddc::ProfileSetting& setting : entry.Settings) {
-    const ddc::Feature& feature = setting.Feature;
-    if (feature.Unsafe && !cmd.Parsed.Unsafe) {
-      outcome.Skipped.push_back(setting);
-      continue;
-    }
-    if (!unreachable) unreachable = cmd.Ctx.Err();
-    if (unreachable) {
-      outcome.Failed.push_back({setting, unreachable});
-      continue;
-    }
-    if (auto failed = cmd.Transport.SetVCP(cmd.Ctx, monitor.ID, feature.Code, setting.Value,
-                                           feature.WriteSource)) {
-      if (EndsTheMonitor(failed) || GotNoAnswer(failed)) unreachable = failed;
-      outcome.Failed.push_back({setting, failed});
-      continue;
-    }
-    Verification check;
-    if (cmd.Parsed.Verify) {
-      auto verified = VerifyWrite(cmd, monitor, feature, setting.Value);
-      if (verified.Err) {
-        outcome.Failed.push_back({setting, verified.Err});
-        continue;
-      }
-      check = verified.Value;
-    }
-    outcome.Written.push_back({setting, check});
-  }
-  auto saved = SaveSettingsAfterWrites(cmd, monitor, !outcome.Written.empty());
-  outcome.Saved = saved.Value;
-  outcome.SaveFailed = saved.Err;
-  return outcome;
-}
-
-// Reads and checks the whole profile before any monitor is listed or touched.
-std::optional<ddc::Profile> ReadProfileOrReport(const Command& cmd, const std::string& path,
-                                                int& status) {
-  auto text = ReadProfileText(path);
-  if (text.Err) {
-    status = cmd.Print.Refuse("unreadable_profile", path + ": " + text.Err.Message());
-    return std::nullopt;
-  }
-  auto profile = ddc::ParseProfile(text.Value);
-  if (profile.Err) {
-    status = cmd.Print.Refuse("invalid_profile", path + ": " + profile.Err.Message());
-    return std::nullopt;
-  }
-  return std::move(profile.Value);
-}
-
-// restore FILE [monitor|all]: writes a profile back, every monitor at once; lists per monitor
-// what was written and reports each failure; status 1 when anything failed.
-int RunRestore(const Command& cmd, CommandWords args) {
-  int status = 0;
-  const auto path = ProfilePathOrReport(cmd, args[0], "unreadable_profile", status);
-  if (!path) return status;
-  const auto profile = ReadProfileOrReport(cmd, *path, status);
-  if (!profile) return status;
-  const auto plan = PlanRestore(cmd, *profile, *path, args, status);
-  if (!plan) return status;
-  // A write must not start once the deadline has passed: it could not be waited for.
-  if (auto ended = cmd.Ctx.Err()) return cmd.Print.RuntimeError(ended);
-
-  const std::function<RestoreOutcome(const ddc::Monitor&)> restore =
-      [&cmd, &plan](const ddc::Monitor& monitor) {
-        const std::size_t index = static_cast<std::size_t>(&monitor - plan->Monitors.data());
-        return RestoreMonitor(cmd, monitor, *plan->Settings[index]);
-      };
-  const auto outcomes = ServeEachAs(std::span<const ddc::Monitor>(plan->Monitors), restore);
-  std::vector<RenderedResult> results;
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    results.push_back(cmd.Print.RenderRestoreResult(plan->Monitors[i], outcomes[i]));
-  }
-  status = cmd.Print.PrintResults(results);
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    for (const FailedSetting& failed : outcomes[i].Failed) {
-      const ddc::Feature& feature = failed.Setting.Feature;
-      status = cmd.Print.MonitorError(
-          plan->Monitors[i].ID,
-          support::Errorf("%s (0x%02X): %w", feature.Name, feature.Code, failed.Err));
-    }
-  }
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    if (outcomes[i].SaveFailed) {
-      status = cmd.Print.MonitorError(plan->Monitors[i].ID, outcomes[i].SaveFailed);
-    }
-  }
-  for (std::size_t i = 0; i < plan->Missing.size(); ++i) {
-    status = cmd.Print.MonitorError(plan->MissingIDs[i], plan->Missing[i]);
-  }
-  return status;
 }
 
 // With --wait, lists again until at least one monitor is listed.

@@ -246,7 +246,10 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
   const auto fault =
       request->Kind == RequestKind::Any ? std::nullopt : TakeFault(spec, record, *request);
   if (fault && fault->Kind == FaultKind::Status) return fault->Status;
-  if (fault && fault->Kind == FaultKind::DroppedWrite) {
+  // Plain values: an optimising gcc cannot tell that an optional stays engaged below.
+  const bool faulted = fault.has_value();
+  const FaultKind faultKind = faulted ? fault->Kind : FaultKind::Status;
+  if (faulted && faultKind == FaultKind::DroppedWrite) {
     // The port took the write and lost it: the monitor acts as if nothing came.
     record.LastRequest.clear();
     record.PendingReply.clear();
@@ -264,7 +267,7 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
       break;
     case RequestKind::Set:
       // A set whose frame a fault garbled is dropped: the value stays.
-      if (fault) return 0;
+      if (faulted) return 0;
       if (request->Alternate) {
         SwitchAlternateInput(spec, record, request->Value);
       } else {
@@ -274,12 +277,12 @@ std::int32_t ReceiveWrite(const MonitorSpec& spec, MonitorRecord& record,
     case RequestKind::Save:
       // Like a set, a garbled save is lost; codes never set keep the scenario's value, so
       // the values set so far are all there is to store.
-      if (!fault) record.SavedValues = record.Values;
+      if (!faulted) record.SavedValues = record.Values;
       return 0;
     case RequestKind::Any:
       return 0;
   }
-  if (fault) record.PendingReply = Corrupt(std::move(record.PendingReply), fault->Kind);
+  if (faulted) record.PendingReply = Corrupt(std::move(record.PendingReply), faultKind);
   return 0;
 }
 

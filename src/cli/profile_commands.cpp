@@ -66,9 +66,16 @@ SavedMonitor ReadProfileSettings(const Command& cmd, const ddc::Monitor& monitor
     saved.Err = listed.Err;
     return saved;
   }
+  std::vector<ddc::Feature> features;
+  std::vector<std::uint8_t> codes;
   for (const ddc::Feature& feature : ddc::ProfileFeatures()) {
     if ((feature.Unsafe && !cmd.Parsed.Unsafe) || !Lists(listed.Value, feature.Code)) continue;
-    auto read = cmd.Transport.GetVCP(cmd.Ctx, monitor.ID, feature.Code);
+    features.push_back(feature);
+    codes.push_back(feature.Code);
+  }
+  const auto reads = cmd.Transport.GetVCPs(cmd.Ctx, monitor.ID, codes);
+  for (std::size_t i = 0; i < features.size(); ++i) {
+    const auto& read = reads[i];
     if (read.Err) {
       // Without a list of its features, a monitor says which it lacks by answering so.
       if (!listed.Value && ddc::ClassifyError(read.Err) == "unsupported") continue;
@@ -76,10 +83,10 @@ SavedMonitor ReadProfileSettings(const Command& cmd, const ddc::Monitor& monitor
         saved.Err = read.Err;
         return saved;
       }
-      saved.Notes.push_back({feature, read.Err});
+      saved.Notes.push_back({features[i], read.Err});
       continue;
     }
-    if (!read.Value.Momentary) saved.Settings.Settings.push_back({feature, read.Value.Current});
+    if (!read.Value.Momentary) saved.Settings.Settings.push_back({features[i], read.Value.Current});
   }
   // A monitor none of whose settings could be read has failed, not saved an empty profile.
   if (saved.Settings.Settings.empty() && !saved.Notes.empty()) saved.Err = saved.Notes.front().Err;
@@ -189,18 +196,13 @@ std::optional<RestorePlan> PlanRestore(const Command& cmd, const ddc::Profile& p
   return plan;
 }
 
-// Writes the monitor's settings in the profile's order, each read back when --verify asks. A
-// failure that leaves the monitor unreachable fails the settings after it too.
-RestoreOutcome RestoreMonitor(const Command& cmd, const ddc::Monitor& monitor,
-                              const ddc::ProfileMonitor& entry) {
-  RestoreOutcome outcome;
+// Writes the settings one by one, each read back as --verify asks. A failure that leaves the
+// monitor unreachable fails the settings after it too.
+void WriteEachVerified(const Command& cmd, const ddc::Monitor& monitor,
+                       std::span<const ddc::ProfileSetting> settings, RestoreOutcome& outcome) {
   support::Error unreachable;
-  for (const ddc::ProfileSetting& setting : entry.Settings) {
+  for (const ddc::ProfileSetting& setting : settings) {
     const ddc::Feature& feature = setting.Feature;
-    if (feature.Unsafe && !cmd.Parsed.Unsafe) {
-      outcome.Skipped.push_back(setting);
-      continue;
-    }
     if (!unreachable) unreachable = cmd.Ctx.Err();
     if (unreachable) {
       outcome.Failed.push_back({setting, unreachable});
@@ -212,16 +214,52 @@ RestoreOutcome RestoreMonitor(const Command& cmd, const ddc::Monitor& monitor,
       outcome.Failed.push_back({setting, failed});
       continue;
     }
-    Verification check;
-    if (cmd.Parsed.Verify) {
-      auto verified = VerifyWrite(cmd, monitor, feature, setting.Value);
-      if (verified.Err) {
-        outcome.Failed.push_back({setting, verified.Err});
-        continue;
-      }
-      check = verified.Value;
+    auto verified = VerifyWrite(cmd, monitor, feature, setting.Value);
+    if (verified.Err) {
+      outcome.Failed.push_back({setting, verified.Err});
+      continue;
     }
-    outcome.Written.push_back({setting, check});
+    outcome.Written.push_back({setting, verified.Value});
+  }
+}
+
+// Sends every setting under one hold of the monitor, so no other command comes between them;
+// a write that fails stops the ones after it, which fail with it.
+void WriteTogether(const Command& cmd, const ddc::Monitor& monitor,
+                   std::span<const ddc::ProfileSetting> settings, RestoreOutcome& outcome) {
+  if (settings.empty()) return;
+  std::vector<ddc::VCPWrite> writes;
+  for (const ddc::ProfileSetting& setting : settings) {
+    writes.push_back({setting.Feature.Code, setting.Value, setting.Feature.WriteSource});
+  }
+  const auto sent = cmd.Transport.SetVCPs(cmd.Ctx, monitor.ID, writes);
+  const support::Error stopped = sent.empty() ? support::Error() : sent.back();
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    if (i < sent.size() && !sent[i]) {
+      outcome.Written.push_back({settings[i], {}});
+    } else {
+      outcome.Failed.push_back({settings[i], stopped});
+    }
+  }
+}
+
+// Writes the monitor's settings in the profile's order, leaving those that need --unsafe, then
+// has the monitor store them when --save-settings asks.
+RestoreOutcome RestoreMonitor(const Command& cmd, const ddc::Monitor& monitor,
+                              const ddc::ProfileMonitor& entry) {
+  RestoreOutcome outcome;
+  std::vector<ddc::ProfileSetting> settings;
+  for (const ddc::ProfileSetting& setting : entry.Settings) {
+    if (setting.Feature.Unsafe && !cmd.Parsed.Unsafe) {
+      outcome.Skipped.push_back(setting);
+    } else {
+      settings.push_back(setting);
+    }
+  }
+  if (cmd.Parsed.Verify) {
+    WriteEachVerified(cmd, monitor, settings, outcome);
+  } else {
+    WriteTogether(cmd, monitor, settings, outcome);
   }
   auto saved = SaveSettingsAfterWrites(cmd, monitor, !outcome.Written.empty());
   outcome.Saved = saved.Value;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,14 @@ struct VCPAdjustment {
   bool Written = false;
 };
 
+// One write of several sent together: the code, the value and the host source address it
+// carries (Feature::WriteSource).
+struct VCPWrite {
+  std::uint8_t Code = 0;
+  std::uint16_t Value = 0;
+  std::uint8_t Source = ddcci::kHostSourceAddress;
+};
+
 // The one interface between the front end and the hardware. Errors wrap the device-model or
 // frame sentinels so ClassifyError can categorise them. After List, the device operations may
 // be called from several threads at once, one per monitor.
@@ -46,6 +55,12 @@ class Transport {
   // Reads one feature; the value's Feature name is left empty.
   virtual support::Result<VCPValue> GetVCP(const support::Context& ctx, std::string_view monitorID,
                                            std::uint8_t code) = 0;
+  // Reads each code in turn: one result per code, in order. A transport that can holds the
+  // monitor for all of them, so that no other process comes between and the quiet time after
+  // each read passes here instead of being handed to another process. By default, GetVCP each.
+  virtual std::vector<support::Result<VCPValue>> GetVCPs(const support::Context& ctx,
+                                                         std::string_view monitorID,
+                                                         std::span<const std::uint8_t> codes);
   // Discovers the monitors, in the order the list command prints them.
   virtual support::Result<std::vector<Monitor>> List(const support::Context& ctx) = 0;
   // Sends Save Current Settings, which has the monitor store its current values in its
@@ -56,6 +71,12 @@ class Transport {
   virtual support::Error SetVCP(const support::Context& ctx, std::string_view monitorID,
                                 std::uint8_t code, std::uint16_t value,
                                 std::uint8_t source = ddcci::kHostSourceAddress) = 0;
+  // Writes each value in turn, holding the monitor as GetVCPs does, and stops at the first
+  // failure: one result per write sent, so a list shorter than `writes` ends with the failure
+  // that stopped it. By default, SetVCP each.
+  virtual std::vector<support::Error> SetVCPs(const support::Context& ctx,
+                                              std::string_view monitorID,
+                                              std::span<const VCPWrite> writes);
 };
 
 }  // namespace lumra::ddc

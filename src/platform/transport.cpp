@@ -197,6 +197,33 @@ support::Error DarwinTransport::SetVCP(const support::Context& ctx, std::string_
   return WriteVCP(ctx, held.Value, code, value, source);
 }
 
+std::vector<support::Result<ddc::VCPValue>> DarwinTransport::GetVCPs(
+    const support::Context& ctx, std::string_view monitorID, std::span<const std::uint8_t> codes) {
+  auto held = HoldMonitor(ctx, monitorID);
+  std::vector<support::Result<ddc::VCPValue>> results;
+  if (held.Err) {
+    results.assign(codes.size(), {{}, held.Err});
+    return results;
+  }
+  // Each read's exchange first waits out the quiet time the one before left owed to the lock.
+  for (const std::uint8_t code : codes) results.push_back(ReadVCP(ctx, held.Value, code));
+  return results;
+}
+
+std::vector<support::Error> DarwinTransport::SetVCPs(const support::Context& ctx,
+                                                     std::string_view monitorID,
+                                                     std::span<const ddc::VCPWrite> writes) {
+  if (support::Error ended = ctx.Err()) return {ended};
+  auto held = HoldMonitor(ctx, monitorID);
+  if (held.Err) return {held.Err};
+  std::vector<support::Error> results;
+  for (const ddc::VCPWrite& write : writes) {
+    results.push_back(WriteVCP(ctx, held.Value, write.Code, write.Value, write.Source));
+    if (results.back()) break;
+  }
+  return results;
+}
+
 support::Error DarwinTransport::SaveSettings(const support::Context& ctx,
                                              std::string_view monitorID) {
   if (support::Error ended = ctx.Err()) return ended;

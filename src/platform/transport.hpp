@@ -60,12 +60,19 @@ class DarwinTransport final : public ddc::Transport {
   support::Error Close() override;
   support::Result<ddc::VCPValue> GetVCP(const support::Context& ctx, std::string_view monitorID,
                                         std::uint8_t code) override;
+  // Every read under one hold of the endpoint lock; a monitor that cannot be held fails each.
+  std::vector<support::Result<ddc::VCPValue>> GetVCPs(const support::Context& ctx,
+                                                      std::string_view monitorID,
+                                                      std::span<const std::uint8_t> codes) override;
   support::Result<std::vector<ddc::Monitor>> List(const support::Context& ctx) override;
   // Like SetVCP, with the longer quiet time owed after it.
   support::Error SaveSettings(const support::Context& ctx, std::string_view monitorID) override;
   support::Error SetVCP(const support::Context& ctx, std::string_view monitorID, std::uint8_t code,
                         std::uint16_t value,
                         std::uint8_t source = ddcci::kHostSourceAddress) override;
+  // Every write under one hold of the endpoint lock, as AdjustVCP's read and write are.
+  std::vector<support::Error> SetVCPs(const support::Context& ctx, std::string_view monitorID,
+                                      std::span<const ddc::VCPWrite> writes) override;
 
  private:
   // Both run with mu_ held.

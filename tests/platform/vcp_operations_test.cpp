@@ -164,6 +164,32 @@ TEST_F(VCPOperationsTest, CapabilitiesFragments) {
   EXPECT_EQ(got.Value, "ab");
 }
 
+// Several reads or writes go out in order; a failed read leaves the others, a failed write stops
+// the ones after it.
+TEST_F(VCPOperationsTest, SeveralReadsAndWritesInOneCall) {
+  fakeNative().exchanges.clear();
+  fakeNative().outcomes = {ok(testing::vcpReply(0x10, 70)), ok(testing::vcpReply(0x12, 0, 1)),
+                           ok(testing::vcpReply(0x14, 5))};
+  const std::uint8_t codes[] = {0x10, 0x12, 0x14};
+  const auto reads = transport.GetVCPs(ctx, "0", codes);
+  ASSERT_EQ(reads.size(), 3u);
+  EXPECT_EQ(reads[0].Value.Current, 70);
+  EXPECT_EQ(reads[1].Err.Message(), "DDC/CI VCP feature is unsupported");
+  EXPECT_EQ(reads[2].Value.Current, 5);
+
+  fakeNative().exchanges.clear();
+  fakeNative().outcomes = {ok({}), failed(kNoDevice)};
+  const ddc::VCPWrite writes[] = {{0x10, 1}, {0x12, 2}, {0x14, 3}};
+  const auto sent = transport.SetVCPs(ctx, "0", writes);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_FALSE(sent[0]);
+  EXPECT_TRUE(sent[1]);
+  std::vector<ddcci::Bytes> requests;
+  for (const auto& call : fakeNative().exchanges) requests.push_back(call.request);
+  EXPECT_EQ(requests,
+            (std::vector<ddcci::Bytes>{ddcci::BuildSetVCP(0x10, 1), ddcci::BuildSetVCP(0x12, 2)}));
+}
+
 // One lock hold for the read and the write: no other open file can take the lock while the
 // new value is computed, and nothing is written after a failed read.
 TEST_F(VCPOperationsTest, AdjustReadsAndWritesUnderOneLock) {

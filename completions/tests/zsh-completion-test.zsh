@@ -118,8 +118,10 @@ complete_line 'lumra toggle 0 input-' 'lumra toggle 0 input-'
 complete_line 'lumra get orvane\ q' 'lumra get Orvane\ Q27\ Pro '
 complete_line 'lumra get Orvane\ Q27\ Pro bri' 'lumra get Orvane\ Q27\ Pro brightness '
 # Saved profiles complete by their bare names, beside the files of the working folder.
+# One real save puts a profile where lumra keeps them; the second is its copy, to save time.
 HOME=$scratch/home $binary save 0 day >/dev/null
-HOME=$scratch/home $binary save 1 'night shift' >/dev/null
+profiles="$scratch/home/Library/Application Support/lumra/profiles"
+cp "$profiles/day.json" "$profiles/night shift.json"
 mkdir -p $scratch/work && : > $scratch/work/notes.json
 zpty -w lumra_completion "cd ${(q)scratch}/work"
 complete_line 'lumra sav' 'lumra save '

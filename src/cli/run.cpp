@@ -149,12 +149,21 @@ int RunWrite(const Command& cmd, CommandWords args, PrepareWrite prepare, Steps 
 
 constexpr std::uint16_t kPowerOn = 1;
 
-// The read-back of a read-modify-write, when --verify asks for it and something was written.
-support::Result<Verification> VerifyAdjustment(const Command& cmd, const ddc::Monitor& monitor,
+// What follows a read-modify-write that wrote: the read-back when --verify asks for it, then
+// the settings store when --save-settings does.
+support::Result<Verification> FinishAdjustment(const Command& cmd, const ddc::Monitor& monitor,
                                                const ddc::Feature& feature,
                                                const ddc::VCPAdjustment& adjustment) {
-  if (!cmd.Parsed.Verify || !adjustment.Written) return {{}, {}};
-  return VerifyWrite(cmd, monitor, feature, adjustment.Value);
+  Verification check;
+  if (cmd.Parsed.Verify && adjustment.Written) {
+    auto verified = VerifyWrite(cmd, monitor, feature, adjustment.Value);
+    if (verified.Err) return verified;
+    check = verified.Value;
+  }
+  auto saved = SaveSettingsAfterWrites(cmd, monitor, adjustment.Written);
+  if (saved.Err) return {{}, saved.Err};
+  check.Saved = saved.Value;
+  return {check, {}};
 }
 
 // Sends the value unless it is power "on" and the monitor already reads on: resending it has
@@ -208,11 +217,8 @@ PreparedWrite PrepareAdjust(const Command& cmd, const ddc::Feature& feature, Com
         };
         auto adjusted = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, update);
         if (adjusted.Err) return {{}, adjusted.Err};
-        auto check = VerifyAdjustment(cmd, monitor, feature, adjusted.Value);
+        auto check = FinishAdjustment(cmd, monitor, feature, adjusted.Value);
         if (check.Err) return {{}, check.Err};
-        auto saved = SaveSettingsAfterWrites(cmd, monitor, adjusted.Value.Written);
-        if (saved.Err) return {{}, saved.Err};
-        check.Value.Saved = saved.Value;
         return {cmd.Print.RenderAdjustResult(monitor, feature, adjusted.Value, check.Value), {}};
       },
       {}};
@@ -232,11 +238,8 @@ PreparedWrite PrepareToggle(const Command& cmd, const ddc::Feature& feature, Com
             };
             auto toggled = cmd.Transport.AdjustVCP(cmd.Ctx, monitor.ID, feature.Code, other);
             if (toggled.Err) return {{}, toggled.Err};
-            auto check = VerifyAdjustment(cmd, monitor, feature, toggled.Value);
+            auto check = FinishAdjustment(cmd, monitor, feature, toggled.Value);
             if (check.Err) return {{}, check.Err};
-            auto saved = SaveSettingsAfterWrites(cmd, monitor, toggled.Value.Written);
-            if (saved.Err) return {{}, saved.Err};
-            check.Value.Saved = saved.Value;
             return {cmd.Print.RenderToggleResult(monitor, feature, toggled.Value, check.Value), {}};
           },
           {}};

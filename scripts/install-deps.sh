@@ -56,5 +56,8 @@ command -v g++ >/dev/null || need+=(g++)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# .ci/run runs checks side by side: one apt-get at a time, the others wait their turn.
+exec 9>"${TMPDIR:-/tmp}/lumra-install-deps.lock"
+flock 9
 $sudo apt-get update
 $sudo apt-get install -y "${options[@]}" "${need[@]}"

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Layout and names. clang-format (the repository's .clang-format) must find nothing to change in
-# any C++ file of src/, tests/, bench/ and fuzz/, and clang-tidy (.clang-tidy: identifier naming
-# and a few checks that find real bugs) must report nothing on the sources of src/, compiled as
-# the dev build compiles them, each on its own (build/tidy/compile_commands.json).
+# any C++ file of src/, tests/, bench/ and fuzz/; clang-tidy (.clang-tidy: identifier naming
+# and a few checks that find real bugs) must report nothing in the sources and headers of src/,
+# compiled as the dev build compiles them (build/tidy/compile_commands.json).
 #
 #   scripts/ci/12-style.sh            the whole tree
-#   scripts/ci/12-style.sh FILE...    these files only (clang-tidy takes the .cpp files of src/)
+#   scripts/ci/12-style.sh FILE...    clang-format on these files only; clang-tidy on all of src/
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -23,21 +23,17 @@ fi
 echo "clang-format: ${#files[@]} files"
 clang-format --dry-run --Werror "${files[@]}"
 
-# run-clang-tidy takes regular expressions over the paths of the build's sources.
-if [ $# -eq 0 ]; then
-  patterns=("^$PWD/src/")
-else
-  patterns=()
-  for file in "$@"; do
-    case "$file" in src/*.cpp) patterns+=("^$PWD/$(sed 's/[.[\*^$]/\\&/g' <<<"$file")\$") ;; esac
-  done
-fi
-if [ ${#patterns[@]} -eq 0 ]; then
-  echo "clang-tidy: no source of src/ among the files"
-  exit 0
-fi
-# clang-tidy reads each source as the dev build compiles it, but one file at a time, where the
-# dev build compiles several together (a unity build); configuring writes the commands.
-cmake --preset dev -B build/tidy -DCMAKE_UNITY_BUILD=OFF >/dev/null
-run-clang-tidy -quiet -j 2 -p build/tidy "${patterns[@]}"
+# clang-tidy reads the units of the dev build's unity build, each a handful of sources of one
+# library: a header is parsed once per unit instead of once per source, eight times as fast as
+# reading each source alone. The sources then count as headers, so the header filter takes in
+# every source and header of src/ (lumra_native.h keeps the C names of the bridge's interface).
+cmake --preset dev -B build/tidy >/dev/null
+build=$PWD/build/tidy
+mapfile -t units < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$build/compile_commands.json" |
+  grep -E "^($PWD/src/|$build/(src/[^/]+/)?CMakeFiles/[^/]+/Unity/)" | sort)
+echo "clang-tidy: ${#units[@]} units"
+patterns=()
+for unit in "${units[@]}"; do patterns+=("^$(sed 's/[.[\*^$]/\\&/g' <<<"$unit")\$"); done
+run-clang-tidy -quiet -j 2 -p "$build" -header-filter="^$PWD/src/.*\.(hpp|cpp)\$" "${patterns[@]}"
+
 echo "style: clean"

@@ -11,6 +11,14 @@
 
 namespace lumra::testing {
 
+// How many rounds a long test runs: `full`, or fewer when the environment variable `name` asks
+// for them (the sanitizer presets do, where each process costs far more).
+inline int RoundsWanted(const char* name, int full) {
+  const char* text = std::getenv(name);
+  const int wanted = text != nullptr ? std::atoi(text) : 0;
+  return wanted > 0 && wanted < full ? wanted : full;
+}
+
 // Each test gets its own HOME, so lock files and the simulated monitors' state start afresh.
 class LumraBinary : public ::testing::Test {
  protected:

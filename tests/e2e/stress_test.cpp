@@ -36,11 +36,7 @@ constexpr int kRounds = 2;
 const std::string kCapabilities = "(vcp(10 11 12 13 14 15 16 17))";
 const char* const kMonitorNames[2] = {"a", "b"};
 
-int OperationsPerWorker() {
-  const char* text = std::getenv("LUMRA_STRESS_OPERATIONS");
-  const int wanted = text != nullptr ? std::atoi(text) : 0;
-  return wanted > 0 ? wanted : 50;
-}
+int OperationsPerWorker() { return RoundsWanted("LUMRA_STRESS_OPERATIONS", 50); }
 
 std::string MonitorID(int monitor) {
   return support::Format("darwin:3E56:%04X:%08X", 0x7001 + monitor, monitor + 1);

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -170,18 +169,12 @@ class WaitingLine : public LumraBinary {
   }
 };
 
-// Ten bursts; LUMRA_BURST_ROUNDS lowers that for slow builds.
-int BurstRounds() {
-  const char* text = std::getenv("LUMRA_BURST_ROUNDS");
-  const int wanted = text != nullptr ? std::atoi(text) : 0;
-  return wanted > 0 ? std::min(wanted, 10) : 10;
-}
-
 TEST_F(WaitingLine, BurstsAreWrittenInStartOrder) {
   ASSERT_EQ(run({"list"}).status, 0);
   std::vector<int> inOrder;
   for (int i = 1; i <= kBurst; ++i) inOrder.push_back(i);
-  const int rounds = BurstRounds();
+  // Ten bursts; LUMRA_BURST_ROUNDS lowers that for slow builds.
+  const int rounds = RoundsWanted("LUMRA_BURST_ROUNDS", 10);
   for (int round = 1; round <= rounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const std::uint64_t since = now();

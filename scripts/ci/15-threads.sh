@@ -11,6 +11,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
+need=()
+command -v clang++ >/dev/null || need+=(clang)
+command -v ld.lld >/dev/null || need+=(lld)
+scripts/install-deps.sh "${need[@]}"
+
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target lumra lumra_cli_tests lumra_e2e_tests
 [ "${1:-}" != --build ] || exit 0

@@ -13,6 +13,7 @@ cd "$(dirname "$0")/../.."
 need=()
 command -v clang-format >/dev/null || need+=(clang-format)
 command -v clang-tidy >/dev/null && command -v run-clang-tidy >/dev/null || need+=(clang-tidy)
+command -v clang++ >/dev/null || need+=(clang)
 scripts/install-deps.sh "${need[@]}"
 
 if [ $# -gt 0 ]; then
@@ -39,10 +40,11 @@ run-clang-tidy -quiet -j 2 -p "$build" -header-filter="^$PWD/src/.*\.(hpp|cpp)\$
 
 # A unity build hides a source's missing include behind an earlier source of its unit. The
 # macOS x86_64 build (scripts/ci/50-macos.sh) compiles on its own each source a Mac builds; the
-# stand-in's, which a Mac does not build, are compiled on their own here, as the dev build
-# would compile them.
+# stand-in's, which a Mac does not build, are compiled on their own here with the dev build's
+# flags, by clang, whose front end takes a sixth less time than gcc's.
 read -ra flags < <(sed -n 's|^ *"command": "\(.*\) -o src/sim/CMakeFiles/lumra_sim\.dir/Unity/.*|\1|p' \
   "$build/compile_commands.json" | head -n 1)
+flags[0]=clang++
 mapfile -t sim_sources < <(find src/sim -name '*.cpp' | sort)
 echo "the stand-in's ${#sim_sources[@]} sources, each on its own"
 printf '%s\n' "${sim_sources[@]}" | xargs -P 2 -n 1 "${flags[@]}" -fsyntax-only

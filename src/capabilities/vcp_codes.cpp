@@ -3,26 +3,18 @@
 #include <algorithm>
 #include <string_view>
 
+#include "support/hex.hpp"
+
 namespace lumra::capabilities {
 
 namespace {
 
 std::optional<std::uint8_t> HexCode(std::string_view token) {
   if (token.size() != 2) return std::nullopt;
-  unsigned value = 0;
-  for (const char c : token) {
-    value <<= 4;
-    if (c >= '0' && c <= '9') {
-      value |= static_cast<unsigned>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      value |= static_cast<unsigned>(c - 'A' + 10);
-    } else if (c >= 'a' && c <= 'f') {
-      value |= static_cast<unsigned>(c - 'a' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
-  return static_cast<std::uint8_t>(value);
+  const int high = support::HexDigitValue(token[0]);
+  const int low = support::HexDigitValue(token[1]);
+  if (high < 0 || low < 0) return std::nullopt;
+  return static_cast<std::uint8_t>(high << 4 | low);
 }
 
 bool IsVCPGroup(const Node& node) {

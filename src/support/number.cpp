@@ -2,15 +2,16 @@
 
 #include <limits>
 
+#include "support/hex.hpp"
+
 namespace lumra::support {
 
 namespace {
 
+// Past every base for a character that is no digit.
 int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
+  const int value = HexDigitValue(c);
+  return value < 0 ? 99 : value;
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

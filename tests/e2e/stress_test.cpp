@@ -30,10 +30,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kScenario = "stress.json";
+constexpr const char* kStressScenario = "stress.json";
 constexpr int kWorkers = 16;
 constexpr int kRounds = 2;
-const std::string kCapabilities = "(vcp(10 11 12 13 14 15 16 17))";
+const std::string kStressCapabilities = "(vcp(10 11 12 13 14 15 16 17))";
 const char* const kMonitorNames[2] = {"a", "b"};
 
 int OperationsPerWorker() { return RoundsWanted("LUMRA_STRESS_OPERATIONS", 50); }
@@ -90,7 +90,7 @@ class Stress : public LumraBinary {
  protected:
   EnvironmentChanges Environment() const {
     return {{"HOME", home()},
-            {"LUMRA_SIMULATION", scenario(kScenario)},
+            {"LUMRA_SIMULATION", scenario(kStressScenario)},
             {"LC_ALL", std::nullopt},
             {"LANG", std::nullopt},
             {"LUMRA_SIM_CHECK_RELEASES", "1"}};
@@ -144,7 +144,7 @@ class Stress : public LumraBinary {
         const int monitor = static_cast<int>(random() % 2);
         const ProcessResult result = Lumra({"capabilities", MonitorID(monitor)});
         log.tally.capabilities[monitor] += 2;  // one fragment and the empty one
-        if (result.status != 0 || result.out != kCapabilities + "\n" || !result.err.empty()) {
+        if (result.status != 0 || result.out != kStressCapabilities + "\n" || !result.err.empty()) {
           fail("capabilities", result);
         }
       } else {
@@ -206,7 +206,7 @@ TEST_F(Stress, SixteenProcessesLoseNothing) {
         total.capabilities[m] += logs[w].tally.capabilities[m];
       }
     }
-    const SimulatedState state(home(), scenario(kScenario));
+    const SimulatedState state(home(), scenario(kStressScenario));
     for (int w = 0; w < kWorkers; ++w) {
       EXPECT_EQ(state.Value(kMonitorNames[MonitorOf(w)], static_cast<std::uint8_t>(CodeOf(w))),
                 lastWritten[w])

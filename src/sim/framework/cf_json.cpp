@@ -2,18 +2,9 @@
 
 #include <optional>
 
+#include "support/hex.hpp"
+
 namespace lumra::sim {
-
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::optional<std::vector<std::uint8_t>> DataFromText(std::string_view text) {
   if (text.size() < 2 || text.front() != '<' || text.back() != '>' || text.size() % 2 != 0) {
@@ -21,8 +12,8 @@ std::optional<std::vector<std::uint8_t>> DataFromText(std::string_view text) {
   }
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 1; i + 1 < text.size(); i += 2) {
-    const int high = HexDigit(text[i]);
-    const int low = HexDigit(text[i + 1]);
+    const int high = support::HexDigitValue(text[i]);
+    const int low = support::HexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
     bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
   }

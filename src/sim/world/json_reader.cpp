@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "support/hex.hpp"
+
 namespace lumra::sim {
 namespace {
 
@@ -11,10 +13,7 @@ std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigi
   if (text.size() > maxDigits) return std::nullopt;
   std::uint64_t value = 0;
   for (char c : text) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    const int digit = support::HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     value = value * 16 + static_cast<std::uint64_t>(digit);
   }

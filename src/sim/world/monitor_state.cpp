@@ -28,19 +28,12 @@ std::string HexBytes(const Bytes& bytes) {
   return text;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // "51 82 01 10 AC" back to bytes; anything malformed ends the sequence.
 Bytes BytesFromHex(const char* text) {
   Bytes bytes;
   for (const char* pair = text; pair[0] != '\0'; pair += 3) {
-    const int high = HexDigit(pair[0]);
-    const int low = pair[1] == '\0' ? -1 : HexDigit(pair[1]);
+    const int high = support::HexDigitValue(pair[0]);
+    const int low = pair[1] == '\0' ? -1 : support::HexDigitValue(pair[1]);
     if (high < 0 || low < 0) break;
     bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
     if (pair[2] != ' ') break;

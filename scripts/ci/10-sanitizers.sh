@@ -16,7 +16,6 @@ runtime_present() {
 }
 need=()
 command -v valgrind >/dev/null || need+=(valgrind)
-command -v ld.lld >/dev/null || need+=(lld)
 if ! command -v clang++ >/dev/null || ! runtime_present; then
   need+=(clang libclang-rt-dev)
 fi

@@ -13,7 +13,6 @@ cd "$(dirname "$0")/../.."
 
 need=()
 command -v clang++ >/dev/null || need+=(clang)
-command -v ld.lld >/dev/null || need+=(lld)
 scripts/install-deps.sh "${need[@]}"
 
 cmake --preset tsan >/dev/null

@@ -65,11 +65,12 @@ check_binary() {
   echo "$binary: $arch, minos 11.0, framework symbols bound ($(stat -c %s "$binary") bytes)"
 }
 
-# GoogleTest from Debian's sources, built by the same toolchain for the arm64 test executables.
+# GoogleTest from Debian's sources, built by the same toolchain for the arm64 test executables;
+# unoptimised, like them, since nothing built here runs.
 gtest=$out/googletest-arm64
 cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja --fresh \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_OSX_ARCHITECTURES=arm64 \
-  -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest/prefix" >/dev/null
+  -DCMAKE_BUILD_TYPE= -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest/prefix" >/dev/null
 cmake --build "$gtest/build"
 cmake --install "$gtest/build" >/dev/null
 

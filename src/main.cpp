@@ -1,15 +1,20 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/descriptor_stream.hpp"
 #include "cli/entry.hpp"
+#include "platform/lock/endpoint_lock_holder.hpp"
 #include "platform/transport.hpp"
 
 int main(int argc, char** argv) {
+  lumra::platform::StartQuietHoldersAtExit();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const auto transport = lumra::platform::Open();
+  lumra::platform::DarwinTransportOptions options;
+  options.Lock.HandOver = lumra::platform::HandOverAtExit;
+  const auto transport = lumra::platform::Open(std::move(options));
   lumra::cli::DescriptorStream out(STDOUT_FILENO);
   lumra::cli::DescriptorStream err(STDERR_FILENO);
   return lumra::cli::RunAndClose(arguments, out, err, *transport);

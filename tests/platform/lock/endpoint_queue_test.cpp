@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -153,6 +154,48 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
     EXPECT_GE(free - owed, 150ms);
     EXPECT_LT(free - owed, 400ms);
   }
+}
+
+// The lumra command hands its locks over at exit: the lock outlives the process by the rest of
+// its quiet time, kept by the holder that starts as the process exits.
+TEST_F(EndpointQueueTest, ALockHandedOverAtExitOutlivesTheProcess) {
+  const auto owed = Clock::now();
+  const pid_t command = ::fork();
+  if (command == 0) {
+    StartQuietHoldersAtExit();
+    EndpointLockOptions options = home.lockOptions();
+    options.HandOver = HandOverAtExit;
+    auto held = LockEndpoint(ctx, kEndpoint, options);
+    if (held.Err) ::_exit(1);
+    held.Value.OweQuiet(1s);
+    held.Value.Release();
+    std::exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(command, &status, 0), command);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(lockableElsewhere(lockFile())) << "the lock ended with the process";
+  while (!lockableElsewhere(lockFile()) && Clock::now() < owed + 5s)
+    std::this_thread::sleep_for(1ms);
+  EXPECT_GE(Clock::now() - owed, 1s);
+  EXPECT_TRUE(lockableElsewhere(lockFile())) << "the holder kept the lock";
+}
+
+// A process that takes again a lock it handed over at exit waits out that quiet time, as it
+// would wait for a holder, instead of waiting for itself until its deadline.
+TEST_F(EndpointQueueTest, ALockHandedOverAtExitCanBeTakenAgain) {
+  EndpointLockOptions options = home.lockOptions();
+  options.HandOver = HandOverAtExit;
+  auto first = LockEndpoint(ctx, kEndpoint, options);
+  ASSERT_FALSE(first.Err) << first.Err.Message();
+  const auto owed = Clock::now();
+  first.Value.OweQuiet(150ms);
+  first.Value.Release();
+  EXPECT_FALSE(lockableElsewhere(lockFile()));
+  const auto [patient, cancel] = support::Context::WithTimeout(ctx, 5s);
+  auto again = LockEndpoint(patient, kEndpoint, home.lockOptions());
+  ASSERT_FALSE(again.Err) << again.Err.Message();
+  EXPECT_GE(Clock::now() - owed, 150ms);
 }
 
 // Threads keep taking other endpoints' locks and handing them to holders of 1 ms while this

@@ -100,8 +100,8 @@ struct LocksHeldAtExit {
 };
 
 LocksHeldAtExit& HeldAtExit() {
-  static auto* const held = new LocksHeldAtExit;
-  return *held;
+  static auto* const kHeld = new LocksHeldAtExit;
+  return *kHeld;
 }
 
 // Both descriptors are of one file.

@@ -108,14 +108,17 @@ TEST_P(QuietTime, NoWriteComesSoonerThanTheProtocolAllows) {
   for (const Write& write : writes) {
     EXPECT_GE(write.afterPrevious, kQuiet) << "a write came early";
   }
-  // The second command of each pair started before the quiet time after the first ended, so
-  // its process did wait for the holder.
+  // Second commands started before the quiet time after the first ended, so their processes
+  // did wait for the holder. Only one of them must have: a process that a busy machine keeps
+  // from ending for 50 ms leaves the next nothing to wait for, which is no fault of the lock.
+  int waited = 0;
   for (const Clock::time_point start : secondStarts) {
     const auto firstWriteAfter =
         std::find_if(writes.begin(), writes.end(), [&](const Write& w) { return w.at > start; });
     ASSERT_NE(firstWriteAfter, writes.end());
-    EXPECT_LT(start, firstWriteAfter->at - firstWriteAfter->afterPrevious + kQuiet);
+    waited += start < firstWriteAfter->at - firstWriteAfter->afterPrevious + kQuiet;
   }
+  EXPECT_GE(waited, 1) << "no second command started within the quiet time of the first";
 }
 
 INSTANTIATE_TEST_SUITE_P(

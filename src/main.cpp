@@ -10,10 +10,10 @@
 #include "platform/transport.hpp"
 
 int main(int argc, char** argv) {
-  lumra::platform::StartQuietHoldersAtExit();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   lumra::platform::DarwinTransportOptions options;
-  options.Lock.HandOver = lumra::platform::HandOverAtExit;
+  // This process ends right after its commands, so its quiet-time holders may be its children.
+  options.Lock.HandOver = lumra::platform::StartQuietHolderAsChild;
   const auto transport = lumra::platform::Open(std::move(options));
   lumra::cli::DescriptorStream out(STDOUT_FILENO);
   lumra::cli::DescriptorStream err(STDERR_FILENO);

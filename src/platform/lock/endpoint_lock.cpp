@@ -85,7 +85,6 @@ support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uin
   auto opened =
       OpenLockFile(support::Format("%s/ddc-%016x.lock", directory, endpointID), O_RDWR | O_CREAT);
   if (opened.Err) return {{}, support::Errorf("open DDC lock: %w", opened.Err)};
-  if (support::Error ended = SettleHandedOver(ctx, opened.Value.Get())) return {{}, ended};
 
   EndpointQueue line = EndpointQueue::Join(
       ctx, directory, endpointID, options.AskedAt != 0 ? options.AskedAt : kProcessStarted);

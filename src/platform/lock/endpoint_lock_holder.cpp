@@ -1,21 +1,14 @@
 #include "platform/lock/endpoint_lock_holder.hpp"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/select.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
-#include <mutex>
-#include <optional>
-#include <span>
 #include <vector>
 
 #include "platform/lock/endpoint_lock_files.hpp"
@@ -24,12 +17,6 @@
 namespace lumra::platform {
 
 namespace {
-
-// A locked file's descriptor, and the monotonic time its quiet time ends.
-struct HeldLock {
-  int Fd;
-  std::uint64_t Until;
-};
 
 constexpr std::uint64_t kNanosecondsPerSecond = 1'000'000'000;
 // Where the open descriptors cannot be listed, those below this (or the process's lower limit)
@@ -58,90 +45,33 @@ std::vector<int> OpenDescriptors() {
 }
 
 // The holder's whole life. Only async-signal-safe calls: close, clock_gettime, select, _exit.
-// `locks` come in the order of their quiet times' ends.
-[[noreturn]] void HoldQuietly(std::span<const HeldLock> locks,
+[[noreturn]] void HoldQuietly(int lockFd, std::uint64_t until,
                               const std::vector<int>& descriptors) {
   for (const int fd : descriptors) {
-    if (std::none_of(locks.begin(), locks.end(),
-                     [fd](const HeldLock& lock) { return lock.Fd == fd; }))
-      ::close(fd);
+    if (fd != lockFd) ::close(fd);
   }
-  for (const HeldLock& lock : locks) {
-    SleepUntilMonotonic(lock.Until);
-    // The last descriptor of the locked file: closing it lets the lock go.
-    ::close(lock.Fd);
-  }
+  SleepUntilMonotonic(until);
+  // The last descriptor of the locked file: closing it lets the lock go.
+  ::close(lockFd);
   ::_exit(0);
 }
 
 // The first child of the double fork: starts the holder and ends at once.
-[[noreturn]] void HoldFromIntermediate(std::span<const HeldLock> locks,
+[[noreturn]] void HoldFromIntermediate(int lockFd, std::uint64_t until,
                                        const std::vector<int>& descriptors) {
   const pid_t holder = ::fork();
-  if (holder == 0) HoldQuietly(locks, descriptors);
+  if (holder == 0) HoldQuietly(lockFd, until, descriptors);
   ::_exit(holder > 0 ? 0 : 1);
 }
 
 // Forks a child that runs `hold`; the child's pid, or -1.
-pid_t ForkHolder(std::span<const HeldLock> locks,
-                 void (*hold)(std::span<const HeldLock>, const std::vector<int>&)) {
+pid_t ForkHolder(int lockFd, std::uint64_t until,
+                 void (*hold)(int, std::uint64_t, const std::vector<int>&)) {
   const LockFilesSettled settled;
   const std::vector<int> descriptors = OpenDescriptors();
   const pid_t child = ::fork();
-  if (child == 0) hold(locks, descriptors);
+  if (child == 0) hold(lockFd, until, descriptors);
   return child;
-}
-
-// The locks handed over to the holder that starts at exit. Never destroyed: it is read by an
-// exit handler, after the destructors of statics made later have run.
-struct LocksHeldAtExit {
-  std::mutex Mutex;
-  std::vector<HeldLock> Locks;
-};
-
-LocksHeldAtExit& HeldAtExit() {
-  static auto* const kHeld = new LocksHeldAtExit;
-  return *kHeld;
-}
-
-// Both descriptors are of one file.
-bool SameFile(int left, int right) {
-  struct stat a {};
-  struct stat b {};
-  return ::fstat(left, &a) == 0 && ::fstat(right, &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
-}
-
-void KeepUntilExit(const HeldLock& lock) {
-  LocksHeldAtExit& held = HeldAtExit();
-  const std::lock_guard guard(held.Mutex);
-  held.Locks.push_back(lock);
-}
-
-// Takes out of the list the lock handed over on the file of `lockFd`, if any.
-std::optional<HeldLock> TakeHandedOver(int lockFd) {
-  LocksHeldAtExit& held = HeldAtExit();
-  const std::lock_guard guard(held.Mutex);
-  const auto found =
-      std::find_if(held.Locks.begin(), held.Locks.end(),
-                   [lockFd](const HeldLock& lock) { return SameFile(lock.Fd, lockFd); });
-  if (found == held.Locks.end()) return std::nullopt;
-  const HeldLock lock = *found;
-  held.Locks.erase(found);
-  return lock;
-}
-
-void StartHolderOfHandedOverLocks() {
-  LocksHeldAtExit& held = HeldAtExit();
-  const std::lock_guard guard(held.Mutex);
-  if (held.Locks.empty()) return;
-  std::sort(held.Locks.begin(), held.Locks.end(),
-            [](const HeldLock& a, const HeldLock& b) { return a.Until < b.Until; });
-  // Should no process start, the locks go as this process ends: too soon, but never stuck.
-  ForkHolder(held.Locks, HoldQuietly);
-  // The holder has its own descriptors; these are let go before any later exit handler looks.
-  for (const HeldLock& lock : held.Locks) ::close(lock.Fd);
-  held.Locks.clear();
 }
 
 }  // namespace
@@ -165,40 +95,15 @@ void SleepUntilMonotonic(std::uint64_t until) noexcept {
 }
 
 bool StartQuietHolder(int lockFd, std::uint64_t until) {
-  const HeldLock lock{lockFd, until};
-  const pid_t intermediate = ForkHolder({&lock, 1}, HoldFromIntermediate);
+  const pid_t intermediate = ForkHolder(lockFd, until, HoldFromIntermediate);
   if (intermediate < 0) return false;
   int status = 0;
   const pid_t waited = support::RetryOnEintr([&] { return ::waitpid(intermediate, &status, 0); });
   return waited == intermediate && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void StartQuietHoldersAtExit() {
-  HeldAtExit();
-  // Makes the lock files' gate now, so that it outlives the handler, which forks under it.
-  { const LockFilesSettled settled; }
-  std::atexit(StartHolderOfHandedOverLocks);
-}
-
-bool HandOverAtExit(int lockFd, std::uint64_t until) {
-  const int kept = ::fcntl(lockFd, F_DUPFD_CLOEXEC, 0);
-  if (kept < 0) return false;
-  KeepUntilExit({kept, until});
-  return true;
-}
-
-support::Error SettleHandedOver(const support::Context& ctx, int lockFd) {
-  const std::optional<HeldLock> handed = TakeHandedOver(lockFd);
-  if (!handed) return {};
-  const std::uint64_t now = MonotonicNanoseconds();
-  if (handed->Until > now) {
-    if (support::Error ended = ctx.Wait(std::chrono::nanoseconds(handed->Until - now))) {
-      KeepUntilExit(*handed);
-      return ended;
-    }
-  }
-  ::close(handed->Fd);
-  return {};
+bool StartQuietHolderAsChild(int lockFd, std::uint64_t until) {
+  return ForkHolder(lockFd, until, HoldQuietly) >= 0;
 }
 
 }  // namespace lumra::platform

@@ -4,9 +4,6 @@
 
 #include <cstdint>
 
-#include "support/context.hpp"
-#include "support/error.hpp"
-
 namespace lumra::platform {
 
 // The system's monotonic clock in nanoseconds. Every process reads the same clock, so one
@@ -27,22 +24,9 @@ void SleepUntilMonotonic(std::uint64_t until) noexcept;
 // the lock is then this process's alone.
 bool StartQuietHolder(int lockFd, std::uint64_t until);
 
-// For a process that ends soon after its last exchange, such as the lumra command: the lock
-// goes to a holder started as the process exits, one for every lock handed over this way. By
-// then the output is written and the clean-up done, so the command ends a millisecond sooner
-// than with StartQuietHolder: the fork has next to nothing left to copy, and one fork is enough
-// (the holder is this process's child only for the moment it takes to exit). Keeps a duplicate
-// of `lockFd`; false when it cannot. Needs StartQuietHoldersAtExit.
-bool HandOverAtExit(int lockFd, std::uint64_t until);
-
-// Makes HandOverAtExit's holder start at exit. Called first thing in main: exit handlers run in
-// the reverse order of their registration, so the holder then starts after the rest of the
-// clean-up.
-void StartQuietHoldersAtExit();
-
-// Before this process locks a file it has handed over with HandOverAtExit, it waits out that
-// lock's quiet time and lets it go, as it would wait for a holder. Fails only when `ctx` ends
-// first.
-support::Error SettleHandedOver(const support::Context& ctx, int lockFd);
+// The same with one fork, half a millisecond sooner here: the holder is the caller's child. For
+// a process that ends soon after its commands, such as the lumra command: its end hands the
+// holder to the system, and until then a holder that has ended waits as its zombie.
+bool StartQuietHolderAsChild(int lockFd, std::uint64_t until);
 
 }  // namespace lumra::platform

@@ -86,15 +86,4 @@ void ArmReleaseCheckOnce() {
   std::call_once(once, Arm);
 }
 
-namespace {
-
-// Armed before main when the process starts with the variable set: the check is then the first
-// exit handler registered, so it runs after every other, once they have closed what they close
-// at exit (the lock descriptors a command keeps for its quiet-time holder among them).
-// Without the variable, the first platform call still arms it, should a test set it by then.
-[[maybe_unused]] const bool kArmedAtStart =
-    support::Getenv(kVariable) == "1" && (ArmReleaseCheckOnce(), true);
-
-}  // namespace
-
 }  // namespace lumra::sim

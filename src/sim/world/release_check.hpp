@@ -9,8 +9,7 @@ namespace lumra::sim {
 inline constexpr int kReleaseCheckFailedStatus = 70;
 
 // Arms the check once per process when the environment asks for it; later calls do nothing.
-// Called as the process starts and on the first platform call, so the descriptors open before
-// the check is armed count as inherited.
+// Called on the first platform call, so the descriptors open before it count as inherited.
 void ArmReleaseCheckOnce();
 
 }  // namespace lumra::sim

@@ -9,11 +9,48 @@
 #include <string>
 
 #include "sim/world/builtin_scenarios.hpp"
+#include "sim/world/json_reader.hpp"
 #include "sim/world/world.hpp"
 #include "sim_test_support.hpp"
 
 namespace lumra::sim::testing {
 namespace {
+
+// ParseJson reads every document as Json::parse does, member order and repeated keys included,
+// and fails with the same message.
+TEST(ParseJson, ReadsWhatJsonParseReads) {
+  const char* const documents[] = {
+      R"({"b": 1, "a": [true, null, -2, 3.5, 18446744073709551615, "\u00e9"], "c": {}})",
+      R"({"k": 1, "j": {"x": [], "y": [[1], {"z": 2}]}, "k": 3})",
+      R"({"a":1,"b":2,"c":3,"d":4,"e":5,"f":6,"g":7,"h":8,"i":{"j":[9,10]},"k":11})",
+      "[]",
+      "  42  ",
+  };
+  for (const char* text : documents) {
+    SCOPED_TRACE(text);
+    const Json expected = Json::parse(text);
+    const Json read = ParseJson(text);
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(read.dump(), expected.dump());
+  }
+  for (const char* text : {"", "{", R"({"a" 1})", "[1,]", "{} x"}) {
+    SCOPED_TRACE(text);
+    std::string expected;
+    std::string read;
+    try {
+      expected = Json::parse(text).dump();
+    } catch (const std::exception& e) {
+      expected = e.what();
+    }
+    try {
+      read = ParseJson(text).dump();
+    } catch (const std::exception& e) {
+      read = e.what();
+    }
+    EXPECT_TRUE(expected.starts_with("[json.exception.parse_error")) << expected;
+    EXPECT_EQ(read, expected);
+  }
+}
 
 class ScenarioTest : public SimTest {};
 

@@ -1,10 +1,100 @@
 #include "sim/world/json_reader.hpp"
 
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "support/hex.hpp"
 
 namespace lumra::sim {
+
+namespace {
+
+// The SAX handler behind ParseJson: the values of the objects and arrays still open, innermost
+// last.
+class JsonBuilder {
+ public:
+  // NOLINTBEGIN(readability-identifier-naming): the names nlohmann's SAX parser calls.
+  bool null() { return Add(Json(nullptr)); }
+  bool boolean(bool value) { return Add(Json(value)); }
+  bool number_integer(Json::number_integer_t value) { return Add(Json(value)); }
+  bool number_unsigned(Json::number_unsigned_t value) { return Add(Json(value)); }
+  bool number_float(Json::number_float_t value, const Json::string_t& /*text*/) {
+    return Add(Json(value));
+  }
+  bool string(Json::string_t& value) { return Add(Json(std::move(value))); }
+  bool binary(Json::binary_t& value) { return Add(Json::binary(std::move(value))); }
+  bool start_object(std::size_t /*elements*/) {
+    open_.push_back({true, {}, {}, {}});
+    return true;
+  }
+  bool key(Json::string_t& key) {
+    open_.back().Key = std::move(key);
+    return true;
+  }
+  bool end_object() {
+    Open done = std::move(open_.back());
+    open_.pop_back();
+    Json object(Json::value_t::object);
+    auto& members = object.get_ref<Json::object_t&>();
+    members.reserve(done.Members.size());
+    for (auto& [key, value] : done.Members) {
+      if (const auto kept = members.find(key); kept != members.end()) {
+        kept->second = std::move(value);
+      } else {
+        members.emplace_back(std::move(key), std::move(value));
+      }
+    }
+    return Add(std::move(object));
+  }
+  bool start_array(std::size_t /*elements*/) {
+    open_.push_back({false, {}, {}, {}});
+    return true;
+  }
+  bool end_array() {
+    Open done = std::move(open_.back());
+    open_.pop_back();
+    return Add(Json(Json::array_t(std::make_move_iterator(done.Elements.begin()),
+                                  std::make_move_iterator(done.Elements.end()))));
+  }
+  template <typename Exception>
+  bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const Exception& error) {
+    throw error;
+  }
+  // NOLINTEND(readability-identifier-naming)
+
+  Json Take() { return std::move(result_); }
+
+ private:
+  struct Open {
+    bool IsObject;
+    std::string Key;
+    std::vector<std::pair<std::string, Json>> Members;
+    std::vector<Json> Elements;
+  };
+
+  bool Add(Json value) {
+    if (open_.empty()) {
+      result_ = std::move(value);
+    } else if (Open& parent = open_.back(); parent.IsObject) {
+      parent.Members.emplace_back(std::move(parent.Key), std::move(value));
+    } else {
+      parent.Elements.push_back(std::move(value));
+    }
+    return true;
+  }
+
+  std::vector<Open> open_;
+  Json result_;
+};
+
+}  // namespace
+
+Json ParseJson(std::string_view text) {
+  JsonBuilder builder;
+  Json::sax_parse(text.begin(), text.end(), &builder);
+  return builder.Take();
+}
 namespace {
 
 std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits) {

@@ -13,6 +13,13 @@
 
 namespace lumra::sim {
 
+// The JSON value of `text`, as Json::parse reads it (a repeated key keeps its first place and
+// its last value), and with the same exceptions. Json::parse is slow for a scenario: its ordered
+// objects keep members as pair<const string, json>, which cannot be moved, so each time an
+// object grows every member read so far is copied whole. Here each object is built once, at its
+// final size, from members gathered first.
+Json ParseJson(std::string_view text);
+
 // Collects the first problem; later ones are dropped so the message names the first fault.
 class Problems {
  public:

@@ -92,7 +92,12 @@ MemoryState& Memory() {
 }
 
 Json ParseState(const std::string& text) {
-  Json state = Json::parse(text, nullptr, false);
+  Json state;
+  try {
+    state = ParseJson(text);
+  } catch (const std::exception&) {
+    state = Json(Json::value_t::discarded);
+  }
   if (state.is_discarded() || !state.is_object() || !state["monitors"].is_object()) {
     state = Json{{"format", kFormat}, {"monitors", Json::object()}};
   }

@@ -605,7 +605,7 @@ std::string WithoutExceptionTag(std::string message) {
 
 std::optional<Scenario> ParseScenario(std::string_view text, std::string& problem) {
   try {
-    const Json root = Json::parse(text.begin(), text.end());
+    const Json root = ParseJson(text);
     if (!root.is_object()) {
       problem = "the scenario must be a JSON object";
       return std::nullopt;

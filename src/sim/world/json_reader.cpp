@@ -95,6 +95,7 @@ Json ParseJson(std::string_view text) {
   Json::sax_parse(text.begin(), text.end(), &builder);
   return builder.Take();
 }
+
 namespace {
 
 std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits) {

@@ -96,9 +96,9 @@ Json ParseState(const std::string& text) {
   try {
     state = ParseJson(text);
   } catch (const std::exception&) {
-    state = Json(Json::value_t::discarded);
+    // Not JSON: left null, it counts as empty below.
   }
-  if (state.is_discarded() || !state.is_object() || !state["monitors"].is_object()) {
+  if (!state.is_object() || !state["monitors"].is_object()) {
     state = Json{{"format", kFormat}, {"monitors", Json::object()}};
   }
   return state;

@@ -26,7 +26,11 @@ const Bytes kBrightnessReply = Hex("6E 88 02 00 10 00 00 64 00 32 F2");
 
 // Builds a well-formed reply around a payload, checksum included.
 Bytes Reply(const Bytes& payload) {
-  Bytes frame{kDisplayWriteAddress, static_cast<std::uint8_t>(kProtocolFlag | payload.size())};
+  Bytes frame;
+  // Reserved up front: GCC 12 at -O2 misreads an insert that grows a two-byte vector.
+  frame.reserve(payload.size() + 3);
+  frame.push_back(kDisplayWriteAddress);
+  frame.push_back(static_cast<std::uint8_t>(kProtocolFlag | payload.size()));
   frame.insert(frame.end(), payload.begin(), payload.end());
   frame.push_back(Checksum(kHostVirtualAddress, frame));
   return frame;

@@ -70,10 +70,35 @@ bool closeOnExecPipe(int ends[2]) {
                                 int err, const ChildOptions& options) {
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
+  signal(SIGPIPE, SIG_DFL);
   if (options.group && (setgroups(0, nullptr) != 0 || setgid(*options.group) != 0)) _exit(126);
   if (options.user && setuid(*options.user) != 0) _exit(126);
   execve(program.c_str(), argv, envp);
   _exit(127);
+}
+
+// posix_spawn with `out` and `err` as standard output and error; -1 when it cannot.
+pid_t spawnProgram(const std::string& program, char** argv, char** envp, int out, int err) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return -1;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return -1;
+  }
+  // A broken pipe ends the program as it would from a shell, whatever this process ignores.
+  sigset_t brokenPipe;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pid_t pid = -1;
+  const bool spawned = posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO) == 0 &&
+                       posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO) == 0 &&
+                       posix_spawnattr_setsigdefault(&attributes, &brokenPipe) == 0 &&
+                       posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF) == 0 &&
+                       posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp) == 0;
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned ? pid : -1;
 }
 
 // Starts `program` with `out` and `err` as its standard output and error. Without a change of
@@ -83,15 +108,7 @@ bool closeOnExecPipe(int ends[2]) {
 pid_t startProgram(const std::string& program, char** argv, char** envp, int out, int err,
                    const ChildOptions& options) {
   if (!options.group && !options.user) {
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) == 0) {
-      pid_t pid = -1;
-      const bool spawned = posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO) == 0 &&
-                           posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO) == 0 &&
-                           posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp) == 0;
-      posix_spawn_file_actions_destroy(&actions);
-      if (spawned) return pid;
-    }
+    if (const pid_t pid = spawnProgram(program, argv, envp, out, err); pid > 0) return pid;
   }
   // A change of user, or a program that cannot be started (whose child then exits with 127).
   const pid_t pid = fork();
@@ -106,7 +123,7 @@ void readBoth(int outFd, int errFd, std::size_t chunk,
               const std::function<void(int, std::string_view)>& sink) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   std::vector<char> buffer(chunk);
-  int open = 2;
+  int open = (outFd >= 0 ? 1 : 0) + (errFd >= 0 ? 1 : 0);
   while (open > 0) {
     if (poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
@@ -145,6 +162,10 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
     close(outPipe[1]);
     return;
   }
+  if (options.outputUnread) {
+    close(outPipe[0]);
+    outPipe[0] = -1;
+  }
   pid_ = startProgram(program, exec.argvPointers.data(), exec.envPointers.data(), outPipe[1],
                       errPipe[1], options);
   close(outPipe[1]);
@@ -177,7 +198,7 @@ ProcessResult Child::Finish() {
   ProcessResult result;
   if (finished_) return result;
   finished_ = true;
-  if (out_ >= 0) {
+  if (out_ >= 0 || err_ >= 0) {
     readBoth(out_, err_, 4096, [&](int i, std::string_view data) {
       (i == 0 ? result.out : result.err).append(data);
     });

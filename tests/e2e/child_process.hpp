@@ -20,6 +20,8 @@ struct ChildOptions {
   // Run as this user and group (needs root); none: as the test itself.
   std::optional<uid_t> user;
   std::optional<gid_t> group;
+  // Standard output is a pipe that nobody reads: its reading end is closed before the start.
+  bool outputUnread = false;
 };
 
 class Child {

@@ -172,5 +172,28 @@ TEST_F(LumraBinary, CommandSubstitutionEndsBeforeTheQuietTime) {
   EXPECT_EQ(more, -1) << "another process was left behind";
 }
 
+// A reader that went away before the result came still ends the command with SIGPIPE, but only
+// once a holder has the lock for the rest of the quiet time. Timing-bound like the test above.
+TEST_F(LumraBinary, ABrokenPipeEndsTheCommandOnlyOnceTheHolderHasTheLock) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  Child lumra(LUMRA_BINARY, {"set", "0", "brightness", "40"},
+              {{"HOME", home()},
+               {"LUMRA_SIMULATION", scenario("desk.json")},
+               {"LUMRA_SIM_CHECK_RELEASES", "1"}},
+              ChildOptions{std::nullopt, std::nullopt, true});
+  const ProcessResult result = lumra.Finish();
+  const bool heldOnReturn = lockHeld(cacheDirectory() / "locks" / "ddc-0000000000001001.lock");
+  int status = -1;
+  const pid_t holder = waitpid(-1, &status, 0);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+
+  EXPECT_EQ(result.status, 128 + SIGPIPE) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(SimulatedState(home(), scenario("desk.json")).Value("left", 0x10), 40);
+  EXPECT_TRUE(heldOnReturn);
+  EXPECT_GT(holder, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 }  // namespace
 }  // namespace lumra::testing

@@ -76,6 +76,7 @@ void EndpointLock::Release() {
 
 support::Result<EndpointLock> LockEndpoint(const support::Context& ctx, std::uint64_t endpointID,
                                            const EndpointLockOptions& options) {
+  const WaitingForALock waiting;
   auto locks = EndpointLockDirectory(options);
   if (locks.Err) return {{}, support::Errorf("resolve user cache directory: %w", locks.Err)};
   const std::string& directory = locks.Value;

@@ -29,4 +29,26 @@ bool StartQuietHolder(int lockFd, std::uint64_t until);
 // holder to the system, and until then a holder that has ended waits as its zombie.
 bool StartQuietHolderAsChild(int lockFd, std::uint64_t until);
 
+// Keeps the locked file in this process instead, until StartDeferredQuietHolders starts one
+// holder, as this process's child, for every lock kept so far. It runs at the latest when the
+// process exits, after the exit handlers and static destructors of what the process set up
+// since its first release: a process's end writes to much of its memory, and after a fork each
+// page written is copied for the child (here, half a millisecond of a command). For a process that
+// ends soon after its commands, such as the lumra command. A lock is never kept while a thread
+// of this process waits for one (WaitingForALock): its holder then starts at once. Until the
+// holder starts, a signal that ends the process lets the lock go early; the lumra command
+// holds SIGPIPE back until then.
+bool DeferQuietHolder(int lockFd, std::uint64_t until);
+void StartDeferredQuietHolders();
+
+// While it lives, this thread may wait for an endpoint lock: the locks kept by
+// DeferQuietHolder go to a holder first, and no more are kept.
+class WaitingForALock {
+ public:
+  WaitingForALock();
+  ~WaitingForALock();
+  WaitingForALock(const WaitingForALock&) = delete;
+  WaitingForALock& operator=(const WaitingForALock&) = delete;
+};
+
 }  // namespace lumra::platform

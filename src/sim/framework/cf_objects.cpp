@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "support/no_destructor.hpp"
+
 namespace lumra::sim {
 namespace {
 
@@ -146,19 +148,20 @@ CfArray* NewArray() { return new CfArray(); }
 const CfData* NewData(std::vector<std::uint8_t> bytes) { return new CfData(std::move(bytes)); }
 
 const CfBoolean* BooleanObject(bool value) {
-  static const CfBoolean kTrueObject(true);
-  static const CfBoolean kFalseObject(false);
-  return value ? &kTrueObject : &kFalseObject;
+  static support::NoDestructor<const CfBoolean> kTrueObject(true);
+  static support::NoDestructor<const CfBoolean> kFalseObject(false);
+  return value ? &*kTrueObject : &*kFalseObject;
 }
 
 const CfString* ConstantString(std::string_view utf8) {
   static std::mutex mutex;
-  static std::map<std::string, std::unique_ptr<CfString>, std::less<>> interned;
+  static support::NoDestructor<std::map<std::string, std::unique_ptr<CfString>, std::less<>>>
+      interned;
   std::lock_guard lock(mutex);
-  auto found = interned.find(utf8);
-  if (found == interned.end()) {
+  auto found = interned->find(utf8);
+  if (found == interned->end()) {
     std::string key(utf8);
-    found = interned.emplace(key, std::make_unique<CfString>(key, true)).first;
+    found = interned->emplace(key, std::make_unique<CfString>(key, true)).first;
   }
   return found->second.get();
 }

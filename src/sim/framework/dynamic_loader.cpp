@@ -13,6 +13,7 @@
 #include "sim/framework/private_frameworks.hpp"
 #include "sim/simulator.hpp"
 #include "sim/world/world.hpp"
+#include "support/no_destructor.hpp"
 
 namespace lumra::sim {
 
@@ -54,8 +55,8 @@ struct Loader {
 };
 
 Loader& TheLoader() {
-  static Loader loader;
-  return loader;
+  static support::NoDestructor<Loader> loader;
+  return *loader;
 }
 
 FrameworkSpec SpecOf(const Library& library) {

@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "support/no_destructor.hpp"
+
 namespace lumra::sim {
 namespace {
 
@@ -17,8 +19,8 @@ struct Table {
 };
 
 Table& Objects() {
-  static Table table;
-  return table;
+  static support::NoDestructor<Table> table;
+  return *table;
 }
 
 std::uintptr_t Token(IOI2CConnectRef ref) { return reinterpret_cast<std::uintptr_t>(ref); }

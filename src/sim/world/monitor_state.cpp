@@ -9,6 +9,7 @@
 #include "sim/world/state_file.hpp"
 #include "support/environment.hpp"
 #include "support/hex.hpp"
+#include "support/no_destructor.hpp"
 #include "support/posix/directories.hpp"
 
 namespace lumra::sim {
@@ -87,8 +88,8 @@ std::mutex& ProcessMutex() {
 
 using MemoryState = std::map<std::string, std::map<std::string, MonitorRecord>>;
 MemoryState& Memory() {
-  static MemoryState state;
-  return state;
+  static support::NoDestructor<MemoryState> state;
+  return *state;
 }
 
 Json ParseState(const std::string& text) {
@@ -252,6 +253,19 @@ MonitorRecord RecordFromJson(const Json& json) {
 
 namespace {
 
+// The state this process wrote last, parsed: while the file still holds exactly that text, the
+// next transaction takes it instead of parsing the text again (a Get VCP is two transactions).
+struct LastWritten {
+  std::string File;
+  std::string Text;
+  Json State;
+};
+
+LastWritten& LastWrittenState() {
+  static support::NoDestructor<LastWritten> last;
+  return *last;
+}
+
 bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
                   const std::function<void(MonitorRecord&)>& change) {
   std::lock_guard processLock(ProcessMutex());
@@ -265,12 +279,18 @@ bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
   if (!lock.Held()) return false;
   const auto text = ReadWholeFile(paths->File);
   if (!text) return false;
-  Json state = ParseState(*text);
+  LastWritten& last = LastWrittenState();
+  Json state =
+      last.File == paths->File && last.Text == *text ? std::move(last.State) : ParseState(*text);
+  last = {};
   MonitorRecord record = RecordFromJson(state["monitors"][monitor]);
   change(record);
   state["format"] = kFormat;
   state["monitors"][monitor] = RecordToJson(record);
-  return ReplaceFile(paths->File, state.dump(2) + "\n");
+  std::string written = state.dump(2) + "\n";
+  if (!ReplaceFile(paths->File, written)) return false;
+  last = {paths->File, std::move(written), std::move(state)};
+  return true;
 }
 
 std::optional<MonitorRecord> ReadLocked(const std::string& stateKey, const std::string& monitor) {

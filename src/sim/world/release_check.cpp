@@ -14,6 +14,7 @@
 
 #include "sim/simulator.hpp"
 #include "support/environment.hpp"
+#include "support/no_destructor.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -33,8 +34,8 @@ std::vector<int> OpenDescriptors() {
 
 // Descriptors open at the first platform call (inherited ones included).
 std::vector<int>& InheritedDescriptors() {
-  static std::vector<int> inherited;
-  return inherited;
+  static support::NoDestructor<std::vector<int>> inherited;
+  return *inherited;
 }
 
 std::vector<std::string> UnreleasedObjects() {

@@ -10,6 +10,7 @@
 #include "sim/world/builtin_scenarios.hpp"
 #include "sim/world/release_check.hpp"
 #include "support/environment.hpp"
+#include "support/no_destructor.hpp"
 
 namespace lumra::sim {
 namespace {
@@ -26,8 +27,8 @@ struct ActiveWorld {
 };
 
 ActiveWorld& Active() {
-  static ActiveWorld active;
-  return active;
+  static support::NoDestructor<ActiveWorld> active;
+  return *active;
 }
 
 std::string ProblemAbout(std::string_view source, const std::string& problem) {

@@ -165,6 +165,61 @@ TEST_F(EndpointQueueTest, QuietTimeOutlivesTheRelease) {
   }
 }
 
+// DeferQuietHolder keeps the released lock in this process, with no holder yet, until the end
+// or until a thread of this process is about to wait for a lock: then one holder takes it for the
+// rest of its quiet time. While a thread waits, a released lock goes to a holder at once.
+TEST_F(EndpointQueueTest, AKeptLockGoesToAHolderBeforeAnyWait) {
+  constexpr std::uint64_t kOther = 0x43;
+  const struct {
+    const char* name;
+    bool anotherThreadWaits;
+    void (*handOver)(const support::Context&, const EndpointLockOptions&);
+  } cases[] = {
+      {"at the end", false,
+       [](const support::Context&, const EndpointLockOptions&) { StartDeferredQuietHolders(); }},
+      {"before this thread takes another lock", false,
+       [](const support::Context& ctx, const EndpointLockOptions& options) {
+         EXPECT_FALSE(LockEndpoint(ctx, kOther, options).Err);
+       }},
+      {"while another thread waits", true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndpointLockOptions options = home.lockOptions();
+    options.HandOver = DeferQuietHolder;
+    // The other thread waits for an endpoint this one keeps locked.
+    auto other = LockEndpoint(ctx, kOther, home.lockOptions());
+    ASSERT_FALSE(other.Err) << other.Err.Message();
+    std::thread waiter;
+    if (c.anotherThreadWaits) {
+      waiter = std::thread([&] { EXPECT_FALSE(LockEndpoint(ctx, kOther, options).Err); });
+      ASSERT_TRUE(waitForTickets(1));
+    }
+    auto held = LockEndpoint(ctx, kEndpoint, options);
+    ASSERT_FALSE(held.Err) << held.Err.Message();
+    const auto owed = Clock::now();
+    held.Value.OweQuiet(150ms);
+    held.Value.Release();
+    EXPECT_FALSE(lockableElsewhere(lockFile()));
+    // A holder is this process's only child.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), c.anotherThreadWaits ? 0 : -1);
+    other.Value.Release();
+    if (waiter.joinable()) waiter.join();
+    if (c.handOver) c.handOver(ctx, options);
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0) << "no holder";
+    EXPECT_FALSE(lockableElsewhere(lockFile()));
+
+    int status = -1;
+    EXPECT_GT(::waitpid(-1, &status, 0), 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GE(Clock::now() - owed, 150ms);
+    EXPECT_TRUE(lockableElsewhere(lockFile()));
+    StartDeferredQuietHolders();
+    while (::waitpid(-1, nullptr, 0) > 0) {
+    }
+  }
+}
+
 // Threads keep taking other endpoints' locks and handing them to holders of 1 ms while this
 // one starts long holders. None of those may keep a lock file that another thread opened around
 // its fork: once the other endpoints' own holders are over, those endpoints are free. (Without

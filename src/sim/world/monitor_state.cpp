@@ -4,16 +4,23 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "sim/world/json_reader.hpp"
 #include "sim/world/state_file.hpp"
 #include "support/environment.hpp"
 #include "support/hex.hpp"
+#include "support/json.hpp"
+#include "support/json_reader.hpp"
 #include "support/no_destructor.hpp"
 #include "support/posix/directories.hpp"
 
 namespace lumra::sim {
 namespace {
+
+using support::JSONKind;
+using support::JSONValue;
+using support::JSONWriter;
 
 constexpr int kFormat = 1;
 
@@ -42,8 +49,9 @@ Bytes BytesFromHex(const char* text) {
   return bytes;
 }
 
-Bytes BytesFromHex(const Json& value) {
-  return value.is_string() ? BytesFromHex(value.get_ref<const std::string&>().c_str()) : Bytes();
+Bytes BytesFromHex(const JSONValue* value) {
+  return value != nullptr && value->Kind == JSONKind::String ? BytesFromHex(value->Text.c_str())
+                                                             : Bytes();
 }
 
 std::optional<std::size_t> IndexFrom(const std::string& key) {
@@ -62,21 +70,194 @@ std::string CodeKey(std::uint8_t code) {
   return key;
 }
 
-std::uint64_t Counter(const Json& counters, const char* name) {
-  auto found = counters.find(name);
-  return found != counters.end() && found->is_number_unsigned() ? found->get<std::uint64_t>() : 0;
+// A member's unsigned integer; 0 when it is missing or anything else.
+std::uint64_t Counter(const JSONValue& object, std::string_view name) {
+  const JSONValue* found = object.Find(name);
+  return found != nullptr ? found->AsUint64().value_or(0) : 0;
 }
 
 // The unsigned numbers of an array member, up to the last kBusTimesKept; anything else is dropped.
-std::vector<std::uint64_t> Times(const Json& json, const char* name) {
+std::vector<std::uint64_t> Times(const JSONValue& record, std::string_view name) {
   std::vector<std::uint64_t> times;
-  auto found = json.find(name);
-  if (found == json.end() || !found->is_array()) return times;
-  for (const Json& time : *found) {
-    if (time.is_number_unsigned()) times.push_back(time.get<std::uint64_t>());
+  const JSONValue* found = record.Find(name);
+  if (found == nullptr) return times;
+  for (const JSONValue& time : found->Elements) {
+    if (auto value = time.AsUint64()) times.push_back(*value);
   }
   if (times.size() > kBusTimesKept) times.erase(times.begin(), times.end() - kBusTimesKept);
   return times;
+}
+
+// One string a transaction, "W 37 00000051: 84 03 10 00 28 80": a list of strings reads back
+// far faster than a list of objects, and every exchange reads the whole state.
+void WriteTransactions(JSONWriter& writer, const std::vector<BusTransaction>& transactions) {
+  writer.BeginArray();
+  for (const BusTransaction& t : transactions) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.Write ? 'W' : 'R', t.Chip, t.DataAddress);
+    writer.String(head + HexBytes(t.Bytes));
+  }
+  writer.EndArray();
+}
+
+std::vector<BusTransaction> ReadTransactions(const JSONValue& record) {
+  std::vector<BusTransaction> transactions;
+  const JSONValue* list = record.Find("transactions");
+  if (list == nullptr) return transactions;
+  for (const JSONValue& item : list->Elements) {
+    if (item.Kind != JSONKind::String) continue;
+    char kind = 0;
+    BusTransaction t;
+    int consumed = 0;
+    if (std::sscanf(item.Text.c_str(), "%c %x %x: %n", &kind, &t.Chip, &t.DataAddress, &consumed) <
+        3) {
+      continue;
+    }
+    t.Write = kind == 'W';
+    t.Bytes = BytesFromHex(item.Text.c_str() + consumed);
+    transactions.push_back(std::move(t));
+  }
+  return transactions;
+}
+
+void WriteValues(JSONWriter& writer, const std::map<std::uint8_t, std::uint16_t>& values) {
+  writer.BeginObject();
+  for (const auto& [code, value] : values) writer.Field(CodeKey(code), value);
+  writer.EndObject();
+}
+
+std::map<std::uint8_t, std::uint16_t> ReadValues(const JSONValue& record, std::string_view name) {
+  std::map<std::uint8_t, std::uint16_t> values;
+  const JSONValue* found = record.Find(name);
+  if (found == nullptr) return values;
+  for (const support::JSONMember& member : found->Members) {
+    const auto code = ReadVcpCode(member.Key);
+    const auto value = member.Value.AsUint64();
+    if (code && value && *value <= 0xFFFF) values[*code] = static_cast<std::uint16_t>(*value);
+  }
+  return values;
+}
+
+void WriteRecord(JSONWriter& writer, const MonitorRecord& record) {
+  const MonitorCounters& c = record.Counters;
+  writer.BeginObject();
+  writer.Key("values");
+  WriteValues(writer, record.Values);
+  writer.Key("saved_values");
+  WriteValues(writer, record.SavedValues);
+  writer.Field("last_request", HexBytes(record.LastRequest));
+  writer.Field("pending_reply", HexBytes(record.PendingReply));
+  writer.Key("faults_used");
+  writer.BeginObject();
+  for (const auto& [index, used] : record.FaultsUsed) writer.Field(std::to_string(index), used);
+  writer.EndObject();
+  writer.Key("last_read");
+  writer.BeginObject();
+  writer.Field("chip", c.LastReadChip);
+  writer.Field("address", c.LastReadAddress);
+  writer.Field("length", c.LastReadLength);
+  writer.Field("type", c.LastReadType);
+  writer.EndObject();
+  writer.Key("write_times_ns");
+  writer.BeginArray();
+  for (const std::uint64_t time : c.WriteTimes) writer.Uint(time);
+  writer.EndArray();
+  writer.Key("transactions");
+  WriteTransactions(writer, c.Transactions);
+  writer.Key("read_times_ns");
+  writer.BeginArray();
+  for (const std::uint64_t time : c.ReadTimes) writer.Uint(time);
+  writer.EndArray();
+  writer.Key("counters");
+  writer.BeginObject();
+  writer.Field("writes", c.Writes);
+  writer.Field("reads", c.Reads);
+  writer.Field("gets", c.Gets);
+  writer.Field("sets", c.Sets);
+  writer.Field("saves", c.Saves);
+  writer.Field("capabilities", c.Capabilities);
+  writer.Field("faults", c.Faults);
+  writer.Field("ignored", c.Ignored);
+  writer.EndObject();
+  writer.EndObject();
+}
+
+// A malformed member reads as fresh.
+MonitorRecord ReadRecord(const JSONValue& json) {
+  MonitorRecord record;
+  if (json.Kind != JSONKind::Object) return record;
+  record.Values = ReadValues(json, "values");
+  record.SavedValues = ReadValues(json, "saved_values");
+  record.LastRequest = BytesFromHex(json.Find("last_request"));
+  record.PendingReply = BytesFromHex(json.Find("pending_reply"));
+  if (const JSONValue* faults = json.Find("faults_used")) {
+    for (const support::JSONMember& member : faults->Members) {
+      const auto index = IndexFrom(member.Key);
+      const auto used = member.Value.AsUint64();
+      if (index && used) record.FaultsUsed[*index] = *used;
+    }
+  }
+  MonitorCounters& c = record.Counters;
+  if (const JSONValue* counters = json.Find("counters")) {
+    c.Writes = Counter(*counters, "writes");
+    c.Reads = Counter(*counters, "reads");
+    c.Gets = Counter(*counters, "gets");
+    c.Sets = Counter(*counters, "sets");
+    c.Saves = Counter(*counters, "saves");
+    c.Capabilities = Counter(*counters, "capabilities");
+    c.Faults = Counter(*counters, "faults");
+    c.Ignored = Counter(*counters, "ignored");
+  }
+  if (const JSONValue* read = json.Find("last_read")) {
+    c.LastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
+    c.LastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
+    c.LastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
+    c.LastReadType = static_cast<std::uint32_t>(Counter(*read, "type"));
+  }
+  c.WriteTimes = Times(json, "write_times_ns");
+  c.ReadTimes = Times(json, "read_times_ns");
+  c.Transactions = ReadTransactions(json);
+  return record;
+}
+
+// The records of a state file, in the file's order.
+using StateRecords = std::vector<std::pair<std::string, MonitorRecord>>;
+
+// A file that is not a state counts as empty.
+StateRecords ParseState(std::string_view text) {
+  StateRecords records;
+  auto state = support::ReadJSON(text);
+  if (state.Err) return records;
+  for (support::JSONMember& top : state.Value.Members) {
+    if (top.Key != "monitors") continue;
+    for (support::JSONMember& member : top.Value.Members) {
+      records.emplace_back(std::move(member.Key), ReadRecord(member.Value));
+    }
+  }
+  return records;
+}
+
+std::string StateText(const StateRecords& records) {
+  JSONWriter writer;
+  writer.BeginObject();
+  writer.Field("format", kFormat);
+  writer.Key("monitors");
+  writer.BeginObject();
+  for (const auto& [monitor, record] : records) {
+    writer.Key(monitor);
+    WriteRecord(writer, record);
+  }
+  writer.EndObject();
+  writer.EndObject();
+  return writer.Text() + "\n";
+}
+
+// The monitor's record, a fresh one added when the state has none.
+MonitorRecord& RecordOf(StateRecords& records, const std::string& monitor) {
+  for (auto& [name, record] : records) {
+    if (name == monitor) return record;
+  }
+  return records.emplace_back(monitor, MonitorRecord()).second;
 }
 
 // Processes share the file; threads of this process also share this mutex, so the file lock
@@ -92,19 +273,6 @@ MemoryState& Memory() {
   return *state;
 }
 
-Json ParseState(const std::string& text) {
-  Json state;
-  try {
-    state = ParseJson(text);
-  } catch (const std::exception&) {
-    // Not JSON: left null, it counts as empty below.
-  }
-  if (!state.is_object() || !state["monitors"].is_object()) {
-    state = Json{{"format", kFormat}, {"monitors", Json::object()}};
-  }
-  return state;
-}
-
 struct StatePaths {
   std::string Lock;
   std::string File;
@@ -116,149 +284,12 @@ std::optional<StatePaths> PathsFor(const std::string& stateKey) {
   return StatePaths{directory + "/" + stateKey + ".lock", directory + "/" + stateKey + ".json"};
 }
 
-}  // namespace
-
-std::string StateDirectory() {
-  const std::string home = support::Getenv("HOME");
-  if (home.empty()) return "";
-  return home + "/Library/Caches/lumra/sim";
-}
-
-namespace {
-
-// One string a transaction, "W 37 00000051: 84 03 10 00 28 80": a list of strings reads back
-// far faster than a list of objects, and every exchange reads the whole state.
-Json TransactionsToJson(const std::vector<BusTransaction>& transactions) {
-  Json list = Json::array();
-  for (const BusTransaction& t : transactions) {
-    char head[32];
-    std::snprintf(head, sizeof head, "%c %02X %08X: ", t.Write ? 'W' : 'R', t.Chip, t.DataAddress);
-    list.push_back(head + HexBytes(t.Bytes));
-  }
-  return list;
-}
-
-std::vector<BusTransaction> TransactionsFromJson(const Json& json) {
-  std::vector<BusTransaction> transactions;
-  auto list = json.find("transactions");
-  if (list == json.end() || !list->is_array()) return transactions;
-  for (const Json& item : *list) {
-    if (!item.is_string()) continue;
-    const std::string& text = item.get_ref<const std::string&>();
-    char kind = 0;
-    BusTransaction t;
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), "%c %x %x: %n", &kind, &t.Chip, &t.DataAddress, &consumed) < 3) {
-      continue;
-    }
-    t.Write = kind == 'W';
-    t.Bytes = BytesFromHex(text.c_str() + consumed);
-    transactions.push_back(std::move(t));
-  }
-  return transactions;
-}
-
-}  // namespace
-
-namespace {
-
-Json ValuesToJson(const std::map<std::uint8_t, std::uint16_t>& values) {
-  Json json = Json::object();
-  for (const auto& [code, value] : values) json[CodeKey(code)] = value;
-  return json;
-}
-
-std::map<std::uint8_t, std::uint16_t> ValuesFromJson(const Json& json, const char* name) {
-  std::map<std::uint8_t, std::uint16_t> values;
-  auto found = json.find(name);
-  if (found == json.end() || !found->is_object()) return values;
-  for (const auto& [key, value] : found->items()) {
-    const auto code = ReadVcpCode(key);
-    if (code && value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFF) {
-      values[*code] = static_cast<std::uint16_t>(value.get<std::uint64_t>());
-    }
-  }
-  return values;
-}
-
-}  // namespace
-
-Json RecordToJson(const MonitorRecord& record) {
-  Json faults = Json::object();
-  for (const auto& [index, used] : record.FaultsUsed) faults[std::to_string(index)] = used;
-  const MonitorCounters& c = record.Counters;
-  return Json{{"values", ValuesToJson(record.Values)},
-              {"saved_values", ValuesToJson(record.SavedValues)},
-              {"last_request", HexBytes(record.LastRequest)},
-              {"pending_reply", HexBytes(record.PendingReply)},
-              {"faults_used", faults},
-              {"last_read",
-               {{"chip", c.LastReadChip},
-                {"address", c.LastReadAddress},
-                {"length", c.LastReadLength},
-                {"type", c.LastReadType}}},
-              {"write_times_ns", c.WriteTimes},
-              {"transactions", TransactionsToJson(c.Transactions)},
-              {"read_times_ns", c.ReadTimes},
-              {"counters",
-               {{"writes", c.Writes},
-                {"reads", c.Reads},
-                {"gets", c.Gets},
-                {"sets", c.Sets},
-                {"saves", c.Saves},
-                {"capabilities", c.Capabilities},
-                {"faults", c.Faults},
-                {"ignored", c.Ignored}}}};
-}
-
-MonitorRecord RecordFromJson(const Json& json) {
-  MonitorRecord record;
-  if (!json.is_object()) return record;
-  record.Values = ValuesFromJson(json, "values");
-  record.SavedValues = ValuesFromJson(json, "saved_values");
-  if (auto last = json.find("last_request"); last != json.end())
-    record.LastRequest = BytesFromHex(*last);
-  if (auto reply = json.find("pending_reply"); reply != json.end()) {
-    record.PendingReply = BytesFromHex(*reply);
-  }
-  if (auto faults = json.find("faults_used"); faults != json.end() && faults->is_object()) {
-    for (const auto& [key, used] : faults->items()) {
-      const auto index = IndexFrom(key);
-      if (index && used.is_number_unsigned()) record.FaultsUsed[*index] = used.get<std::uint64_t>();
-    }
-  }
-  if (auto counters = json.find("counters"); counters != json.end() && counters->is_object()) {
-    MonitorCounters& c = record.Counters;
-    c.Writes = Counter(*counters, "writes");
-    c.Reads = Counter(*counters, "reads");
-    c.Gets = Counter(*counters, "gets");
-    c.Sets = Counter(*counters, "sets");
-    c.Saves = Counter(*counters, "saves");
-    c.Capabilities = Counter(*counters, "capabilities");
-    c.Faults = Counter(*counters, "faults");
-    c.Ignored = Counter(*counters, "ignored");
-  }
-  if (auto read = json.find("last_read"); read != json.end() && read->is_object()) {
-    MonitorCounters& c = record.Counters;
-    c.LastReadChip = static_cast<std::uint32_t>(Counter(*read, "chip"));
-    c.LastReadAddress = static_cast<std::uint32_t>(Counter(*read, "address"));
-    c.LastReadLength = static_cast<std::uint32_t>(Counter(*read, "length"));
-    c.LastReadType = static_cast<std::uint32_t>(Counter(*read, "type"));
-  }
-  record.Counters.WriteTimes = Times(json, "write_times_ns");
-  record.Counters.ReadTimes = Times(json, "read_times_ns");
-  record.Counters.Transactions = TransactionsFromJson(json);
-  return record;
-}
-
-namespace {
-
-// The state this process wrote last, parsed: while the file still holds exactly that text, the
-// next transaction takes it instead of parsing the text again (a Get VCP is two transactions).
+// The state this process wrote last: while the file still holds exactly that text, the next
+// transaction takes it instead of reading the text again (a Get VCP is two transactions).
 struct LastWritten {
   std::string File;
   std::string Text;
-  Json State;
+  StateRecords Records;
 };
 
 LastWritten& LastWrittenState() {
@@ -280,16 +311,13 @@ bool UpdateLocked(const std::string& stateKey, const std::string& monitor,
   const auto text = ReadWholeFile(paths->File);
   if (!text) return false;
   LastWritten& last = LastWrittenState();
-  Json state =
-      last.File == paths->File && last.Text == *text ? std::move(last.State) : ParseState(*text);
+  StateRecords records =
+      last.File == paths->File && last.Text == *text ? std::move(last.Records) : ParseState(*text);
   last = {};
-  MonitorRecord record = RecordFromJson(state["monitors"][monitor]);
-  change(record);
-  state["format"] = kFormat;
-  state["monitors"][monitor] = RecordToJson(record);
-  std::string written = state.dump(2) + "\n";
+  change(RecordOf(records, monitor));
+  std::string written = StateText(records);
   if (!ReplaceFile(paths->File, written)) return false;
-  last = {paths->File, std::move(written), std::move(state)};
+  last = {paths->File, std::move(written), std::move(records)};
   return true;
 }
 
@@ -302,18 +330,24 @@ std::optional<MonitorRecord> ReadLocked(const std::string& stateKey, const std::
   if (!lock.Held()) return std::nullopt;
   const auto text = ReadWholeFile(paths->File);
   if (!text) return std::nullopt;
-  Json state = ParseState(*text);
-  return RecordFromJson(state["monitors"][monitor]);
+  StateRecords records = ParseState(*text);
+  return std::move(RecordOf(records, monitor));
 }
 
 }  // namespace
+
+std::string StateDirectory() {
+  const std::string home = support::Getenv("HOME");
+  if (home.empty()) return "";
+  return home + "/Library/Caches/lumra/sim";
+}
 
 bool UpdateMonitorRecord(const std::string& stateKey, const std::string& monitor,
                          const std::function<void(MonitorRecord&)>& change) {
   try {
     return UpdateLocked(stateKey, monitor, change);
   } catch (const std::exception&) {
-    return false;  // the JSON library throws only on states it cannot encode
+    return false;  // an allocation that failed fails the transaction
   }
 }
 

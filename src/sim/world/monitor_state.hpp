@@ -24,8 +24,4 @@ std::optional<MonitorRecord> ReadMonitorRecord(const std::string& stateKey,
 // "$HOME/Library/Caches/lumra/sim", or "" when HOME is unset or empty.
 std::string StateDirectory();
 
-// The record as the state file stores it, and back (a malformed member reads as fresh).
-Json RecordToJson(const MonitorRecord& record);
-MonitorRecord RecordFromJson(const Json& json);
-
 }  // namespace lumra::sim

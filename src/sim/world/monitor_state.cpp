@@ -88,6 +88,12 @@ std::vector<std::uint64_t> Times(const JSONValue& record, std::string_view name)
   return times;
 }
 
+void WriteTimes(JSONWriter& writer, const std::vector<std::uint64_t>& times) {
+  writer.BeginArray();
+  for (const std::uint64_t time : times) writer.Uint(time);
+  writer.EndArray();
+}
+
 // One string a transaction, "W 37 00000051: 84 03 10 00 28 80": a list of strings reads back
 // far faster than a list of objects, and every exchange reads the whole state.
 void WriteTransactions(JSONWriter& writer, const std::vector<BusTransaction>& transactions) {
@@ -159,15 +165,11 @@ void WriteRecord(JSONWriter& writer, const MonitorRecord& record) {
   writer.Field("type", c.LastReadType);
   writer.EndObject();
   writer.Key("write_times_ns");
-  writer.BeginArray();
-  for (const std::uint64_t time : c.WriteTimes) writer.Uint(time);
-  writer.EndArray();
+  WriteTimes(writer, c.WriteTimes);
   writer.Key("transactions");
   WriteTransactions(writer, c.Transactions);
   writer.Key("read_times_ns");
-  writer.BeginArray();
-  for (const std::uint64_t time : c.ReadTimes) writer.Uint(time);
-  writer.EndArray();
+  WriteTimes(writer, c.ReadTimes);
   writer.Key("counters");
   writer.BeginObject();
   writer.Field("writes", c.Writes);

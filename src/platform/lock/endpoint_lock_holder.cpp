@@ -156,8 +156,8 @@ bool StartQuietHolderAsChild(int lockFd, std::uint64_t until) {
 bool DeferQuietHolder(int lockFd, std::uint64_t until) {
   // Exit runs its handlers and static destructors in reverse order of their making: this one
   // runs once whatever the process set up since its first release has been torn down.
-  static const bool startsAtExit = std::atexit(StartDeferredQuietHolders) == 0;
-  if (!startsAtExit) return StartQuietHolderAsChild(lockFd, until);
+  static const bool kStartsAtExit = std::atexit(StartDeferredQuietHolders) == 0;
+  if (!kStartsAtExit) return StartQuietHolderAsChild(lockFd, until);
   DeferredHolds& deferred = Deferred();
   const std::lock_guard guard(deferred.Mutex);
   // A process that kept a lock while one of its threads waits for another could wait for a

@@ -166,12 +166,12 @@ void JSONWriter::String(std::string_view value) {
 
 void JSONWriter::Int(std::int64_t value) {
   BeforeValue();
-  Raw(std::to_string(value));
+  RawInteger(value);
 }
 
 void JSONWriter::Uint(std::uint64_t value) {
   BeforeValue();
-  Raw(std::to_string(value));
+  RawInteger(value);
 }
 
 void JSONWriter::Double(double value) {
@@ -212,6 +212,14 @@ void JSONWriter::BeforeValue() {
   if (needComma_.empty()) return;
   if (needComma_.back()) Raw(",");
   needComma_.back() = true;
+}
+
+template <typename Integer>
+void JSONWriter::RawInteger(Integer value) {
+  // Written in place: a file of many numbers would otherwise make a string for each.
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  Raw(std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
 }
 
 void JSONWriter::Raw(std::string_view text) {

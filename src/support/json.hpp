@@ -95,6 +95,8 @@ class JSONWriter {
  private:
   void BeforeValue();
   void Raw(std::string_view text);
+  template <typename Integer>
+  void RawInteger(Integer value);
   void CheckLimit();
 
   bool escapeHTML_;

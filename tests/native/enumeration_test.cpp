@@ -500,12 +500,6 @@ std::string CoreDisplayMissingProblems(const char* frameworks) {
   return problems;
 }
 
-void ExitWithProblems(const std::string& problems) {
-  std::fputs(problems.c_str(), stderr);
-  std::fflush(stderr);
-  std::_Exit(problems.empty() ? 0 : 1);
-}
-
 TEST_F(EnumerationTest, WithoutCoreDisplayNamesStayEmptyForTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const char* frameworks : {"false", R"(["CoreDisplay_DisplayCreateInfoDictionary"])"}) {

@@ -705,14 +705,7 @@ std::string IOAVLookupProblems() {
 
 TEST_F(ExchangeTest, IOAVServiceLookupIsRetriedAfterAFailure) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        const std::string problems = IOAVLookupProblems();
-        std::fputs(problems.c_str(), stderr);
-        std::fflush(stderr);
-        std::_Exit(problems.empty() ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(ExitWithProblems(IOAVLookupProblems()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -73,10 +73,7 @@ void CheckAtExit() {
 void Arm() {
   if (support::Getenv(kVariable) != "1") return;
   InheritedDescriptors() = OpenDescriptors();
-  // The object tables are function-local statics: touching them now makes them outlive the
-  // handler, since exit runs handlers and static destructors in reverse order of creation.
-  (void)LiveObjectCount();
-  (void)MisuseCount();
+  // The object tables are never destroyed (NoDestructor), so they outlive the handler.
   std::atexit(CheckAtExit);
 }
 
